@@ -1,0 +1,479 @@
+#include "mainwindow/MainFrame.h"
+
+#include "panels/DriveBar.h"
+#include "panels/FilePanel.h"
+#include "panels/PanelDelegate.h"
+#include "panels/PanelModel.h"
+#include "platform/PathUtil.h"
+#include "platform/Volumes.h"
+#include "resources/CommandIds.h"
+#include "resources/StringTable.h"
+#include "settings/SettingsStore.h"
+#include "ui_services/AppState.h"
+#include "ui_services/MessageBoxes.h"
+
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QWindow>
+
+#include <map>
+
+namespace km {
+namespace {
+
+QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// Each volume keeps the directory last shown on it.
+std::map<std::string, std::string>& driveDirectories() {
+    static std::map<std::string, std::string> dirs;
+    return dirs;
+}
+
+QFont panelFont(int& rowHeight, int dpi) {
+    SettingsStore& s = Settings();
+    const bool std96 = dpi == 96;
+    const std::string name = s.GetString("Algemeen", "FontName", std96 ? "MS Sans Serif" : "Small Fonts");
+    const int height = s.GetInt("Algemeen", "FontHeight", std96 ? -10 : -12);
+    const int weight = s.GetInt("Algemeen", "FontWeight", 400);
+    QFont f(qs(name));
+    f.setPixelSize(std::max(1, std::abs(height)));
+    f.setWeight(static_cast<QFont::Weight>(std::clamp(weight, 100, 900)));
+    const QFontMetrics fm(f);
+    rowHeight = fm.height() + std::max(0, fm.leading()) + (std96 ? 1 : 2);
+    return f;
+}
+
+} // namespace
+
+const PanelMessageTable<MainFrame> MainFrame::messageTable_ = {
+    {PmRefreshBoth, &MainFrame::onRefreshBoth},
+    {PmDirectoryChanged, &MainFrame::onDirectoryChanged},
+    {PmDriveChanged, &MainFrame::onDriveChanged},
+    {PmRefreshOne, &MainFrame::onRefreshOne},
+    {PmPanelFocused, &MainFrame::onPanelFocused},
+    {PmActiveSelectedFile, &MainFrame::onSelectedFileQuery},
+    {PmOtherSelectedFile, &MainFrame::onSelectedFileQuery},
+    {PmActivePath, &MainFrame::onPathQuery},
+    {PmOtherPath, &MainFrame::onPathQuery},
+    {PmLeftChangedOnDisk, &MainFrame::onChangedOnDisk},
+    {PmRightChangedOnDisk, &MainFrame::onChangedOnDisk},
+    {PmEnterFocused, &MainFrame::onEnterFocused},
+    {PmDeleteToBin, &MainFrame::onDeleteToBin},
+};
+
+MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("KMClass"));
+    SettingsStore& s = Settings();
+    App().nameCase = s.GetInt("Algemeen", "Bestandsnamen", 2460);
+    App().colors.load(s);
+
+    showCmd_ = s.GetInt("WinPositie", "wp.showCmd", 5);
+    const int l = s.GetInt("WinPositie", "wp.left", 0), t = s.GetInt("WinPositie", "wp.top", 0);
+    const int r = s.GetInt("WinPositie", "wp.right", 640), b = s.GetInt("WinPositie", "wp.bottom", 466);
+    normalRect_ = QRect(QPoint(l, t), QPoint(r - 1, b - 1));
+    if (normalRect_.width() < 1 || normalRect_.height() < 1)
+        normalRect_ = QRect(0, 0, 640, 466);
+
+    const std::string title = s.GetString("Algemeen", "Titel", "");
+    setWindowTitle(title.empty() ? QStringLiteral("Kestrum") : qs(title));
+    resize(normalRect_.size());
+    move(normalRect_.topLeft());
+
+    client_ = new QWidget(this);
+    client_->setObjectName(QStringLiteral("client"));
+    client_->installEventFilter(this);
+    setCentralWidget(client_);
+    SetMessageOwner(this);
+
+    createSide(0);
+    createSide(1);
+
+    int rowHeight = 0;
+    const QFont font = panelFont(rowHeight, logicalDpiY());
+    for (int side = 0; side < 2; ++side) {
+        FilePanel* p = panel(side);
+        p->ApplyFont(font, rowHeight);
+        const char* keys[2][3] = {{"ColL", "ColL1", "ColL2"}, {"ColR", "ColR1", "ColR2"}};
+        p->SetColumnWidths(s.GetInt("WinPositie", keys[side][0], 90), s.GetInt("WinPositie", keys[side][1], 64),
+                           s.GetInt("WinPositie", keys[side][2], 118));
+        PanelListing& li = p->listing();
+        const std::string stored = s.GetString("Paden", side == 0 ? "Links" : "Rechts", "/");
+        li.path = NearestExistingDirectory(stored.empty() ? "/" : stored);
+        li.sortFlags = s.GetInt("Paden", side == 0 ? "LSort" : "RSort", 128);
+        if ((li.sortFlags & SortKeyMask) == 0)
+            li.sortFlags = SortByName;
+        syncDrive(side);
+        driveBar(side)->RefreshDrive();
+        // Reads and sorts once, and puts the header arrow where the flags say.
+        SendPanelMessage(p, PmSortColumn, SortColumnOfFlags(li.sortFlags), 1);
+        p->Refresh();
+        rewritePathLine(side);
+        rewriteSummary(side);
+    }
+    auto* tab = new QShortcut(QKeySequence(Qt::Key_Tab), this);
+    connect(tab, &QShortcut::activated, this, &MainFrame::SwitchActivePanel);
+
+    setActive(s.GetInt("WinPositie", "LeftActive", 1) != 0);
+}
+
+MainFrame::~MainFrame() { SetMessageOwner(nullptr); }
+
+void MainFrame::createSide(int side) {
+    Side& sd = sides_[static_cast<size_t>(side)];
+    const int id = side == 0 ? FilePanel::kLeftId : FilePanel::kRightId;
+    const QString prefix = side == 0 ? QStringLiteral("left") : QStringLiteral("right");
+    sd.driveBar = new DriveBar(id, client_);
+    sd.driveBar->setMessageTarget(this);
+    auto makeLine = [&](const char* name) {
+        auto* l = new QLabel(client_);
+        l->setObjectName(prefix + QLatin1String(name));
+        l->setTextFormat(Qt::PlainText);
+        l->setFrameShape(QFrame::Panel);
+        l->setFrameShadow(QFrame::Sunken);
+        return l;
+    };
+    sd.infoLine = makeLine("InfoLine");
+    sd.pathLine = makeLine("PathLine");
+    sd.summary = makeLine("SummaryLine");
+    sd.panel = new FilePanel(id, client_);
+    sd.panel->setMessageTarget(this);
+    connect(sd.panel, &FilePanel::summaryChanged, this, [this, side] { rewriteSummary(side); });
+    connect(sd.driveBar, &DriveBar::infoChanged, this,
+            [this, side] { infoLine(side)->setText(qs(driveBar(side)->infoText())); });
+
+    const QString texts[4] = {qs(LoadString(4240)), qs(LoadString(4245)), QStringLiteral("CD \\"),
+                              QStringLiteral("CD ..")};
+    const QString tips[4] = {qs(LoadString(4020)), qs(LoadString(4025)), qs(LoadString(4030)),
+                             qs(LoadString(4040))};
+    static const char* names[4] = {"All", "None", "Root", "Up"};
+    for (int k = 0; k < 4; ++k) {
+        auto* b = new QPushButton(texts[k], client_);
+        b->setObjectName(prefix + QLatin1String(names[k]));
+        b->setToolTip(tips[k]);
+        b->setFocusPolicy(Qt::NoFocus);
+        sd.buttons[static_cast<size_t>(k)] = b;
+        connect(b, &QPushButton::clicked, this, [this, side, k] {
+            FilePanel* p = panel(side);
+            setActive(side == 0);
+            PanelListing& li = p->listing();
+            if (k < 2) {
+                li.SelectAll(k == 0);
+                p->panelModel()->allRowsChanged();
+                rewriteSummary(side);
+                return;
+            }
+            const std::string target = k == 2 ? (li.drive.empty() ? "/" : li.drive) : ParentPath(li.path);
+            if (target != li.path && p->ChangeDirectory(target))
+                PostPanelMessage(this, PmDirectoryChanged, p->controlId());
+        });
+    }
+}
+
+int MainFrame::sideOf(qintptr controlId) const {
+    if (controlId == FilePanel::kLeftId)
+        return 0;
+    if (controlId == FilePanel::kRightId)
+        return 1;
+    return leftActive_ ? 0 : 1;
+}
+
+void MainFrame::syncDrive(int side) {
+    PanelListing& li = panel(side)->listing();
+    if (li.isFtp())
+        return;
+    li.drive = MountPointForPath(ReadVolumes(), li.path);
+    driveBar(side)->setDrive(li.drive);
+    driveDirectories()[li.drive] = li.path;
+}
+
+void MainFrame::rewritePathLine(int side) {
+    const PanelListing& li = panel(side)->listing();
+    // Names here are case-sensitive, so the path is shown as it is.
+    std::string text = li.path;
+    if (text.empty() || text.back() != '/')
+        text += '/';
+    text += App().filterMask;
+    if (text.size() < 120)
+        text.resize(120, ' ');
+    pathLine(side)->setText(qs(text));
+}
+
+void MainFrame::rewriteSummary(int side) { summaryLine(side)->setText(qs(panel(side)->listing().summaryText)); }
+
+void MainFrame::updateDriveInfo() {
+    driveBar(0)->UpdateInfo();
+    driveBar(1)->UpdateInfo();
+}
+
+void MainFrame::refreshSide(int side) {
+    FilePanel* p = panel(side);
+    PanelListing& li = p->listing();
+    const std::string nearest = NearestExistingDirectory(li.path);
+    if (nearest != li.path) { // removed meanwhile: fall back to what still exists
+        li.path = nearest;
+        li.keepSelection = false;
+    }
+    syncDrive(side);
+    driveBar(side)->RefreshDrive();
+    p->Refresh();
+    rewritePathLine(side);
+    rewriteSummary(side);
+}
+
+void MainFrame::setActive(bool left) {
+    leftActive_ = left;
+    activePanel()->setFocus(Qt::OtherFocusReason);
+    paintFrames();
+}
+
+void MainFrame::SwitchActivePanel() { setActive(!leftActive_); }
+
+void MainFrame::paintFrames() { client_->update(); }
+
+bool MainFrame::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == client_ && e->type() == QEvent::Paint) {
+        QPainter p(client_);
+        const QColor face = palette().color(QPalette::Button);
+        const QColor active = ColorFromRef(App().colors.ref[ColFRect]);
+        for (int side = 0; side < 2; ++side) {
+            const QRect r = layout_.panel[side].frame;
+            const QColor c = (side == 0) == leftActive_ ? active : face;
+            p.fillRect(QRect(r.left(), r.top(), r.width(), 3), c);
+            p.fillRect(QRect(r.left(), r.bottom() - 2, r.width(), 3), c);
+            p.fillRect(QRect(r.left(), r.top(), 3, r.height()), c);
+            p.fillRect(QRect(r.right() - 2, r.top(), 3, r.height()), c);
+        }
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
+
+bool MainFrame::event(QEvent* e) {
+    if (messageTable_.dispatch(this, e))
+        return true;
+    return QMainWindow::event(e);
+}
+
+void MainFrame::doLayout() {
+    const QRect outer = frameGeometry();
+    const int W = outer.width(), H = outer.height();
+    SettingsStore& s = Settings();
+    LayoutOptions o;
+    o.appButtons = s.GetInt("Algemeen", "ApplButtons", 1) != 0;
+    o.secondRow = s.GetInt("Algemeen", "SecondRow", 0) != 0;
+    o.commandPrompt = s.GetInt("Algemeen", "CmdPrompt", 1) != 0;
+    o.functionKeys = s.GetInt("Algemeen", "FunctionKeys", 1) != 0;
+    layout_ = ComputeMainLayout(W, H, o);
+    for (int side = 0; side < 2; ++side) {
+        const PanelGeometry& g = layout_.panel[side];
+        Side& sd = sides_[static_cast<size_t>(side)];
+        sd.driveBar->setGeometry(g.driveBar);
+        sd.infoLine->setGeometry(g.infoLine);
+        sd.pathLine->setGeometry(g.pathLine);
+        sd.panel->setGeometry(g.list);
+        sd.summary->setGeometry(g.summary);
+        for (int k = 0; k < 4; ++k)
+            sd.buttons[static_cast<size_t>(k)]->setGeometry(g.smallButtons[k]);
+    }
+    paintFrames();
+}
+
+void MainFrame::resizeEvent(QResizeEvent* e) {
+    QMainWindow::resizeEvent(e);
+    const QRect outer = frameGeometry();
+    if (!isMaximized() && !isMinimized() && (outer.width() < 640 || outer.height() < 400)) {
+        const int dw = outer.width() - width(), dh = outer.height() - height();
+        resize(std::max(640, outer.width()) - dw, std::max(400, outer.height()) - dh);
+        return; // the resulting resize lays out
+    }
+    doLayout();
+}
+
+void MainFrame::showWithPlacement() {
+    switch (showCmd_) {
+    case 3: showMaximized(); break; // SW_SHOWMAXIMIZED
+    case 2:
+    case 6:
+    case 7: showMinimized(); break;
+    default: show(); break;
+    }
+}
+
+void MainFrame::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    if (placementApplied_)
+        return;
+    placementApplied_ = true;
+    // The stored rectangle includes the frame, known only once shown.
+    const QRect outer = frameGeometry(), inner = geometry();
+    const int ml = inner.left() - outer.left(), mt = inner.top() - outer.top();
+    const int mr = outer.right() - inner.right(), mb = outer.bottom() - inner.bottom();
+    if (!isMaximized() && !isMinimized() && (ml || mt || mr || mb))
+        setGeometry(normalRect_.adjusted(ml, mt, -mr, -mb));
+    doLayout();
+}
+
+void MainFrame::bringToFront() {
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
+void MainFrame::savePlacement() {
+    SettingsStore& s = Settings();
+    SettingsStore::Batch batch(s);
+    int cmd = 1; // SW_SHOWNORMAL
+    if (isMaximized())
+        cmd = 3;
+    else if (isMinimized())
+        cmd = 2;
+    // normalGeometry() is the inner rectangle while maximized or minimized.
+    QRect outer = frameGeometry();
+    if (isMaximized() || isMinimized()) {
+        const QRect inner = geometry();
+        const QRect normal = normalGeometry();
+        outer = normal.adjusted(outer.left() - inner.left(), outer.top() - inner.top(),
+                                outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    }
+    s.PutInt("WinPositie", "wp.showCmd", cmd);
+    s.PutInt("WinPositie", "wp.ptMinPosition.x", 0);
+    s.PutInt("WinPositie", "wp.ptMinPosition.y", 0);
+    s.PutInt("WinPositie", "wp.ptMaxPosition.x", 0);
+    s.PutInt("WinPositie", "wp.ptMaxPosition.y", 0);
+    s.PutInt("WinPositie", "wp.left", outer.left());
+    s.PutInt("WinPositie", "wp.right", outer.right() + 1);
+    s.PutInt("WinPositie", "wp.top", outer.top());
+    s.PutInt("WinPositie", "wp.bottom", outer.bottom() + 1);
+}
+
+void MainFrame::closeEvent(QCloseEvent* e) {
+    SettingsStore& s = Settings();
+    {
+        SettingsStore::Batch batch(s);
+        savePlacement();
+        s.PutInt("GevondenBestanden", "Aantal", 0);
+        const char* keys[2][3] = {{"ColL", "ColL1", "ColL2"}, {"ColR", "ColR1", "ColR2"}};
+        for (int side = 0; side < 2; ++side) {
+            for (int c = 0; c < 3; ++c)
+                s.PutInt("WinPositie", keys[side][c], panel(side)->columnWidth(c));
+        }
+    }
+    e->accept();
+}
+
+void MainFrame::SaveCurrentPaths() {
+    SettingsStore& s = Settings();
+    SettingsStore::Batch batch(s);
+    s.PutString("Paden", "Links", panel(0)->listing().path);
+    s.PutString("Paden", "Rechts", panel(1)->listing().path);
+    s.PutInt("WinPositie", "LeftActive", leftActive_ ? 1 : 0);
+}
+
+void MainFrame::SaveSortOrder() {
+    SettingsStore& s = Settings();
+    SettingsStore::Batch batch(s);
+    s.PutInt("Paden", "LSort", panel(0)->listing().sortFlags);
+    s.PutInt("Paden", "RSort", panel(1)->listing().sortFlags);
+}
+
+bool MainFrame::OnCommand(int command) {
+    App().helpContext = 0;
+    switch (command) {
+    case CmdSaveCurrentPaths: SaveCurrentPaths(); return true;
+    case CmdSaveSortOrder: SaveSortOrder(); return true;
+    case CmdExit: close(); return true;
+    default: return false;
+    }
+}
+
+// ---- message handlers ----
+
+void MainFrame::onRefreshBoth(const PanelMessageEvent& m) {
+    bool left = leftActive_;
+    if (m.first == FilePanel::kLeftId)
+        left = true;
+    else if (m.first == FilePanel::kRightId)
+        left = false;
+    leftActive_ = left;
+    const int active = left ? 0 : 1;
+    refreshSide(1 - active);
+    refreshSide(active);
+    updateDriveInfo();
+    setActive(left);
+}
+
+void MainFrame::onDirectoryChanged(const PanelMessageEvent& m) {
+    const int side = sideOf(m.first);
+    syncDrive(side);
+    setActive(side == 0);
+    rewritePathLine(side);
+    rewriteSummary(side);
+    driveBar(0)->RefreshDrive();
+    driveBar(1)->RefreshDrive();
+}
+
+void MainFrame::onDriveChanged(const PanelMessageEvent& m) {
+    const int side = sideOf(m.first);
+    FilePanel* p = panel(side);
+    PanelListing& li = p->listing();
+    const std::string drive = driveBar(side)->drive();
+    li.ClearCursorMemory();
+    li.keepSelection = false;
+    const auto it = driveDirectories().find(drive);
+    std::string path = it != driveDirectories().end() ? it->second : drive;
+    li.path = NearestExistingDirectory(path);
+    refreshSide(side);
+    setActive(side == 0);
+}
+
+void MainFrame::onRefreshOne(const PanelMessageEvent& m) {
+    refreshSide(sideOf(m.first));
+    updateDriveInfo();
+}
+
+void MainFrame::onPanelFocused(const PanelMessageEvent& m) {
+    const int side = sideOf(m.first);
+    if ((side == 0) != leftActive_) {
+        leftActive_ = side == 0;
+        paintFrames();
+    }
+    rewriteSummary(side);
+    updateDriveInfo();
+}
+
+void MainFrame::onSelectedFileQuery(const PanelMessageEvent& m) {
+    auto* out = reinterpret_cast<std::string*>(m.second);
+    if (!out)
+        return;
+    const FilePanel* p = m.message == PmActiveSelectedFile ? activePanel() : otherPanel();
+    *out = p->listing().SelectedFilePath();
+}
+
+void MainFrame::onPathQuery(const PanelMessageEvent& m) {
+    auto* out = reinterpret_cast<std::string*>(m.second);
+    if (out)
+        *out = (m.message == PmActivePath ? activePanel() : otherPanel())->listing().path;
+}
+
+void MainFrame::onChangedOnDisk(const PanelMessageEvent& m) {
+    const int side = m.message == PmLeftChangedOnDisk ? 0 : 1;
+    if (App().busyFlag)
+        return;
+    refreshSide(side); // keepSelection is still set from the last read
+    updateDriveInfo();
+}
+
+void MainFrame::onEnterFocused(const PanelMessageEvent&) { activePanel()->EnterFocused(); }
+
+void MainFrame::onDeleteToBin(const PanelMessageEvent&) {
+    PostPanelMessage(activePanel(), PmDelete, 0, 1);
+}
+
+} // namespace km

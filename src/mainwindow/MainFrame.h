@@ -1,0 +1,99 @@
+#pragma once
+// The main window: two panels with their drive bars and text lines, the fixed
+// layout, the active-panel frame and the main window side of the private messages.
+#include "mainwindow/MainLayout.h"
+#include "ui_services/PanelMessage.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <string>
+
+class QLabel;
+class QPushButton;
+
+namespace km {
+
+class DriveBar;
+class FilePanel;
+
+class MainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainFrame(QWidget* parent = nullptr);
+    ~MainFrame() override;
+
+    FilePanel* panel(int side) const { return sides_[static_cast<size_t>(side)].panel; }
+    DriveBar* driveBar(int side) const { return sides_[static_cast<size_t>(side)].driveBar; }
+    FilePanel* activePanel() const { return panel(leftActive_ ? 0 : 1); }
+    FilePanel* otherPanel() const { return panel(leftActive_ ? 1 : 0); }
+    bool leftActive() const { return leftActive_; }
+    QLabel* pathLine(int side) const { return sides_[static_cast<size_t>(side)].pathLine; }
+    QLabel* summaryLine(int side) const { return sides_[static_cast<size_t>(side)].summary; }
+    QLabel* infoLine(int side) const { return sides_[static_cast<size_t>(side)].infoLine; }
+    const MainLayout& currentLayout() const { return layout_; }
+
+    // Shows the window in the stored show state.
+    void showWithPlacement();
+    // Tab: the other panel becomes the active one.
+    void SwitchActivePanel();
+    // Commands "Save current paths" and "Save current sort order".
+    void SaveCurrentPaths();
+    void SaveSortOrder();
+    // Routes a command number; false when no handler exists yet.
+    bool OnCommand(int command);
+    // Restores a minimized window and brings it to the front.
+    void bringToFront();
+
+protected:
+    bool event(QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    struct Side {
+        FilePanel* panel = nullptr;
+        DriveBar* driveBar = nullptr;
+        QLabel* infoLine = nullptr;
+        QLabel* pathLine = nullptr;
+        QLabel* summary = nullptr;
+        std::array<QPushButton*, 4> buttons{};
+    };
+
+    void createSide(int side);
+    void doLayout();
+    void paintFrames();
+    void setActive(bool left);
+    int sideOf(qintptr controlId) const;
+    void refreshSide(int side);
+    void rewritePathLine(int side);
+    void rewriteSummary(int side);
+    void updateDriveInfo();
+    void syncDrive(int side);
+    void savePlacement();
+
+    // message handlers
+    void onRefreshBoth(const PanelMessageEvent& m);
+    void onDirectoryChanged(const PanelMessageEvent& m);
+    void onDriveChanged(const PanelMessageEvent& m);
+    void onRefreshOne(const PanelMessageEvent& m);
+    void onPanelFocused(const PanelMessageEvent& m);
+    void onSelectedFileQuery(const PanelMessageEvent& m);
+    void onPathQuery(const PanelMessageEvent& m);
+    void onChangedOnDisk(const PanelMessageEvent& m);
+    void onEnterFocused(const PanelMessageEvent& m);
+    void onDeleteToBin(const PanelMessageEvent& m);
+
+    std::array<Side, 2> sides_;
+    QWidget* client_ = nullptr;
+    MainLayout layout_;
+    bool leftActive_ = true;
+    bool placementApplied_ = false;
+    int showCmd_ = 5;
+    QRect normalRect_; // outer rectangle from the store
+    static const PanelMessageTable<MainFrame> messageTable_;
+};
+
+} // namespace km

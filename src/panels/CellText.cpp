@@ -1,0 +1,67 @@
+#include "panels/CellText.h"
+
+#include "platform/FileAttributes.h"
+#include "ui_services/FormatThousands.h"
+
+#include <cstdio>
+
+namespace km {
+namespace {
+
+void applyCase(std::string& s, bool upper) {
+    for (char& c : s) {
+        if (upper && c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 32);
+        else if (!upper && c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c + 32);
+    }
+}
+
+} // namespace
+
+std::string DisplayName(const FileEntry& e, int nameCase) {
+    if (e.kind == KindParent)
+        return "[..]";
+    std::string name = e.name;
+    const bool dir = e.kind == KindDirectory;
+    switch (nameCase) {
+    case NameCaseUpper: applyCase(name, true); break;
+    case NameCaseLower: applyCase(name, false); break;
+    case NameCaseFilesUpper: applyCase(name, !dir); break;
+    case NameCaseFilesLower: applyCase(name, dir); break;
+    default: break;
+    }
+    return dir ? "[" + name + "]" : name;
+}
+
+std::string DateColumnText(const FileEntry& e, const LocaleInfo& locale) {
+    const std::tm t = LocalTimeOf(e.lastWrite);
+    const int y = ((t.tm_year + 1900) % 100 + 100) % 100, m = t.tm_mon + 1, d = t.tm_mday;
+    int a = m, b = d, c = y;
+    if (locale.dateOrder == 1) {
+        a = d;
+        b = m;
+    } else if (locale.dateOrder == 2) {
+        a = y;
+        b = m;
+        c = d;
+    }
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "  %02d-%02d-%02d  %02d:%02d  %c%c%c%c", a, b, c, t.tm_hour,
+                  t.tm_min, (e.attributes & AttrReadOnly) ? 'r' : '-',
+                  (e.attributes & AttrArchive) ? 'a' : '-', (e.attributes & AttrHidden) ? 'h' : '-',
+                  (e.attributes & AttrSystem) ? 's' : '-');
+    buf[4] = buf[7] = locale.dateSeparator;
+    return buf;
+}
+
+std::string CellText(const FileEntry& e, int column, int nameCase, const LocaleInfo& locale) {
+    switch (column) {
+    case 0: return DisplayName(e, nameCase);
+    case 1: return e.kind == KindFile ? FormatThousands(e.size, locale.thousandsSeparator) : "<DIR>   ";
+    case 2: return e.kind == KindParent ? std::string() : DateColumnText(e, locale);
+    default: return {};
+    }
+}
+
+} // namespace km

@@ -1,0 +1,25 @@
+#pragma once
+#include "panels/FileEntry.h"
+#include "platform/LocaleInfo.h"
+
+#include <string>
+
+namespace km {
+
+// Stored values of "Bestandsnamen".
+enum NameCase : int {
+    NameCaseUpper = 2450,
+    NameCaseLower = 2460,
+    NameCaseFilesUpper = 2463,
+    NameCaseFilesLower = 2467,
+    NameCaseAsStored = 2470,
+};
+
+// Name as shown: directories in brackets, letters A–Z cased per `nameCase`.
+std::string DisplayName(const FileEntry& e, int nameCase);
+// "  dd-mm-yy  hh:mm  rahs" in the locale's order and separator.
+std::string DateColumnText(const FileEntry& e, const LocaleInfo& locale);
+// Text of column 0 (name), 1 (size) or 2 (date/time).
+std::string CellText(const FileEntry& e, int column, int nameCase, const LocaleInfo& locale);
+
+} // namespace km

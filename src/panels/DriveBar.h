@@ -1,0 +1,42 @@
+#pragma once
+// The drop-down of mounted volumes above a panel, with its information line.
+#include "platform/Volumes.h"
+
+#include <QComboBox>
+
+namespace km {
+
+class DriveBar : public QComboBox {
+    Q_OBJECT
+public:
+    DriveBar(int panelId, QWidget* parent = nullptr);
+
+    // Mount point shown (the panel's drive), or "FTP".
+    const std::string& drive() const { return drive_; }
+    void setDrive(const std::string& mountPoint) { drive_ = mountPoint; }
+    const std::string& infoText() const { return infoText_; }
+
+    void FillList();
+    void UpdateInfo();
+    void RefreshDrive() {
+        FillList();
+        UpdateInfo();
+    }
+    void setMessageTarget(QObject* target) { target_ = target; }
+
+    void showPopup() override;
+
+signals:
+    void infoChanged();
+
+private:
+    void chooseDrive(int index);
+
+    const int panelId_;
+    std::string drive_ = "/";
+    std::string infoText_;
+    std::vector<Volume> volumes_;
+    QObject* target_ = nullptr;
+};
+
+} // namespace km

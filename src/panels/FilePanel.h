@@ -1,0 +1,78 @@
+#pragma once
+// One of the two panels: the view over a PanelListing, its keyboard and mouse
+// input, and the panel side of the private messages.
+#include "panels/PanelListing.h"
+#include "ui_services/PanelMessage.h"
+
+#include <QTableView>
+
+namespace km {
+
+class PanelModel;
+
+class FilePanel : public QTableView {
+    Q_OBJECT
+public:
+    static constexpr int kLeftId = 1070;
+    static constexpr int kRightId = 1080;
+
+    FilePanel(int controlId, QWidget* parent = nullptr);
+    ~FilePanel() override;
+
+    int controlId() const { return controlId_; }
+    PanelListing& listing() { return listing_; }
+    const PanelListing& listing() const { return listing_; }
+    PanelModel* panelModel() const { return model_; }
+
+    // Where the panel posts its messages (the main window).
+    void setMessageTarget(QObject* target) { target_ = target; }
+
+    // Re-reads the directory. On failure shows the platform's text and keeps
+    // the previous rows; returns false.
+    bool Refresh();
+    // Changes to `newPath` and reads it; on failure the panel stays where it was.
+    bool ChangeDirectory(const std::string& newPath);
+    // Enter or double click on the cursor row.
+    void EnterFocused();
+    // Puts the cursor on `row`, scrolls it into view and repaints.
+    void MoveCursor(int row);
+
+    void ApplyFont(const QFont& font, int rowHeight);
+    void SetColumnWidths(int c0, int c1, int c2);
+    int pageRows() const;
+    int topRow() const;
+
+signals:
+    // A file was entered; the open/archive commands act on it.
+    void fileActivated(const QString& path);
+    // The selection changed; the summary line needs rewriting.
+    void summaryChanged();
+
+protected:
+    bool event(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    void onSort(const PanelMessageEvent& m);
+    void onSortColumn(const PanelMessageEvent& m);
+    void onExtendSelection(const PanelMessageEvent& m);
+    void onInvertSelection(const PanelMessageEvent& m);
+    void applySort(int flags);
+    void updateSortIndicator();
+    void selectionChanged();
+    void post(int msg, qintptr first = 0, qintptr second = 0);
+
+    const int controlId_;
+    PanelListing listing_;
+    PanelModel* model_;
+    QObject* target_ = nullptr;
+    static const PanelMessageTable<FilePanel> messageTable_;
+};
+
+} // namespace km

@@ -1,0 +1,68 @@
+#include "panels/PanelDelegate.h"
+
+#include "panels/FileEntry.h"
+#include "panels/PanelModel.h"
+#include "platform/FileAttributes.h"
+#include "ui_services/AppState.h"
+
+#include <QPainter>
+
+namespace km {
+
+QColor ColorFromRef(int ref) {
+    if (ref < 0)
+        return QColor(0x00, 0x00, 0x80); // unset: the classic active-caption blue
+    return QColor(ref & 0xFF, (ref >> 8) & 0xFF, (ref >> 16) & 0xFF);
+}
+
+QString FitCellText(const QString& text, const QFontMetrics& fm, int columnWidth) {
+    const int w = columnWidth - 4;
+    if (w < 5)
+        return {};
+    QString t = text;
+    bool dropped = false;
+    while (!t.isEmpty() && fm.horizontalAdvance(t) > w - 4) {
+        t.chop(1);
+        dropped = true;
+        if (t.size() <= 1)
+            return {};
+    }
+    if (dropped) {
+        t.chop(1);
+        t += QStringLiteral("...");
+    }
+    return t;
+}
+
+void PanelDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const {
+    const auto& colors = App().colors.ref;
+    const int kind = index.data(PanelModel::KindRole).toInt();
+    const bool selected = index.data(PanelModel::SelectedRole).toBool();
+    const uint attrs = index.data(PanelModel::AttributesRole).toUInt();
+    const bool special = (attrs & (AttrHidden | AttrSystem)) != 0;
+    int fg, bg;
+    if (kind == KindFile) {
+        fg = selected ? ColFileSelFg : special ? ColSysFileFg : ColFileFg;
+        bg = selected ? ColFileSelBg : special ? ColSysFileBg : ColFileBg;
+    } else {
+        const bool sysDir = kind == KindDirectory && special;
+        fg = selected ? ColDirSelFg : sysDir ? ColSysDirFg : ColDirFg;
+        bg = selected ? ColDirSelBg : sysDir ? ColSysDirBg : ColDirBg;
+    }
+    painter->save();
+    painter->fillRect(option.rect, ColorFromRef(colors[static_cast<size_t>(bg)]));
+    const QString text =
+        FitCellText(index.data(Qt::DisplayRole).toString(), option.fontMetrics, option.rect.width());
+    if (!text.isEmpty()) {
+        painter->setFont(option.font);
+        painter->setPen(ColorFromRef(colors[static_cast<size_t>(fg)]));
+        const QRect r(option.rect.left() + 2, option.rect.top(), option.rect.width() - 4,
+                      option.rect.height());
+        const auto align = index.data(Qt::TextAlignmentRole).value<Qt::Alignment>();
+        painter->drawText(r, static_cast<int>(align) | Qt::TextSingleLine, text);
+    }
+    painter->restore();
+}
+
+} // namespace km

@@ -1,0 +1,101 @@
+#pragma once
+// What one panel holds: the ordered rows of a directory, their selection, the
+// cursor, the sort order and the counters of the summary line.
+#include "panels/FileEntry.h"
+#include "panels/SortFlags.h"
+#include "platform/DirectoryReader.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace km {
+
+class SettingsStore;
+
+// Which hidden/system entries are listed; read from the store at each re-read.
+struct ListingFilter {
+    bool showSystemFiles = false;
+    bool showHiddenFiles = false;
+    bool showSystemDirs = false;
+    bool showHiddenDirs = false;
+    static ListingFilter FromSettings(SettingsStore& store);
+};
+
+// Keyboard range selections (Shift + cursor keys).
+enum class RangeKey { Down, Up, PageDown, PageUp, Home, End };
+
+class PanelListing {
+public:
+    static constexpr int kCursorSlots = 10;
+
+    // --- state ---
+    std::string drive; // mount point holding `path`, or "FTP"
+    std::string path = "/";
+    std::vector<FileEntry> entries;
+    int sortFlags = SortByName;
+    int sortColumn = 0;
+    bool sortDescending = false;
+    int depth = 0;
+    std::array<int, kCursorSlots> cursorMemory{};
+    int selectedFiles = 0;
+    int selectedDirs = 0;
+    uint64_t selectedBytes = 0;
+    bool keepSelection = false;
+    bool bulkChange = false;
+    std::string summaryText;
+    // quick search
+    char lastSearchChar = 0;
+    int lastMatch = -1;
+    bool searchFound = false;
+
+    bool isFtp() const { return drive == "FTP"; }
+    int cursor() const { return cursor_; }
+    int rowCount() const { return static_cast<int>(entries.size()); }
+
+    // Re-reads `path` with `mask` applied to files. On failure the rows are
+    // left as they were and the error is returned.
+    DirReadResult ReadDirectory(const ListingFilter& filter, std::string_view mask);
+    // Orders the rows by `flags`; the cursor stays on its entry.
+    void Sort(int flags);
+    // Toggle rule: ascending on `key` unless already ascending on it.
+    static int ToggledFlags(int current, int key);
+
+    // Moves the cursor (clamped) and remembers it for the current depth.
+    void SetCursor(int row);
+    void ClearCursorMemory();
+
+    void SetSelected(int row, bool selected);
+    void ToggleSelected(int row);
+    void SelectAll(bool select);
+    void InvertSelection();
+    // Selects or deselects file rows whose names match `mask`; directories never.
+    void SelectByMask(std::string_view mask, bool select);
+    bool FocusFileByName(std::string_view name);
+    bool SelectFileByName(std::string_view name);
+    // Extends the selection as Shift + key does; `pageRows` is the number of
+    // fully visible rows and `topRow` the first visible one.
+    void ExtendSelection(RangeKey key, int pageRows, int topRow);
+
+    // Next row after `start` that is selected (or the cursor row when
+    // `useCursor`); its full path, or path + "/*.*" for a directory when
+    // `withDirs` (directories are skipped otherwise). -1 at the end.
+    int FirstSelected(int start, bool withDirs, bool useCursor, std::string& outPath) const;
+    std::string SelectedFilePath() const;
+    std::string FullPath(const FileEntry& e) const;
+
+    void UpdateSummary();
+
+    // Typed-letter search: deselects everything, then selects and focuses the
+    // next directory or file whose name begins with `c` (either case), wrapping
+    // once a match was found. Returns the row or -1.
+    int QuickSearch(char c);
+
+private:
+    int cursor_ = -1;
+    void restoreCursor(int enumeratedCount);
+};
+
+} // namespace km

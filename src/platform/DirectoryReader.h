@@ -1,0 +1,30 @@
+#pragma once
+#include "platform/FileTime.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace km {
+
+struct DirEntryInfo {
+    std::string name; // raw bytes
+    bool isDirectory = false;
+    uint64_t size = 0;
+    FileTime lastWrite = 0;
+    uint32_t attributes = 0;
+};
+
+struct DirReadResult {
+    int error = 0;         // errno of the failure, 0 on success
+    std::string errorText; // the platform's text for it
+};
+
+// Reads every entry of `dirPath` except "." and "..". Symbolic links are
+// described by their targets; a dangling link is listed as a file.
+DirReadResult ReadDirectoryEntries(const std::string& dirPath, std::vector<DirEntryInfo>& out);
+
+// The platform's text for an errno value.
+std::string ErrorText(int err);
+
+} // namespace km

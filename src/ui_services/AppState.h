@@ -1,0 +1,44 @@
+#pragma once
+// Process-wide state the windows share: the settings store, the cached display
+// values that the settings dialogs refresh, and the busy and cancel flags.
+#include "platform/LocaleInfo.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace km {
+
+class SettingsStore;
+
+enum ColorIndex : int {
+    ColFileFg, ColFileBg, ColFileSelFg, ColFileSelBg,
+    ColDirFg, ColDirBg, ColDirSelFg, ColDirSelBg,
+    ColSysFileFg, ColSysFileBg, ColSysDirFg, ColSysDirBg,
+    ColFRect, ColCount
+};
+
+// Colour references: red in bits 0–7, green 8–15, blue 16–23; -1 = unset.
+struct PanelColors {
+    std::array<int32_t, ColCount> ref{};
+    static const char* key(int index);
+    static int32_t defaultValue(int index);
+    void load(SettingsStore& store);
+    void save(SettingsStore& store) const;
+};
+
+struct AppState {
+    SettingsStore* store = nullptr;
+    int nameCase = 2460;
+    std::string filterMask = "*.*";
+    PanelColors colors;
+    std::atomic<bool> busyFlag{false};
+    std::atomic<bool> cancelFlag{false};
+    int helpContext = 0;
+};
+
+AppState& App();
+SettingsStore& Settings();
+
+} // namespace km

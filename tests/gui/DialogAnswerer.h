@@ -1,0 +1,38 @@
+#pragma once
+// Answers the next modal dialog with the given object name by clicking a
+// button whose text contains `button` (or rejecting it when empty).
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+#include <functional>
+
+namespace km::test {
+
+inline void AnswerModal(const QString& objectName, const QString& button, int* seen = nullptr) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        auto* w = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!w || w->objectName() != objectName)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (seen)
+            ++*seen;
+        if (button.isEmpty()) {
+            w->reject();
+            return;
+        }
+        for (auto* b : w->findChildren<QAbstractButton*>()) {
+            if (b->text().remove(QLatin1Char('&')).contains(button, Qt::CaseInsensitive)) {
+                b->click();
+                return;
+            }
+        }
+        w->reject();
+    });
+    timer->start();
+}
+
+} // namespace km::test

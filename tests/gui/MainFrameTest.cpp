@@ -1,0 +1,254 @@
+#include "mainwindow/MainFrame.h"
+
+#include "DialogAnswerer.h"
+#include "panels/DriveBar.h"
+#include "panels/FilePanel.h"
+#include "settings/SettingsStore.h"
+#include "support/TempDir.h"
+#include "ui_services/AppState.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace km;
+
+namespace {
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        mkdir(dir.file("left").c_str(), 0755);
+        mkdir(dir.file("left/sub1").c_str(), 0755);
+        mkdir(dir.file("left/sub2").c_str(), 0755);
+        mkdir(dir.file("right").c_str(), 0755);
+        test::WriteAll(dir.file("left/b.txt"), "12345");
+        test::WriteAll(dir.file("left/a.doc"), "1");
+        test::WriteAll(dir.file("right/z"), "");
+        test::WriteAll(dir.file("right/y.c"), "");
+        store = std::make_unique<SettingsStore>(dir.file("KM.reg"));
+        store->PutString("Paden", "Links", dir.file("left"));
+        store->PutString("Paden", "Rechts", dir.file("right/gone/away"));
+        store->PutInt("Paden", "RSort", SortByExtension);
+        App().store = store.get();
+    }
+    void TearDown() override {
+        frame.reset();
+        App().store = nullptr;
+    }
+    void start() {
+        frame = std::make_unique<MainFrame>();
+        frame->showWithPlacement();
+        QTest::qWait(20);
+    }
+    std::vector<std::string> names(int side) const {
+        std::vector<std::string> out;
+        for (const auto& e : frame->panel(side)->listing().entries)
+            out.push_back(e.name);
+        return out;
+    }
+
+    test::TempDir dir;
+    std::unique_ptr<SettingsStore> store;
+    std::unique_ptr<MainFrame> frame;
+};
+
+} // namespace
+
+TEST_F(MainFrameTest, StartsWithStoredDirectoriesSortedAndFallsBackToNearestParent) {
+    start();
+    EXPECT_EQ(frame->windowTitle(), "Kestrum");
+    EXPECT_EQ(frame->panel(0)->listing().path, dir.file("left"));
+    EXPECT_EQ(names(0), (std::vector<std::string>{"..", "sub1", "sub2", "a.doc", "b.txt"}));
+    EXPECT_EQ(frame->panel(1)->listing().path, dir.file("right"));
+    EXPECT_EQ(names(1), (std::vector<std::string>{"..", "z", "y.c"})); // by extension
+    EXPECT_TRUE(frame->pathLine(0)->text().startsWith(QString::fromStdString(dir.file("left") + "/*.*")));
+    EXPECT_TRUE(frame->summaryLine(0)->text().startsWith("No file selected"));
+    EXPECT_TRUE(frame->leftActive());
+    // The drive information line reports the volume's sizes.
+    EXPECT_TRUE(frame->infoLine(0)->text().contains(" total, "));
+}
+
+TEST_F(MainFrameTest, LayoutFollowsTheOuterSizeAndButtonRows) {
+    start();
+    frame->resize(800, 600);
+    QTest::qWait(20);
+    const int W = frame->frameGeometry().width(), H = frame->frameGeometry().height();
+    const QRect list = frame->panel(0)->geometry();
+    EXPECT_EQ(list.left(), 6);
+    EXPECT_EQ(list.top(), 102);
+    EXPECT_EQ(list.right() + 1, (W - 40) / 2);
+    EXPECT_EQ(list.bottom() + 1, H - 149);
+    EXPECT_EQ(frame->panel(1)->geometry().left(), W / 2 + 4);
+    EXPECT_EQ(frame->panel(1)->geometry().right() + 1, W - 22);
+
+    store->PutInt("Algemeen", "ApplButtons", 0);
+    frame->resize(801, 600);
+    QTest::qWait(20);
+    EXPECT_EQ(frame->panel(0)->geometry().top(), 102 - 35);
+    store->PutInt("Algemeen", "ApplButtons", 1);
+    store->PutInt("Algemeen", "SecondRow", 1);
+    store->PutInt("Algemeen", "CmdPrompt", 0);
+    frame->resize(800, 600);
+    QTest::qWait(20);
+    EXPECT_EQ(frame->panel(0)->geometry().top(), 102 + 26);
+    EXPECT_EQ(frame->panel(0)->geometry().bottom() + 1, frame->frameGeometry().height() + 30 - 149);
+}
+
+TEST_F(MainFrameTest, TooSmallWindowSnapsBackToMinimum) {
+    start();
+    frame->resize(300, 200);
+    QTest::qWait(20);
+    EXPECT_GE(frame->frameGeometry().width(), 640);
+    EXPECT_GE(frame->frameGeometry().height(), 400);
+}
+
+TEST_F(MainFrameTest, EnterDirectoryAndReturnRestoresCursor) {
+    start();
+    FilePanel* p = frame->panel(0);
+    p->setFocus();
+    p->MoveCursor(2); // sub2
+    QTest::keyClick(p, Qt::Key_Return);
+    QTest::qWait(20);
+    EXPECT_EQ(p->listing().path, dir.file("left/sub2"));
+    EXPECT_EQ(p->listing().cursor(), 0);
+    QTest::keyClick(p, Qt::Key_Return); // ".."
+    QTest::qWait(20);
+    EXPECT_EQ(p->listing().path, dir.file("left"));
+    EXPECT_EQ(p->listing().cursor(), 2);
+}
+
+TEST_F(MainFrameTest, KeysMoveAndSelect) {
+    start();
+    FilePanel* p = frame->panel(0);
+    p->setFocus();
+    QTest::keyClick(p, Qt::Key_End);
+    EXPECT_EQ(p->listing().cursor(), 4);
+    QTest::keyClick(p, Qt::Key_Home);
+    QTest::keyClick(p, Qt::Key_Down);
+    QTest::keyClick(p, Qt::Key_Down);
+    QTest::keyClick(p, Qt::Key_Down);
+    EXPECT_EQ(p->listing().cursor(), 3);
+    QTest::keyClick(p, Qt::Key_Insert); // a.doc selected, cursor to b.txt
+    QTest::keyClick(p, Qt::Key_Space);  // b.txt selected
+    EXPECT_EQ(p->listing().cursor(), 4);
+    EXPECT_EQ(p->listing().selectedFiles, 2);
+    EXPECT_TRUE(frame->summaryLine(0)->text().startsWith("2 files, 6 bytes selected"));
+    QTest::keyClick(p, Qt::Key_Space);
+    EXPECT_EQ(p->listing().selectedFiles, 1);
+    QTest::keyClick(p, Qt::Key_Up);
+    EXPECT_EQ(p->listing().selectedFiles, 1); // moving never changes the selection
+}
+
+TEST_F(MainFrameTest, PanelMessagesSortSelectAndRefresh) {
+    start();
+    FilePanel* p = frame->panel(0);
+    PostPanelMessage(p, PmSortName);
+    QTest::qWait(10);
+    EXPECT_EQ(p->listing().sortFlags, SortByName | SortDescending);
+    EXPECT_EQ(names(0), (std::vector<std::string>{"..", "sub2", "sub1", "b.txt", "a.doc"}));
+    PostPanelMessage(p, PmSortSize);
+    QTest::qWait(10);
+    EXPECT_EQ(names(0)[3], "a.doc");
+    EXPECT_EQ(p->listing().sortColumn, 0); // the arrow stays where it was
+
+    PostPanelMessage(p, PmSortColumn, 2, 0);
+    QTest::qWait(10);
+    EXPECT_EQ(p->listing().sortFlags, SortByDate);
+    EXPECT_EQ(p->listing().sortColumn, 2);
+    int asked = 0;
+    test::AnswerModal("SORTFILES", "extension", &asked);
+    PostPanelMessage(p, PmSortColumn, 0, 0);
+    QTest::qWait(100);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(p->listing().sortFlags, SortByExtension);
+
+    PostPanelMessage(p, PmInvertSelection);
+    QTest::qWait(10);
+    EXPECT_EQ(p->listing().selectedFiles, 2);
+    EXPECT_EQ(p->listing().selectedDirs, 2);
+
+    // A new file appears; a change-on-disk re-read keeps the selection...
+    test::WriteAll(dir.file("left/c.txt"), "");
+    PostPanelMessage(frame.get(), PmLeftChangedOnDisk);
+    QTest::qWait(10);
+    EXPECT_EQ(p->listing().rowCount(), 6);
+    EXPECT_EQ(p->listing().selectedFiles, 2);
+    // ...and refreshing both with the right panel's number activates it.
+    PostPanelMessage(frame.get(), PmRefreshBoth, FilePanel::kRightId);
+    QTest::qWait(10);
+    EXPECT_FALSE(frame->leftActive());
+
+    std::string buf;
+    SendPanelMessage(frame.get(), PmActivePath, 0, reinterpret_cast<qintptr>(&buf));
+    EXPECT_EQ(buf, dir.file("right"));
+    SendPanelMessage(frame.get(), PmOtherSelectedFile, 0, reinterpret_cast<qintptr>(&buf));
+    EXPECT_NE(buf.find("/left/"), std::string::npos);
+}
+
+TEST_F(MainFrameTest, ShiftKeysExtendSelectionThroughMessages) {
+    start();
+    FilePanel* p = frame->panel(0);
+    p->setFocus();
+    p->MoveCursor(1);
+    QTest::keyClick(p, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(p, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::qWait(10);
+    EXPECT_EQ(p->listing().cursor(), 3);
+    EXPECT_EQ(p->listing().selectedDirs, 2);
+    EXPECT_EQ(p->listing().selectedFiles, 1);
+}
+
+TEST_F(MainFrameTest, ClosingSavesPlacementColumnsAndClearsFoundFiles) {
+    store->PutInt("GevondenBestanden", "Aantal", 3);
+    store->PutInt("WinPositie", "wp.left", 10);
+    store->PutInt("WinPositie", "wp.top", 20);
+    store->PutInt("WinPositie", "wp.right", 810);
+    store->PutInt("WinPositie", "wp.bottom", 620);
+    start();
+    EXPECT_EQ(frame->frameGeometry().topLeft(), QPoint(10, 20));
+    EXPECT_EQ(frame->frameGeometry().width(), 800);
+    frame->panel(0)->setColumnWidth(0, 150);
+    frame->close();
+    frame.reset();
+    store.reset();
+    SettingsStore reread(dir.file("KM.reg"));
+    EXPECT_EQ(reread.GetInt("GevondenBestanden", "Aantal", -5), 0);
+    EXPECT_EQ(reread.GetInt("WinPositie", "wp.left", -1), 10);
+    EXPECT_EQ(reread.GetInt("WinPositie", "wp.top", -1), 20);
+    EXPECT_EQ(reread.GetInt("WinPositie", "wp.right", -1), 810);
+    EXPECT_EQ(reread.GetInt("WinPositie", "wp.bottom", -1), 620);
+    EXPECT_EQ(reread.GetInt("WinPositie", "wp.showCmd", -1), 1);
+    EXPECT_EQ(reread.GetInt("WinPositie", "ColL", -1), 150);
+    EXPECT_EQ(reread.GetInt("WinPositie", "ColR2", -1), 118);
+    // Paths and the active side are saved only when asked.
+    EXPECT_EQ(reread.GetString("Paden", "Rechts", ""), dir.file("right/gone/away"));
+    EXPECT_EQ(reread.GetInt("WinPositie", "LeftActive", -1), -1);
+}
+
+TEST_F(MainFrameTest, SaveCurrentPathsAndRightActiveStart) {
+    store->PutInt("WinPositie", "LeftActive", 0);
+    start();
+    EXPECT_FALSE(frame->leftActive());
+    frame->SaveCurrentPaths();
+    frame->SaveSortOrder();
+    EXPECT_EQ(store->GetString("Paden", "Rechts", ""), dir.file("right"));
+    EXPECT_EQ(store->GetInt("WinPositie", "LeftActive", -1), 0);
+    EXPECT_EQ(store->GetInt("Paden", "RSort", -1), SortByExtension);
+}
+
+TEST_F(MainFrameTest, UnreadableDirectoryShowsErrorAndStays) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "permissions do not stop root";
+    mkdir(dir.file("left/locked").c_str(), 0);
+    start();
+    FilePanel* p = frame->panel(0);
+    int seen = 0;
+    test::AnswerModal("MESSAGEBOX", "OK", &seen);
+    EXPECT_FALSE(p->ChangeDirectory(dir.file("left/locked")));
+    EXPECT_EQ(seen, 1);
+    EXPECT_EQ(p->listing().path, dir.file("left"));
+    chmod(dir.file("left/locked").c_str(), 0755);
+}
