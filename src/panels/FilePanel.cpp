@@ -54,6 +54,7 @@ FilePanel::FilePanel(int controlId, QWidget* parent)
         PostPanelMessage(this, PmSortColumn, col, 0);
     });
     listing_.UpdateSummary();
+    ApplyColors();
 }
 
 FilePanel::~FilePanel() = default;
@@ -144,6 +145,14 @@ void FilePanel::EnterFocused() {
     }
     if (ChangeDirectory(target))
         post(PmDirectoryChanged, controlId_);
+}
+
+void FilePanel::ApplyColors() {
+    // Space below the last row is drawn in the file background too.
+    QPalette pal = palette();
+    pal.setColor(QPalette::Base, ColorFromRef(App().colors.ref[ColFileBg]));
+    setPalette(pal);
+    viewport()->update();
 }
 
 void FilePanel::ApplyFont(const QFont& font, int rowHeight) {
@@ -272,8 +281,8 @@ void FilePanel::applySort(int flags) {
 void FilePanel::updateSortIndicator() {
     // The arrow points down for ascending order.
     horizontalHeader()->setSortIndicator(listing_.sortColumn, listing_.sortDescending
-                                                                  ? Qt::AscendingOrder
-                                                                  : Qt::DescendingOrder);
+                                                                  ? Qt::DescendingOrder
+                                                                  : Qt::AscendingOrder);
 }
 
 void FilePanel::onSort(const PanelMessageEvent& m) {

@@ -37,6 +37,8 @@ public:
     // Puts the cursor on `row`, scrolls it into view and repaints.
     void MoveCursor(int row);
 
+    // Re-reads the cached panel colours.
+    void ApplyColors();
     void ApplyFont(const QFont& font, int rowHeight);
     void SetColumnWidths(int c0, int c1, int c2);
     int pageRows() const;

@@ -4,6 +4,7 @@
 #include "platform/FileAttributes.h"
 #include "platform/PathUtil.h"
 #include "platform/Wildcard.h"
+#include "resources/StringTable.h"
 #include "settings/SettingsStore.h"
 #include "ui_services/FormatThousands.h"
 
@@ -323,7 +324,7 @@ void PanelListing::UpdateSummary() {
     }
     std::string text;
     if (selectedFiles == 0)
-        text = "No file selected";
+        text = LoadString(4173);
     else if (selectedFiles == 1)
         text = "1 file, " + FormatThousands(selectedBytes) + " bytes selected";
     else

@@ -1,6 +1,6 @@
 #include "settings/SettingsStore.h"
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 #include <climits>
 #include <fcntl.h>
