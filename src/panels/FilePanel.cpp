@@ -1,7 +1,12 @@
 #include "panels/FilePanel.h"
 
+#include "panels/CellText.h"
+#include "panels/DragCursors.h"
+#include "panels/DropList.h"
 #include "panels/PanelDelegate.h"
+#include "panels/PanelHeader.h"
 #include "panels/PanelModel.h"
+#include "panels/RenameDialog.h"
 #include "panels/SortFilesDialog.h"
 #include "platform/PathUtil.h"
 #include "settings/SettingsStore.h"
@@ -9,6 +14,13 @@
 #include "ui_services/MessageBoxes.h"
 
 #include <QApplication>
+#include <QDrag>
+#include <QFile>
+#include <QHelpEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QToolTip>
+#include <QUrl>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
@@ -29,10 +41,13 @@ const PanelMessageTable<FilePanel> FilePanel::messageTable_ = {
     {PmExtendHome, &FilePanel::onExtendSelection},
     {PmExtendEnd, &FilePanel::onExtendSelection},
     {PmInvertSelection, &FilePanel::onInvertSelection},
+    {PmStartDrag, &FilePanel::onStartDrag},
 };
 
 FilePanel::FilePanel(int controlId, QWidget* parent)
-    : QTableView(parent), controlId_(controlId), model_(new PanelModel(listing_, this)) {
+    : QTableView(parent), controlId_(controlId), model_(new PanelModel(listing_, this)),
+      header_(new PanelHeader(this)) {
+    setHorizontalHeader(header_);
     setObjectName(controlId == kLeftId ? QStringLiteral("leftPanel") : QStringLiteral("rightPanel"));
     setModel(model_);
     setItemDelegate(new PanelDelegate(this));
@@ -46,9 +61,10 @@ FilePanel::FilePanel(int controlId, QWidget* parent)
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setHighlightSections(false);
-    horizontalHeader()->setSortIndicatorShown(true);
     horizontalHeader()->setStretchLastSection(false);
     setAutoFillBackground(true);
+    setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int col) {
         post(PmPanelFocused, controlId_);
         PostPanelMessage(this, PmSortColumn, col, 0);
@@ -232,21 +248,75 @@ void FilePanel::keyPressEvent(QKeyEvent* e) {
     QTableView::keyPressEvent(e);
 }
 
+int FilePanel::RowAtY(int y) const {
+    const int h = std::max(1, verticalHeader()->defaultSectionSize());
+    const int row = topRow() + y / h;
+    return y >= 0 && row < listing_.rowCount() ? row : -1;
+}
+
+void FilePanel::ClickSelect(int row, Qt::KeyboardModifiers mods) {
+    if (row < 0 || row >= listing_.rowCount())
+        return;
+    listing_.bulkChange = true;
+    if (mods & Qt::ControlModifier) {
+        listing_.ToggleSelected(row);
+    } else if (mods & Qt::ShiftModifier) {
+        listing_.SelectAll(false);
+        for (int i = std::min(anchorRow_, row); i <= std::max(anchorRow_, row); ++i)
+            listing_.SetSelected(i, true);
+    } else {
+        listing_.SelectAll(false);
+        listing_.SetSelected(row, true);
+        anchorRow_ = row;
+    }
+    listing_.bulkChange = false;
+    listing_.UpdateSummary();
+    MoveCursor(row);
+    selectionChanged();
+}
+
 void FilePanel::mousePressEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton && e->button() != Qt::RightButton)
+        return;
     post(PmPanelFocused, controlId_);
     setFocus(Qt::MouseFocusReason);
-    const int row = rowAt(e->pos().y());
-    if (row >= 0 && e->button() == Qt::LeftButton) {
-        listing_.SetCursor(row);
+    const int row = RowAtY(e->pos().y());
+    if (e->button() == Qt::RightButton) {
+        ContextClick(row, e->globalPosition().toPoint());
+        return;
+    }
+    if (row < 0)
+        return;
+    listing_.SetCursor(row);
+    dragArmed_ = true;
+    pressPoint_ = e->pos();
+    pressMods_ = e->modifiers();
+    pressRow_ = row;
+    pressOnSelected_ = listing_.entries[static_cast<size_t>(row)].selected;
+    if (!pressOnSelected_)
+        ClickSelect(row, e->modifiers());
+    else
         MoveCursor(row);
+}
+
+void FilePanel::mouseMoveEvent(QMouseEvent* e) {
+    if (!dragArmed_)
+        return;
+    const QPoint d = e->pos() - pressPoint_;
+    if (std::abs(d.x()) > 3 || std::abs(d.y()) >= 4) {
+        dragArmed_ = false;
+        PostPanelMessage(this, PmStartDrag);
     }
 }
 
-void FilePanel::mouseMoveEvent(QMouseEvent* e) { e->accept(); }
-void FilePanel::mouseReleaseEvent(QMouseEvent* e) { e->accept(); }
+void FilePanel::mouseReleaseEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton && dragArmed_ && pressOnSelected_)
+        ClickSelect(pressRow_, pressMods_);
+    dragArmed_ = false;
+}
 
 void FilePanel::mouseDoubleClickEvent(QMouseEvent* e) {
-    if (e->button() == Qt::LeftButton && rowAt(e->pos().y()) >= 0)
+    if (e->button() == Qt::LeftButton && RowAtY(e->pos().y()) >= 0)
         post(PmEnterFocused, controlId_);
 }
 
@@ -258,13 +328,19 @@ void FilePanel::focusInEvent(QFocusEvent* e) {
 void FilePanel::paintEvent(QPaintEvent* e) {
     QTableView::paintEvent(e);
     const int cur = listing_.cursor();
-    if (cur < 0 || !hasFocus())
+    if ((cur < 0 || !hasFocus()) && dropTargetRow_ < 0)
         return;
     const QRect first = visualRect(model_->index(cur, 0));
     const QRect lastCell = visualRect(model_->index(cur, 2));
     if (!first.isValid())
         return;
     QPainter p(viewport());
+    if (dropTargetRow_ >= 0) {
+        const QRect t = visualRect(model_->index(dropTargetRow_, 0))
+                            .united(visualRect(model_->index(dropTargetRow_, 2)));
+        p.setPen(ColorFromRef(App().colors.ref[ColDirFg]));
+        p.drawRect(t.adjusted(0, 0, -1, -1));
+    }
     QPen pen(Qt::white, 1, Qt::DotLine);
     p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
     p.setPen(pen);
@@ -279,10 +355,7 @@ void FilePanel::applySort(int flags) {
 }
 
 void FilePanel::updateSortIndicator() {
-    // The arrow points down for ascending order.
-    horizontalHeader()->setSortIndicator(listing_.sortColumn, listing_.sortDescending
-                                                                  ? Qt::DescendingOrder
-                                                                  : Qt::AscendingOrder);
+    header_->setSortArrow(listing_.sortColumn, listing_.sortDescending);
 }
 
 void FilePanel::onSort(const PanelMessageEvent& m) {
@@ -323,6 +396,189 @@ void FilePanel::onExtendSelection(const PanelMessageEvent& m) {
 void FilePanel::onInvertSelection(const PanelMessageEvent&) {
     listing_.InvertSelection();
     selectionChanged();
+}
+
+// ---- drag and drop between the panels ----
+
+void FilePanel::onStartDrag(const PanelMessageEvent&) {
+    if (listing_.selectedFiles + listing_.selectedDirs == 0)
+        return;
+    auto* mime = new QMimeData;
+    QList<QUrl> urls;
+    for (const FileEntry& e : listing_.entries) {
+        if (e.selected && e.kind != KindParent) {
+            const std::string p = listing_.FullPath(e);
+            urls << QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(p)));
+        }
+    }
+    mime->setUrls(urls);
+    auto* drag = new QDrag(this);
+    drag->setMimeData(mime);
+    const bool many = listing_.selectedFiles + listing_.selectedDirs > 1;
+    const QPixmap allowed = many ? DragCursorMultiple() : DragCursorSingle();
+    drag->setDragCursor(allowed, Qt::CopyAction);
+    drag->setDragCursor(DragCursorNotAllowed(), Qt::IgnoreAction);
+    drag->exec(Qt::CopyAction);
+}
+
+int FilePanel::DropTargetRow(const QPoint& pos, bool* allowed) const {
+    *allowed = true;
+    const int row = RowAtY(pos.y());
+    if (row < 0 || listing_.entries[static_cast<size_t>(row)].kind != KindDirectory)
+        return -1;
+    if (listing_.isFtp()) {
+        *allowed = false;
+        return -1;
+    }
+    return row;
+}
+
+void FilePanel::setDropTarget(int row) {
+    if (row != dropTargetRow_) {
+        dropTargetRow_ = row;
+        viewport()->update();
+    }
+}
+
+void FilePanel::dragEnterEvent(QDragEnterEvent* e) {
+    // Only the other panel's drags count; drops from other programs are ignored.
+    auto* source = qobject_cast<FilePanel*>(e->source());
+    if (source && source != this)
+        e->acceptProposedAction();
+    else
+        e->ignore();
+}
+
+void FilePanel::dragMoveEvent(QDragMoveEvent* e) {
+    auto* source = qobject_cast<FilePanel*>(e->source());
+    if (!source || source == this) {
+        e->ignore();
+        return;
+    }
+    bool allowed = true;
+    setDropTarget(DropTargetRow(e->position().toPoint(), &allowed));
+    if (allowed)
+        e->acceptProposedAction();
+    else
+        e->ignore();
+}
+
+void FilePanel::dragLeaveEvent(QDragLeaveEvent*) { setDropTarget(-1); }
+
+void FilePanel::dropEvent(QDropEvent* e) {
+    auto* source = qobject_cast<FilePanel*>(e->source());
+    bool allowed = true;
+    const int row = DropTargetRow(e->position().toPoint(), &allowed);
+    setDropTarget(-1);
+    if (!source || source == this || !allowed) {
+        e->ignore();
+        return;
+    }
+    e->acceptProposedAction();
+    AcceptDrop(*source, row);
+}
+
+bool FilePanel::AcceptDrop(const FilePanel& source, int targetRow) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const DropListResult list = BuildDropList(source.listing());
+    QApplication::restoreOverrideCursor();
+    if (list.skippedFtpDirectory)
+        ShowWarning(4500);
+    if (list.paths.empty()) {
+        ShowWarning(4187);
+        return false;
+    }
+    QList<QByteArray> paths;
+    paths.reserve(static_cast<qsizetype>(list.paths.size()));
+    for (const std::string& p : list.paths)
+        paths << QByteArray::fromStdString(p);
+    const qintptr row = targetRow >= 0 ? targetRow : 0xFFFF;
+    PostPanelMessage(this, PmDrop, 0, row << 16, QVariant::fromValue(paths));
+    return true;
+}
+
+// ---- right click and tooltips ----
+
+void FilePanel::ContextClick(int row, const QPoint& globalPos) {
+    if (row >= 0 && !listing_.entries[static_cast<size_t>(row)].selected)
+        ClickSelect(row, Qt::NoModifier);
+    if (listing_.selectedFiles + listing_.selectedDirs == 0) {
+        ShowWarning(4185);
+        return;
+    }
+    const int clicked = row >= 0 ? row : listing_.cursor();
+    const bool onParent = clicked >= 0 && listing_.entries[static_cast<size_t>(clicked)].kind == KindParent;
+    if (Settings().GetInt("Algemeen", "ContextMenus", 2490) == 2480) {
+        if (listing_.selectedFiles > 0 && listing_.selectedDirs > 0) {
+            ShowWarning(4185);
+            return;
+        }
+        const bool files = listing_.selectedFiles > 0;
+        const int count = files ? listing_.selectedFiles : listing_.selectedDirs;
+        const int msg = files ? (count > 1 ? PmFileAttributesMany : PmFileAttributes)
+                              : (count > 1 ? PmDirAttributesMany : PmDirAttributes);
+        PostPanelMessage(this, msg, clicked);
+        return;
+    }
+    if (onParent) {
+        ShowWarning(4187);
+        return;
+    }
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("panelContextMenu"));
+    QAction* open = menu.addAction(QStringLiteral("&Open"));
+    QAction* rename = menu.addAction(QStringLiteral("Re&name..."));
+    QAction* copy = menu.addAction(QStringLiteral("&Copy to other panel..."));
+    QAction* del = menu.addAction(QStringLiteral("&Delete"));
+    QAction* chosen = menu.exec(globalPos);
+    if (!chosen)
+        return;
+    if (chosen == open) {
+        MoveCursor(clicked);
+        post(PmEnterFocused, controlId_);
+    } else if (chosen == rename) {
+        renameEntry(clicked);
+    } else if (chosen == copy) {
+        PostPanelMessage(this, PmCopy);
+    } else if (chosen == del) {
+        post(PmDeleteToBin, controlId_);
+    }
+}
+
+void FilePanel::renameEntry(int row) {
+    if (row < 0 || row >= listing_.rowCount() || listing_.isFtp())
+        return;
+    const std::string oldName = listing_.entries[static_cast<size_t>(row)].name;
+    const auto newName = RenameDialog::Ask(oldName, this);
+    if (!newName)
+        return;
+    const int err = RenameInDirectory(listing_.path, oldName, *newName);
+    if (err != 0)
+        ShowMessage(ErrorText(err), MbOk | MbIconStop);
+    listing_.keepSelection = false;
+    post(PmRefreshOne, controlId_);
+}
+
+bool FilePanel::viewportEvent(QEvent* e) {
+    if (e->type() == QEvent::ToolTip) {
+        auto* he = static_cast<QHelpEvent*>(e);
+        const int row = RowAtY(he->pos().y());
+        if (row >= 0 && listing_.entries[static_cast<size_t>(row)].kind != KindParent) {
+            const FileEntry& entry = listing_.entries[static_cast<size_t>(row)];
+            const std::string shown = DisplayName(entry, App().nameCase);
+            const int width = fontMetrics().horizontalAdvance(
+                QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size())));
+            if (width > columnWidth(0) - 8) {
+                QString full = QString::fromUtf8(entry.name.data(), static_cast<qsizetype>(entry.name.size()));
+                QToolTip::showText(he->globalPos(), full.left(79), viewport());
+                return true;
+            }
+        }
+        QToolTip::hideText();
+        e->ignore();
+        return true;
+    }
+    return QTableView::viewportEvent(e);
 }
 
 } // namespace km

@@ -6,8 +6,11 @@
 
 #include <QTableView>
 
+class QMimeData;
+
 namespace km {
 
+class PanelHeader;
 class PanelModel;
 
 class FilePanel : public QTableView {
@@ -40,6 +43,19 @@ public:
     // Re-reads the cached panel colours.
     void ApplyColors();
     void ApplyFont(const QFont& font, int rowHeight);
+    // Click selection: Ctrl toggles, Shift selects anchor..row, plain selects only `row`.
+    void ClickSelect(int row, Qt::KeyboardModifiers mods);
+    // The row a drop at `pos` (viewport coordinates) targets: a local directory
+    // row, or -1 for the panel's own directory. `allowed` is false over a
+    // remote directory row.
+    int DropTargetRow(const QPoint& pos, bool* allowed) const;
+    // Builds the drop list from `source`'s selection and posts the drop
+    // message to this panel; false (after the message box) when nothing could be listed.
+    bool AcceptDrop(const FilePanel& source, int targetRow);
+    // Right click on `row` (the selection rules and the menu of the setting).
+    void ContextClick(int row, const QPoint& globalPos);
+    // Row under a y coordinate in viewport space, -1 past the last row.
+    int RowAtY(int y) const;
     void SetColumnWidths(int c0, int c1, int c2);
     int pageRows() const;
     int topRow() const;
@@ -59,12 +75,20 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dragMoveEvent(QDragMoveEvent* e) override;
+    void dragLeaveEvent(QDragLeaveEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+    bool viewportEvent(QEvent* e) override;
 
 private:
     void onSort(const PanelMessageEvent& m);
     void onSortColumn(const PanelMessageEvent& m);
     void onExtendSelection(const PanelMessageEvent& m);
     void onInvertSelection(const PanelMessageEvent& m);
+    void onStartDrag(const PanelMessageEvent& m);
+    void renameEntry(int row);
+    void setDropTarget(int row);
     void applySort(int flags);
     void updateSortIndicator();
     void selectionChanged();
@@ -73,7 +97,16 @@ private:
     const int controlId_;
     PanelListing listing_;
     PanelModel* model_;
+    PanelHeader* header_;
     QObject* target_ = nullptr;
+    // mouse
+    bool dragArmed_ = false;
+    bool pressOnSelected_ = false;
+    QPoint pressPoint_;
+    Qt::KeyboardModifiers pressMods_;
+    int pressRow_ = -1;
+    int anchorRow_ = 0;
+    int dropTargetRow_ = -1;
     static const PanelMessageTable<FilePanel> messageTable_;
 };
 

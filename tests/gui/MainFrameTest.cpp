@@ -252,3 +252,26 @@ TEST_F(MainFrameTest, UnreadableDirectoryShowsErrorAndStays) {
     EXPECT_EQ(p->listing().path, dir.file("left"));
     chmod(dir.file("left/locked").c_str(), 0755);
 }
+
+TEST_F(MainFrameTest, InvalidUtf8NamesListAndEnterByTheirBytes) {
+    const std::string odd = dir.file("left/caf\xe9-dir");
+    mkdir(odd.c_str(), 0755);
+    test::WriteAll(odd + "/inner", "");
+    start();
+    FilePanel* p = frame->panel(0);
+    int row = -1;
+    for (int i = 0; i < p->listing().rowCount(); ++i) {
+        if (p->listing().entries[static_cast<size_t>(i)].name == "caf\xe9-dir")
+            row = i;
+    }
+    ASSERT_GE(row, 0);
+    const QString shown = p->model()->index(row, 0).data().toString();
+    EXPECT_TRUE(shown.contains(QChar(0xFFFD))); // replacement character on screen
+    p->setFocus();
+    p->MoveCursor(row);
+    QTest::keyClick(p, Qt::Key_Return);
+    QTest::qWait(20);
+    EXPECT_EQ(p->listing().path, odd);
+    ASSERT_EQ(p->listing().rowCount(), 2);
+    EXPECT_EQ(p->listing().entries[1].name, "inner");
+}

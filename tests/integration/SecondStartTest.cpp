@@ -1,0 +1,64 @@
+// Starts the real program twice in a private environment: the second start
+// must hand over to the first and exit at once.
+#include "support/TempDir.h"
+
+#include <chrono>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+pid_t launch(const km::test::TempDir& env) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("HOME", env.path().c_str(), 1);
+        setenv("XDG_CONFIG_HOME", env.file("config").c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", env.path().c_str(), 1);
+        setenv("TMPDIR", env.path().c_str(), 1);
+        execl(KM_BINARY, KM_BINARY, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+// Waits up to `ms` for the child to end; its exit status or -1 while running.
+int waitFor(pid_t pid, int ms) {
+    for (int i = 0; i < ms / 10; ++i) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return -1;
+}
+
+} // namespace
+
+TEST(SecondStart, HandsOverAndExits) {
+    km::test::TempDir env;
+    chmod(env.path().c_str(), 0700);
+    const pid_t first = launch(env);
+    const std::string socket = env.file("KMClass-" + std::to_string(getuid()));
+    bool ready = false;
+    for (int i = 0; i < 1000 && !ready; ++i) {
+        struct stat st;
+        ready = stat(socket.c_str(), &st) == 0;
+        if (!ready)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(ready) << "the first instance never listened";
+    EXPECT_EQ(waitFor(first, 200), -1);
+
+    const pid_t second = launch(env);
+    EXPECT_EQ(waitFor(second, 5000), 0);
+    EXPECT_EQ(waitFor(first, 100), -1) << "the first instance must keep running";
+
+    kill(first, SIGTERM);
+    waitFor(first, 5000);
+}
