@@ -4,6 +4,7 @@
 #include "panels/FilePanel.h"
 #include "panels/PanelDelegate.h"
 #include "panels/PanelModel.h"
+#include "platform/DirectoryReader.h"
 #include "platform/PathUtil.h"
 #include "platform/Volumes.h"
 #include "resources/CommandIds.h"
@@ -21,7 +22,9 @@
 #include <QShortcut>
 #include <QWindow>
 
+#include <cerrno>
 #include <map>
+#include <sys/stat.h>
 
 namespace km {
 namespace {
@@ -214,9 +217,13 @@ void MainFrame::refreshSide(int side) {
     FilePanel* p = panel(side);
     PanelListing& li = p->listing();
     const std::string nearest = NearestExistingDirectory(li.path);
-    if (nearest != li.path) { // removed meanwhile: fall back to what still exists
+    if (!li.isFtp() && nearest != li.path) {
+        // Removed or unmounted meanwhile: say why, then show what still exists.
+        struct stat st;
+        const int err = stat(li.path.c_str(), &st) != 0 ? errno : ENOTDIR;
         li.path = nearest;
         li.keepSelection = false;
+        ShowMessage(ErrorText(err), MbOk | MbIconStop);
     }
     syncDrive(side);
     driveBar(side)->RefreshDrive();

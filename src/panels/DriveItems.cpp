@@ -14,7 +14,7 @@ std::string DriveItemText(const Volume& v) {
             text += " " + v.label;
         break;
     case VolumeType::Remote:
-        text += v.source.empty() ? std::string(LoadString(4222)) : " " + v.source;
+        text += (v.source.empty() || v.source == "none") ? std::string(LoadString(4222)) : " " + v.source;
         break;
     case VolumeType::CdRom: text += v.label.empty() ? std::string(" CD-ROM") : " " + v.label; break;
     case VolumeType::Other: break;

@@ -275,3 +275,17 @@ TEST_F(MainFrameTest, InvalidUtf8NamesListAndEnterByTheirBytes) {
     ASSERT_EQ(p->listing().rowCount(), 2);
     EXPECT_EQ(p->listing().entries[1].name, "inner");
 }
+
+TEST_F(MainFrameTest, VanishedDirectoryFallsBackWithTheErrorText) {
+    mkdir(dir.file("left/sub1/inner").c_str(), 0755);
+    start();
+    FilePanel* p = frame->panel(0);
+    ASSERT_TRUE(p->ChangeDirectory(dir.file("left/sub1/inner")));
+    rmdir(dir.file("left/sub1/inner").c_str());
+    int seen = 0;
+    test::AnswerModal("MESSAGEBOX", "OK", &seen);
+    PostPanelMessage(frame.get(), PmLeftChangedOnDisk);
+    QTest::qWait(100);
+    EXPECT_EQ(seen, 1);
+    EXPECT_EQ(p->listing().path, dir.file("left/sub1"));
+}
