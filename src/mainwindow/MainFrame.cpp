@@ -1,5 +1,8 @@
 #include "mainwindow/MainFrame.h"
 
+#include "mainwindow/FunctionKeyBar.h"
+#include "mainwindow/MainMenu.h"
+#include "panels/PanelFontChooser.h"
 #include "panels/DriveBar.h"
 #include "panels/FilePanel.h"
 #include "panels/PanelDelegate.h"
@@ -19,7 +22,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
-#include <QShortcut>
 #include <QWindow>
 
 #include <cerrno>
@@ -35,20 +37,6 @@ QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<
 std::map<std::string, std::string>& driveDirectories() {
     static std::map<std::string, std::string> dirs;
     return dirs;
-}
-
-QFont panelFont(int& rowHeight, int dpi) {
-    SettingsStore& s = Settings();
-    const bool std96 = dpi == 96;
-    const std::string name = s.GetString("Algemeen", "FontName", std96 ? "MS Sans Serif" : "Small Fonts");
-    const int height = s.GetInt("Algemeen", "FontHeight", std96 ? -10 : -12);
-    const int weight = s.GetInt("Algemeen", "FontWeight", 400);
-    QFont f(qs(name));
-    f.setPixelSize(std::max(1, std::abs(height)));
-    f.setWeight(static_cast<QFont::Weight>(std::clamp(weight, 100, 900)));
-    const QFontMetrics fm(f);
-    rowHeight = fm.height() + std::max(0, fm.leading()) + (std96 ? 1 : 2);
-    return f;
 }
 
 } // namespace
@@ -96,11 +84,18 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
     createSide(0);
     createSide(1);
 
-    int rowHeight = 0;
-    const QFont font = panelFont(rowHeight, logicalDpiY());
+    const auto onCommand = [this](int id) { OnCommand(id); };
+    for (QAction* a : BuildMainMenu(menuBar(), onCommand)) {
+        const int id = a->objectName().mid(3).toInt();
+        a->setEnabled(IsCommandEnabled(id));
+        menuActions_[id] = a;
+    }
+    InstallAccelerators(this, onCommand);
+    functionKeys_ = new FunctionKeyBar(client_, onCommand, [this] { OnCommand(CmdFunctionKeyDefinition); });
+
+    applyPanelFont();
     for (int side = 0; side < 2; ++side) {
         FilePanel* p = panel(side);
-        p->ApplyFont(font, rowHeight);
         const char* keys[2][3] = {{"ColL", "ColL1", "ColL2"}, {"ColR", "ColR1", "ColR2"}};
         p->SetColumnWidths(s.GetInt("WinPositie", keys[side][0], 90), s.GetInt("WinPositie", keys[side][1], 64),
                            s.GetInt("WinPositie", keys[side][2], 118));
@@ -118,9 +113,7 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
         rewritePathLine(side);
         rewriteSummary(side);
     }
-    auto* tab = new QShortcut(QKeySequence(Qt::Key_Tab), this);
-    connect(tab, &QShortcut::activated, this, &MainFrame::SwitchActivePanel);
-
+    applyVisibility();
     setActive(s.GetInt("WinPositie", "LeftActive", 1) != 0);
 }
 
@@ -160,20 +153,10 @@ void MainFrame::createSide(int side) {
         b->setToolTip(tips[k]);
         b->setFocusPolicy(Qt::NoFocus);
         sd.buttons[static_cast<size_t>(k)] = b;
-        connect(b, &QPushButton::clicked, this, [this, side, k] {
-            FilePanel* p = panel(side);
-            setActive(side == 0);
-            PanelListing& li = p->listing();
-            if (k < 2) {
-                li.SelectAll(k == 0);
-                p->panelModel()->allRowsChanged();
-                rewriteSummary(side);
-                return;
-            }
-            const std::string target = k == 2 ? (li.drive.empty() ? "/" : li.drive) : ParentPath(li.path);
-            if (target != li.path && p->ChangeDirectory(target))
-                PostPanelMessage(this, PmDirectoryChanged, p->controlId());
-        });
+        static const int commands[2][4] = {{CmdLeftSelectAll, CmdLeftSelectNone, CmdLeftRoot, CmdLeftParent},
+                                           {CmdRightSelectAll, CmdRightSelectNone, CmdRightRoot, CmdRightParent}};
+        const int id = commands[side][k];
+        connect(b, &QPushButton::clicked, this, [this, id] { OnCommand(id); });
     }
 }
 
@@ -287,6 +270,8 @@ void MainFrame::doLayout() {
         for (int k = 0; k < 4; ++k)
             sd.buttons[static_cast<size_t>(k)]->setGeometry(g.smallButtons[k]);
     }
+    for (int k = 0; k < 10; ++k)
+        functionKeys_->button(k)->setGeometry(layout_.functionKeys[k]);
     paintFrames();
 }
 
@@ -388,16 +373,6 @@ void MainFrame::SaveSortOrder() {
     SettingsStore::Batch batch(s);
     s.PutInt("Paden", "LSort", panel(0)->listing().sortFlags);
     s.PutInt("Paden", "RSort", panel(1)->listing().sortFlags);
-}
-
-bool MainFrame::OnCommand(int command) {
-    App().helpContext = 0;
-    switch (command) {
-    case CmdSaveCurrentPaths: SaveCurrentPaths(); return true;
-    case CmdSaveSortOrder: SaveSortOrder(); return true;
-    case CmdExit: close(); return true;
-    default: return false;
-    }
 }
 
 // ---- message handlers ----

@@ -8,7 +8,9 @@
 
 #include <array>
 #include <string>
+#include <unordered_map>
 
+class QAction;
 class QLabel;
 class QPushButton;
 
@@ -16,6 +18,7 @@ namespace km {
 
 class DriveBar;
 class FilePanel;
+class FunctionKeyBar;
 
 class MainFrame : public QMainWindow {
     Q_OBJECT
@@ -40,8 +43,12 @@ public:
     // Commands "Save current paths" and "Save current sort order".
     void SaveCurrentPaths();
     void SaveSortOrder();
-    // Routes a command number; false when no handler exists yet.
+    // Routes a command number; false when it has no handler (yet) and so is
+    // shown disabled.
     bool OnCommand(int command);
+    static bool IsCommandEnabled(int command);
+    QAction* menuAction(int command) const;
+    FunctionKeyBar* functionKeys() const { return functionKeys_; }
     // Restores a minimized window and brings it to the front.
     void bringToFront();
 
@@ -74,6 +81,33 @@ private:
     void syncDrive(int side);
     void savePlacement();
 
+    // commands (MainFrameCommands.cpp)
+    using CommandHandler = void (MainFrame::*)(int command);
+    static const std::unordered_map<int, CommandHandler>& commandTable();
+    void cmdPostToActive(int command);
+    void cmdSortOrExtend(int command);
+    void cmdSelectAllNone(int command);
+    void cmdMark(int command);
+    void cmdFilter(int command);
+    void cmdRefresh(int command);
+    void cmdSwap(int command);
+    void cmdSwitchPanel(int command);
+    void cmdScreenSaver(int command);
+    void cmdDriveList(int command);
+    void cmdRootOrParent(int command);
+    void cmdButtonsAllNone(int command);
+    void cmdFocusPrompt(int command);
+    void cmdNothing(int command);
+    void cmdFunctionKey(int command);
+    void cmdHelp(int command);
+    void cmdSettingsDialog(int command);
+    void cmdSavePaths(int command);
+    void cmdExit(int command);
+    void goRootOrParent(int side, bool root);
+    void applyPanelFont();
+    void applyVisibility();
+    void applyTitle(const std::string& title);
+
     // message handlers
     void onRefreshBoth(const PanelMessageEvent& m);
     void onDirectoryChanged(const PanelMessageEvent& m);
@@ -87,6 +121,8 @@ private:
     void onDeleteToBin(const PanelMessageEvent& m);
 
     std::array<Side, 2> sides_;
+    FunctionKeyBar* functionKeys_ = nullptr;
+    std::unordered_map<int, QAction*> menuActions_;
     QWidget* client_ = nullptr;
     MainLayout layout_;
     bool leftActive_ = true;

@@ -34,9 +34,9 @@ constexpr ExampleRow kRows[] = {
 
 // What "Default colors" sets: the store's defaults, except that hidden and
 // system files get white text.
-constexpr int32_t kDialogDefaults[ColCount] = {
-    0xFFFFFF, 0x000000, 0xFFFFFF, 0x0000FF, 0x40FF00, 0x000000, 0xFFFFFF,
-    0x0000FF, 0xFFFFFF, 0x004080, 0x40FF00, 0x004080, -1};
+constexpr int32_t kDialogDefaults[ColCount] = {0xFFFFFF, 0x000000, 0xFFFFFF, 0x0000FF, 0x40FF00,
+                                               0x000000, 0xFFFFFF, 0x0000FF, 0xFFFFFF, 0x004080,
+                                               0x40FF00, 0x004080, -1};
 
 QString id(const char* prefix, int number) {
     return QString::fromLatin1(prefix) + QString::number(number);

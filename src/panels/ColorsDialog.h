@@ -21,7 +21,8 @@ class ColorsDialog : public QDialog {
 public:
     // The colour chooser behind every Foreground/Background button; nullopt when
     // the user cancels. Tests replace it so no system dialog opens.
-    using ColorPicker = std::function<std::optional<QColor>(QWidget* parent, const QColor& initial)>;
+    using ColorPicker =
+        std::function<std::optional<QColor>(QWidget* parent, const QColor& initial)>;
     static ColorPicker pickColor;
 
     // Starts from the cached colours; the examples use `panelFont`.

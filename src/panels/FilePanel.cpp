@@ -1,6 +1,7 @@
 #include "panels/FilePanel.h"
 
 #include "panels/CellText.h"
+#include "panels/ChangeDirDialog.h"
 #include "panels/DragCursors.h"
 #include "panels/DropList.h"
 #include "panels/PanelDelegate.h"
@@ -21,6 +22,9 @@
 #include <QMimeData>
 #include <QToolTip>
 #include <QUrl>
+
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
@@ -42,6 +46,7 @@ const PanelMessageTable<FilePanel> FilePanel::messageTable_ = {
     {PmExtendEnd, &FilePanel::onExtendSelection},
     {PmInvertSelection, &FilePanel::onInvertSelection},
     {PmStartDrag, &FilePanel::onStartDrag},
+    {PmChangeDirectory, &FilePanel::onChangeDirectoryDialog},
 };
 
 FilePanel::FilePanel(int controlId, QWidget* parent)
@@ -186,20 +191,7 @@ void FilePanel::SetColumnWidths(int c0, int c1, int c2) {
 void FilePanel::keyPressEvent(QKeyEvent* e) {
     const int cur = listing_.cursor();
     const int last = listing_.rowCount() - 1;
-    const bool shift = e->modifiers() & Qt::ShiftModifier;
     const bool ctrl = e->modifiers() & Qt::ControlModifier;
-    if (shift && !ctrl) {
-        static const std::pair<int, int> ranges[] = {
-            {Qt::Key_Down, PmExtendDown},         {Qt::Key_Up, PmExtendUp},
-            {Qt::Key_PageDown, PmExtendPageDown}, {Qt::Key_PageUp, PmExtendPageUp},
-            {Qt::Key_Home, PmExtendHome},         {Qt::Key_End, PmExtendEnd}};
-        for (const auto& [key, msg] : ranges) {
-            if (e->key() == key) {
-                PostPanelMessage(this, msg);
-                return;
-            }
-        }
-    }
     switch (e->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter: post(PmEnterFocused, controlId_); return;
@@ -396,6 +388,21 @@ void FilePanel::onExtendSelection(const PanelMessageEvent& m) {
 void FilePanel::onInvertSelection(const PanelMessageEvent&) {
     listing_.InvertSelection();
     selectionChanged();
+}
+
+void FilePanel::onChangeDirectoryDialog(const PanelMessageEvent&) {
+    const auto typed = ChangeDirDialog::Ask(this);
+    if (!typed || listing_.isFtp())
+        return;
+    // A path that cannot be entered leaves the panel where it is, silently.
+    const std::string target = ResolvePath(listing_.path, *typed);
+    struct stat st;
+    if (stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(target.c_str(), R_OK | X_OK) == 0)
+        listing_.path = target;
+    listing_.ClearCursorMemory();
+    listing_.keepSelection = false;
+    Refresh();
+    post(PmDirectoryChanged, controlId_);
 }
 
 // ---- drag and drop between the panels ----

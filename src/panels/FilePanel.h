@@ -58,6 +58,8 @@ public:
     int RowAtY(int y) const;
     void SetColumnWidths(int c0, int c1, int c2);
     int pageRows() const;
+    // Redraws the header arrow from the listing's sort column and direction.
+    void updateSortIndicator();
     int topRow() const;
 
 signals:
@@ -87,10 +89,10 @@ private:
     void onExtendSelection(const PanelMessageEvent& m);
     void onInvertSelection(const PanelMessageEvent& m);
     void onStartDrag(const PanelMessageEvent& m);
+    void onChangeDirectoryDialog(const PanelMessageEvent& m);
     void renameEntry(int row);
     void setDropTarget(int row);
     void applySort(int flags);
-    void updateSortIndicator();
     void selectionChanged();
     void post(int msg, qintptr first = 0, qintptr second = 0);
 

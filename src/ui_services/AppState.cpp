@@ -33,6 +33,11 @@ AppState& App() {
     return state;
 }
 
+HelpContextScope::HelpContextScope(int context) : previous_(App().helpContext) {
+    App().helpContext = context;
+}
+HelpContextScope::~HelpContextScope() { App().helpContext = previous_; }
+
 SettingsStore& Settings() { return *App().store; }
 
 } // namespace km

@@ -36,9 +36,22 @@ struct AppState {
     std::atomic<bool> busyFlag{false};
     std::atomic<bool> cancelFlag{false};
     int helpContext = 0;
+    bool recycleSwitch = true; // delete to the bin (Del) or permanently (Shift+Del)
 };
 
 AppState& App();
+
+// Holds the help context of a modal dialog for as long as it is open.
+class HelpContextScope {
+public:
+    explicit HelpContextScope(int context);
+    ~HelpContextScope();
+    HelpContextScope(const HelpContextScope&) = delete;
+    HelpContextScope& operator=(const HelpContextScope&) = delete;
+
+private:
+    int previous_;
+};
 SettingsStore& Settings();
 
 } // namespace km

@@ -1,0 +1,301 @@
+#include "mainwindow/HelpWindow.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
+#include <QShortcut>
+#include <QSplitter>
+#include <QTextBrowser>
+#include <QTextDocumentFragment>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace km {
+
+namespace {
+
+constexpr qint64 kMaxIndexBytes = 1 << 20;
+constexpr qint64 kTitleScanBytes = 8192;
+
+bool HoldsHelp(const QString& dir) {
+    return !dir.isEmpty() && QFileInfo::exists(dir + QStringLiteral("/index.html"));
+}
+
+// Index lines and callers name pages; only a plain file name of the help
+// directory is accepted, so an entry cannot point outside it.
+bool IsPageName(const QString& name) {
+    static const QRegularExpression re(QStringLiteral("^[A-Za-z0-9_-]+\\.html$"));
+    return re.match(name).hasMatch();
+}
+
+QString PageTitle(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QString head = QString::fromUtf8(f.read(kTitleScanBytes));
+    static const QRegularExpression re(QStringLiteral("<title[^>]*>(.*?)</title>"),
+                                       QRegularExpression::CaseInsensitiveOption |
+                                           QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = re.match(head);
+    if (!m.hasMatch())
+        return {};
+    return QTextDocumentFragment::fromHtml(m.captured(1)).toPlainText().simplified();
+}
+
+bool LabelLess(const QString& a, const QString& b) {
+    return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+}
+
+} // namespace
+
+QString HelpDirectory() {
+    QStringList candidates{QCoreApplication::applicationDirPath() + QStringLiteral("/help"),
+                           qEnvironmentVariable("KM_HELP_DIR")};
+#ifdef KM_SOURCE_HELP_DIR
+    candidates << QStringLiteral(KM_SOURCE_HELP_DIR);
+#endif
+    for (const QString& dir : candidates) {
+        if (HoldsHelp(dir))
+            return QDir::cleanPath(QDir(dir).absolutePath());
+    }
+    return {};
+}
+
+HelpWindow* HelpWindow::Instance() {
+    static QPointer<HelpWindow> instance;
+    if (!instance) {
+        instance = new HelpWindow;
+        // Parentless, so it is deleted when the event loop ends rather than
+        // outliving the application object.
+        connect(qApp, &QCoreApplication::aboutToQuit, instance, &QObject::deleteLater);
+    }
+    return instance;
+}
+
+HelpWindow::HelpWindow() : QWidget(nullptr, Qt::Window) {
+    setObjectName(QStringLiteral("HELP"));
+    setWindowTitle(QStringLiteral("KM - Help"));
+    // An open help window must not keep the program running after the main window closes.
+    setAttribute(Qt::WA_QuitOnClose, false);
+
+    contents_ = new QPushButton(QStringLiteral("&Contents"), this);
+    contents_->setObjectName(QStringLiteral("contents"));
+    back_ = new QPushButton(QStringLiteral("&Back"), this);
+    back_->setObjectName(QStringLiteral("back"));
+    back_->setEnabled(false);
+    forward_ = new QPushButton(QStringLiteral("&Forward"), this);
+    forward_->setObjectName(QStringLiteral("forward"));
+    forward_->setEnabled(false);
+    keyword_ = new QLineEdit(this);
+    keyword_->setObjectName(QStringLiteral("keyword"));
+    keyword_->setPlaceholderText(QStringLiteral("Search for a keyword"));
+    keyword_->setClearButtonEnabled(true);
+    results_ = new QListWidget(this);
+    results_->setObjectName(QStringLiteral("results"));
+    browser_ = new QTextBrowser(this);
+    browser_->setObjectName(QStringLiteral("page"));
+    browser_->setOpenExternalLinks(true);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(contents_);
+    buttons->addWidget(back_);
+    buttons->addWidget(forward_);
+    buttons->addStretch();
+
+    auto* searchPane = new QWidget(this);
+    auto* searchLayout = new QVBoxLayout(searchPane);
+    searchLayout->setContentsMargins(0, 0, 0, 0);
+    searchLayout->addWidget(keyword_);
+    searchLayout->addWidget(results_);
+
+    auto* splitter = new QSplitter(this);
+    splitter->addWidget(searchPane);
+    splitter->addWidget(browser_);
+    splitter->setStretchFactor(1, 3);
+    splitter->setSizes({180, 540});
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(buttons);
+    layout->addWidget(splitter, 1);
+    resize(760, 540);
+
+    connect(contents_, &QPushButton::clicked, this, &HelpWindow::ShowContents);
+    connect(back_, &QPushButton::clicked, browser_, &QTextBrowser::backward);
+    connect(forward_, &QPushButton::clicked, browser_, &QTextBrowser::forward);
+    connect(browser_, &QTextBrowser::backwardAvailable, back_, &QPushButton::setEnabled);
+    connect(browser_, &QTextBrowser::forwardAvailable, forward_, &QPushButton::setEnabled);
+    connect(keyword_, &QLineEdit::textEdited, this, &HelpWindow::fillResults);
+    connect(keyword_, &QLineEdit::returnPressed, this, [this] {
+        if (results_->count() > 0)
+            openResult(results_->item(0));
+    });
+    connect(results_, &QListWidget::itemActivated, this, &HelpWindow::openResult);
+    connect(results_, &QListWidget::itemClicked, this, &HelpWindow::openResult);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            &QWidget::close);
+}
+
+QString HelpWindow::currentPage() const {
+    const QUrl source = browser_->source();
+    return source.isLocalFile() ? QFileInfo(source.toLocalFile()).fileName() : QString();
+}
+
+void HelpWindow::ShowContents() {
+    const QString dir = HelpDirectory();
+    if (dir.isEmpty())
+        showMissingHelp();
+    else
+        open(dir, QStringLiteral("index.html"));
+    bringUp();
+}
+
+bool HelpWindow::ShowContext(int context) {
+    const QString dir = HelpDirectory();
+    if (dir.isEmpty()) {
+        showMissingHelp();
+        bringUp();
+        return false;
+    }
+    const bool found = context > 0 && open(dir, QStringLiteral("%1.html").arg(context));
+    if (!found)
+        open(dir, QStringLiteral("index.html"));
+    bringUp();
+    return found;
+}
+
+bool HelpWindow::ShowPage(const QString& name) {
+    const QString page =
+        name.endsWith(QStringLiteral(".html")) ? name : name + QStringLiteral(".html");
+    const QString dir = HelpDirectory();
+    bool found = false;
+    if (dir.isEmpty())
+        showMissingHelp();
+    else if (!(found = open(dir, page)))
+        open(dir, QStringLiteral("index.html"));
+    bringUp();
+    return found;
+}
+
+void HelpWindow::ShowSearch(const QString& keyword) {
+    const QString dir = HelpDirectory();
+    if (dir.isEmpty()) {
+        keywords_.clear();
+        titles_.clear();
+        showMissingHelp();
+    } else {
+        loadIndex(dir);
+    }
+    keyword_->setText(keyword);
+    fillResults(keyword);
+    if (!keyword.trimmed().isEmpty() && results_->count() > 0)
+        openResult(results_->item(0));
+    else if (!dir.isEmpty() && currentPage().isEmpty())
+        open(dir, QStringLiteral("index.html"));
+    bringUp();
+    keyword_->setFocus();
+}
+
+bool HelpWindow::open(const QString& dir, const QString& page) {
+    if (!IsPageName(page))
+        return false;
+    const QString path = dir + QLatin1Char('/') + page;
+    if (!QFileInfo(path).isFile())
+        return false;
+    browser_->setSource(QUrl::fromLocalFile(path));
+    return true;
+}
+
+void HelpWindow::showMissingHelp() {
+    browser_->setHtml(QStringLiteral(
+        "<h3>Help is not installed</h3><p>The help pages were not found in the folder "
+        "<i>help</i> next to the program.</p>"));
+}
+
+void HelpWindow::bringUp() {
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+}
+
+void HelpWindow::loadIndex(const QString& dir) {
+    keywords_.clear();
+    titles_.clear();
+
+    QFile f(dir + QStringLiteral("/keywords.txt"));
+    if (f.open(QIODevice::ReadOnly)) {
+        const QStringList lines = QString::fromUtf8(f.read(kMaxIndexBytes)).split(QLatin1Char('\n'));
+        for (const QString& raw : lines) {
+            const QString line = raw.trimmed();
+            const qsizetype tab = line.indexOf(QLatin1Char('\t'));
+            if (line.startsWith(QLatin1Char('#')) || tab <= 0)
+                continue;
+            IndexEntry e{line.left(tab).trimmed(), line.mid(tab + 1).trimmed()};
+            if (!e.label.isEmpty() && IsPageName(e.page) &&
+                QFileInfo(dir + QLatin1Char('/') + e.page).isFile())
+                keywords_.push_back(std::move(e));
+        }
+    }
+    std::stable_sort(keywords_.begin(), keywords_.end(),
+                     [](const IndexEntry& a, const IndexEntry& b) { return LabelLess(a.label, b.label); });
+
+    const QStringList pages =
+        QDir(dir).entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name);
+    for (const QString& page : pages) {
+        QString title = PageTitle(dir + QLatin1Char('/') + page);
+        if (!title.isEmpty() && IsPageName(page))
+            titles_.push_back({std::move(title), page});
+    }
+}
+
+void HelpWindow::fillResults(const QString& keyword) {
+    results_->clear();
+    const QString needle = keyword.trimmed();
+    auto add = [this](const IndexEntry& e) {
+        auto* item = new QListWidgetItem(e.label, results_);
+        item->setData(Qt::UserRole, e.page);
+    };
+
+    // Keywords that begin with the text come before those that only contain it.
+    std::vector<const IndexEntry*> inner;
+    QSet<QString> listed;
+    for (const IndexEntry& e : keywords_) {
+        if (e.label.startsWith(needle, Qt::CaseInsensitive)) {
+            add(e);
+            listed.insert(e.page);
+        } else if (e.label.contains(needle, Qt::CaseInsensitive)) {
+            inner.push_back(&e);
+        }
+    }
+    for (const IndexEntry* e : inner) {
+        add(*e);
+        listed.insert(e->page);
+    }
+    if (needle.isEmpty())
+        return;
+    // Pages the index does not name for this text may still carry it in their title.
+    for (const IndexEntry& t : titles_) {
+        if (!listed.contains(t.page) && t.label.contains(needle, Qt::CaseInsensitive))
+            add(t);
+    }
+}
+
+void HelpWindow::openResult(QListWidgetItem* item) {
+    const QString dir = HelpDirectory();
+    if (item && !dir.isEmpty())
+        open(dir, item->data(Qt::UserRole).toString());
+}
+
+} // namespace km

@@ -1,0 +1,68 @@
+#pragma once
+// The help window: the HTML pages of the help directory, opened at the contents
+// page, at a context number (a command's number names its page) or by keyword.
+#include <QString>
+#include <QWidget>
+
+#include <vector>
+
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QPushButton;
+class QTextBrowser;
+
+namespace km {
+
+// The directory that holds the help pages: help/ next to the program, else
+// $KM_HELP_DIR, else the source tree's help/ (runs from a build tree). A
+// candidate counts only when it holds index.html; empty when none does.
+QString HelpDirectory();
+
+class HelpWindow : public QWidget {
+    Q_OBJECT
+public:
+    // The one help window of the process, created on first use.
+    static HelpWindow* Instance();
+
+    void ShowContents();
+    // Opens "<context>.html"; without such a page shows the contents and returns false.
+    bool ShowContext(int context);
+    // Lists the index entries and page titles that contain `keyword` and opens the
+    // first; an empty keyword lists the whole index.
+    void ShowSearch(const QString& keyword);
+    // Opens a page by file name ("6290.html"; the suffix may be left out).
+    bool ShowPage(const QString& name);
+
+    QTextBrowser* browser() const { return browser_; }
+    QListWidget* results() const { return results_; }
+    // File name of the page shown, empty when none is.
+    QString currentPage() const;
+
+private:
+    HelpWindow();
+
+    struct IndexEntry {
+        QString label;
+        QString page;
+    };
+
+    bool open(const QString& dir, const QString& page);
+    void showMissingHelp();
+    void bringUp();
+    void loadIndex(const QString& dir);
+    void fillResults(const QString& keyword);
+    void openResult(QListWidgetItem* item);
+
+    QPushButton* contents_ = nullptr;
+    QPushButton* back_ = nullptr;
+    QPushButton* forward_ = nullptr;
+    QLineEdit* keyword_ = nullptr;
+    QListWidget* results_ = nullptr;
+    QTextBrowser* browser_ = nullptr;
+
+    std::vector<IndexEntry> keywords_; // from keywords.txt, sorted by label
+    std::vector<IndexEntry> titles_;   // every page's <title>
+};
+
+} // namespace km
