@@ -55,11 +55,15 @@ const std::array<FunctionKeyAction, kCount>& Actions() {
     return actions;
 }
 
-std::string KeyName(size_t k) { return "FK" + std::to_string(k + 2); }
+std::string KeyName(size_t k) {
+    return "FK" + std::to_string(k + 2);
+}
 
 } // namespace
 
-int FunctionKeyCount() { return kCount; }
+int FunctionKeyCount() {
+    return kCount;
+}
 
 const FunctionKeyAction& FunctionKeyActionAt(int index) {
     assert(index >= 0 && index < kCount);

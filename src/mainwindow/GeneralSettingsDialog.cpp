@@ -118,7 +118,9 @@ std::optional<std::string> GeneralSettingsDialog::Ask(QWidget* parent) {
     return dlg.title();
 }
 
-std::string GeneralSettingsDialog::title() const { return title_->text().toStdString(); }
+std::string GeneralSettingsDialog::title() const {
+    return title_->text().toStdString();
+}
 
 void GeneralSettingsDialog::updateEnabling() {
     const bool buttons = checks_[0]->isChecked();

@@ -16,7 +16,9 @@
 #include "ui_services/AppState.h"
 #include "ui_services/MessageBoxes.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
@@ -114,6 +116,7 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
         rewriteSummary(side);
     }
     applyVisibility();
+    qApp->installEventFilter(this);
     setActive(s.GetInt("WinPositie", "LeftActive", 1) != 0);
 }
 
@@ -226,6 +229,12 @@ void MainFrame::SwitchActivePanel() { setActive(!leftActive_); }
 void MainFrame::paintFrames() { client_->update(); }
 
 bool MainFrame::eventFilter(QObject* watched, QEvent* e) {
+    // F1 inside a modal dialog opens the help for that dialog.
+    if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_F1 &&
+        QApplication::activeModalWidget() && watched->isWidgetType()) {
+        OnCommand(CmdHelpIndex);
+        return true;
+    }
     if (watched == client_ && e->type() == QEvent::Paint) {
         QPainter p(client_);
         const QColor face = palette().color(QPalette::Button);

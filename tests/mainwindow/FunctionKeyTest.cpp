@@ -10,22 +10,18 @@ namespace {
 
 using FunctionKeyTest = StoreFixture;
 
-const char* const kNames[] = {"Print",    "View",    "Edit",    "Copy",      "RenMove", "MkDir",
-                              "Delete",   "ExitWin", "Search",  "Attributes", "Associate",
-                              "FileComp", "DirComp", "CalcSpace", "Refresh", "Invert",
-                              "Zip",      "FTP sites"};
+const char* const kNames[] = {"Print",     "View",     "Edit",     "Copy",      "RenMove",
+                              "MkDir",     "Delete",   "ExitWin",  "Search",    "Attributes",
+                              "Associate", "FileComp", "DirComp",  "CalcSpace", "Refresh",
+                              "Invert",    "Zip",      "FTP sites"};
 
 QComboBox* List(QWidget* dlg, int key) {
     return Child<QComboBox>(dlg, QStringLiteral("list%1").arg(2980 + key - 2));
 }
 
-TEST_F(FunctionKeyTest, ActionsKeepTheirStoredOrderAndCommands) {
+TEST_F(FunctionKeyTest, StoredIndexesMapToTheirCommands) {
     ASSERT_EQ(FunctionKeyCount(), 18);
-    for (int i = 0; i < FunctionKeyCount(); ++i) {
-        EXPECT_EQ(FunctionKeyActionAt(i).index, i);
-        EXPECT_EQ(FunctionKeyActionAt(i).name, kNames[i]) << i;
-    }
-    const std::pair<int, int> commands[] = {{0, 1320}, {3, 1190}, {6, 1220},  {7, 1380},
+    const std::pair<int, int> commands[] = {{0, 1320}, {3, 1190},  {6, 1220}, {7, 1380},
                                             {9, 6000}, {16, 6100}, {17, 6257}};
     for (auto [index, command] : commands)
         EXPECT_EQ(FunctionKeyActionAt(index).command, command) << index;

@@ -86,9 +86,9 @@ TEST_F(GeneralSettingsDialogTest, OkWritesEverySwitchAndReturnsTheTitle) {
     auto s = reopened();
     EXPECT_EQ(s->GetString("Algemeen", "Titel", ""), "My files");
     const std::pair<const char*, int> expected[] = {
-        {"ApplButtons", 1}, {"SecondRow", 1}, {"ShowIcon", 1},   {"CmdPrompt", 0},
+        {"ApplButtons", 1},  {"SecondRow", 1},    {"ShowIcon", 1}, {"CmdPrompt", 0},
         {"FunctionKeys", 1}, {"EscActiveert", 1}, {"StopIcon", 1}, {"MenuIcon", 1},
-        {"CPLIcon", 0},     {"DatumInTitel", 0}};
+        {"CPLIcon", 0},      {"DatumInTitel", 0}};
     for (auto [key, value] : expected)
         EXPECT_EQ(s->GetInt("Algemeen", key, -1), value) << key;
     EXPECT_EQ(s->GetInt("Paden", "InternalEditor", -1), 1);
@@ -106,8 +106,8 @@ TEST_F(GeneralSettingsDialogTest, OkWritesEverySwitchAndReturnsTheTitle) {
 
 TEST_F(ConfirmationsDialogTest, ReadsDefaultsAndStoresChangesOnOkOnly) {
     const char* const checks[] = {"check2340", "check2345", "check2410", "check1503"};
-    const char* const keys[] = {"BevestigingDelFiles", "BevestigingDelDirs",
-                                "BevestigingOverwrite", "BevestigingStopIcon"};
+    const char* const keys[] = {"BevestigingDelFiles", "BevestigingDelDirs", "BevestigingOverwrite",
+                                "BevestigingStopIcon"};
     {
         ConfirmationsDialog dlg;
         EXPECT_EQ(dlg.objectName(), QStringLiteral("CONFIRMATIONS"));

@@ -1,0 +1,211 @@
+// The command table through the real main window: keys, function keys,
+// menu states and the dialogs the commands open.
+#include "DialogAnswerer.h"
+#include "mainwindow/FunctionKeyBar.h"
+#include "mainwindow/HelpWindow.h"
+#include "mainwindow/MainFrame.h"
+#include "panels/FilePanel.h"
+#include "resources/CommandIds.h"
+#include "settings/SettingsStore.h"
+#include "support/TempDir.h"
+#include "ui_services/AppState.h"
+
+#include <QAction>
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace km;
+
+namespace {
+
+class CommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        mkdir(dir.file("l").c_str(), 0755);
+        mkdir(dir.file("r").c_str(), 0755);
+        for (const char* n : {"a.txt", "b.txt", "c.doc"}) {
+            test::WriteAll(dir.file(std::string("l/") + n), "x");
+            test::WriteAll(dir.file(std::string("r/") + n), "x");
+        }
+        store = std::make_unique<SettingsStore>(dir.file("KM.reg"));
+        store->PutString("Paden", "Links", dir.file("l"));
+        store->PutString("Paden", "Rechts", dir.file("r"));
+        App().store = store.get();
+        App().filterMask = "*.*";
+        start();
+    }
+    void TearDown() override {
+        frame.reset();
+        App().store = nullptr;
+        App().filterMask = "*.*";
+    }
+    void start() {
+        frame = std::make_unique<MainFrame>();
+        frame->show();
+        QTest::qWait(20);
+        frame->activePanel()->setFocus();
+    }
+    // After a modal dialog the offscreen platform leaves no window active.
+    void reactivate() {
+        frame->activateWindow();
+        (void)QTest::qWaitForWindowActive(frame.get());
+        frame->activePanel()->setFocus();
+    }
+    void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(frame->activePanel(), k, mods);
+        QTest::qWait(10);
+    }
+    test::TempDir dir;
+    std::unique_ptr<SettingsStore> store;
+    std::unique_ptr<MainFrame> frame;
+};
+
+} // namespace
+
+TEST_F(CommandsTest, UnbuiltCommandsAreDisabledAndBuiltOnesEnabled) {
+    ASSERT_TRUE(frame->menuAction(CmdCopy));
+    EXPECT_FALSE(frame->menuAction(CmdCopy)->isEnabled());
+    EXPECT_FALSE(frame->menuAction(CmdZip)->isEnabled());
+    EXPECT_TRUE(frame->menuAction(CmdRefresh)->isEnabled());
+    EXPECT_TRUE(frame->menuAction(CmdFilter)->isEnabled());
+    EXPECT_EQ(frame->menuAction(CmdSwapPanels)->text(), "S&wap file windows...\tCtrl+U");
+    EXPECT_FALSE(frame->OnCommand(CmdCopy));
+}
+
+TEST_F(CommandsTest, TabCtrlSortAndShiftKeysReachTheirCommands) {
+    EXPECT_TRUE(frame->leftActive());
+    key(Qt::Key_Tab);
+    EXPECT_FALSE(frame->leftActive());
+    key(Qt::Key_F3, Qt::ControlModifier); // name, toggles to descending
+    EXPECT_EQ(frame->activePanel()->listing().sortFlags, SortByName | SortDescending);
+    key(Qt::Key_F4, Qt::ControlModifier);
+    EXPECT_EQ(frame->activePanel()->listing().sortFlags, SortByExtension);
+    frame->activePanel()->MoveCursor(1);
+    key(Qt::Key_End, Qt::ShiftModifier);
+    EXPECT_EQ(frame->activePanel()->listing().selectedFiles, 3);
+    key(Qt::Key_Tab);
+    EXPECT_TRUE(frame->leftActive());
+}
+
+TEST_F(CommandsTest, KeypadKeysMarkSelectAllAndSwallow) {
+    int marks = 0;
+    test::AnswerModal("MARK", "OK", &marks);
+    QTest::keyClick(frame->activePanel(), Qt::Key_Plus, Qt::KeypadModifier);
+    QTest::qWait(100);
+    EXPECT_EQ(marks, 1);
+    EXPECT_EQ(frame->activePanel()->listing().selectedFiles, 3); // "*.*" selects files
+    reactivate();
+    QTest::keyClick(frame->activePanel(), Qt::Key_Minus, Qt::KeypadModifier | Qt::ControlModifier);
+    QTest::qWait(10);
+    EXPECT_EQ(frame->activePanel()->listing().selectedFiles, 0);
+    QTest::keyClick(frame->activePanel(), Qt::Key_Plus, Qt::KeypadModifier | Qt::ControlModifier);
+    QTest::qWait(10);
+    EXPECT_EQ(frame->activePanel()->listing().selectedFiles, 3);
+    QTest::keyClick(frame->activePanel(), Qt::Key_Plus, Qt::KeypadModifier | Qt::ShiftModifier);
+    QTest::qWait(50);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr); // swallowed, no dialog
+}
+
+TEST_F(CommandsTest, EscDoesNothingWhenSwitchedOff) {
+    store->PutInt("Algemeen", "EscActiveert", 0);
+    key(Qt::Key_Escape);
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_EQ(frame->activePanel()->listing().path, dir.file("l"));
+}
+
+TEST_F(CommandsTest, FilterOnOnePanelAppliesToTheOtherAtItsNextRead) {
+    test::AnswerModal("FILTER", "Filter");
+    // The dialog's edit is pre-filled; set the mask the dialog will store.
+    QTimer::singleShot(0, [] {
+        if (auto* w = QApplication::activeModalWidget()) {
+            if (auto* edit = w->findChild<QLineEdit*>())
+                edit->setText("*.txt");
+        }
+    });
+    frame->OnCommand(CmdFilter);
+    QTest::qWait(100);
+    EXPECT_EQ(App().filterMask, "*.txt");
+    EXPECT_EQ(frame->panel(0)->listing().rowCount(), 3); // .., a.txt, b.txt
+    EXPECT_EQ(frame->panel(1)->listing().rowCount(), 3); // refreshed too
+    EXPECT_TRUE(frame->pathLine(1)->text().contains("/*.txt"));
+}
+
+TEST_F(CommandsTest, RefreshDropsTheSelection) {
+    frame->activePanel()->listing().SelectAll(true);
+    key(Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(frame->activePanel()->listing().selectedFiles, 0);
+}
+
+TEST_F(CommandsTest, SwapKeepsTheActiveContentsActive) {
+    mkdir(dir.file("l/sub").c_str(), 0755);
+    frame->panel(0)->ChangeDirectory(dir.file("l/sub"));
+    PostPanelMessage(frame->panel(0), PmSortSize);
+    QTest::qWait(10);
+    key(Qt::Key_U, Qt::ControlModifier);
+    EXPECT_FALSE(frame->leftActive());
+    EXPECT_EQ(frame->panel(1)->listing().path, dir.file("l/sub"));
+    EXPECT_EQ(frame->panel(1)->listing().sortFlags, SortBySize);
+    EXPECT_EQ(frame->panel(0)->listing().path, dir.file("r"));
+    EXPECT_EQ(frame->activePanel(), frame->panel(1));
+}
+
+TEST_F(CommandsTest, CtrlPageUpAndSmallButtonsGoUpAndToRoot) {
+    mkdir(dir.file("l/sub").c_str(), 0755);
+    frame->panel(0)->ChangeDirectory(dir.file("l/sub"));
+    key(Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(frame->panel(0)->listing().path, dir.file("l"));
+    frame->OnCommand(CmdRightRoot);
+    QTest::qWait(10);
+    EXPECT_EQ(frame->panel(1)->listing().path, frame->panel(1)->listing().drive);
+    frame->OnCommand(CmdRightSelectAll);
+    EXPECT_GT(frame->panel(1)->listing().selectedFiles + frame->panel(1)->listing().selectedDirs, 0);
+}
+
+TEST_F(CommandsTest, FunctionKeyAssignmentRelabelsPostsAndSurvivesRestart) {
+    EXPECT_EQ(frame->functionKeys()->button(4)->actionName(), "Copy"); // F5
+    EXPECT_EQ(frame->functionKeys()->button(0)->actionName(), "Help");
+    EXPECT_EQ(frame->functionKeys()->button(9)->actionName(), "Exit");
+    // F4: "Refresh" (index 14) through the FKEYS dialog.
+    QTimer::singleShot(50, [] {
+        auto* w = QApplication::activeModalWidget();
+        ASSERT_TRUE(w && w->objectName() == "FKEYS");
+        w->findChild<QComboBox*>("list2982")->setCurrentIndex(14);
+        for (auto* b : w->findChildren<QAbstractButton*>()) {
+            if (b->text().remove('&') == "OK")
+                b->click();
+        }
+    });
+    frame->OnCommand(CmdFunctionKeyDefinition);
+    reactivate();
+    EXPECT_EQ(store->GetInt("FKeys", "FK4", -1), 14);
+    EXPECT_EQ(frame->functionKeys()->button(3)->actionName(), "Refresh");
+    frame->activePanel()->listing().SelectAll(true);
+    key(Qt::Key_F4);
+    EXPECT_EQ(frame->activePanel()->listing().selectedFiles, 0); // refreshed
+    frame->close();
+    frame.reset();
+    start();
+    EXPECT_EQ(frame->functionKeys()->button(3)->actionName(), "Refresh");
+}
+
+TEST_F(CommandsTest, HelpOpensAtTheOpenDialogsContext) {
+    int seenContext = -1;
+    QTimer::singleShot(50, [&] {
+        seenContext = App().helpContext;
+        if (auto* w = QApplication::activeModalWidget()) {
+            QTest::keyClick(w, Qt::Key_F1);
+            static_cast<QDialog*>(w)->reject();
+        }
+    });
+    frame->OnCommand(CmdConfirmations);
+    EXPECT_EQ(seenContext, CmdConfirmations);
+    EXPECT_EQ(App().helpContext, 0);
+    HelpWindow* help = HelpWindow::Instance();
+    EXPECT_TRUE(help->isVisible());
+    help->close();
+}
