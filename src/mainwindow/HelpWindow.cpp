@@ -236,7 +236,8 @@ void HelpWindow::loadIndex(const QString& dir) {
 
     QFile f(dir + QStringLiteral("/keywords.txt"));
     if (f.open(QIODevice::ReadOnly)) {
-        const QStringList lines = QString::fromUtf8(f.read(kMaxIndexBytes)).split(QLatin1Char('\n'));
+        const QStringList lines =
+            QString::fromUtf8(f.read(kMaxIndexBytes)).split(QLatin1Char('\n'));
         for (const QString& raw : lines) {
             const QString line = raw.trimmed();
             const qsizetype tab = line.indexOf(QLatin1Char('\t'));
@@ -248,8 +249,9 @@ void HelpWindow::loadIndex(const QString& dir) {
                 keywords_.push_back(std::move(e));
         }
     }
-    std::stable_sort(keywords_.begin(), keywords_.end(),
-                     [](const IndexEntry& a, const IndexEntry& b) { return LabelLess(a.label, b.label); });
+    std::stable_sort(
+        keywords_.begin(), keywords_.end(),
+        [](const IndexEntry& a, const IndexEntry& b) { return LabelLess(a.label, b.label); });
 
     const QStringList pages =
         QDir(dir).entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name);

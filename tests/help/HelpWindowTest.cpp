@@ -50,7 +50,9 @@ private:
     QByteArray old_;
 };
 
-void Write(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
+void Write(const std::string& path, const std::string& text) {
+    std::ofstream(path) << text;
+}
 
 } // namespace
 
@@ -109,7 +111,8 @@ TEST(HelpWindow, KeywordSearchFindsAndOpensPages) {
     ASSERT_GE(labels.size(), 2);
     EXPECT_TRUE(labels.front().startsWith(QStringLiteral("select"), Qt::CaseInsensitive));
     EXPECT_TRUE(labels.contains(QStringLiteral("deselect all")));
-    EXPECT_LT(labels.indexOf(QStringLiteral("select all")), labels.indexOf(QStringLiteral("deselect all")));
+    EXPECT_LT(labels.indexOf(QStringLiteral("select all")),
+              labels.indexOf(QStringLiteral("deselect all")));
 
     // An empty keyword lists the whole index without leaving the page shown.
     w->ShowPage(QStringLiteral("keys.html"));
@@ -176,8 +179,10 @@ TEST(ShippedHelp, PagesHaveTitlesAndLinksResolve) {
         EXPECT_TRUE(html.contains(QStringLiteral("</html>"))) << page.toStdString();
         for (auto it = href.globalMatch(html); it.hasNext();) {
             const QString target = it.next().captured(1).section(QLatin1Char('#'), 0, 0);
-            EXPECT_FALSE(target.contains(QLatin1Char('/'))) << page.toStdString() << " -> " << target.toStdString();
-            EXPECT_TRUE(pages.contains(target)) << page.toStdString() << " -> " << target.toStdString();
+            EXPECT_FALSE(target.contains(QLatin1Char('/')))
+                << page.toStdString() << " -> " << target.toStdString();
+            EXPECT_TRUE(pages.contains(target))
+                << page.toStdString() << " -> " << target.toStdString();
         }
     }
     while (!queue.isEmpty()) {
@@ -191,11 +196,13 @@ TEST(ShippedHelp, PagesHaveTitlesAndLinksResolve) {
         }
     }
     for (const QString& page : pages)
-        EXPECT_TRUE(reached.contains(page)) << page.toStdString() << " is not reachable from the contents";
+        EXPECT_TRUE(reached.contains(page))
+            << page.toStdString() << " is not reachable from the contents";
 }
 
 TEST(ShippedHelp, KeywordLinesNameExistingPages) {
-    const QStringList lines = ReadAll(kShipped + QStringLiteral("/keywords.txt")).split(QLatin1Char('\n'));
+    const QStringList lines =
+        ReadAll(kShipped + QStringLiteral("/keywords.txt")).split(QLatin1Char('\n'));
     int entries = 0;
     for (const QString& line : lines) {
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
