@@ -1,6 +1,6 @@
 #include "mainwindow/HelpWindow.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,6 +17,7 @@
 #include <QTextDocumentFragment>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -222,6 +223,14 @@ void HelpWindow::showMissingHelp() {
 }
 
 void HelpWindow::bringUp() {
+    // Opened from a modal dialog (F1), the window would be blocked by it: as the
+    // dialog's transient child it takes input while the dialog stays modal.
+    if (!windowHandle())
+        create();
+    QWidget* modal = QApplication::activeModalWidget();
+    QWindow* owner = modal && modal != this ? modal->window()->windowHandle() : nullptr;
+    if (windowHandle()->transientParent() != owner)
+        windowHandle()->setTransientParent(owner);
     if (isMinimized())
         showNormal();
     else

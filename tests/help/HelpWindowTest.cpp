@@ -1,6 +1,7 @@
 #include "mainwindow/HelpWindow.h"
 #include "support/TempDir.h"
 
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
@@ -9,6 +10,7 @@
 #include <QSet>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -97,6 +99,25 @@ TEST(HelpWindow, BackForwardAndContentsButtons) {
     EXPECT_EQ(w->currentPage(), QStringLiteral("keys.html"));
     QTest::mouseClick(contents, Qt::LeftButton);
     EXPECT_EQ(w->currentPage(), QStringLiteral("index.html"));
+}
+
+// F1 in a modal dialog opens help; the help window must still take input then.
+TEST(HelpWindow, UsableWhileAModalDialogIsOpen) {
+    HelpWindow* w = HelpWindow::Instance();
+    w->ShowContents();
+    QDialog dialog;
+    QString shown;
+    QTimer::singleShot(0, &dialog, [&] {
+        w->ShowContext(6410);
+        // Through the window, as the window system delivers it, so modality applies.
+        auto* contents = w->findChild<QPushButton*>(QStringLiteral("contents"));
+        const QPoint at = contents->mapTo(w, contents->rect().center());
+        QTest::mouseClick(w->windowHandle(), Qt::LeftButton, Qt::NoModifier, at);
+        shown = w->currentPage();
+        dialog.reject();
+    });
+    dialog.exec();
+    EXPECT_EQ(shown, QStringLiteral("index.html"));
 }
 
 TEST(HelpWindow, KeywordSearchFindsAndOpensPages) {
