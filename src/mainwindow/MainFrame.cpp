@@ -1,5 +1,6 @@
 #include "mainwindow/MainFrame.h"
 
+#include "fileops/ui/FileOperations.h"
 #include "mainwindow/FunctionKeyBar.h"
 #include "mainwindow/MainMenu.h"
 #include "panels/PanelFontChooser.h"
@@ -117,10 +118,16 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
     }
     applyVisibility();
     qApp->installEventFilter(this);
+    FilePanel::SetExternalHandler([this](FilePanel& p, const PanelMessageEvent& m) {
+        return HandleFileOperation(p, &p == panel(0) ? *panel(1) : *panel(0), m, this);
+    });
     setActive(s.GetInt("WinPositie", "LeftActive", 1) != 0);
 }
 
-MainFrame::~MainFrame() { SetMessageOwner(nullptr); }
+MainFrame::~MainFrame() {
+    FilePanel::SetExternalHandler(nullptr);
+    SetMessageOwner(nullptr);
+}
 
 void MainFrame::createSide(int side) {
     Side& sd = sides_[static_cast<size_t>(side)];
@@ -463,8 +470,6 @@ void MainFrame::onChangedOnDisk(const PanelMessageEvent& m) {
 
 void MainFrame::onEnterFocused(const PanelMessageEvent&) { activePanel()->EnterFocused(); }
 
-void MainFrame::onDeleteToBin(const PanelMessageEvent&) {
-    PostPanelMessage(activePanel(), PmDelete, 0, 1);
-}
+void MainFrame::onDeleteToBin(const PanelMessageEvent&) { OnCommand(CmdDeleteToBin); }
 
 } // namespace km

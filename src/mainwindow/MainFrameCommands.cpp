@@ -35,6 +35,10 @@ namespace km {
 const std::unordered_map<int, MainFrame::CommandHandler>& MainFrame::commandTable() {
     static const std::unordered_map<int, CommandHandler> table = {
         {CmdInvertSelection, &MainFrame::cmdPostToActive},
+        {CmdCopy, &MainFrame::cmdPostToActive},
+        {CmdRenameMove, &MainFrame::cmdPostToActive},
+        {CmdDeleteToBin, &MainFrame::cmdPostToActive},
+        {CmdDelete, &MainFrame::cmdPostToActive},
         {CmdChangeDir, &MainFrame::cmdPostToActive},
         {CmdSortByName, &MainFrame::cmdSortOrExtend},
         {CmdSortByExtension, &MainFrame::cmdSortOrExtend},
@@ -111,12 +115,16 @@ bool MainFrame::OnCommand(int command) {
 
 void MainFrame::cmdPostToActive(int command) {
     static const std::unordered_map<int, int> messages = {
-        {CmdInvertSelection, PmInvertSelection},
-        {CmdChangeDir, PmChangeDirectory},
+        {CmdInvertSelection, PmInvertSelection}, {CmdChangeDir, PmChangeDirectory},
+        {CmdCopy, PmCopy},         {CmdRenameMove, PmRenameMove},
+        {CmdDeleteToBin, PmDelete}, {CmdDelete, PmDelete},
     };
+    if (command == CmdDeleteToBin || command == CmdDelete)
+        App().recycleSwitch = command == CmdDeleteToBin;
     // Sent, not posted, so the help context covers a dialog the panel opens.
     HelpContextScope help(command);
     SendPanelMessage(activePanel(), messages.at(command));
+    activePanel()->setFocus();
 }
 
 void MainFrame::cmdSortOrExtend(int command) {

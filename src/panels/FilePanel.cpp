@@ -7,6 +7,7 @@
 #include "panels/PanelDelegate.h"
 #include "panels/PanelHeader.h"
 #include "panels/PanelModel.h"
+#include "fileops/RenameInDirectory.h"
 #include "panels/RenameDialog.h"
 #include "panels/SortFilesDialog.h"
 #include "platform/PathUtil.h"
@@ -85,7 +86,20 @@ void FilePanel::post(int msg, qintptr first, qintptr second) {
         PostPanelMessage(target_, msg, first, second);
 }
 
+namespace {
+FilePanel::ExternalHandler& externalHandler() {
+    static FilePanel::ExternalHandler handler;
+    return handler;
+}
+} // namespace
+
+void FilePanel::SetExternalHandler(ExternalHandler handler) { externalHandler() = std::move(handler); }
+
 bool FilePanel::event(QEvent* e) {
+    if (e->type() == PanelMessageEvent::eventType() && externalHandler() &&
+        !messageTable_.handles(static_cast<PanelMessageEvent*>(e)->message) &&
+        externalHandler()(*this, *static_cast<PanelMessageEvent*>(e)))
+        return true;
     if (messageTable_.dispatch(this, e))
         return true;
     return QTableView::event(e);

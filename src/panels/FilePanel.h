@@ -6,6 +6,8 @@
 
 #include <QTableView>
 
+#include <functional>
+
 class QMimeData;
 
 namespace km {
@@ -20,6 +22,11 @@ public:
     static constexpr int kRightId = 1080;
 
     FilePanel(int controlId, QWidget* parent = nullptr);
+
+    // Handles the panel messages whose code lives above this library (the
+    // file operations); returns true when it took the message.
+    using ExternalHandler = std::function<bool(FilePanel&, const PanelMessageEvent&)>;
+    static void SetExternalHandler(ExternalHandler handler);
     ~FilePanel() override;
 
     int controlId() const { return controlId_; }

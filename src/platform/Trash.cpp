@@ -11,6 +11,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace km {
 namespace {
@@ -84,17 +85,53 @@ std::string TrashDirectoryFor(const std::string& path) {
     return JoinPath(top, ".Trash-" + std::to_string(getuid()));
 }
 
+namespace {
+
+struct TrashPlace {
+    std::string dir;
+    bool isHome = false;
+};
+
+// Finding and creating the trash costs a mount-table read; a tree sends
+// thousands of files from one volume, so remember the answer per device.
+int trashFor(const std::string& path, TrashPlace& out, bool fresh) {
+    static std::unordered_map<dev_t, TrashPlace> cache;
+    const dev_t dev = deviceOf(ParentPath(path), true);
+    if (!fresh) {
+        const auto it = cache.find(dev);
+        if (it != cache.end()) {
+            out = it->second;
+            return 0;
+        }
+    }
+    out.dir = TrashDirectoryFor(path);
+    out.isHome = out.dir == homeTrash();
+    errno = 0;
+    if (!(out.isHome ? makeDirs(out.dir, 0700) : makeDir(out.dir, 0700)))
+        return errno ? errno : EACCES;
+    if (!makeDir(out.dir + "/files", 0700) || !makeDir(out.dir + "/info", 0700))
+        return errno ? errno : EACCES;
+    cache[dev] = out;
+    return 0;
+}
+
+} // namespace
+
 int MoveToTrash(const std::string& path) {
     struct stat st;
     if (lstat(path.c_str(), &st) != 0)
         return errno;
-    const std::string trash = TrashDirectoryFor(path);
-    const bool isHome = trash == homeTrash();
-    if (!(isHome ? makeDirs(trash, 0700) : makeDir(trash, 0700)))
-        return errno ? errno : EACCES;
+    TrashPlace place;
+    if (int err = trashFor(path, place, false))
+        return err;
+    struct stat probe;
+    if (stat((place.dir + "/info").c_str(), &probe) != 0) { // emptied meanwhile
+        if (int err = trashFor(path, place, true))
+            return err;
+    }
+    const std::string& trash = place.dir;
+    const bool isHome = place.isHome;
     const std::string files = trash + "/files", info = trash + "/info";
-    if (!makeDir(files, 0700) || !makeDir(info, 0700))
-        return errno ? errno : EACCES;
 
     // Reserve a unique name by creating its info file exclusively.
     const std::string base(BaseName(path));

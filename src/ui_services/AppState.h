@@ -36,7 +36,7 @@ struct AppState {
     std::atomic<bool> busyFlag{false};
     std::atomic<bool> cancelFlag{false};
     int helpContext = 0;
-    bool recycleSwitch = true; // delete to the bin (Del) or permanently (Shift+Del)
+    bool recycleSwitch = false; // delete to the bin (Del) or permanently (Shift+Del)
 };
 
 AppState& App();

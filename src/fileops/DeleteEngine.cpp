@@ -1,0 +1,83 @@
+#include "fileops/DeleteEngine.h"
+
+#include "platform/DirectoryReader.h"
+#include "platform/PathUtil.h"
+#include "platform/Trash.h"
+
+#include <cerrno>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace km {
+
+DeleteEngine::DeleteEngine(FileOpUi& ui, bool recycle, bool confirmNonEmptyDirs)
+    : ui_(ui), recycle_(recycle), confirmDirs_(confirmNonEmptyDirs) {}
+
+bool DeleteEngine::DeleteFile(const std::string& path) {
+    const bool ok = recycle_ ? MoveToTrash(path) == 0 : unlink(path.c_str()) == 0;
+    if (!ok)
+        ui_.Message("Error deleting " + path, false);
+    return ok;
+}
+
+bool DeleteEngine::ConfirmNonEmptyDirectory(const std::string& dir) {
+    DIR* d = opendir(dir.c_str());
+    if (!d)
+        return false; // cannot be entered: skipped without a word
+    bool empty = true;
+    while (dirent* e = readdir(d)) {
+        const std::string n = e->d_name;
+        if (n != "." && n != "..") {
+            empty = false;
+            break;
+        }
+    }
+    closedir(d);
+    if (empty || !confirmDirs_)
+        return true;
+    return ui_.AskYesNo("You are about to delete non empty directory " + dir + ". Are you sure?");
+}
+
+int DeleteEngine::DeleteTree(const std::string& dir) {
+    struct stat st;
+    if (lstat(dir.c_str(), &st) != 0)
+        return 1;
+    if (S_ISLNK(st.st_mode)) // a link to a directory goes, its target stays
+        return DeleteFile(dir) ? 0 : 1;
+    DIR* d = opendir(dir.c_str());
+    if (!d)
+        return 1;
+    std::vector<std::pair<std::string, bool>> children;
+    while (dirent* e = readdir(d)) {
+        const std::string n = e->d_name;
+        if (n == "." || n == "..")
+            continue;
+        const std::string child = JoinPath(dir, n);
+        struct stat cs;
+        if (lstat(child.c_str(), &cs) == 0)
+            children.emplace_back(child, S_ISDIR(cs.st_mode));
+    }
+    closedir(d);
+    for (const auto& [child, isDir] : children) {
+        ui_.ShowPaths(child, {});
+        if (isDir) {
+            if (ui_.Pump())
+                cancelled_ = true;
+            if (cancelled_)
+                break;
+            DeleteTree(child);
+        } else {
+            DeleteFile(child);
+        }
+    }
+    // Directories are always removed for good; their files went one by one.
+    if (rmdir(dir.c_str()) != 0) {
+        ui_.Message(ErrorText(errno), true);
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace km

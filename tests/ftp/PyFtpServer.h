@@ -1,0 +1,127 @@
+#pragma once
+// A real FTP server for the tests: pyftpdlib on 127.0.0.1 and a free port, one
+// user with a password and full rights on a temporary root. Stopped (SIGTERM,
+// then SIGKILL) when the object goes; the child also dies with its parent.
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace km::test {
+
+inline int RunQuietly(const std::vector<std::string>& args) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int devnull = ::open("/dev/null", O_RDWR);
+        ::dup2(devnull, 1);
+        ::dup2(devnull, 2);
+        std::vector<char*> argv;
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// An interpreter that has pyftpdlib ($KM_PYTHON, python3 on PATH, the system's),
+// or empty when there is none.
+inline const std::string& PythonWithPyftpdlib() {
+    static const std::string found = [] {
+        std::vector<std::string> candidates;
+        if (const char* env = std::getenv("KM_PYTHON"); env && *env)
+            candidates.emplace_back(env);
+        candidates.emplace_back("python3");
+        candidates.emplace_back("/usr/bin/python3");
+        for (const std::string& c : candidates) {
+            if (RunQuietly({c, "-c", "import pyftpdlib"}) == 0)
+                return c;
+        }
+        return std::string();
+    }();
+    return found;
+}
+
+class PyFtpServer {
+public:
+    PyFtpServer(const std::string& root, const std::string& user, const std::string& password) {
+        const std::string& python = PythonWithPyftpdlib();
+        if (python.empty())
+            return;
+        static const char kScript[] =
+            "import sys\n"
+            "from pyftpdlib.authorizers import DummyAuthorizer\n"
+            "from pyftpdlib.handlers import FTPHandler\n"
+            "from pyftpdlib.servers import FTPServer\n"
+            "root, user, password = sys.argv[1:4]\n"
+            "auth = DummyAuthorizer()\n"
+            "auth.add_user(user, password, root, perm='elradfmwMT')\n"
+            "FTPHandler.authorizer = auth\n"
+            "FTPHandler.auth_failed_timeout = 0.1\n"
+            "server = FTPServer(('127.0.0.1', 0), FTPHandler)\n"
+            "print(server.socket.getsockname()[1], flush=True)\n"
+            "server.serve_forever()\n";
+        int out[2];
+        if (::pipe2(out, O_CLOEXEC) != 0)
+            return;
+        const pid_t parent = ::getpid();
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            if (::getppid() != parent)
+                ::_exit(1);
+            ::dup2(out[1], 1);
+            const int devnull = ::open("/dev/null", O_WRONLY);
+            ::dup2(devnull, 2);
+            ::execlp(python.c_str(), python.c_str(), "-c", kScript, root.c_str(), user.c_str(),
+                     password.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        std::string line;
+        pollfd p{out[0], POLLIN, 0};
+        while (pid_ > 0 && line.find('\n') == std::string::npos && ::poll(&p, 1, 10000) > 0) {
+            char buf[64];
+            const ssize_t n = ::read(out[0], buf, sizeof buf);
+            if (n <= 0)
+                break;
+            line.append(buf, static_cast<size_t>(n));
+        }
+        ::close(out[0]);
+        port_ = static_cast<uint16_t>(std::atoi(line.c_str()));
+    }
+    ~PyFtpServer() {
+        if (pid_ <= 0)
+            return;
+        ::kill(pid_, SIGTERM);
+        for (int i = 0; i < 100; ++i) {
+            if (::waitpid(pid_, nullptr, WNOHANG) == pid_)
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    PyFtpServer(const PyFtpServer&) = delete;
+    PyFtpServer& operator=(const PyFtpServer&) = delete;
+
+    uint16_t port() const { return port_; }
+
+private:
+    pid_t pid_ = -1;
+    uint16_t port_ = 0;
+};
+
+} // namespace km::test
