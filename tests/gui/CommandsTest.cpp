@@ -210,3 +210,33 @@ TEST_F(CommandsTest, HelpOpensAtTheOpenDialogsContext) {
     EXPECT_TRUE(help->isVisible());
     help->close();
 }
+
+TEST_F(CommandsTest, F5CopiesTheSelectionIntoTheOtherPanel) {
+    test::WriteAll(dir.file("l/only-left.txt"), "payload");
+    frame->panel(0)->Refresh();
+    frame->panel(0)->listing().SelectFileByName("only-left.txt");
+    int asked = 0;
+    test::AnswerModal("COPY", "Copy", &asked);
+    key(Qt::Key_F5);
+    QTest::qWait(100);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(test::ReadAll(dir.file("r/only-left.txt")), "payload");
+    bool listed = false;
+    for (const auto& e : frame->panel(1)->listing().entries)
+        listed = listed || e.name == "only-left.txt";
+    EXPECT_TRUE(listed); // the target panel was re-read
+    EXPECT_EQ(frame->panel(0)->listing().selectedFiles, 0); // the selection is dropped
+    EXPECT_TRUE(frame->isEnabled());
+}
+
+TEST_F(CommandsTest, ShiftDelDeletesPermanentlyAfterTheQuestion) {
+    frame->panel(0)->listing().SelectFileByName("c.doc");
+    int asked = 0;
+    test::AnswerModal("MESSAGEBOX", "Yes", &asked);
+    key(Qt::Key_Delete, Qt::ShiftModifier);
+    QTest::qWait(100);
+    EXPECT_EQ(asked, 1);
+    struct stat st;
+    EXPECT_NE(stat(dir.file("l/c.doc").c_str(), &st), 0);
+    EXPECT_FALSE(App().recycleSwitch);
+}

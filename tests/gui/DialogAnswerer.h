@@ -24,10 +24,16 @@ inline void AnswerModal(const QString& objectName, const QString& button, int* s
             w->reject();
             return;
         }
-        for (auto* b : w->findChildren<QAbstractButton*>()) {
-            if (b->text().remove(QLatin1Char('&')).contains(button, Qt::CaseInsensitive)) {
-                b->click();
-                return;
+        // An exact caption wins over one that merely contains the text
+        // ("Copy" must not hit "Copy only newer files").
+        const auto buttons = w->findChildren<QAbstractButton*>();
+        for (int exact = 1; exact >= 0; --exact) {
+            for (auto* b : buttons) {
+                const QString t = b->text().remove(QLatin1Char('&'));
+                if (exact ? t.compare(button, Qt::CaseInsensitive) == 0 : t.contains(button, Qt::CaseInsensitive)) {
+                    b->click();
+                    return;
+                }
             }
         }
         w->reject();

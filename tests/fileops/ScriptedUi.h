@@ -1,0 +1,47 @@
+#pragma once
+// Answers the file engines' questions from a script and records what they said.
+#include "fileops/FileOpUi.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace km::test {
+
+class ScriptedUi : public FileOpUi {
+public:
+    std::deque<int> overwriteAnswers; // default when empty: Yes
+    std::deque<bool> yesNoAnswers;    // default when empty: Yes
+    std::vector<OverwriteQuestion> overwriteAsked;
+    std::vector<std::string> questions;
+    std::vector<int> warnings;
+    std::vector<std::string> messages;
+    long pumps = 0;
+    long cancelAfterPumps = -1; // Pump reports a cancel from this call on
+
+    int AskOverwrite(const OverwriteQuestion& q) override {
+        overwriteAsked.push_back(q);
+        if (overwriteAnswers.empty())
+            return OverwriteYes;
+        const int a = overwriteAnswers.front();
+        overwriteAnswers.pop_front();
+        return a;
+    }
+    bool AskYesNo(std::string_view text) override {
+        questions.emplace_back(text);
+        if (yesNoAnswers.empty())
+            return true;
+        const bool a = yesNoAnswers.front();
+        yesNoAnswers.pop_front();
+        return a;
+    }
+    void Warning(int id) override { warnings.push_back(id); }
+    void Message(std::string_view text, bool) override { messages.emplace_back(text); }
+    void ShowPaths(std::string_view, std::string_view) override {}
+    bool Pump() override {
+        ++pumps;
+        return cancelAfterPumps >= 0 && pumps > cancelAfterPumps;
+    }
+};
+
+} // namespace km::test
