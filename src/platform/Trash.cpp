@@ -3,6 +3,7 @@
 #include "platform/PathUtil.h"
 #include "platform/Volumes.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -133,13 +134,18 @@ int MoveToTrash(const std::string& path) {
     const bool isHome = place.isHome;
     const std::string files = trash + "/files", info = trash + "/info";
 
-    // Reserve a unique name by creating its info file exclusively.
+    // Reserve a unique name by creating its info file exclusively. A tree
+    // repeats names ("Makefile" in every directory): start after the last
+    // number handed out for this name instead of probing from 1 each time.
+    static std::unordered_map<std::string, int> lastNumber;
     const std::string base(BaseName(path));
     std::string name = base, infoPath;
+    int& last = lastNumber[info + "/" + base];
     int fd = -1;
-    for (int n = 1; n < 100000; ++n) {
+    for (int n = std::max(1, last); n < last + 100000; ++n) {
         if (n > 1)
             name = base + "." + std::to_string(n);
+        last = n;
         infoPath = info + "/" + name + ".trashinfo";
         fd = open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) {

@@ -1,0 +1,3 @@
+# FTP transfers through the engine against pyftpdlib, compared with curl.
+add_executable(bench_ftp ${CMAKE_CURRENT_LIST_DIR}/FtpBench.cpp)
+target_link_libraries(bench_ftp PRIVATE km_ftp)
