@@ -1,9 +1,9 @@
 // The engine against a real FTP server (pyftpdlib) that the suite starts on
 // 127.0.0.1 with a temporary root.
+#include "PyFtpServer.h"
 #include "ftp/FtpResult.h"
 #include "ftp/FtpSession.h"
 #include "net/TcpLog.h"
-#include "PyFtpServer.h"
 #include "support/TempDir.h"
 
 #include <chrono>
@@ -190,9 +190,12 @@ TEST_F(FtpRealServer, TranscriptHoldsCommandsAndRepliesWithThePasswordMasked) {
     log.Close();
     const std::string t = test::ReadAll(local.file("KMFTPLOG.TXT"));
     EXPECT_EQ(t.find("s3cret"), std::string::npos);
-    const std::string expected[] = {"220 ",          "\r\nUSER kestrum\r\n331 ",
-                                    "\r\nPASS *******\r\n230 ", "\r\nPWD\r\n257 \"/\"",
-                                    "\r\nCWD nowhere\r\n550 ", "\r\nQUIT\r\n221 "};
+    const std::string expected[] = {"220 ",
+                                    "\r\nUSER kestrum\r\n331 ",
+                                    "\r\nPASS *******\r\n230 ",
+                                    "\r\nPWD\r\n257 \"/\"",
+                                    "\r\nCWD nowhere\r\n550 ",
+                                    "\r\nQUIT\r\n221 "};
     size_t at = 0;
     for (const std::string& piece : expected) {
         const size_t found = t.find(piece, at);

@@ -1,13 +1,16 @@
 // The engine against a scripted server, for what a real server will not do on
 // demand: odd segmentation, replies outside a command's table, broken data
 // connections, firewall logins and hostile passive replies.
+#include "ScriptedServer.h"
 #include "ftp/FtpResult.h"
 #include "ftp/FtpSession.h"
+#include "net/TcpHooks.h"
 #include "net/TcpLog.h"
-#include "ScriptedServer.h"
 #include "support/TempDir.h"
 
+#include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -88,16 +91,20 @@ TEST_F(FtpScripted, LoginReadsRepliesHoweverTheyAreCut) {
 TEST_F(FtpScripted, RepliesOutsideACommandsTableAndOddReplies) {
     Start([](ScriptedPeer& peer) {
         Greet(peer);
-        peer.Answer("226 Transfer complete\r\n");                     // CWD
+        peer.Answer("226 Transfer complete\r\n"); // CWD
         peer.Answer("250-Directory changed\r\nfree text\r\n 250 still text\r\n250 Done\r\n");
-        peer.Answer("257 /srv is your directory\r\n");                 // PWD
-        peer.Answer("257 \"/srv/new \"\"dir\"\"\" created\r\n");       // MKD
-        peer.Answer("500 " + std::string(3000, 'x') + "\r\n");         // CDUP
-        peer.ReadLine();                                               // TYPE L 8
+        peer.Answer("257 /srv is your directory\r\n");           // PWD
+        peer.Answer("257 \"/srv/new \"\"dir\"\"\" created\r\n"); // MKD
+        peer.Answer("500 " + std::string(3000, 'x') + "\r\n");   // CDUP
+        peer.ReadLine();                                         // TYPE L 8
         peer.Send("200 Type set\r\n");
-        peer.Answer("215 UNIX Type: L8\r\n");                          // SYST
+        peer.Answer("215 UNIX Type: L8\r\n"); // SYST
         peer.Answer("350 Ready for RNTO\r\n");
         peer.Answer("250 Renamed\r\n");
+        peer.Answer("214-Commands:\r\n USER PASS\r\n214 End\r\n");
+        peer.Answer("200 NOOP ok\r\n");
+        peer.Answer("350 Restarting at 4096\r\n");
+        peer.Answer("202 Not needed\r\n");
         peer.ReadLine(); // DELE, left without an answer
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     });
@@ -120,6 +127,12 @@ TEST_F(FtpScripted, RepliesOutsideACommandsTableAndOddReplies) {
     const std::string_view hosts[] = {"Dos", "Windows", "WIN32", "Unix", "VMS"};
     EXPECT_EQ(session.SystemType(hosts), 3);
     EXPECT_EQ(session.Rename("old", "new"), kFtpOk);
+    EXPECT_EQ(session.Help(""), kFtpOk);
+    EXPECT_EQ(session.LastReply(), "214-Commands:\n USER PASS\n214 End");
+    EXPECT_EQ(session.Noop(), kFtpOk);
+    EXPECT_EQ(session.Restart(0), kFtpRestartOk); // nothing sent
+    EXPECT_EQ(session.Restart(4096), kFtpRestartOk);
+    EXPECT_EQ(session.Account("acct"), kFtpOk);
     // A name with a line break would smuggle in a second command.
     EXPECT_EQ(session.DeleteFile("x\r\nRMD /"), kFtpBadParameters);
     EXPECT_EQ(session.Rename("a", "b\nDELE c"), kFtpBadParameters);
@@ -130,9 +143,9 @@ TEST_F(FtpScripted, RepliesOutsideACommandsTableAndOddReplies) {
     EXPECT_EQ(session.DeleteFile("f"), kFtpUnexpectedAnswer); // timed out
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(950));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1400));
-    EXPECT_EQ(Finish(), (Lines{"USER anna", "PASS pw", "CWD a", "CWD b", "PWD",
-                               "MKD new \"dir\"", "CDUP", "TYPE L 8", "SYST", "RNFR old",
-                               "RNTO new", "DELE f"}));
+    EXPECT_EQ(Finish(), (Lines{"USER anna", "PASS pw", "CWD a", "CWD b", "PWD", "MKD new \"dir\"",
+                               "CDUP", "TYPE L 8", "SYST", "RNFR old", "RNTO new", "HELP", "NOOP",
+                               "REST 4096", "ACCT acct", "DELE f"}));
 }
 
 // Serves one active-mode download: data as given, then `final` on the control
@@ -177,8 +190,7 @@ TEST_F(FtpScripted, DataClosedWithoutFinalReplyKeepsTheOldFile) {
     test::WriteAll(tmp.file("keep.txt"), "previous");
     Start([&](ScriptedPeer& peer) { ServeActiveDownload(peer, "partial", "451 Local error\r\n"); });
     ASSERT_EQ(Login(), kFtpOk);
-    EXPECT_EQ(session.Retrieve("keep.txt", tmp.file("keep.txt"), 'I', false),
-              kFtpUnexpectedAnswer);
+    EXPECT_EQ(session.Retrieve("keep.txt", tmp.file("keep.txt"), 'I', false), kFtpUnexpectedAnswer);
     EXPECT_EQ(test::ReadAll(tmp.file("keep.txt")), "previous");
     Finish();
 
@@ -188,8 +200,7 @@ TEST_F(FtpScripted, DataClosedWithoutFinalReplyKeepsTheOldFile) {
         peer.Close();
     });
     ASSERT_EQ(Login(), kFtpOk);
-    EXPECT_EQ(session.Retrieve("keep.txt", tmp.file("keep.txt"), 'I', false),
-              kFtpUnexpectedAnswer);
+    EXPECT_EQ(session.Retrieve("keep.txt", tmp.file("keep.txt"), 'I', false), kFtpUnexpectedAnswer);
     EXPECT_EQ(test::ReadAll(tmp.file("keep.txt")), "previous");
 }
 
@@ -215,8 +226,8 @@ TEST_F(FtpScripted, PassiveReplyNamingAnotherHostConnectsToTheServer) {
         [&](ScriptedPeer& peer) {
             Greet(peer);
             peer.ReadLine(); // PASV
-            peer.Send("227 Entering Passive Mode (10,9,8,7," + std::to_string(dataPort >> 8) +
-                      "," + std::to_string(dataPort & 0xFF) + ")\r\n");
+            peer.Send("227 Entering Passive Mode (10,9,8,7," + std::to_string(dataPort >> 8) + "," +
+                      std::to_string(dataPort & 0xFF) + ")\r\n");
             peer.ReadLine(); // LIST
             const int fd = test::AcceptWithin(dataListener, 3000);
             peer.Send("150 Here it comes\r\n");
@@ -248,10 +259,10 @@ TEST_F(FtpScripted, AborIsRepeatedWhileTheServerSays500) {
         peer.Send("150 Opening data connection\r\n");
         const int fd = test::ConnectLoopback(p);
         test::SendAll(fd, std::string(8192, 'x'));
-        peer.Answer("500 What?\r\n");                            // ABOR
-        peer.Answer("426 Aborted\r\n226 Abort successful\r\n");  // ABOR again
+        peer.Answer("500 What?\r\n");                           // ABOR
+        peer.Answer("426 Aborted\r\n226 Abort successful\r\n"); // ABOR again
         ::close(fd);
-        peer.Answer("257 \"/\"\r\n");                            // PWD
+        peer.Answer("257 \"/\"\r\n"); // PWD
     });
     ASSERT_EQ(Login(), kFtpOk);
     session.SetProgressFunction([&](int, uint64_t) { session.Cancel(); });
@@ -264,6 +275,38 @@ TEST_F(FtpScripted, AborIsRepeatedWhileTheServerSays500) {
     EXPECT_EQ(lines[5], "ABOR");
     EXPECT_EQ(lines[6], "ABOR");
     EXPECT_EQ(lines[7], "PWD");
+}
+
+TEST_F(FtpScripted, CancelFlagFromThePumpEndsAStalledTransfer) {
+    Start([&](ScriptedPeer& peer) {
+        Greet(peer);
+        peer.Answer("200 Type set to I\r\n");
+        const uint16_t p = test::PortOfPortCommand(peer.ReadLine());
+        peer.Send("200 PORT ok\r\n");
+        peer.ReadLine(); // RETR
+        peer.Send("150 Opening data connection\r\n");
+        const int fd = test::ConnectLoopback(p);
+        test::SendAll(fd, "a little"); // and then nothing more
+        peer.Answer("426 Aborted\r\n226 Abort successful\r\n");
+        ::close(fd);
+    });
+    ASSERT_EQ(Login(), kFtpOk);
+    std::atomic<bool> cancel{false};
+    int pumps = 0;
+    TcpSetHooks({[&] {
+                     if (++pumps == 5)
+                         cancel = true;
+                 },
+                 &cancel});
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(session.Retrieve("stalled", tmp.file("stalled"), 'I', false), kFtpAborted);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    TcpSetHooks({});
+    EXPECT_GE(pumps, 5);
+    EXPECT_FALSE(std::filesystem::exists(tmp.file("stalled")));
+    const Lines lines = Finish();
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[5], "ABOR");
 }
 
 struct FirewallCase {
@@ -294,11 +337,14 @@ TEST_P(FtpFirewall, EachModeSendsItsCommands) {
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, FtpFirewall,
-    testing::Values(FirewallCase{1, {"USER fw", "PASS fwpw", "SITE ftp.example", "USER anna",
-                                     "PASS pw"}},
-                    FirewallCase{2, {"OPEN ftp.example", "USER anna", "PASS pw"}},
-                    FirewallCase{3, {"USER fw", "PASS fwpw", "USER anna@ftp.example", "PASS pw"}},
-                    FirewallCase{4, {"USER anna@ftp.example", "PASS pw"}}));
+    testing::Values(
+        FirewallCase{1, {"USER fw", "PASS fwpw", "SITE ftp.example", "USER anna", "PASS pw"}},
+        FirewallCase{2, {"OPEN ftp.example", "USER anna", "PASS pw"}},
+        FirewallCase{3, {"USER fw", "PASS fwpw", "USER anna@ftp.example", "PASS pw"}},
+        FirewallCase{4, {"USER anna@ftp.example", "PASS pw"}}),
+    [](const testing::TestParamInfo<FirewallCase>& info) {
+        return "Mode" + std::to_string(info.param.mode);
+    });
 
 TEST_F(FtpScripted, FirewallErrorsHaveTheirOwnResults) {
     Start([](ScriptedPeer& peer) {

@@ -60,19 +60,18 @@ public:
         const std::string& python = PythonWithPyftpdlib();
         if (python.empty())
             return;
-        static const char kScript[] =
-            "import sys\n"
-            "from pyftpdlib.authorizers import DummyAuthorizer\n"
-            "from pyftpdlib.handlers import FTPHandler\n"
-            "from pyftpdlib.servers import FTPServer\n"
-            "root, user, password = sys.argv[1:4]\n"
-            "auth = DummyAuthorizer()\n"
-            "auth.add_user(user, password, root, perm='elradfmwMT')\n"
-            "FTPHandler.authorizer = auth\n"
-            "FTPHandler.auth_failed_timeout = 0.1\n"
-            "server = FTPServer(('127.0.0.1', 0), FTPHandler)\n"
-            "print(server.socket.getsockname()[1], flush=True)\n"
-            "server.serve_forever()\n";
+        static const char kScript[] = "import sys\n"
+                                      "from pyftpdlib.authorizers import DummyAuthorizer\n"
+                                      "from pyftpdlib.handlers import FTPHandler\n"
+                                      "from pyftpdlib.servers import FTPServer\n"
+                                      "root, user, password = sys.argv[1:4]\n"
+                                      "auth = DummyAuthorizer()\n"
+                                      "auth.add_user(user, password, root, perm='elradfmwMT')\n"
+                                      "FTPHandler.authorizer = auth\n"
+                                      "FTPHandler.auth_failed_timeout = 0.1\n"
+                                      "server = FTPServer(('127.0.0.1', 0), FTPHandler)\n"
+                                      "print(server.socket.getsockname()[1], flush=True)\n"
+                                      "server.serve_forever()\n";
         int out[2];
         if (::pipe2(out, O_CLOEXEC) != 0)
             return;

@@ -84,8 +84,8 @@ inline int ConnectLoopback(uint16_t port) {
 // The port of a "PORT h1,h2,h3,h4,p1,p2" line, 0 when it does not name 127.0.0.1.
 inline uint16_t PortOfPortCommand(const std::string& line) {
     unsigned h[4], p1, p2;
-    if (std::sscanf(line.c_str(), "PORT %u,%u,%u,%u,%u,%u", &h[0], &h[1], &h[2], &h[3], &p1,
-                    &p2) != 6 ||
+    if (std::sscanf(line.c_str(), "PORT %u,%u,%u,%u,%u,%u", &h[0], &h[1], &h[2], &h[3], &p1, &p2) !=
+            6 ||
         h[0] != 127 || h[1] != 0 || h[2] != 0 || h[3] != 1)
         return 0;
     return static_cast<uint16_t>(p1 * 256 + p2);

@@ -1,9 +1,9 @@
+#include "SocketPair.h"
 #include "net/TcpLog.h"
 #include "net/TcpRecvUntilStr.h"
 #include "net/TcpStatus.h"
 #include "net/TnLineLayer.h"
 #include "net/TnReplyScanner.h"
-#include "SocketPair.h"
 #include "support/TempDir.h"
 
 #include <chrono>

@@ -76,7 +76,8 @@ TEST(Decoders, ShrinkAndImplodeInTinyPieces) {
         EXPECT_EQ(Crc(sink.out), e.header.crc) << f;
         // Cut short, the decoder says so and stops.
         StringSink cut;
-        EXPECT_EQ(Decode(e, cut, e.data.substr(0, e.data.size() / 2)), DecodeStatus::Truncated) << f;
+        EXPECT_EQ(Decode(e, cut, e.data.substr(0, e.data.size() / 2)), DecodeStatus::Truncated)
+            << f;
         // A sink that refuses more stops it at once.
         StringSink refusing;
         refusing.limit = 1;
@@ -146,7 +147,8 @@ TEST(Checksums, Crc32MatchesZlibInAnyPieces) {
         ours = zip::Crc32Update(ours, reinterpret_cast<const uint8_t*>(data.data()) + at, n);
         at += n;
     }
-    EXPECT_EQ(ours, crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+    EXPECT_EQ(ours, crc32(0, reinterpret_cast<const Bytef*>(data.data()),
+                          static_cast<uInt>(data.size())));
     EXPECT_EQ(Crc("123456789"), 0xcbf43926u);
 }
 

@@ -26,7 +26,8 @@ TEST(EndRecordFinder, TheRecordEndingAtTheEndWinsOverCommentText) {
     // The comment holds a record of its own whose comment would run past the end.
     const std::string inner = Record(500, 7);
     const std::string comment = inner + "more";
-    const std::string bytes = std::string(40000, 'x') + Record(static_cast<uint16_t>(comment.size()), 1) + comment;
+    const std::string bytes =
+        std::string(40000, 'x') + Record(static_cast<uint16_t>(comment.size()), 1) + comment;
     EndRecord r;
     ASSERT_EQ(Find(bytes, &r), EndSearchResult::Found);
     EXPECT_EQ(r.position, 40000u);

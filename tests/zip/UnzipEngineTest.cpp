@@ -183,7 +183,9 @@ TEST_F(UnzipEngine, OverwriteQuestionAndItsAnswers) {
     // 1 overwrites all; 12 never overwrites; 255 aborts.
     prepare();
     asked = 0;
-    log_.answer = [&](int type, const std::string&) -> uint16_t { return type == 24 ? (++asked, 1) : 0; };
+    log_.answer = [&](int type, const std::string&) -> uint16_t {
+        return type == 24 ? (++asked, 1) : 0;
+    };
     StartUnzip(log_);
     UnzipEngine_ArchiveName(archive.c_str());
     UnzipEngine_ExtractTo(target_.path().c_str());
@@ -242,7 +244,8 @@ TEST_F(UnzipEngine, FailedEntriesLeaveNoPartialFileAndKeepTheOldOne) {
     UnzipEngine_ExtractTo(target_.path().c_str());
     UnzipEngine_Overwrite(11);
     EXPECT_EQ(UnzipEngine_Run(), 0);
-    EXPECT_EQ(log_.codes(23), (std::vector<int>{zip::UnzipWarningBadCrc, zip::UnzipWarningInflateFailed}));
+    EXPECT_EQ(log_.codes(23),
+              (std::vector<int>{zip::UnzipWarningBadCrc, zip::UnzipWarningInflateFailed}));
     EXPECT_EQ(ReadAll(target_.file("bad.txt")), "precious");
     EXPECT_EQ(listing(target_.path()), std::vector<std::string>{"bad.txt"});
 }
@@ -252,7 +255,9 @@ TEST_F(UnzipEngine, AbortDuringAnEntryAndTheErrorRecordAnswer) {
     b.Add(ZipBuilder::Stored("big.bin", std::string(200000, 'b')));
     const std::string archive = write(b);
     // 255 to a progress record: error 255, exactly one error record, no file.
-    log_.answer = [](int type, const std::string&) -> uint16_t { return type == 14 || type == 22 ? 255 : 0; };
+    log_.answer = [](int type, const std::string&) -> uint16_t {
+        return type == 14 || type == 22 ? 255 : 0;
+    };
     EXPECT_EQ(extract(archive), 0);
     EXPECT_EQ(log_.codes(22), std::vector<int>{255});
     EXPECT_EQ(UnzipEngine_GetLastError(), 255);
@@ -322,9 +327,9 @@ TEST_F(UnzipEngine, HostileSizesAndCountsAreCheckedAgainstTheFile) {
     b.Add(odd);
     std::string bytes = b.Build();
     EXPECT_EQ(extract(write(b)), 0);
-    EXPECT_EQ(log_.codes(23), (std::vector<int>{zip::UnzipWarningNeedNewerVersion,
-                                                zip::UnzipWarningUnknownMethod,
-                                                zip::UnzipWarningInvalidEntry}));
+    EXPECT_EQ(log_.codes(23),
+              (std::vector<int>{zip::UnzipWarningNeedNewerVersion, zip::UnzipWarningUnknownMethod,
+                                zip::UnzipWarningInvalidEntry}));
     // An end record that claims 65535 entries in a directory of three.
     const size_t end = bytes.size() - 22;
     bytes[end + 8] = bytes[end + 9] = bytes[end + 10] = bytes[end + 11] = '\xff';
@@ -378,7 +383,8 @@ TEST_F(UnzipEngine, AttributesTimesAndDirectories) {
     ASSERT_EQ(::stat(target_.file("sub/ro.txt").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0222, 0u);
     char text[16] = {};
-    const ssize_t n = ::getxattr(target_.file("sub/ro.txt").c_str(), "user.DOSATTRIB", text, sizeof text);
+    const ssize_t n =
+        ::getxattr(target_.file("sub/ro.txt").c_str(), "user.DOSATTRIB", text, sizeof text);
     if (n >= 0 || errno != ENOTSUP) {
         EXPECT_STREQ(text, "0x22");
     }
@@ -399,10 +405,13 @@ TEST_F(UnzipEngine, MemoryInputAndOutput) {
     std::string input(14, '\0');
     input[1] = 8;
     zip::PutLe32(reinterpret_cast<uint8_t*>(input.data()) + 2, Crc(plain));
-    zip::PutLe32(reinterpret_cast<uint8_t*>(input.data()) + 6, static_cast<uint32_t>(packed.size()));
-    zip::PutLe32(reinterpret_cast<uint8_t*>(input.data()) + 10, static_cast<uint32_t>(plain.size()));
+    zip::PutLe32(reinterpret_cast<uint8_t*>(input.data()) + 6,
+                 static_cast<uint32_t>(packed.size()));
+    zip::PutLe32(reinterpret_cast<uint8_t*>(input.data()) + 10,
+                 static_cast<uint32_t>(plain.size()));
     input += packed;
     std::string output(plain.size() + 1, 'x');
+    StartUnzip(log_);
     EXPECT_EQ(UnzipEngine_InMemory(input.data(), input.size(), output.data(), output.size()),
               static_cast<int64_t>(plain.size()));
     EXPECT_EQ(output.substr(0, plain.size()), plain);
@@ -411,7 +420,7 @@ TEST_F(UnzipEngine, MemoryInputAndOutput) {
     std::string small(100, 'x');
     EXPECT_EQ(UnzipEngine_InMemory(input.data(), input.size(), small.data(), small.size()), 100);
     // Memory input tested; a header that promises more than there is.
-    RecordLog log;
+    RecordLog& log = log_;
     StartUnzip(log);
     UnzipEngine_FromMemory(input.data(), input.size());
     UnzipEngine_Test(1);
@@ -451,7 +460,8 @@ TEST_F(UnzipEngine, EncryptedEntriesByHand) {
     EXPECT_EQ(UnzipEngine_Run(), 0);
     EXPECT_EQ(log_.codes(23), std::vector<int>{zip::UnzipWarningEncryptedNoPassword});
     // The message box the program builds from that warning.
-    EXPECT_EQ(zip::ZipMessageBoxText(1, true, "s.txt", 12), "Unzip problem s.txt: file is encrypted");
+    EXPECT_EQ(zip::ZipMessageBoxText(1, true, "s.txt", 12),
+              "Unzip problem s.txt: file is encrypted");
 }
 
 } // namespace

@@ -50,10 +50,11 @@ void ExpectExtracts(const std::string& archive, const std::vector<Expected>& fil
 }
 
 TEST(UnzipFixtures, ShrunkEntriesIncludingTableClears) {
-    ExpectExtracts(Fixture("SHRUNK.ZIP"), {{"TEST1.XML", 76, 0x393a497a}, {"TEST2.XML", 81, 0xd19abf92}});
+    ExpectExtracts(Fixture("SHRUNK.ZIP"),
+                   {{"TEST1.XML", 76, 0x393a497a}, {"TEST2.XML", 81, 0xd19abf92}});
     ExpectExtracts(Fixture("Zip.shrink.zip"), {{"TECT.TXT", 15498, 0x9bd160fa},
-                                                {"TEST.EXE", 45056, 0xcfb109c8},
-                                                {"TEST.JPG", 40372, 0x088814e3}});
+                                               {"TEST.EXE", 45056, 0xcfb109c8},
+                                               {"TEST.JPG", 40372, 0x088814e3}});
 }
 
 TEST(UnzipFixtures, ImplodedWithBothWindowsAndTreeCounts) {
@@ -64,9 +65,13 @@ TEST(UnzipFixtures, ImplodedWithBothWindowsAndTreeCounts) {
 
 TEST(UnzipFixtures, TraditionalEncryptionWithRightWrongAndNoPassword) {
     ExpectExtracts(Fixture("zipcrypto.zip"),
-                   {{"brown.txt", 6, 0x5ebc8aea}, {"dog.txt", 4, 0x1ce2272b},
-                    {"fox.txt", 4, 0x7bb1e13e}, {"jumps.txt", 6, 0x50e56685},
-                    {"lazy.txt", 5, 0x5e343b10}, {"over.txt", 0, 0}, {"quick.txt", 6, 0x2aed86fa},
+                   {{"brown.txt", 6, 0x5ebc8aea},
+                    {"dog.txt", 4, 0x1ce2272b},
+                    {"fox.txt", 4, 0x7bb1e13e},
+                    {"jumps.txt", 6, 0x50e56685},
+                    {"lazy.txt", 5, 0x5e343b10},
+                    {"over.txt", 0, 0},
+                    {"quick.txt", 6, 0x2aed86fa},
                     {"the.txt", 3, 0x3c456de6}},
                    "test");
     // Deflated, encrypted, with the maximum-compression option bits.
@@ -91,7 +96,8 @@ TEST(UnzipFixtures, TraditionalEncryptionWithRightWrongAndNoPassword) {
 
 TEST(UnzipFixtures, StubInFrontCommentsAndDirectoryEntries) {
     // 1024 bytes in front; the name has no extension and is used as it is.
-    ExpectExtracts(Fixture("test_read_format_zip_sfx"), {{"file0", 0, 0}, {"build.sh", 23, 0x7dea58ea}});
+    ExpectExtracts(Fixture("test_read_format_zip_sfx"),
+                   {{"file0", 0, 0}, {"build.sh", 23, 0x7dea58ea}});
 
     RecordLog log;
     StartUnzip(log);
@@ -158,6 +164,7 @@ TEST(UnzipFixtures, SplitPartMissingIsAskedForThroughRecord20) {
     UnzipEngine_Test(1);
     UnzipEngine_Run();
     EXPECT_EQ(UnzipEngine_GetLastError(), 255);
+    EXPECT_EQ(log.codes(22), std::vector<int>{255});
 }
 
 // ---- Info-ZIP zip and Python's zipfile, run now ----

@@ -110,25 +110,28 @@ TEST(ZipRecords, PercentMethodDateAndLayoutRules) {
     EXPECT_EQ(zip::ViewPercent(0, 10, false), 0);
     EXPECT_EQ(zip::ViewPercent(1000, 300, false), 70);
     EXPECT_EQ(zip::ViewPercent(1000, 312, true), 70);
-    EXPECT_EQ(zip::ViewPercent(3, 1, false), 67);   // 667 per mille, rounded up
+    EXPECT_EQ(zip::ViewPercent(3, 1, false), 67);      // 667 per mille, rounded up
     EXPECT_EQ(zip::ViewPercent(100, 150, false), -49); // grew; C division truncates
     EXPECT_EQ(zip::ViewMethodCode(8, 0x6), 83);
     EXPECT_EQ(zip::ViewMethodCode(5, 0), 50);
     EXPECT_EQ(zip::ViewMethodCode(9, 0), 255);
     EXPECT_EQ(zip::DosDateText(static_cast<uint16_t>((44 << 9) | (13 << 5) | 7)), "2024-06-07");
     EXPECT_EQ(zip::DosTimeText(static_cast<uint16_t>((9 << 11) | (5 << 5) | 29)), "09:05:58");
-    EXPECT_EQ(zip::QueryDateText(static_cast<uint16_t>((44 << 9) | (0 << 5) | 3), (7 << 11) | (8 << 5)),
-              " 3 January 2024  7:08");
+    EXPECT_EQ(
+        zip::QueryDateText(static_cast<uint16_t>((44 << 9) | (0 << 5) | 3), (7 << 11) | (8 << 5)),
+        " 3 January 2024  7:08");
 
     zip::ViewFields v;
     v.archive = "a.zip";
     v.name = "dir/sub/";
-    EXPECT_EQ(zip::FormatView(v), "a.zip|dir/sub||0|0|0|1980-06-00|00:00:00|0|0|0|00000000|1|0.0|0.0|0|0||");
+    EXPECT_EQ(zip::FormatView(v),
+              "a.zip|dir/sub||0|0|0|1980-06-00|00:00:00|0|0|0|00000000|1|0.0|0.0|0|0||");
     v.name = "f";
     const std::string extra("\x55\x54\x05\x00\x01\x02\x03\x04\x05", 9);
     v.extra = extra;
     const std::string withExtra = zip::FormatView(v);
-    EXPECT_EQ(withExtra.substr(withExtra.find("|0.0|0.0|")), "|0.0|0.0|21589|5|\x01\x02\x03\x04\x05|");
+    EXPECT_EQ(withExtra.substr(withExtra.find("|0.0|0.0|")),
+              "|0.0|0.0|21589|5|\x01\x02\x03\x04\x05|");
     // The record prefix, and the whole line for a window.
     struct Window : zip::ZipRecordWindow {
         std::string last;
@@ -159,10 +162,14 @@ TEST(ZipRecords, PlainCallbackAndHostQuestions) {
     struct Host : zip::ZipEngineHost {
         int asked = 0;
         std::string text;
+        std::string shown;
         int AskOverwrite(const std::string& t) override {
             ++asked;
             text = t;
             return 2;
+        }
+        void ShowMessage(const std::string& title, const std::string& t) override {
+            shown = title + "/" + t;
         }
     } host;
     TempDir dir;
@@ -174,8 +181,19 @@ TEST(ZipRecords, PlainCallbackAndHostQuestions) {
     EXPECT_EQ(UnzipEngine_Run(), 1);
     UnzipEngine_SetParentWindowHandle(nullptr);
     EXPECT_EQ(host.asked, 1);
-    EXPECT_EQ(host.text.substr(0, 66), "A file with this name already exists. Do you wish to overwrite it?");
+    EXPECT_EQ(host.text.substr(0, 66),
+              "A file with this name already exists. Do you wish to overwrite it?");
     EXPECT_EQ(ReadAll(dir.file("TEST1.XML")), "old");
+
+    // DisplayComment shows the comment in the host's box, whatever the receiver.
+    UnzipEngine_SetParentWindowHandle(&host);
+    UnzipEngine_ArchiveName(Fixture("test_read_format_zip_comment_stored_1.zip").c_str());
+    UnzipEngine_DisplayComment(1);
+    UnzipEngine_View(1);
+    EXPECT_EQ(UnzipEngine_Run(), 2);
+    UnzipEngine_SetParentWindowHandle(nullptr);
+    EXPECT_EQ(host.shown, "Comment in " + Fixture("test_read_format_zip_comment_stored_1.zip") +
+                              "/This is a sample file for issue 271.");
 }
 
 TEST(ZipErrorTexts, HeadingsCodesAndMessageBoxes) {
@@ -184,7 +202,8 @@ TEST(ZipErrorTexts, HeadingsCodesAndMessageBoxes) {
     EXPECT_EQ(zip::ZipCodeText(0, true, 50), "archive not modified");
     EXPECT_EQ(zip::ZipCodeText(1, false, 101), "multi-volume archive");
     EXPECT_EQ(zip::ZipCodeText(1, true, 2), "");
-    EXPECT_EQ(zip::ZipMessageBoxText(1, true, "readme.txt", 12), "Unzip problem readme.txt: file is encrypted");
+    EXPECT_EQ(zip::ZipMessageBoxText(1, true, "readme.txt", 12),
+              "Unzip problem readme.txt: file is encrypted");
     EXPECT_EQ(zip::ZipMessageBoxText(1, false, "", 9), "Unzip error: can't find archive");
     EXPECT_EQ(zip::ZipMessageBoxText(0, false, "x.zip", 0), "Zip error x.zip");
     EXPECT_EQ(zip::ZipMessageBoxText(0, true, "", 255), "");

@@ -57,6 +57,7 @@ inline uint16_t LogRecord(uint16_t engine, uint16_t type, const char* text, uint
 }
 
 // Initialises the engine with a recording callback; the test then sets options and runs.
+// The callback stays installed after the test: every test starts with this.
 inline void StartUnzip(RecordLog& log) {
     log.records.clear();
     UnzipEngine_Initialise();
@@ -89,7 +90,8 @@ inline int RunTool(const std::vector<std::string>& args, const std::string& dir,
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     std::vector<char*> env;

@@ -1,0 +1,111 @@
+#include "archive/zip/CentralDirectory.h"
+
+#include "archive/zip/Crc32.h"
+#include "archive/zip/ZipBytes.h"
+
+namespace km::zip {
+
+namespace {
+
+// Calls f(id, data) for every block that fits entirely; stops at the first that does not.
+template <typename F> void forEachBlock(std::string_view extra, F f) {
+    const auto* p = reinterpret_cast<const uint8_t*>(extra.data());
+    size_t at = 0;
+    while (extra.size() - at >= 4) {
+        const uint16_t id = Le16(p + at);
+        const size_t len = Le16(p + at + 2);
+        if (len > extra.size() - at - 4)
+            return;
+        if (!f(id, p + at + 4, len))
+            return;
+        at += 4 + len;
+    }
+}
+
+} // namespace
+
+bool ParseCentralHeader(const uint8_t* p, ZipEntry* e, CentralLengths* lengths) {
+    if (Le32(p) != kCentralHeaderSig)
+        return false;
+    e->versionMadeBy = Le16(p + 4);
+    e->versionNeeded = Le16(p + 6);
+    e->flags = Le16(p + 8);
+    e->method = Le16(p + 10);
+    e->dosTime = Le16(p + 12);
+    e->dosDate = Le16(p + 14);
+    e->crc = Le32(p + 16);
+    e->compressedSize = Le32(p + 20);
+    e->uncompressedSize = Le32(p + 24);
+    lengths->name = Le16(p + 28);
+    lengths->extra = Le16(p + 30);
+    lengths->comment = Le16(p + 32);
+    e->diskStart = Le16(p + 34);
+    e->internalAttributes = Le16(p + 36);
+    e->externalAttributes = Le32(p + 38);
+    e->localHeaderOffset = Le32(p + 42);
+    return true;
+}
+
+void ApplyZip64Extra(std::string_view extra, ZipEntry* e) {
+    forEachBlock(extra, [e](uint16_t id, const uint8_t* d, size_t len) {
+        if (id != 0x0001)
+            return true;
+        // Only the saturated fields are present, in this order.
+        size_t at = 0;
+        auto take = [&](uint64_t* v) {
+            if (*v == 0xffffffffu && len - at >= 8) {
+                *v = Le64(d + at);
+                at += 8;
+            }
+        };
+        take(&e->uncompressedSize);
+        take(&e->compressedSize);
+        take(&e->localHeaderOffset);
+        if (e->diskStart == 0xffff && len - at >= 4)
+            e->diskStart = Le32(d + at);
+        return false;
+    });
+}
+
+bool UnicodePathName(std::string_view extra, std::string_view rawName, std::string* name) {
+    bool found = false;
+    forEachBlock(extra, [&](uint16_t id, const uint8_t* d, size_t len) {
+        if (id != 0x7075 || len < 5 || d[0] != 1)
+            return true;
+        const uint32_t crc =
+            Crc32Update(0, reinterpret_cast<const uint8_t*>(rawName.data()), rawName.size());
+        if (crc == Le32(d + 1)) {
+            name->assign(reinterpret_cast<const char*>(d + 5), len - 5);
+            found = true;
+        }
+        return false;
+    });
+    return found;
+}
+
+std::string NormaliseStoredName(std::string_view raw) {
+    std::string name(raw.substr(0, kMaxNameLength));
+    for (char& c : name) {
+        if (c == '\\')
+            c = '/';
+    }
+    return name;
+}
+
+bool ParseLocalHeader(const uint8_t* p, LocalHeader* h) {
+    if (Le32(p) != kLocalHeaderSig)
+        return false;
+    h->versionNeeded = Le16(p + 4);
+    h->flags = Le16(p + 6);
+    h->method = Le16(p + 8);
+    h->dosTime = Le16(p + 10);
+    h->dosDate = Le16(p + 12);
+    h->crc = Le32(p + 14);
+    h->compressedSize = Le32(p + 18);
+    h->uncompressedSize = Le32(p + 22);
+    h->nameLength = Le16(p + 26);
+    h->extraLength = Le16(p + 28);
+    return true;
+}
+
+} // namespace km::zip

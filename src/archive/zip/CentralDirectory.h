@@ -1,0 +1,70 @@
+#pragma once
+// Central-directory and local headers of the ZIP application note, decoded from bytes.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace km::zip {
+
+constexpr size_t kCentralHeaderSize = 46;
+constexpr size_t kLocalHeaderSize = 30;
+constexpr size_t kMaxNameLength = 1023;
+
+struct ZipEntry {
+    uint16_t versionMadeBy = 0;
+    uint16_t versionNeeded = 0;
+    uint16_t flags = 0;
+    uint16_t method = 0;
+    uint16_t dosTime = 0;
+    uint16_t dosDate = 0;
+    uint32_t crc = 0;
+    uint64_t compressedSize = 0;
+    uint64_t uncompressedSize = 0;
+    uint32_t diskStart = 0;
+    uint16_t internalAttributes = 0;
+    uint32_t externalAttributes = 0;
+    uint64_t localHeaderOffset = 0;
+    std::string name;  // '/' separators, at most kMaxNameLength bytes
+    std::string extra; // as stored
+
+    bool encrypted() const { return (flags & 1) != 0; }
+    bool hasDataDescriptor() const { return (flags & 8) != 0; }
+};
+
+struct CentralLengths {
+    uint16_t name = 0;
+    uint16_t extra = 0;
+    uint16_t comment = 0;
+};
+
+// Decodes the 46 fixed bytes at p; false when they do not start with the central signature.
+bool ParseCentralHeader(const uint8_t* p, ZipEntry* entry, CentralLengths* lengths);
+
+// Replaces the saturated sizes, offset and disk by the values of the ZIP64 extra block.
+void ApplyZip64Extra(std::string_view extra, ZipEntry* entry);
+
+// The name of an Info-ZIP Unicode path block (0x7075) when its CRC says it belongs to
+// rawName; false otherwise.
+bool UnicodePathName(std::string_view extra, std::string_view rawName, std::string* name);
+
+// Stored name as the engine keeps it: both '/' and '\' separate, and at most 1023 bytes.
+std::string NormaliseStoredName(std::string_view raw);
+
+struct LocalHeader {
+    uint16_t versionNeeded = 0;
+    uint16_t flags = 0;
+    uint16_t method = 0;
+    uint16_t dosTime = 0;
+    uint16_t dosDate = 0;
+    uint32_t crc = 0;
+    uint32_t compressedSize = 0;
+    uint32_t uncompressedSize = 0;
+    uint16_t nameLength = 0;
+    uint16_t extraLength = 0;
+};
+
+// Decodes the 30 fixed bytes at p; false when they do not start with the local signature.
+bool ParseLocalHeader(const uint8_t* p, LocalHeader* header);
+
+} // namespace km::zip

@@ -1,0 +1,33 @@
+#pragma once
+// The options of one UnzipEngine action with their defaults.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace km::zip {
+
+struct UnzipOptions {
+    std::string archiveName;
+    std::string include;
+    std::string includeListFile;
+    std::string exclude;
+    std::string excludeListFile;
+    std::string extractTo; // ends in '/' unless empty (the current directory)
+    std::string password;
+    bool restoreStructure = false;
+    int restoreAttributes = 32;
+    int overwrite = 10;
+    bool freshen = false;
+    bool update = false;
+    bool test = false;
+    bool view = false;
+    bool displayComment = false;
+    const uint8_t* input = nullptr;
+    size_t inputLength = 0;
+    bool fromMemory = false;
+    uint8_t* output = nullptr;
+    size_t outputLength = 0;
+    bool toMemory = false;
+};
+
+} // namespace km::zip

@@ -1,0 +1,79 @@
+#include "archive/zip/ZipOutputName.h"
+
+namespace km::zip {
+
+namespace {
+
+bool isDriveSpec(std::string_view c) {
+    return c.size() == 2 && c[1] == ':' &&
+           ((c[0] >= 'A' && c[0] <= 'Z') || (c[0] >= 'a' && c[0] <= 'z'));
+}
+
+std::string cleanComponent(std::string_view c, bool followedBySeparator) {
+    std::string out(c);
+    for (size_t i = 0; i < out.size(); ++i) {
+        const auto u = static_cast<unsigned char>(out[i]);
+        switch (out[i]) {
+        case '"':
+        case '*':
+        case '<':
+        case '>':
+        case '?':
+        case '|':
+            out[i] = '_';
+            break;
+        case ':':
+            if (i + 1 < out.size() || !followedBySeparator)
+                out[i] = '_';
+            break;
+        default:
+            if (u < 0x20 || u == 0x7f)
+                out[i] = '_';
+            break;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::string OutputName::joined() const {
+    std::string s;
+    for (const auto& c : components) {
+        if (!s.empty())
+            s += '/';
+        s += c;
+    }
+    return s;
+}
+
+OutputName MapOutputName(std::string_view storedName, bool restoreStructure) {
+    OutputName out;
+    const bool directory = storedName.empty() || storedName.back() == '/';
+    std::string_view part = storedName;
+    if (!restoreStructure) {
+        const size_t slash = part.rfind('/');
+        if (slash != std::string_view::npos)
+            part = part.substr(slash + 1);
+    }
+    bool first = true;
+    while (!part.empty()) {
+        const size_t slash = part.find('/');
+        const std::string_view c = part.substr(0, slash);
+        const bool more = slash != std::string_view::npos;
+        part = more ? part.substr(slash + 1) : std::string_view();
+        // A leading drive makes the name absolute on DOS systems; it is dropped like '/'.
+        const bool drive = first && more && isDriveSpec(c);
+        first = false;
+        if (c.empty() || c == "." || c == ".." || drive)
+            continue;
+        out.components.push_back(cleanComponent(c, more));
+    }
+    if (directory)
+        out.kind = OutputName::Directory;
+    else
+        out.kind = out.components.empty() ? OutputName::Invalid : OutputName::File;
+    return out;
+}
+
+} // namespace km::zip
