@@ -9,7 +9,7 @@ export QT_QPA_PLATFORM=offscreen
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs"
-(cd build && ctest -j "$jobs" --output-on-failure --timeout 300)
+(cd build && ctest -j "$jobs" --output-on-failure --timeout 120)
 
 if [ "${KM_SANITIZE:-0}" = "1" ]; then
     cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKM_SANITIZE=ON -DKM_BUILD_BENCH=OFF >/dev/null
