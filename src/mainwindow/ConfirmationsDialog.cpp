@@ -3,6 +3,8 @@
 #include "settings/SettingsStore.h"
 #include "ui_services/AppState.h"
 
+#include "ui_services/DialogButtons.h"
+
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -47,18 +49,7 @@ ConfirmationsDialog::ConfirmationsDialog(QWidget* parent) : QDialog(parent) {
         checks_[i] = check;
     }
 
-    auto* buttons = new QHBoxLayout;
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("ok"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("cancel"));
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
-    connect(ok, &QPushButton::clicked, this, &ConfirmationsDialog::store);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    AddDialogButtons(this, layout, [this] { store(); });
 }
 
 bool ConfirmationsDialog::Ask(QWidget* parent) {

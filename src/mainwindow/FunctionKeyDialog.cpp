@@ -3,6 +3,8 @@
 #include "mainwindow/FunctionKeyActions.h"
 #include "ui_services/AppState.h"
 
+#include "ui_services/DialogButtons.h"
+
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -31,18 +33,7 @@ FunctionKeyDialog::FunctionKeyDialog(QWidget* parent) : QDialog(parent) {
     }
     layout->addLayout(form);
 
-    auto* buttons = new QHBoxLayout;
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("ok"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("cancel"));
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
-    connect(ok, &QPushButton::clicked, this, &FunctionKeyDialog::store);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    AddDialogButtons(this, layout, [this] { store(); });
 }
 
 std::optional<std::array<int, 8>> FunctionKeyDialog::Ask(QWidget* parent) {

@@ -3,6 +3,8 @@
 #include "settings/SettingsStore.h"
 #include "ui_services/AppState.h"
 
+#include "ui_services/DialogButtons.h"
+
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -93,21 +95,10 @@ GeneralSettingsDialog::GeneralSettingsDialog(QWidget* parent) : QDialog(parent) 
     // Nothing stores this field; it starts empty every time.
     addEditBox(this, layout, " Path for try outs: ", 1740);
 
-    auto* buttons = new QHBoxLayout;
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("ok"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("cancel"));
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
+    AddDialogButtons(this, layout, [this] { store(); });
 
     connect(checks_[0], &QCheckBox::toggled, this, &GeneralSettingsDialog::updateEnabling);
     connect(internalEditor_, &QRadioButton::toggled, this, &GeneralSettingsDialog::updateEnabling);
-    connect(ok, &QPushButton::clicked, this, &GeneralSettingsDialog::store);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     updateEnabling();
 }
 

@@ -4,6 +4,8 @@
 #include "settings/SettingsStore.h"
 #include "ui_services/AppState.h"
 
+#include "ui_services/DialogButtons.h"
+
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -91,18 +93,7 @@ PanelSettingsDialog::PanelSettingsDialog(QWidget* parent) : QDialog(parent) {
     rightClick_ = addRadioGroup(this, layout, " Right mouse click shows: ", kRightClicks,
                                 s.GetInt("Algemeen", "ContextMenus", kShellMenu), kShellMenu);
 
-    auto* buttons = new QHBoxLayout;
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("ok"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setObjectName(QStringLiteral("cancel"));
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
-    connect(ok, &QPushButton::clicked, this, &PanelSettingsDialog::store);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    AddDialogButtons(this, layout, [this] { store(); });
 }
 
 bool PanelSettingsDialog::Ask(QWidget* parent) {
