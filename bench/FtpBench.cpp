@@ -2,6 +2,7 @@
 // against one pyftpdlib server on 127.0.0.1, and prints the time ratio
 // (ours / curl) per direction: once without pacing and once with the default
 // pacing of 100 ms after every 40 blocks.
+// Usage: bench_ftp [MiB, default 200] [rounds, default 3] [nopacing]
 #include "ftp/FtpConfig.h"
 #include "ftp/FtpResult.h"
 #include "ftp/FtpSession.h"
@@ -193,6 +194,7 @@ void Report(const char* what, const Timing& t) {
 int main(int argc, char** argv) {
     const size_t mib = argc > 1 ? static_cast<size_t>(std::atoi(argv[1])) : 200;
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
+    const bool withPacing = !(argc > 3 && std::string(argv[3]) == "nopacing");
     const std::string python = FindPython();
     if (python.empty()) {
         std::printf("pyftpdlib is not available\n");
@@ -246,6 +248,12 @@ int main(int argc, char** argv) {
     }
 
     Timing down, up;
+    if (!withPacing) {
+        ::kill(server, SIGTERM);
+        ::waitpid(server, nullptr, 0);
+        std::filesystem::remove_all(dir);
+        return 0;
+    }
     down.ours = Ours(paced, true, local + "/ours.bin", "big.bin", down.ok);
     down.curl = Curl(port, false, true, local + "/curl.bin", "big.bin", down.ok);
     up.ours = Ours(paced, false, local + "/src.bin", "up_ours.bin", up.ok);

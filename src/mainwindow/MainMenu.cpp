@@ -87,9 +87,9 @@ const std::vector<Accelerator>& AcceleratorTable() {
 
 std::vector<QAction*> BuildMainMenu(QMenuBar* bar, const std::function<void(int)>& onCommand) {
     std::vector<QAction*> actions;
-    for (const MenuSpec& spec : MainMenuSpec()) {
-        QMenu* menu = bar->addMenu(QString::fromUtf8(spec.title));
-        for (int id : spec.items) {
+    for (const MenuSpec& menuDef : MainMenuSpec()) {
+        QMenu* menu = bar->addMenu(QString::fromUtf8(menuDef.title));
+        for (int id : menuDef.items) {
             if (id == 0) {
                 menu->addSeparator();
                 continue;

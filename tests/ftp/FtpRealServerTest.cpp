@@ -123,6 +123,8 @@ TEST_F(FtpRealServer, TransfersKeepTheBytesInEveryType) {
         session.SetProgressFunction([&](int, uint64_t bytes) { seen.push_back(bytes); });
         ASSERT_EQ(session.Store(local.file(name), name, c.type, true), kFtpOk);
         EXPECT_EQ(test::ReadAll(Remote(name)), c.onServer);
+        // One call per 4096-byte block of the file.
+        EXPECT_EQ(seen.size(), (c.data.size() + 4095) / 4096);
         ASSERT_FALSE(seen.empty());
         EXPECT_EQ(seen.back(), c.data.size());
         seen.clear();

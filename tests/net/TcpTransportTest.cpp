@@ -296,6 +296,7 @@ TEST(ReplacementFile, ReplacesOnlyOnCommit) {
         EXPECT_TRUE(f.Write("new", 3));
     }
     EXPECT_EQ(test::ReadAll(target), "old");
+    ::chmod(target.c_str(), 0600);
     ReplacementFile f;
     ASSERT_TRUE(f.Create(target));
     const std::string big(300000, 'q');
@@ -303,6 +304,9 @@ TEST(ReplacementFile, ReplacesOnlyOnCommit) {
     EXPECT_TRUE(f.Write(big.data(), big.size()));
     EXPECT_TRUE(f.Commit());
     EXPECT_EQ(test::ReadAll(target), "x" + big);
+    struct stat st;
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_FALSE(f.Create(tmp.path()));
     // Nothing is left behind in the directory.
     size_t entries = 0;
