@@ -1,0 +1,387 @@
+#include "ftp/FtpSession.h"
+
+#include "ftp/FtpCommandTable.h"
+#include "ftp/FtpReplyText.h"
+#include "ftp/FtpResult.h"
+#include "ftp/FtpSessionState.h"
+#include "net/TcpHooks.h"
+#include "net/TcpStatus.h"
+#include "net/TcpTransport.h"
+#include "net/TnLineLayer.h"
+
+#include <atomic>
+#include <cstring>
+#include <new>
+#include <unistd.h>
+
+namespace km {
+
+namespace {
+
+// The TCP library's state is process-wide, so only one session may use it.
+std::atomic<bool> g_sessionExists{false};
+
+char Upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+std::string Uppercase(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = Upper(c);
+    return out;
+}
+
+int MapConnectStatus(int status) {
+    switch (status) {
+    case kTcpCancelled:
+        return kFtpAborted;
+    case kTcpConnectFailed:
+        return kFtpNoFtpServer;
+    case kTcpNoSocket:
+        return kFtpSocketUnavailable;
+    case kTcpUnknownHost:
+        return kFtpResolveFailed;
+    case kTcpTimeout:
+        return kFtpTimeout;
+    default:
+        return kFtpConnectError;
+    }
+}
+
+} // namespace
+
+bool FtpSafeArgument(std::string_view argument) {
+    return argument.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+FtpSession::FtpSession(FtpConfig config) : config_(config) {}
+
+FtpSession::~FtpSession() {
+    if (s_ && Release() != kFtpOk) {
+        // Destroyed from inside a blocked call: close what is ours regardless.
+        TcpClose(s_->data);
+        TcpClose(s_->listen);
+        TcpClose(s_->control);
+        if (s_->upload >= 0)
+            ::close(s_->upload);
+        s_.reset();
+        g_sessionExists = false;
+    }
+}
+
+int FtpSession::Init() {
+    if (s_ || g_sessionExists.load())
+        return kFtpAlreadyActive;
+    if (TcpInit() != kTcpSuccess)
+        return kFtpNoSocketLayer;
+    s_.reset(new (std::nothrow) State);
+    if (!s_)
+        return kFtpNoMemory;
+    g_sessionExists = true;
+    return kFtpOk;
+}
+
+int FtpSession::Release() {
+    if (!s_)
+        return kFtpNoSession;
+    if (TcpCleanup() != kTcpSuccess)
+        return kFtpIncorrectlyClosed;
+    s_->download.Discard();
+    if (s_->upload >= 0)
+        ::close(s_->upload);
+    s_.reset();
+    g_sessionExists = false;
+    return kFtpOk;
+}
+
+void FtpSession::SetConfig(const FtpConfig& config) {
+    config_ = config;
+}
+
+int FtpSession::Check(bool needControl) const {
+    if (!s_)
+        return kFtpNotInitialized;
+    if (needControl && s_->control < 0)
+        return kFtpNotConnected;
+    return kFtpOk;
+}
+
+int FtpSession::SendLine(std::string_view line) {
+    return TnSend(s_->control, line, false, s_->log, config_.timeout) == kTcpSuccess
+               ? kFtpOk
+               : kFtpSendFailed;
+}
+
+int FtpSession::ReadReply() {
+    return TnReadAnswerCode(s_->control, s_->reply, sizeof s_->reply, config_.timeout, s_->log);
+}
+
+int FtpSession::Exchange(int command, std::string_view argument) {
+    if (const char* format = FtpCommandFormat(command)) {
+        if (!FtpSafeArgument(argument))
+            return kFtpBadParameters;
+        if (SendLine(FtpFormatCommand(format, argument)) != kFtpOk)
+            return kFtpSendFailed;
+    }
+    return FtpMapReply(command, ReadReply());
+}
+
+int FtpSession::Connect(std::string_view host) {
+    if (s_->control >= 0)
+        CloseConnections();
+    uint16_t port = config_.port;
+    const std::string name(host);
+    const int r =
+        TcpConnect(s_->control, name.c_str(), port == 21 ? "ftp" : nullptr, &port, config_.timeout);
+    if (r != kTcpSuccess)
+        return MapConnectStatus(r);
+    s_->type = 'A';
+    return Exchange(kCmdGreeting);
+}
+
+int FtpSession::Login(std::string_view host, std::string_view user, std::string_view password) {
+    if (int r = Check(false))
+        return r;
+    if (host.empty())
+        return kFtpBadParameters;
+    int r = Connect(host);
+    if (r == kFtpOk && !user.empty()) {
+        FlushReplies();
+        r = Exchange(kCmdUser, user);
+    }
+    if (r == kFtpNeedPassword && !password.empty())
+        r = Exchange(kCmdPass, password);
+    return r;
+}
+
+int FtpSession::FirewallLogin(std::string_view firewallHost, std::string_view firewallUser,
+                              std::string_view firewallPassword, std::string_view site,
+                              std::string_view user, std::string_view password, int mode) {
+    if (int r = Check(false))
+        return r;
+    if (mode < 1 || mode > 4 || firewallHost.empty() || site.empty())
+        return kFtpBadParameters;
+    if (!FtpSafeArgument(site) || !FtpSafeArgument(user))
+        return kFtpBadParameters;
+    int r = Connect(firewallHost);
+    if (r == kFtpConnectError)
+        return kFtpFirewallConnectError;
+    if (r == kFtpNoFtpServer)
+        return kFtpFirewallNoFtp;
+    if (r != kFtpOk)
+        return r;
+    if (mode == 1 || mode == 3) {
+        r = Exchange(kCmdUser, firewallUser);
+        if (r == kFtpNeedPassword)
+            r = Exchange(kCmdPass, firewallPassword);
+        if (r == kFtpLoginRejected)
+            return kFtpFirewallRejects;
+        if (r != kFtpOk)
+            return r;
+    }
+    if (mode == 1 || mode == 2) {
+        const std::string line = std::string(mode == 1 ? "SITE " : "OPEN ") + std::string(site);
+        if (SendLine(line) != kFtpOk)
+            return kFtpSendFailed;
+        if (ReadReply() / 100 != 2)
+            return kFtpConnectError;
+    }
+    std::string line = "USER " + std::string(user);
+    if (mode >= 3)
+        line += "@" + std::string(site);
+    if (SendLine(line) != kFtpOk)
+        return kFtpSendFailed;
+    const int code = ReadReply();
+    if (code == 230)
+        return kFtpOk;
+    if (code == 331)
+        return Exchange(kCmdPass, password);
+    return kFtpConnectError;
+}
+
+int FtpSession::Quit() {
+    if (int r = Check(true))
+        return r;
+    const int r = Exchange(kCmdQuit);
+    if (r == kFtpOk)
+        CloseConnections();
+    return r;
+}
+
+int FtpSession::CloseConnections() {
+    if (int r = Check(false))
+        return r;
+    s_->download.Discard();
+    if (s_->upload >= 0)
+        ::close(s_->upload);
+    s_->upload = -1;
+    const bool dataClosed = CloseData(false) == kFtpOk;
+    const bool controlClosed = TcpClose(s_->control) == kTcpSuccess;
+    return dataClosed && controlClosed ? kFtpOk : kFtpCloseFailed;
+}
+
+int FtpSession::FlushReplies() {
+    if (int r = Check(false))
+        return r;
+    if (s_->control >= 0)
+        TcpFlush(s_->control);
+    s_->reply[0] = '\0';
+    return kFtpOk;
+}
+
+int FtpSession::DeleteFile(std::string_view name) {
+    if (int r = Check(true))
+        return r;
+    return Exchange(kCmdDele, name);
+}
+
+int FtpSession::ChangeDir(std::string_view path) {
+    if (int r = Check(true))
+        return r;
+    return Exchange(kCmdCwd, path);
+}
+
+int FtpSession::ParentDir() {
+    if (int r = Check(true))
+        return r;
+    return Exchange(kCmdCdup);
+}
+
+int FtpSession::MakeDir(std::string_view path, std::string& created) {
+    created.clear();
+    if (int r = Check(true))
+        return r;
+    const int r = Exchange(kCmdMkd, path);
+    if (r == kFtpOk)
+        FtpQuotedName(LastReply(), created);
+    return r;
+}
+
+int FtpSession::RemoveDir(std::string_view path) {
+    if (int r = Check(true))
+        return r;
+    return Exchange(kCmdRmd, path);
+}
+
+int FtpSession::CurrentDir(std::string& dir) {
+    if (int r = Check(true))
+        return r;
+    const int r = Exchange(kCmdPwd);
+    if (r != kFtpOk)
+        return r;
+    if (FtpQuotedName(LastReply(), dir))
+        return kFtpOk;
+    dir = FtpTextAfterCode(LastReply());
+    return kFtpNoDirectory;
+}
+
+int FtpSession::SetType(char type) {
+    if (int r = Check(true))
+        return r;
+    if (type == s_->type)
+        return kFtpOk;
+    const char* argument = type == 'A' ? "A" : type == 'I' ? "I" : type == 'L' ? "L 8" : nullptr;
+    if (!argument)
+        return kFtpBadParameters;
+    const int r = Exchange(kCmdType, argument);
+    if (r == kFtpOk)
+        s_->type = type;
+    return r;
+}
+
+int FtpSession::Rename(std::string_view from, std::string_view to) {
+    if (int r = Check(true))
+        return r;
+    if (!FtpSafeArgument(to))
+        return kFtpBadParameters;
+    int r = Exchange(kCmdRnfr, from);
+    if (r == kFtpOk)
+        r = Exchange(kCmdRnto, to);
+    return r;
+}
+
+int FtpSession::SystemType(std::span<const std::string_view> names) {
+    if (int r = Check(true))
+        return r;
+    if (int r = Exchange(kCmdSyst))
+        return r;
+    const std::string reply = Uppercase(LastReply());
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string name = Uppercase(names[i].substr(0, 127));
+        if (!name.empty() && reply.find(name) != std::string::npos)
+            return static_cast<int>(i);
+    }
+    return kFtpUnknownHostType;
+}
+
+int FtpSession::Account(std::string_view account) {
+    if (int r = Check(true))
+        return r;
+    return Exchange(kCmdAcct, account);
+}
+
+int FtpSession::Help(std::string_view topic) {
+    if (int r = Check(true))
+        return r;
+    return topic.empty() ? Exchange(kCmdHelp) : Exchange(kCmdHelpOn, topic);
+}
+
+int FtpSession::Noop() {
+    if (int r = Check(true))
+        return r;
+    return Exchange(kCmdNoop);
+}
+
+int FtpSession::Restart(int64_t offset) {
+    if (int r = Check(true))
+        return r;
+    if (offset <= 0)
+        return kFtpRestartOk;
+    return Exchange(kCmdRest, std::to_string(offset));
+}
+
+int FtpSession::Cancel() {
+    if (int r = Check(false))
+        return r;
+    if (s_->data >= 0) {
+        TcpAbort();
+        s_->cancelled = true;
+    } else if (s_->control >= 0) {
+        TcpAbort();
+    }
+    return kFtpOk;
+}
+
+int FtpSession::SetProgressFunction(FtpProgressFunction progress) {
+    if (int r = Check(false))
+        return r;
+    s_->progress = std::move(progress);
+    return kFtpOk;
+}
+
+int FtpSession::SetSynchronous() {
+    if (int r = Check(false))
+        return r;
+    s_->async = false;
+    return kFtpOk;
+}
+
+int FtpSession::SetLogFile(int handle) {
+    if (int r = Check(false))
+        return r;
+    s_->log = handle;
+    return kFtpOk;
+}
+
+std::string_view FtpSession::LastReply() const {
+    if (!s_)
+        return {};
+    return std::string_view(s_->reply, ::strnlen(s_->reply, sizeof s_->reply));
+}
+
+const char* FtpSession::ErrorText(int result) {
+    return FtpErrorText(result);
+}
+
+} // namespace km
