@@ -25,7 +25,10 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
+
+#include <ctime>
 
 #include <cerrno>
 #include <map>
@@ -74,7 +77,8 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
         normalRect_ = QRect(0, 0, 640, 466);
 
     const std::string title = s.GetString("Algemeen", "Titel", "");
-    setWindowTitle(title.empty() ? QStringLiteral("Kestrum") : qs(title));
+    baseTitle_ = title.empty() ? QStringLiteral("Kestrum") : qs(title);
+    setWindowTitle(baseTitle_);
     resize(normalRect_.size());
     move(normalRect_.topLeft());
 
@@ -117,6 +121,7 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
         rewriteSummary(side);
     }
     applyVisibility();
+    restartClock();
     qApp->installEventFilter(this);
     FilePanel::SetExternalHandler([this](FilePanel& p, const PanelMessageEvent& m) {
         return HandleFileOperation(p, &p == panel(0) ? *panel(1) : *panel(0), m, this);
@@ -125,6 +130,9 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
 }
 
 MainFrame::~MainFrame() {
+    // The watcher threads post to this window: end them first.
+    watchers_[0].Stop();
+    watchers_[1].Stop();
     FilePanel::SetExternalHandler(nullptr);
     SetMessageOwner(nullptr);
 }
@@ -185,6 +193,45 @@ void MainFrame::syncDrive(int side) {
     li.drive = MountPointForPath(ReadVolumes(), li.path);
     driveBar(side)->setDrive(li.drive);
     driveDirectories()[li.drive] = li.path;
+    restartWatcher(side);
+}
+
+void MainFrame::restartWatcher(int side) {
+    const PanelListing& li = panel(side)->listing();
+    const size_t i = static_cast<size_t>(side);
+    if (li.isFtp()) {
+        watchers_[i].Stop();
+        watchedPaths_[i].clear();
+        return;
+    }
+    if (watchers_[i].running() && watchedPaths_[i] == li.path)
+        return;
+    watchedPaths_[i] = li.path;
+    const int msg = side == 0 ? PmLeftChangedOnDisk : PmRightChangedOnDisk;
+    watchers_[i].Start(li.path, [this, msg] { PostPanelMessage(this, msg); }, &App().busyFlag);
+}
+
+void MainFrame::restartClock() {
+    if (!clock_) {
+        clock_ = new QTimer(this);
+        clock_->setInterval(1000);
+        connect(clock_, &QTimer::timeout, this, &MainFrame::tickClock);
+    }
+    clock_->stop();
+    setWindowTitle(baseTitle_);
+    if (Settings().GetInt("Algemeen", "DatumInTitel", 1) != 0)
+        clock_->start();
+}
+
+void MainFrame::tickClock() {
+    // The date and time go into our own title only; other programs' captions are theirs.
+    char buf[128];
+    const time_t now = time(nullptr);
+    struct tm lt;
+    localtime_r(&now, &lt);
+    if (strftime(buf, sizeof buf, "%c", &lt) == 0)
+        return;
+    setWindowTitle(baseTitle_ + QStringLiteral("    ") + QString::fromLocal8Bit(buf));
 }
 
 void MainFrame::rewritePathLine(int side) {
@@ -362,6 +409,10 @@ void MainFrame::savePlacement() {
 }
 
 void MainFrame::closeEvent(QCloseEvent* e) {
+    clock_->stop();
+    setWindowTitle(baseTitle_);
+    watchers_[0].Stop();
+    watchers_[1].Stop();
     SettingsStore& s = Settings();
     {
         SettingsStore::Batch batch(s);

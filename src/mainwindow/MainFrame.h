@@ -2,6 +2,7 @@
 // The main window: two panels with their drive bars and text lines, the fixed
 // layout, the active-panel frame and the main window side of the private messages.
 #include "mainwindow/MainLayout.h"
+#include "platform/DirectoryWatcher.h"
 #include "ui_services/PanelMessage.h"
 
 #include <QMainWindow>
@@ -13,6 +14,7 @@
 class QAction;
 class QLabel;
 class QPushButton;
+class QTimer;
 
 namespace km {
 
@@ -48,6 +50,8 @@ public:
     bool OnCommand(int command);
     static bool IsCommandEnabled(int command);
     QAction* menuAction(int command) const;
+    // The title without the clock.
+    const QString& baseTitle() const { return baseTitle_; }
     FunctionKeyBar* functionKeys() const { return functionKeys_; }
     // Restores a minimized window and brings it to the front.
     void bringToFront();
@@ -80,6 +84,9 @@ private:
     void updateDriveInfo();
     void syncDrive(int side);
     void savePlacement();
+    void restartWatcher(int side);
+    void restartClock();
+    void tickClock();
 
     // commands (MainFrameCommands.cpp)
     using CommandHandler = void (MainFrame::*)(int command);
@@ -123,6 +130,10 @@ private:
     std::array<Side, 2> sides_;
     FunctionKeyBar* functionKeys_ = nullptr;
     std::unordered_map<int, QAction*> menuActions_;
+    std::array<DirectoryWatcher, 2> watchers_;
+    std::array<std::string, 2> watchedPaths_;
+    QTimer* clock_ = nullptr;
+    QString baseTitle_;
     QWidget* client_ = nullptr;
     MainLayout layout_;
     bool leftActive_ = true;

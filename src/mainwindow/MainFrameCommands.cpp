@@ -284,7 +284,8 @@ void MainFrame::cmdSettingsDialog(int command) {
         GeneralSettingsDialog dlg(this);
         if (dlg.exec() == QDialog::Accepted) {
             const std::string t = dlg.title(); // as entered, even when empty
-            setWindowTitle(QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size())));
+            baseTitle_ = QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size()));
+            restartClock();
             applyVisibility();
             doLayout();
         }
@@ -311,6 +312,7 @@ void MainFrame::cmdSettingsDialog(int command) {
         if (PanelSettingsDialog::Ask(this)) {
             PostPanelMessage(this, PmRefreshBoth, activePanel()->controlId());
             applyTitle(s.GetString("Algemeen", "Titel", ""));
+            restartClock();
         }
         break;
     case CmdConfirmations: {
@@ -343,8 +345,9 @@ void MainFrame::applyVisibility() {
 }
 
 void MainFrame::applyTitle(const std::string& title) {
-    setWindowTitle(title.empty() ? QStringLiteral("Kestrum")
-                                 : QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
+    baseTitle_ = title.empty() ? QStringLiteral("Kestrum")
+                               : QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
+    setWindowTitle(baseTitle_);
 }
 
 } // namespace km

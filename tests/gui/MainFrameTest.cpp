@@ -289,3 +289,38 @@ TEST_F(MainFrameTest, VanishedDirectoryFallsBackWithTheErrorText) {
     EXPECT_EQ(seen, 1);
     EXPECT_EQ(p->listing().path, dir.file("left/sub1"));
 }
+
+TEST_F(MainFrameTest, ChangesByOtherProgramsAppearAndKeepTheSelection) {
+    start();
+    FilePanel* p = frame->panel(0);
+    ASSERT_TRUE(p->listing().SelectFileByName("a.doc"));
+    test::WriteAll(dir.file("left/appeared.txt"), "x");
+    bool seen = false;
+    for (int i = 0; i < 200 && !seen; ++i) {
+        QTest::qWait(10);
+        for (const auto& e : p->listing().entries)
+            seen = seen || e.name == "appeared.txt";
+    }
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(p->listing().selectedFiles, 1);
+
+    // While an operation runs the watcher leaves the panel alone.
+    App().busyFlag = true;
+    test::WriteAll(dir.file("left/during-copy.txt"), "x");
+    QTest::qWait(400);
+    App().busyFlag = false;
+    for (const auto& e : p->listing().entries)
+        EXPECT_NE(e.name, "during-copy.txt");
+}
+
+TEST_F(MainFrameTest, TitleClockFollowsTheSwitch) {
+    store->PutInt("Algemeen", "DatumInTitel", 1);
+    start();
+    QTest::qWait(1200);
+    EXPECT_TRUE(frame->windowTitle().startsWith("Kestrum    "));
+    frame.reset();
+    store->PutInt("Algemeen", "DatumInTitel", 0);
+    start();
+    QTest::qWait(1200);
+    EXPECT_EQ(frame->windowTitle(), "Kestrum");
+}
