@@ -10,7 +10,7 @@ packages=(
     libgtest-dev
     # peers the tests drive
     python3 python3-pyftpdlib zip unzip tar gzip cabextract poppler-utils
-    xvfb xauth
+    xvfb xauth xdg-utils shared-mime-info
 )
 
 missing=()

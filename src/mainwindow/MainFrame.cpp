@@ -2,6 +2,7 @@
 
 #include "fileops/ui/FileOperations.h"
 #include "mainwindow/FunctionKeyBar.h"
+#include "mainwindow/OpenCommands.h"
 #include "mainwindow/MainMenu.h"
 #include "panels/PanelFontChooser.h"
 #include "panels/DriveBar.h"
@@ -124,7 +125,8 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
     restartClock();
     qApp->installEventFilter(this);
     FilePanel::SetExternalHandler([this](FilePanel& p, const PanelMessageEvent& m) {
-        return HandleFileOperation(p, &p == panel(0) ? *panel(1) : *panel(0), m, this);
+        return HandleFileOperation(p, &p == panel(0) ? *panel(1) : *panel(0), m, this) ||
+               HandleOpenCommand(p, m, this);
     });
     setActive(s.GetInt("WinPositie", "LeftActive", 1) != 0);
 }
@@ -157,6 +159,8 @@ void MainFrame::createSide(int side) {
     sd.panel = new FilePanel(id, client_);
     sd.panel->setMessageTarget(this);
     connect(sd.panel, &FilePanel::summaryChanged, this, [this, side] { rewriteSummary(side); });
+    connect(sd.panel, &FilePanel::fileActivated, this,
+            [this, side](const QByteArray& path) { OpenPanelFile(*panel(side), path.toStdString(), this); });
     connect(sd.driveBar, &DriveBar::infoChanged, this,
             [this, side] { infoLine(side)->setText(qs(driveBar(side)->infoText())); });
 

@@ -36,6 +36,11 @@ const std::unordered_map<int, MainFrame::CommandHandler>& MainFrame::commandTabl
     static const std::unordered_map<int, CommandHandler> table = {
         {CmdInvertSelection, &MainFrame::cmdPostToActive},
         {CmdCopy, &MainFrame::cmdPostToActive},
+        {CmdEdit, &MainFrame::cmdPostToActive},
+        {CmdEditNew, &MainFrame::cmdPostToActive},
+        {CmdAssociate, &MainFrame::cmdPostToActive},
+        {CmdMakeDir, &MainFrame::cmdPostToActive},
+        {CmdCalcSpace, &MainFrame::cmdPostToActive},
         {CmdRenameMove, &MainFrame::cmdPostToActive},
         {CmdDeleteToBin, &MainFrame::cmdPostToActive},
         {CmdDelete, &MainFrame::cmdPostToActive},
@@ -118,6 +123,9 @@ void MainFrame::cmdPostToActive(int command) {
         {CmdInvertSelection, PmInvertSelection}, {CmdChangeDir, PmChangeDirectory},
         {CmdCopy, PmCopy},         {CmdRenameMove, PmRenameMove},
         {CmdDeleteToBin, PmDelete}, {CmdDelete, PmDelete},
+        {CmdEdit, PmEditFile},      {CmdEditNew, PmEditNewFile},
+        {CmdAssociate, PmAssociate}, {CmdMakeDir, PmMakeDirectory},
+        {CmdCalcSpace, PmDiskSpace},
     };
     if (command == CmdDeleteToBin || command == CmdDelete)
         App().recycleSwitch = command == CmdDeleteToBin;

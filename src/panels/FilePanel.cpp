@@ -166,7 +166,7 @@ void FilePanel::EnterFocused() {
     const FileEntry& e = listing_.entries[static_cast<size_t>(cur)];
     if (e.kind == KindFile) {
         const std::string p = listing_.FullPath(e);
-        emit fileActivated(QString::fromUtf8(p.data(), static_cast<qsizetype>(p.size())));
+        emit fileActivated(QByteArray::fromStdString(p));
         return;
     }
     std::string target;

@@ -71,7 +71,7 @@ public:
 
 signals:
     // A file was entered; the open/archive commands act on it.
-    void fileActivated(const QString& path);
+    void fileActivated(const QByteArray& path); // the real bytes of the path
     // The selection changed; the summary line needs rewriting.
     void summaryChanged();
 

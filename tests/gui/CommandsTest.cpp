@@ -240,3 +240,22 @@ TEST_F(CommandsTest, ShiftDelDeletesPermanentlyAfterTheQuestion) {
     EXPECT_NE(stat(dir.file("l/c.doc").c_str(), &st), 0);
     EXPECT_FALSE(App().recycleSwitch);
 }
+
+TEST_F(CommandsTest, F7MakesNestedDirectoriesAndPutsTheCursorOnTheFirst) {
+    QTimer::singleShot(50, [] {
+        auto* w = QApplication::activeModalWidget();
+        ASSERT_TRUE(w && w->objectName() == "NEWDIR");
+        w->findChild<QLineEdit*>()->setText("x1/x2/x3");
+        for (auto* b : w->findChildren<QAbstractButton*>()) {
+            if (b->text().remove('&') == "Make")
+                b->click();
+        }
+    });
+    key(Qt::Key_F7);
+    QTest::qWait(50);
+    struct stat st;
+    EXPECT_EQ(stat(dir.file("l/x1/x2/x3").c_str(), &st), 0);
+    const PanelListing& li = frame->activePanel()->listing();
+    ASSERT_GE(li.cursor(), 0);
+    EXPECT_EQ(li.entries[static_cast<size_t>(li.cursor())].name, "x1");
+}
