@@ -2,7 +2,9 @@
 
 #include "fileops/ui/FileOperations.h"
 #include "mainwindow/FunctionKeyBar.h"
+#include "fileops/open_execute/ui/OpenExecuteCommands.h"
 #include "mainwindow/OpenCommands.h"
+#include "viewers/TextEditorWindow.h"
 #include "mainwindow/MainMenu.h"
 #include "panels/PanelFontChooser.h"
 #include "panels/DriveBar.h"
@@ -124,6 +126,9 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
     applyVisibility();
     restartClock();
     qApp->installEventFilter(this);
+    SetInternalEditor([](const std::string& path, QWidget*, bool isNew) {
+        TextEditorWindow::Open(path, false, isNew);
+    });
     FilePanel::SetExternalHandler([this](FilePanel& p, const PanelMessageEvent& m) {
         return HandleFileOperation(p, &p == panel(0) ? *panel(1) : *panel(0), m, this) ||
                HandleOpenCommand(p, m, this);
@@ -413,6 +418,7 @@ void MainFrame::savePlacement() {
 }
 
 void MainFrame::closeEvent(QCloseEvent* e) {
+    TextEditorWindow::CloseAllForShutdown();
     clock_->stop();
     setWindowTitle(baseTitle_);
     watchers_[0].Stop();

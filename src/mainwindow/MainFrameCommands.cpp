@@ -37,6 +37,7 @@ const std::unordered_map<int, MainFrame::CommandHandler>& MainFrame::commandTabl
         {CmdInvertSelection, &MainFrame::cmdPostToActive},
         {CmdCopy, &MainFrame::cmdPostToActive},
         {CmdEdit, &MainFrame::cmdPostToActive},
+        {CmdView, &MainFrame::cmdPostToActive},
         {CmdEditNew, &MainFrame::cmdPostToActive},
         {CmdAssociate, &MainFrame::cmdPostToActive},
         {CmdMakeDir, &MainFrame::cmdPostToActive},
@@ -125,7 +126,7 @@ void MainFrame::cmdPostToActive(int command) {
         {CmdDeleteToBin, PmDelete}, {CmdDelete, PmDelete},
         {CmdEdit, PmEditFile},      {CmdEditNew, PmEditNewFile},
         {CmdAssociate, PmAssociate}, {CmdMakeDir, PmMakeDirectory},
-        {CmdCalcSpace, PmDiskSpace},
+        {CmdCalcSpace, PmDiskSpace}, {CmdView, PmViewFile},
     };
     if (command == CmdDeleteToBin || command == CmdDelete)
         App().recycleSwitch = command == CmdDeleteToBin;

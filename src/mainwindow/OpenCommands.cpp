@@ -7,6 +7,7 @@
 #include "platform/Collation.h"
 #include "ui_services/AppState.h"
 #include "ui_services/MessageBoxes.h"
+#include "viewers/TextEditorWindow.h"
 
 namespace km {
 namespace {
@@ -27,6 +28,39 @@ void makeDirectory(FilePanel& panel, QWidget* mainWindow) {
         }
     }
     panel.scrollToTop();
+}
+
+// Pictures go to the picture viewer; until it exists they open with the
+// desktop's own program for them. Everything else is shown as text.
+bool isPictureName(const std::string& name) {
+    static const char* exts[] = {".jpg", ".png", ".tga", ".tif", ".wmf", ".pcx", ".gif", ".bmp"};
+    if (name.size() < 4)
+        return false;
+    std::string tail = name.substr(name.size() - 4);
+    for (char& ch : tail)
+        ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch + 32 : ch);
+    for (const char* e : exts)
+        if (tail == e)
+            return true;
+    return false;
+}
+
+void viewFile(FilePanel& panel) {
+    PanelListing& li = panel.listing();
+    const int cur = li.cursor();
+    if (cur < 0 || li.entries[static_cast<size_t>(cur)].kind != KindFile) {
+        ShowWarning(4173);
+        return;
+    }
+    if (li.isFtp()) {
+        ShowWarning(4510);
+        return;
+    }
+    const FileEntry& e = li.entries[static_cast<size_t>(cur)];
+    if (isPictureName(e.name))
+        OpenFile(li.FullPath(e), li.path);
+    else
+        TextEditorWindow::Open(li.FullPath(e), true, false);
 }
 
 } // namespace
@@ -61,6 +95,11 @@ bool HandleOpenCommand(FilePanel& panel, const PanelMessageEvent& m, QWidget* ma
     case PmMakeDirectory: {
         HelpContextScope help(1210);
         makeDirectory(panel, mainWindow);
+        return true;
+    }
+    case PmViewFile: {
+        HelpContextScope help(5190);
+        viewFile(panel);
         return true;
     }
     case PmDiskSpace: {

@@ -9,6 +9,7 @@
 #include "settings/SettingsStore.h"
 #include "support/TempDir.h"
 #include "ui_services/AppState.h"
+#include "viewers/TextEditorWindow.h"
 
 #include <QAction>
 #include <QAbstractButton>
@@ -258,4 +259,21 @@ TEST_F(CommandsTest, F7MakesNestedDirectoriesAndPutsTheCursorOnTheFirst) {
     const PanelListing& li = frame->activePanel()->listing();
     ASSERT_GE(li.cursor(), 0);
     EXPECT_EQ(li.entries[static_cast<size_t>(li.cursor())].name, "x1");
+}
+
+TEST_F(CommandsTest, F3ViewsTextReadOnlyInItsOwnWindow) {
+    FilePanel* p = frame->activePanel();
+    for (int i = 0; i < p->listing().rowCount(); ++i) {
+        if (p->listing().entries[static_cast<size_t>(i)].name == "a.txt")
+            p->MoveCursor(i);
+    }
+    key(Qt::Key_F3);
+    QTest::qWait(200);
+    const auto windows = TextEditorWindow::OpenWindows();
+    ASSERT_EQ(windows.size(), 1u);
+    EXPECT_TRUE(windows[0]->isViewOnly());
+    EXPECT_EQ(windows[0]->filePath(), dir.file("l/a.txt"));
+    EXPECT_TRUE(windows[0]->windowTitle().startsWith("KM Viewer - "));
+    windows[0]->close();
+    QTest::qWait(20);
 }
