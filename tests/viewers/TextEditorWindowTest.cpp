@@ -436,6 +436,7 @@ TEST_F(EditorWindowTest, SaveAsCopyToFileAndPasteFromFileKeepBytes) {
     MessageBoxAnswers answers({QStringLiteral("OK"), QStringLiteral("OK")});
     next = dir.file("absent/none.txt");
     run(w, CmdEditorPasteFromFile);
+    select(w, 0, 1);
     run(w, CmdEditorCopyToFile);
     EXPECT_EQ(answers.texts, (QStringList{QStringLiteral("Cannot open input file"),
                                           QStringLiteral("Cannot open output file")}));
@@ -465,6 +466,6 @@ TEST_F(EditorWindowTest, AllEditorWindowsShareTheRememberedRectangle) {
     const QRect rect = w->geometry();
     EXPECT_TRUE(closeAndGone(w));
     EXPECT_EQ(store->GetInt("DlgPositie", "cx", 0), rect.right() + 1);
-    TextEditorWindow* other = open(dir.file("b.txt"), true);
+    TextEditorWindow* other = open(write("b.txt", "shown"), true);
     EXPECT_EQ(other->geometry(), rect);
 }
