@@ -8,7 +8,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QTimer>
 
 #include <cstdio>
@@ -60,9 +62,11 @@ int main(int argc, char** argv) {
     QObject::connect(&probe, &QTimer::timeout,
                      [&] { longestStall = std::max(longestStall, tick.restart()); });
 
+    QEventLoop loop;
     QElapsedTimer clock;
     clock.start();
     TextEditorWindow* w = TextEditorWindow::Open(file, true, false);
+    QPointer<TextEditorWindow> guard(w); // the window may close itself
     double firstPage = -1, loaded = -1;
     QObject::connect(w, &TextEditorWindow::firstPieceShown, [&] {
         w->textEdit()->viewport()->repaint();
@@ -72,17 +76,18 @@ int main(int argc, char** argv) {
     });
     QObject::connect(w, &TextEditorWindow::loadFinished, [&] {
         loaded = clock.nsecsElapsed() / 1e6;
-        app.quit();
+        loop.quit(); // not app.quit(), which would close the window
     });
-    app.exec();
+    loop.exec();
     probe.stop();
 
-    std::printf("file: %ld MiB, %d lines\n", mib, w->textEdit()->document()->blockCount() - 1);
+    std::printf("file: %ld MiB\n", mib);
     std::printf("first page shown: %.1f ms\n", firstPage);
     std::printf("fully loaded:     %.1f ms\n", loaded);
     std::printf("longest stall of the event loop while loading: %lld ms\n",
                 static_cast<long long>(longestStall));
-    delete w;
+    if (guard)
+        delete w;
     App().store = nullptr;
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);

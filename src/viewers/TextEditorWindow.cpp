@@ -349,6 +349,9 @@ void TextEditorWindow::closeEvent(QCloseEvent* event) {
 
 void TextEditorWindow::startLoading() {
     auto loader = std::make_unique<TextLoader>();
+    // Connected before the worker starts, or its first signal could be lost.
+    connect(loader.get(), &TextLoader::piecesAvailable, this, &TextEditorWindow::insertPieces,
+            Qt::QueuedConnection);
     if (const int err = loader->start(path_)) {
         ShowSystemError(err);
         return;
@@ -357,8 +360,6 @@ void TextEditorWindow::startLoading() {
     // Loading is not an edit: nothing to undo, and no edits meanwhile.
     edit_->document()->setUndoRedoEnabled(false);
     setInteraction();
-    connect(loader_.get(), &TextLoader::piecesAvailable, this, &TextEditorWindow::insertPieces,
-            Qt::QueuedConnection);
 }
 
 void TextEditorWindow::insertPieces() {

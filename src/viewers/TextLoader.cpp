@@ -9,8 +9,8 @@ namespace km {
 namespace {
 
 constexpr size_t kFirstPiece = 64 * 1024;
-constexpr size_t kPiece = 1024 * 1024;
-constexpr size_t kMaxWaiting = 4;
+constexpr size_t kPiece = 256 * 1024;
+constexpr size_t kMaxWaiting = 16;
 
 } // namespace
 

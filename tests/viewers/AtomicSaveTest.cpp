@@ -98,7 +98,11 @@ TEST(AtomicSave, RefusesWhatItCannotSafelyReplace) {
     EXPECT_EQ(SaveFileAtomically(dir.path(), "x"), EISDIR);
     EXPECT_EQ(SaveFileAtomically(dir.file("missing/dir/file"), "x"), ENOENT);
     EXPECT_EQ(SaveFileAtomically("", "x"), ENOENT);
+    EXPECT_EQ(SaveFileAtomically("/dev/null", "x"), EINVAL); // would become a plain file
+}
 
+TEST(AtomicSave, LockedDirectoryOrReadOnlyFileIsLeftAlone) {
+    TempDir dir;
     ASSERT_EQ(::mkdir(dir.file("locked").c_str(), 0700), 0);
     const std::string file = dir.file("locked/file.txt");
     WriteAll(file, "keep");
