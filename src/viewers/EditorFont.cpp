@@ -23,56 +23,56 @@ EditorFontPickerFn EditorFontPicker = [](QWidget* parent, const QFont& initial) 
 };
 
 EditorFontSpec ReadEditorFont(SettingsStore& store) {
-    EditorFontSpec spec;
-    spec.name = store.GetString(kSection, "FontName", spec.name);
-    spec.height = store.GetInt(kSection, "FontHeight", spec.height);
-    spec.charSet = store.GetInt(kSection, "FontCharSet", spec.charSet);
-    spec.effects = store.GetInt(kSection, "FontEffects", spec.effects);
-    return spec;
+    EditorFontSpec stored;
+    stored.name = store.GetString(kSection, "FontName", stored.name);
+    stored.height = store.GetInt(kSection, "FontHeight", stored.height);
+    stored.charSet = store.GetInt(kSection, "FontCharSet", stored.charSet);
+    stored.effects = store.GetInt(kSection, "FontEffects", stored.effects);
+    return stored;
 }
 
-void WriteEditorFont(SettingsStore& store, const EditorFontSpec& spec) {
+void WriteEditorFont(SettingsStore& store, const EditorFontSpec& stored) {
     SettingsStore::Batch batch(store);
-    store.PutInt(kSection, "FontHeight", spec.height);
-    store.PutInt(kSection, "FontCharSet", spec.charSet);
-    store.PutInt(kSection, "FontEffects", spec.effects);
-    store.PutString(kSection, "FontName", spec.name);
+    store.PutInt(kSection, "FontHeight", stored.height);
+    store.PutInt(kSection, "FontCharSet", stored.charSet);
+    store.PutInt(kSection, "FontEffects", stored.effects);
+    store.PutString(kSection, "FontName", stored.name);
 }
 
-QFont EditorFontToQFont(const EditorFontSpec& spec) {
-    QFont f(QString::fromStdString(spec.name));
+QFont EditorFontToQFont(const EditorFontSpec& stored) {
+    QFont f(QString::fromStdString(stored.name));
     // "Courier New" is rarely installed here; the hints make the fallback a
     // monospaced face rather than the default proportional one.
     f.setStyleHint(QFont::TypeWriter);
     f.setFixedPitch(true);
     const int32_t height =
-        spec.height > 0 && spec.height <= kMaxHeight ? spec.height : kDefaultHeight;
+        stored.height > 0 && stored.height <= kMaxHeight ? stored.height : kDefaultHeight;
     f.setPointSizeF(height / 20.0);
-    f.setBold((spec.effects & EffectBold) != 0);
-    f.setItalic((spec.effects & EffectItalic) != 0);
-    f.setUnderline((spec.effects & EffectUnderline) != 0);
-    f.setStrikeOut((spec.effects & EffectStrikeOut) != 0);
+    f.setBold((stored.effects & EffectBold) != 0);
+    f.setItalic((stored.effects & EffectItalic) != 0);
+    f.setUnderline((stored.effects & EffectUnderline) != 0);
+    f.setStrikeOut((stored.effects & EffectStrikeOut) != 0);
     return f;
 }
 
 EditorFontSpec EditorFontFromQFont(const QFont& font, int32_t charSet) {
-    EditorFontSpec spec;
-    spec.name = font.family().toStdString();
+    EditorFontSpec stored;
+    stored.name = font.family().toStdString();
     double points = font.pointSizeF();
     if (points <= 0) // a pixel-sized font
         points = QFontInfo(font).pointSizeF();
-    spec.height = points > 0 ? static_cast<int32_t>(std::lround(points * 20)) : kDefaultHeight;
-    spec.charSet = charSet;
-    spec.effects = EffectsAlwaysSet;
+    stored.height = points > 0 ? static_cast<int32_t>(std::lround(points * 20)) : kDefaultHeight;
+    stored.charSet = charSet;
+    stored.effects = EffectsAlwaysSet;
     if (font.weight() >= QFont::DemiBold)
-        spec.effects |= EffectBold;
+        stored.effects |= EffectBold;
     if (font.italic())
-        spec.effects |= EffectItalic;
+        stored.effects |= EffectItalic;
     if (font.underline())
-        spec.effects |= EffectUnderline;
+        stored.effects |= EffectUnderline;
     if (font.strikeOut())
-        spec.effects |= EffectStrikeOut;
-    return spec;
+        stored.effects |= EffectStrikeOut;
+    return stored;
 }
 
 } // namespace km

@@ -30,10 +30,10 @@ struct EditorFontSpec {
 };
 
 EditorFontSpec ReadEditorFont(SettingsStore& store);
-void WriteEditorFont(SettingsStore& store, const EditorFontSpec& spec);
+void WriteEditorFont(SettingsStore& store, const EditorFontSpec& stored);
 
-// A fixed-pitch font for `spec`; a height out of reason falls back to 9 pt.
-QFont EditorFontToQFont(const EditorFontSpec& spec);
+// A fixed-pitch font for `stored`; a height out of reason falls back to 9 pt.
+QFont EditorFontToQFont(const EditorFontSpec& stored);
 // What the font dialog chose, as stored; `charSet` is carried over because
 // fonts here have no character set of their own.
 EditorFontSpec EditorFontFromQFont(const QFont& font, int32_t charSet);

@@ -34,13 +34,13 @@ TEST(EditorFont, ChosenFontIsStoredInTwentiethsWithTheEffectBits) {
     f.setPointSizeF(10.5);
     f.setBold(true);
     f.setStrikeOut(true);
-    const EditorFontSpec spec = EditorFontFromQFont(f, 204);
-    EXPECT_EQ(spec.name, "Mono");
-    EXPECT_EQ(spec.height, 210);
-    EXPECT_EQ(spec.charSet, 204);
-    EXPECT_EQ(spec.effects, 0x40000030 | EffectBold | EffectStrikeOut);
+    const EditorFontSpec stored = EditorFontFromQFont(f, 204);
+    EXPECT_EQ(stored.name, "Mono");
+    EXPECT_EQ(stored.height, 210);
+    EXPECT_EQ(stored.charSet, 204);
+    EXPECT_EQ(stored.effects, 0x40000030 | EffectBold | EffectStrikeOut);
     // And back: the same font.
-    const QFont back = EditorFontToQFont(spec);
+    const QFont back = EditorFontToQFont(stored);
     EXPECT_DOUBLE_EQ(back.pointSizeF(), 10.5);
     EXPECT_TRUE(back.bold() && back.strikeOut() && !back.italic());
 }
