@@ -145,6 +145,8 @@ TextEditorWindow::TextEditorWindow(std::string path, bool viewOnly)
     wordWrap_ = store.GetInt(kSection, "WordWrap", 0) == 1;
     findText_ = QString::fromStdString(store.GetString("ZoekReeksen", "Reeks1", ""));
     buildMenus();
+    // Before any text arrives, so a large file is not laid out twice.
+    applyWordWrap();
     setTitle(viewOnly_ ? QStringLiteral("KM Viewer - ") : QStringLiteral("KM Editor - "));
     setInteraction();
     edit_->document()->setModified(false);
@@ -302,15 +304,6 @@ void TextEditorWindow::updateMenuState() {
 void TextEditorWindow::enableAllCommands() {
     for (auto& [id, action] : commands_)
         action->setEnabled(true);
-}
-
-void TextEditorWindow::showEvent(QShowEvent* event) {
-    QMainWindow::showEvent(event);
-    if (!firstShowPending_)
-        return;
-    firstShowPending_ = false;
-    edit_->moveCursor(QTextCursor::Start);
-    applyWordWrap();
 }
 
 bool TextEditorWindow::eventFilter(QObject* watched, QEvent* event) {

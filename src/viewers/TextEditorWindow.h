@@ -62,7 +62,6 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -108,7 +107,6 @@ private:
     std::map<int, QAction*> commands_;
     std::unique_ptr<TextLoader> loader_;
     bool firstPiecePending_ = true;
-    bool firstShowPending_ = true;
     bool loadIncomplete_ = false; // a read error: saving would cut the file short
     bool shutdownAnswered_ = false;
     LineEnd defaultEnd_ = LineEnd::Lf; // for lines typed here

@@ -17,7 +17,12 @@ constexpr size_t kMaxWaiting = 16;
 TextLoader::TextLoader(QObject* parent) : QObject(parent) {}
 
 TextLoader::~TextLoader() {
-    stop_ = true;
+    {
+        // Under the lock, so the worker cannot miss the wake-up between
+        // checking the flag and going to sleep.
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
     roomFree_.notify_all();
     if (worker_.joinable())
         worker_.join();

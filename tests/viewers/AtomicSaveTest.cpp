@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -41,6 +43,34 @@ bool PermissionsBind(const std::string& lockedDir) {
     ::unlink(probe.c_str());
     return false;
 }
+
+// Sets the immutable flag on a directory for the guard's lifetime.
+struct Immutable {
+    explicit Immutable(std::string path) : path_(std::move(path)) {
+        if (!path_.empty())
+            set = change(true);
+    }
+    ~Immutable() { clear(); }
+    void clear() {
+        if (set)
+            set = !change(false);
+    }
+    bool set = false;
+
+private:
+    bool change(bool on) {
+        const int fd = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        int flags = 0;
+        bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        ::close(fd);
+        return ok;
+    }
+    std::string path_;
+};
 
 } // namespace
 
@@ -103,18 +133,26 @@ TEST(AtomicSave, RefusesWhatItCannotSafelyReplace) {
 
 TEST(AtomicSave, LockedDirectoryOrReadOnlyFileIsLeftAlone) {
     TempDir dir;
-    ASSERT_EQ(::mkdir(dir.file("locked").c_str(), 0700), 0);
-    const std::string file = dir.file("locked/file.txt");
+    const std::string locked = dir.file("locked");
+    ASSERT_EQ(::mkdir(locked.c_str(), 0700), 0);
+    const std::string file = locked + "/file.txt";
     WriteAll(file, "keep");
-    ::chmod(dir.file("locked").c_str(), 0500);
-    if (!PermissionsBind(dir.file("locked"))) {
-        ::chmod(dir.file("locked").c_str(), 0700);
-        GTEST_SKIP() << "permission bits do not bind this user";
-    }
-    EXPECT_EQ(SaveFileAtomically(file, "changed"), EACCES);
+    ::chmod(locked.c_str(), 0500);
+    const bool bits = PermissionsBind(locked);
+    // Root passes permission bits; the immutable flag stops it too.
+    Immutable immutable(bits ? std::string() : locked);
+    if (!bits && !immutable.set)
+        GTEST_SKIP() << "cannot lock a directory against this user";
+
+    const int err = SaveFileAtomically(file, "changed");
+    EXPECT_TRUE(err == EACCES || err == EPERM) << err;
     EXPECT_EQ(ReadAll(file), "keep");
+    immutable.clear();
+    ::chmod(locked.c_str(), 0700);
+    EXPECT_EQ(EntriesIn(locked), 1u);
+    if (!bits)
+        return;
     // A read-only file in a writable directory is not replaced behind its back.
-    ::chmod(dir.file("locked").c_str(), 0700);
     ::chmod(file.c_str(), 0400);
     EXPECT_EQ(SaveFileAtomically(file, "changed"), EACCES);
     EXPECT_EQ(ReadAll(file), "keep");

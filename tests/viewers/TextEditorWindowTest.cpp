@@ -210,6 +210,15 @@ TEST_F(EditorWindowTest, LargeFileLoadsInPiecesAndRoundTrips) {
     EXPECT_FALSE(w->textEdit()->document()->isUndoAvailable());
     EXPECT_EQ(w->textEdit()->textCursor().position(), 0);
     EXPECT_EQ(w->encodedText(), bytes);
+
+    // Saving part of a file would cut it short; closing mid-load must not hang.
+    TextEditorWindow* editor = TextEditorWindow::Open(path, false, false);
+    ASSERT_TRUE(editor->isLoading());
+    EXPECT_FALSE(editor->save());
+    QTest::keyClicks(editor->textEdit(), QStringLiteral("typed"));
+    EXPECT_FALSE(editor->isChanged());
+    EXPECT_TRUE(closeAndGone(editor));
+    EXPECT_EQ(ReadAll(path), bytes);
 }
 
 TEST_F(EditorWindowTest, MissingFileReportsAndLeavesAnEmptyUnchangedWindow) {
