@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QStandardPaths>
-#include <clocale>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
