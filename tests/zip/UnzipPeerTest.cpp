@@ -246,7 +246,18 @@ TEST_F(PeerArchives, EncryptedWithZipDashP) {
 
     TempDir wrong;
     EXPECT_EQ(extract(archive, wrong.path(), log, "Secret"), 0);
-    EXPECT_EQ(log.codes(23), std::vector<int>(4, zip::UnzipWarningWrongPassword));
+    // The header check is one byte against a random salt: about one entry in
+    // 256 gets past it with a wrong password and is then caught by its data.
+    const std::vector<int> codes = log.codes(23);
+    ASSERT_EQ(codes.size(), 4u);
+    int refusedByHeader = 0;
+    for (int code : codes) {
+        EXPECT_TRUE(code == zip::UnzipWarningWrongPassword || code == zip::UnzipWarningBadCrc ||
+                    code == zip::UnzipWarningInflateFailed)
+            << code;
+        refusedByHeader += code == zip::UnzipWarningWrongPassword;
+    }
+    EXPECT_GE(refusedByHeader, 1);
     EXPECT_FALSE(fs::exists(wrong.file("readme.txt")));
     EXPECT_EQ(extract(archive, wrong.path(), log), 0);
     EXPECT_EQ(log.codes(23), std::vector<int>(4, zip::UnzipWarningEncryptedNoPassword));
