@@ -1,6 +1,8 @@
 #include "mainwindow/MainFrame.h"
 
 #include "fileops/ui/FileOperations.h"
+#include "mainwindow/AppButtonBar.h"
+#include "mainwindow/CommandPrompt.h"
 #include "mainwindow/FunctionKeyBar.h"
 #include "fileops/open_execute/ui/OpenExecuteCommands.h"
 #include "mainwindow/OpenCommands.h"
@@ -101,8 +103,11 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
         menuActions_[id] = a;
     }
     InstallAccelerators(this, onCommand);
+    appButtons_ = new AppButtonBar(client_, [this] { return placeholderSources(); },
+                                   [this](const std::string& path) { changeActiveDirectory(path); });
     functionKeys_ = new FunctionKeyBar(client_, onCommand, [this] { OnCommand(CmdFunctionKeyDefinition); });
 
+    prompt_ = new CommandPrompt(client_, [this] { return activePanel()->listing().path; });
     applyPanelFont();
     for (int side = 0; side < 2; ++side) {
         FilePanel* p = panel(side);
@@ -289,7 +294,30 @@ void MainFrame::setActive(bool left) {
 
 void MainFrame::SwitchActivePanel() { setActive(!leftActive_); }
 
-void MainFrame::paintFrames() { client_->update(); }
+void MainFrame::paintFrames() {
+    client_->update();
+    if (prompt_)
+        prompt_->UpdatePrompt();
+}
+
+PlaceholderSources MainFrame::placeholderSources() {
+    PlaceholderSources s;
+    SendPanelMessage(this, PmActiveSelectedFile, 0, reinterpret_cast<qintptr>(&s.active.file));
+    SendPanelMessage(this, PmOtherSelectedFile, 0, reinterpret_cast<qintptr>(&s.other.file));
+    SendPanelMessage(this, PmActivePath, 0, reinterpret_cast<qintptr>(&s.active.dir));
+    SendPanelMessage(this, PmOtherPath, 0, reinterpret_cast<qintptr>(&s.other.dir));
+    const std::vector<Volume> volumes = ReadVolumes();
+    s.active.drive = MountPointForPath(volumes, s.active.dir);
+    s.other.drive = MountPointForPath(volumes, s.other.dir);
+    return s;
+}
+
+void MainFrame::changeActiveDirectory(const std::string& path) {
+    FilePanel* p = activePanel();
+    p->listing().ClearCursorMemory();
+    if (p->ChangeDirectory(path))
+        PostPanelMessage(this, PmDirectoryChanged, p->controlId());
+}
 
 bool MainFrame::eventFilter(QObject* watched, QEvent* e) {
     // F1 inside a modal dialog opens the help for that dialog.
@@ -344,6 +372,11 @@ void MainFrame::doLayout() {
     }
     for (int k = 0; k < 10; ++k)
         functionKeys_->button(k)->setGeometry(layout_.functionKeys[k]);
+    for (int n = 1; n <= kAppButtonCount; ++n)
+        appButtons_->button(n)->setGeometry(layout_.appButtons[n - 1]);
+    prompt_->promptLabel()->setGeometry(layout_.promptText);
+    prompt_->edit()->setGeometry(layout_.promptEdit);
+    prompt_->runButton()->setGeometry(layout_.runButton);
     paintFrames();
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // The main window: two panels with their drive bars and text lines, the fixed
 // layout, the active-panel frame and the main window side of the private messages.
+#include "fileops/open_execute/AppButtonDefinition.h"
+#include "fileops/open_execute/Placeholders.h"
 #include "mainwindow/MainLayout.h"
 #include "platform/DirectoryWatcher.h"
 #include "ui_services/PanelMessage.h"
@@ -18,6 +20,8 @@ class QTimer;
 
 namespace km {
 
+class AppButtonBar;
+class CommandPrompt;
 class DriveBar;
 class FilePanel;
 class FunctionKeyBar;
@@ -53,6 +57,8 @@ public:
     // The title without the clock.
     const QString& baseTitle() const { return baseTitle_; }
     FunctionKeyBar* functionKeys() const { return functionKeys_; }
+    AppButtonBar* appButtons() const { return appButtons_; }
+    CommandPrompt* commandPrompt() const { return prompt_; }
     // Restores a minimized window and brings it to the front.
     void bringToFront();
 
@@ -104,6 +110,7 @@ private:
     void cmdRootOrParent(int command);
     void cmdButtonsAllNone(int command);
     void cmdFocusPrompt(int command);
+    void cmdRunPrompt(int command);
     void cmdNothing(int command);
     void cmdFunctionKey(int command);
     void cmdHelp(int command);
@@ -111,6 +118,8 @@ private:
     void cmdSavePaths(int command);
     void cmdExit(int command);
     void goRootOrParent(int side, bool root);
+    PlaceholderSources placeholderSources();
+    void changeActiveDirectory(const std::string& path);
     void applyPanelFont();
     void applyVisibility();
     void applyTitle(const std::string& title);
@@ -129,6 +138,8 @@ private:
 
     std::array<Side, 2> sides_;
     FunctionKeyBar* functionKeys_ = nullptr;
+    AppButtonBar* appButtons_ = nullptr;
+    CommandPrompt* prompt_ = nullptr;
     std::unordered_map<int, QAction*> menuActions_;
     std::array<DirectoryWatcher, 2> watchers_;
     std::array<std::string, 2> watchedPaths_;

@@ -1,6 +1,8 @@
 // The main window's command table: every command number a menu item,
 // accelerator, function key or small button produces, and its handler.
 #include "mainwindow/FunctionKeyActions.h"
+#include "mainwindow/AppButtonBar.h"
+#include "mainwindow/CommandPrompt.h"
 #include "mainwindow/FunctionKeyBar.h"
 #include "mainwindow/FunctionKeyDialog.h"
 #include "mainwindow/ConfirmationsDialog.h"
@@ -77,6 +79,7 @@ const std::unordered_map<int, MainFrame::CommandHandler>& MainFrame::commandTabl
         {CmdRightSelectAll, &MainFrame::cmdButtonsAllNone},
         {CmdRightSelectNone, &MainFrame::cmdButtonsAllNone},
         {CmdFocusPrompt, &MainFrame::cmdFocusPrompt},
+        {CmdRunPrompt, &MainFrame::cmdRunPrompt},
         {CmdSwallowKey, &MainFrame::cmdNothing},
         {CmdFunctionKey2, &MainFrame::cmdFunctionKey},
         {CmdFunctionKey3, &MainFrame::cmdFunctionKey},
@@ -254,7 +257,15 @@ void MainFrame::cmdButtonsAllNone(int command) {
     PostPanelMessage(this, PmPanelFocused, p->controlId());
 }
 
-void MainFrame::cmdFocusPrompt(int) { activePanel()->setFocus(Qt::ShortcutFocusReason); }
+void MainFrame::cmdFocusPrompt(int) {
+    QWidget* edit = prompt_->edit();
+    if (edit->isVisible() && !edit->hasFocus() && !edit->isAncestorOf(QApplication::focusWidget()))
+        edit->setFocus(Qt::ShortcutFocusReason);
+    else
+        activePanel()->setFocus(Qt::ShortcutFocusReason);
+}
+
+void MainFrame::cmdRunPrompt(int) { prompt_->Run(); }
 
 void MainFrame::cmdNothing(int) {}
 
@@ -350,7 +361,10 @@ void MainFrame::applyPanelFont() {
 }
 
 void MainFrame::applyVisibility() {
-    functionKeys_->setVisible(Settings().GetInt("Algemeen", "FunctionKeys", 1) != 0);
+    SettingsStore& s = Settings();
+    functionKeys_->setVisible(s.GetInt("Algemeen", "FunctionKeys", 1) != 0);
+    appButtons_->setVisible(s.GetInt("Algemeen", "ApplButtons", 1) != 0, s.GetInt("Algemeen", "SecondRow", 0) != 0);
+    prompt_->setVisible(s.GetInt("Algemeen", "CmdPrompt", 1) != 0);
 }
 
 void MainFrame::applyTitle(const std::string& title) {

@@ -9,7 +9,8 @@
 
 namespace km::test {
 
-inline void AnswerModal(const QString& objectName, const QString& button, int* seen = nullptr) {
+// Calls `act` with the next modal dialog named `objectName` once it shows.
+inline void WithModal(const QString& objectName, std::function<void(QDialog*)> act) {
     auto* timer = new QTimer;
     timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, [=] {
@@ -18,6 +19,13 @@ inline void AnswerModal(const QString& objectName, const QString& button, int* s
             return;
         timer->stop();
         timer->deleteLater();
+        act(w);
+    });
+    timer->start();
+}
+
+inline void AnswerModal(const QString& objectName, const QString& button, int* seen = nullptr) {
+    WithModal(objectName, [=](QDialog* w) {
         if (seen)
             ++*seen;
         if (button.isEmpty()) {
@@ -38,7 +46,6 @@ inline void AnswerModal(const QString& objectName, const QString& button, int* s
         }
         w->reject();
     });
-    timer->start();
 }
 
 } // namespace km::test

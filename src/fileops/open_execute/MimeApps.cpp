@@ -160,4 +160,33 @@ std::vector<DesktopEntry> MimeApps::AssociatedWith(std::string_view type) const 
     return out;
 }
 
+std::optional<DesktopEntry> MimeApps::ForProgram(std::string_view program) const {
+    const std::string base(program.substr(program.rfind('/') + 1));
+    if (base.empty())
+        return std::nullopt;
+    if (auto e = FindEntry(base + ".desktop"))
+        return e;
+    std::vector<std::string> seen;
+    for (const std::string& dir : appDirs_) {
+        std::vector<std::pair<std::string, std::string>> entries;
+        collectEntries(dir, "", 0, entries);
+        std::sort(entries.begin(), entries.end());
+        for (const auto& [id, path] : entries) {
+            if (contains(seen, id))
+                continue; // a more important directory had this ID
+            seen.push_back(id);
+            DesktopEntry e;
+            std::vector<std::string> argv;
+            if (!LoadDesktopEntry(path, e) || e.hidden || e.type != "Application" ||
+                !SplitExec(e.exec, argv) || argv.empty())
+                continue;
+            if (argv[0].substr(argv[0].rfind('/') + 1) == base) {
+                e.id = id;
+                return e;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace km

@@ -32,6 +32,10 @@ public:
     // Every installed application associated with `type`, in preference order.
     std::vector<DesktopEntry> AssociatedWith(std::string_view type) const;
 
+    // The installed application whose Exec runs `program` (compared by the
+    // file name), preferring the entry named after it.
+    std::optional<DesktopEntry> ForProgram(std::string_view program) const;
+
 private:
     // IDs of the entries that list `type` in applications directory `dir`.
     std::vector<std::string> claimedIn(const std::string& dir, std::string_view type) const;

@@ -4,6 +4,7 @@
 #include "fileops/open_execute/MimeApps.h"
 #include "fileops/open_execute/MimeLookup.h"
 #include "fileops/open_execute/ProcessLauncher.h"
+#include "platform/PathUtil.h"
 #include "settings/SettingsStore.h"
 
 #include <algorithm>
@@ -45,13 +46,14 @@ int fail(OpenExecuteUi& ui, int stringId) {
     return stringId;
 }
 
-int openOrExecute(const std::string& path, const std::string& workingDir, OpenExecuteUi& ui) {
+// 0 when a program started, else the number of the warning to show.
+int openOrExecuteQuietly(const std::string& path, const std::string& workingDir) {
     if (isExecutable(path)) {
         const int err = LaunchDetached({path}, workingDir);
         if (err == 0)
             return 0;
         if (IsResourceError(err))
-            return fail(ui, kNotEnoughMemory);
+            return kNotEnoughMemory;
         // Not a program after all (a document with the execute bit, as on
         // FAT volumes, or a binary of another machine): open it as a document.
     }
@@ -73,7 +75,7 @@ int openOrExecute(const std::string& path, const std::string& workingDir, OpenEx
             if (err == 0)
                 return 0;
             if (IsResourceError(err))
-                return fail(ui, kNotEnoughMemory);
+                return kNotEnoughMemory;
             break;
         }
     }
@@ -84,10 +86,15 @@ int openOrExecute(const std::string& path, const std::string& workingDir, OpenEx
             if (err == 0)
                 return 0;
             if (IsResourceError(err))
-                return fail(ui, kNotEnoughMemory);
+                return kNotEnoughMemory;
         }
     }
-    return fail(ui, tried.empty() ? kNoProgramForExtension : kCannotExecute);
+    return tried.empty() ? kNoProgramForExtension : kCannotExecute;
+}
+
+int openOrExecute(const std::string& path, const std::string& workingDir, OpenExecuteUi& ui) {
+    const int result = openOrExecuteQuietly(path, workingDir);
+    return result == 0 ? 0 : fail(ui, result);
 }
 
 } // namespace
@@ -101,6 +108,36 @@ int ExecuteByAssociation(const std::string& path, const std::string& workingDir,
     // Without a shell verb of its own, finding "the program for the file" is
     // the same lookup: the file itself when it runs, else its type's programs.
     return openOrExecute(path, workingDir, ui);
+}
+
+int StartProgram(const std::string& program, const std::vector<std::string>& args,
+                 const std::string& workingDir, OpenExecuteUi& ui) {
+    if (program.empty())
+        return fail(ui, kCannotExecute);
+    // A name without '/' is a command from $PATH, or else a file of the
+    // working directory; a path is taken relative to the working directory.
+    std::string path;
+    if (program.find('/') == std::string::npos)
+        path = FindProgram(program);
+    if (path.empty())
+        path = ResolvePath(workingDir, program);
+    if (isExecutable(path)) {
+        std::vector<std::string> argv = {path};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const int err = LaunchDetached(argv, workingDir);
+        if (err == 0)
+            return 0;
+        if (IsResourceError(err))
+            return fail(ui, kNotEnoughMemory);
+    }
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0)
+        return fail(ui, kCannotExecute);
+    // A document: its application gets the document, as the desktop opens it.
+    const int result = openOrExecuteQuietly(path, workingDir);
+    if (result == 0)
+        return 0;
+    return fail(ui, result == kNotEnoughMemory ? kNotEnoughMemory : kCannotExecute);
 }
 
 EditorChoice ChooseEditor(SettingsStore& store) {

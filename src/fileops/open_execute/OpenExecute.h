@@ -32,6 +32,13 @@ int OpenFile(const std::string& path, const std::string& workingDir, OpenExecute
 // program); the same results as OpenFile.
 int ExecuteByAssociation(const std::string& path, const std::string& workingDir, OpenExecuteUi& ui);
 
+// Starts `program` with `args`: a command found in $PATH, an executable
+// file (relative to `workingDir`), or a document, which opens in its
+// application without the arguments. Returns 0, else the warning shown:
+// 4171 "Cannot execute program" or 4177 "Not enough memory".
+int StartProgram(const std::string& program, const std::vector<std::string>& args,
+                 const std::string& workingDir, OpenExecuteUi& ui);
+
 struct EditorChoice {
     bool internal = true;
     std::string program; // the "Editor" setting when external

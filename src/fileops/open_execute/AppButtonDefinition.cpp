@@ -1,0 +1,52 @@
+#include "fileops/open_execute/AppButtonDefinition.h"
+
+#include "settings/SettingsStore.h"
+
+#include <string>
+
+namespace km {
+namespace {
+
+std::string sectionOf(int number) { return "Knop" + std::to_string(number); }
+
+} // namespace
+
+AppButtonDefinition ReadAppButton(SettingsStore& store, int number) {
+    const std::string section = sectionOf(number);
+    AppButtonDefinition d;
+    d.name = store.GetString(section, "Naam", "");
+    d.program = store.GetString(section, "Programma", "");
+    d.parameters = store.GetString(section, "Parms", "");
+    d.workingDir = store.GetString(section, "WerkDir", "");
+    d.window = store.GetInt(section, "Window", 0);
+    return d;
+}
+
+void WriteAppButton(SettingsStore& store, int number, const AppButtonDefinition& d) {
+    const std::string section = sectionOf(number);
+    SettingsStore::Batch batch(store);
+    store.PutString(section, "Naam", d.name);
+    store.PutString(section, "Programma", d.program);
+    store.PutString(section, "Parms", d.parameters);
+    store.PutString(section, "WerkDir", d.workingDir);
+    store.PutInt(section, "Window", d.window);
+}
+
+bool WriteFirstRunButtons(SettingsStore& store) {
+    for (int n = 1; n <= kAppButtonCount; ++n) {
+        if (!store.GetString(sectionOf(n), "Naam", "").empty())
+            return false;
+    }
+    SettingsStore::Batch batch(store);
+    store.PutString("Knop1", "Naam", "Notepad");
+    store.PutString("Knop1", "Programma", "xdg-open");
+    store.PutString("Knop1", "Parms", "&as");
+    store.PutString("Knop2", "Naam", "Solitaire");
+    store.PutString("Knop2", "Programma", "sol");
+    store.PutString("Knop3", "Naam", "Prompt");
+    store.PutString("Knop3", "Programma", "x-terminal-emulator");
+    store.PutString("Knop3", "WerkDir", "&ap");
+    return true;
+}
+
+} // namespace km

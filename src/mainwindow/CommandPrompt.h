@@ -1,0 +1,44 @@
+#pragma once
+// The command line under the panels: the active directory as its prompt, a
+// drop-down edit with the last ten commands, and "Run".
+#include <QObject>
+
+#include <functional>
+#include <string>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QWidget;
+
+namespace km {
+
+class CommandPrompt : public QObject {
+    Q_OBJECT
+public:
+    // `activeDir` gives the active panel's directory, where commands run.
+    CommandPrompt(QWidget* parent, std::function<std::string()> activeDir);
+
+    QLabel* promptLabel() const { return prompt_; }
+    QComboBox* edit() const { return edit_; }
+    QPushButton* runButton() const { return run_; }
+
+    // The prompt text from the active directory.
+    void UpdatePrompt();
+    // Runs the edit's text; a started command goes to the top of the history.
+    void Run();
+    void setVisible(bool visible);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    void fillHistory();
+
+    std::function<std::string()> activeDir_;
+    QLabel* prompt_;
+    QComboBox* edit_;
+    QPushButton* run_;
+};
+
+} // namespace km
