@@ -38,6 +38,7 @@ const std::unordered_map<int, MainFrame::CommandHandler>& MainFrame::commandTabl
     static const std::unordered_map<int, CommandHandler> table = {
         {CmdInvertSelection, &MainFrame::cmdPostToActive},
         {CmdCopy, &MainFrame::cmdPostToActive},
+        {CmdSearch, &MainFrame::cmdPostToActive},
         {CmdEdit, &MainFrame::cmdPostToActive},
         {CmdView, &MainFrame::cmdPostToActive},
         {CmdEditNew, &MainFrame::cmdPostToActive},
@@ -130,6 +131,7 @@ void MainFrame::cmdPostToActive(int command) {
         {CmdEdit, PmEditFile},      {CmdEditNew, PmEditNewFile},
         {CmdAssociate, PmAssociate}, {CmdMakeDir, PmMakeDirectory},
         {CmdCalcSpace, PmDiskSpace}, {CmdView, PmViewFile},
+        {CmdSearch, PmFileSearch},
     };
     if (command == CmdDeleteToBin || command == CmdDelete)
         App().recycleSwitch = command == CmdDeleteToBin;

@@ -18,6 +18,8 @@ public:
     std::vector<std::string> messages;
     long pumps = 0;
     long cancelAfterPumps = -1; // Pump reports a cancel from this call on
+    std::vector<std::string> shown; // the "from" paths, when recordPaths
+    bool recordPaths = false;
 
     int AskOverwrite(const OverwriteQuestion& q) override {
         overwriteAsked.push_back(q);
@@ -37,7 +39,10 @@ public:
     }
     void Warning(int id) override { warnings.push_back(id); }
     void Message(std::string_view text, bool) override { messages.emplace_back(text); }
-    void ShowPaths(std::string_view, std::string_view) override {}
+    void ShowPaths(std::string_view from, std::string_view) override {
+        if (recordPaths)
+            shown.emplace_back(from);
+    }
     bool Pump() override {
         ++pumps;
         return cancelAfterPumps >= 0 && pumps > cancelAfterPumps;

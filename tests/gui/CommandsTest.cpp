@@ -71,7 +71,6 @@ protected:
 TEST_F(CommandsTest, UnbuiltCommandsAreDisabledAndBuiltOnesEnabled) {
     ASSERT_TRUE(frame->menuAction(CmdZip));
     EXPECT_FALSE(frame->menuAction(CmdZip)->isEnabled());
-    EXPECT_FALSE(frame->menuAction(CmdSearch)->isEnabled());
     EXPECT_TRUE(frame->menuAction(CmdCopy)->isEnabled());
     EXPECT_TRUE(frame->menuAction(CmdRefresh)->isEnabled());
     EXPECT_TRUE(frame->menuAction(CmdFilter)->isEnabled());

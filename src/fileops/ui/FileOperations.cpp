@@ -2,6 +2,7 @@
 
 #include "fileops/FileCommands.h"
 #include "fileops/ui/CopyDialog.h"
+#include "fileops/ui/FileSearchDialog.h"
 #include "fileops/ui/QtFileOpUi.h"
 #include "panels/FilePanel.h"
 #include "resources/StringTable.h"
@@ -120,6 +121,7 @@ bool HandleFileOperation(FilePanel& panel, FilePanel& other, const PanelMessageE
     case PmRenameMove: copyOrMove(panel, other, true, mainWindow); return true;
     case PmDrop: dropCopy(panel, other, m, mainWindow); return true;
     case PmDelete: deleteEntries(panel, mainWindow); return true;
+    case PmFileSearch: FileSearchDialog::Run(panel, mainWindow); return true;
     default: return false;
     }
 }
