@@ -104,6 +104,7 @@ private:
     void cmdFilter(int command);
     void cmdRefresh(int command);
     void cmdSwap(int command);
+    void cmdDirCompare(int command);
     void cmdSwitchPanel(int command);
     void cmdScreenSaver(int command);
     void cmdDriveList(int command);

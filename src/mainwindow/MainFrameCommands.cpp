@@ -10,6 +10,7 @@
 #include "mainwindow/GeneralSettingsDialog.h"
 #include "mainwindow/HelpWindow.h"
 #include "mainwindow/MainFrame.h"
+#include "fileops/DirectoryCompare.h"
 #include "panels/ColorsDialog.h"
 #include "panels/DriveBar.h"
 #include "panels/FilePanel.h"
@@ -66,6 +67,7 @@ const std::unordered_map<int, MainFrame::CommandHandler>& MainFrame::commandTabl
         {CmdFilter, &MainFrame::cmdFilter},
         {CmdRefresh, &MainFrame::cmdRefresh},
         {CmdSwapPanels, &MainFrame::cmdSwap},
+        {CmdDirCompare, &MainFrame::cmdDirCompare},
         {CmdSwitchPanel, &MainFrame::cmdSwitchPanel},
         {CmdScreenSaver, &MainFrame::cmdScreenSaver},
         {CmdLeftDriveList, &MainFrame::cmdDriveList},
@@ -197,6 +199,32 @@ void MainFrame::cmdFilter(int command) {
 void MainFrame::cmdRefresh(int) {
     activePanel()->listing().keepSelection = false;
     PostPanelMessage(this, PmRefreshBoth, activePanel()->controlId());
+}
+
+void MainFrame::cmdDirCompare(int) {
+    HelpContextScope help(CmdDirCompare);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    SettingsStore& s = Settings();
+    const bool hidden = s.GetInt("Algemeen", "Hidden", 0) == 1, system = s.GetInt("Algemeen", "System", 0) == 1;
+    auto filesOf = [&](const PanelListing& li) {
+        if (!li.isFtp())
+            return ReadCompareFiles(li.path, hidden, system);
+        std::vector<CompareFile> files;
+        for (const FileEntry& e : li.entries) {
+            if (e.kind == KindFile)
+                files.push_back({e.name, e.lastWrite});
+        }
+        return files;
+    };
+    const DirectoryDifference diff = CompareDirectoryFiles(filesOf(panel(0)->listing()), filesOf(panel(1)->listing()));
+    for (int side = 0; side < 2; ++side) {
+        PanelListing& li = panel(side)->listing();
+        li.SelectAll(false);
+        li.SelectFilesByName(side == 0 ? diff.left : diff.right);
+        panel(side)->panelModel()->allRowsChanged();
+        rewriteSummary(side);
+    }
+    QApplication::restoreOverrideCursor();
 }
 
 void MainFrame::cmdSwap(int) {

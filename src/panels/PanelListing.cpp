@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <numeric>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace km {
@@ -225,6 +226,34 @@ bool PanelListing::SelectFileByName(std::string_view name) {
         }
     }
     return false;
+}
+
+void PanelListing::SelectFilesByName(const std::vector<std::string>& names) {
+    // Lower-cases ASCII letters, as EqualsIgnoreCase compares.
+    auto fold = [](std::string_view n) {
+        std::string out(n);
+        for (char& c : out) {
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c + 32);
+        }
+        return out;
+    };
+    std::unordered_map<std::string_view, size_t> exact;
+    std::unordered_map<std::string, size_t> folded;
+    for (size_t i = entries.size(); i-- > 0;) {
+        if (entries[i].kind != KindFile)
+            continue;
+        exact[entries[i].name] = i;
+        folded[fold(entries[i].name)] = i; // from the back: the first row wins
+    }
+    for (const std::string& name : names) {
+        if (const auto it = exact.find(name); it != exact.end()) {
+            entries[it->second].selected = true;
+        } else if (const auto f = folded.find(fold(name)); f != folded.end()) {
+            entries[f->second].selected = true;
+        }
+    }
+    UpdateSummary();
 }
 
 void PanelListing::ExtendSelection(RangeKey key, int pageRows, int topRow) {

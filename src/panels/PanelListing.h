@@ -75,6 +75,10 @@ public:
     void SelectByMask(std::string_view mask, bool select);
     bool FocusFileByName(std::string_view name);
     bool SelectFileByName(std::string_view name);
+    // Selects the file row of each name: the row of exactly that name, else
+    // the first that equals it without regard to case (names here may differ
+    // only in case, and the other one is a different file).
+    void SelectFilesByName(const std::vector<std::string>& names);
     // Extends the selection as Shift + key does; `pageRows` is the number of
     // fully visible rows and `topRow` the first visible one.
     void ExtendSelection(RangeKey key, int pageRows, int topRow);

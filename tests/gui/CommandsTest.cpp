@@ -18,6 +18,8 @@
 #include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 using namespace km;
@@ -275,4 +277,36 @@ TEST_F(CommandsTest, F3ViewsTextReadOnlyInItsOwnWindow) {
     EXPECT_TRUE(windows[0]->windowTitle().startsWith("KM Viewer - "));
     windows[0]->close();
     QTest::qWait(20);
+}
+
+TEST_F(CommandsTest, DirectoryCompareSelectsWhatIsMissingOrNewerOnEachSide) {
+    auto setTime = [&](const std::string& path, time_t t) {
+        struct timespec times[2] = {{t, 0}, {t, 0}};
+        ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    };
+    test::WriteAll(dir.file("l/only-left.txt"), "x");
+    test::WriteAll(dir.file("r/only-right.txt"), "x");
+    test::WriteAll(dir.file("r/c.doc"), "a longer text than on the left");
+    mkdir(dir.file("l/subdir").c_str(), 0755);
+    for (const char* n : {"a.txt", "b.txt", "c.doc"}) {
+        setTime(dir.file(std::string("l/") + n), 1700000000);
+        setTime(dir.file(std::string("r/") + n), 1700000000);
+    }
+    setTime(dir.file("l/b.txt"), 1700000000 + 3600);
+    frame->OnCommand(CmdRefresh);
+    QTest::qWait(20);
+    frame->panel(1)->listing().SelectAll(true);
+    frame->OnCommand(CmdDirCompare);
+    auto selected = [&](int side) {
+        std::vector<std::string> names;
+        for (const FileEntry& e : frame->panel(side)->listing().entries) {
+            if (e.selected)
+                names.push_back(e.name);
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    EXPECT_EQ(selected(0), (std::vector<std::string>{"b.txt", "only-left.txt"}));
+    EXPECT_EQ(selected(1), std::vector<std::string>{"only-right.txt"}) << "sizes are not compared";
+    EXPECT_NE(frame->summaryLine(1)->text().toStdString().find("1 file"), std::string::npos);
 }

@@ -4,6 +4,7 @@
 #include "support/TempDir.h"
 
 #include <fcntl.h>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -267,4 +268,21 @@ TEST_F(ListingTest, UnreadableDirectoryKeepsRowsAndReportsText) {
     EXPECT_EQ(r.error, ENOENT);
     EXPECT_FALSE(r.errorText.empty());
     EXPECT_EQ(listing.entries.size(), before);
+}
+
+TEST_F(ListingTest, SelectingByNamesPrefersTheExactNameOverAnotherCase) {
+    file("README");
+    file("readme");
+    file("Notes.txt");
+    subdir("notes.txt");
+    read();
+    listing.SelectFilesByName({"readme", "NOTES.TXT", "absent"});
+    std::vector<std::string> selected;
+    for (const FileEntry& e : listing.entries) {
+        if (e.selected)
+            selected.push_back(e.name);
+    }
+    std::sort(selected.begin(), selected.end());
+    EXPECT_EQ(selected, (std::vector<std::string>{"Notes.txt", "readme"})) << "never the directory";
+    EXPECT_EQ(listing.selectedFiles, 2);
 }
