@@ -1,6 +1,7 @@
 #include "mainwindow/MainFrame.h"
 
 #include "fileops/ui/FileOperations.h"
+#include "ftp/FtpConnection.h"
 #include "mainwindow/AppButtonBar.h"
 #include "mainwindow/CommandPrompt.h"
 #include "mainwindow/FunctionKeyBar.h"
@@ -456,6 +457,7 @@ void MainFrame::closeEvent(QCloseEvent* e) {
     setWindowTitle(baseTitle_);
     watchers_[0].Stop();
     watchers_[1].Stop();
+    ReleaseFtpAtExit();
     SettingsStore& s = Settings();
     {
         SettingsStore::Batch batch(s);

@@ -11,6 +11,8 @@
 #include "mainwindow/HelpWindow.h"
 #include "mainwindow/MainFrame.h"
 #include "fileops/DirectoryCompare.h"
+#include "ftp/ui/FtpSettingsDialog.h"
+#include "ftp/ui/FtpSitesDialog.h"
 #include "panels/ColorsDialog.h"
 #include "panels/DriveBar.h"
 #include "panels/FilePanel.h"
@@ -68,6 +70,8 @@ const std::unordered_map<int, MainFrame::CommandHandler>& MainFrame::commandTabl
         {CmdRefresh, &MainFrame::cmdRefresh},
         {CmdSwapPanels, &MainFrame::cmdSwap},
         {CmdDirCompare, &MainFrame::cmdDirCompare},
+        {CmdFtpSites, &MainFrame::cmdFtp},
+        {CmdFtpSettings, &MainFrame::cmdFtp},
         {CmdSwitchPanel, &MainFrame::cmdSwitchPanel},
         {CmdScreenSaver, &MainFrame::cmdScreenSaver},
         {CmdLeftDriveList, &MainFrame::cmdDriveList},
@@ -199,6 +203,38 @@ void MainFrame::cmdFilter(int command) {
 void MainFrame::cmdRefresh(int) {
     activePanel()->listing().keepSelection = false;
     PostPanelMessage(this, PmRefreshBoth, activePanel()->controlId());
+}
+
+namespace {
+
+// What connecting to a site tells the user and asks of the two panels.
+class MainFrameFtpUi : public FtpConnectUi {
+public:
+    explicit MainFrameFtpUi(MainFrame& f) : f_(f) {}
+    void Warning(int stringId) override { ShowWarning(stringId); }
+    void Error(std::string_view text) override { ShowMessage(text, MbOk | MbIconStop); }
+    bool PanelShowsFtp() override { return f_.panel(0)->listing().isFtp() || f_.panel(1)->listing().isFtp(); }
+    void RereadPanels(bool both) override {
+        for (int side = 0; side < 2; ++side) {
+            if (both || f_.panel(side) == f_.activePanel())
+                PostPanelMessage(&f_, PmRefreshOne, f_.panel(side)->controlId());
+        }
+    }
+
+private:
+    MainFrame& f_;
+};
+
+} // namespace
+
+void MainFrame::cmdFtp(int command) {
+    const auto currentDir = [this] { return activePanel()->listing().path; };
+    if (command == CmdFtpSettings) {
+        FtpSettingsDialog::Ask(this, currentDir);
+        return;
+    }
+    MainFrameFtpUi ui(*this);
+    FtpSitesDialog::Ask(this, ui, currentDir);
 }
 
 void MainFrame::cmdDirCompare(int) {
