@@ -105,7 +105,8 @@ int WriteAttributes(const std::string& path, uint32_t attributes) {
     char buf[64];
     const ssize_t n = getxattr(path.c_str(), kDosAttribName, buf, sizeof buf);
     // Anything unreadable (none, unsupported, a binary blob) counts as no stored bits.
-    const uint32_t stored = n > 0 ? ParseDosAttrib(std::string_view(buf, static_cast<size_t>(n))) : 0;
+    const uint32_t stored =
+        n > 0 ? ParseDosAttrib(std::string_view(buf, static_cast<size_t>(n))) : 0;
     uint32_t wantStored = (stored & ~kStoredBits) | (attributes & kStoredBits);
     // A leading dot already makes the entry hidden; storing it as well would
     // need attribute support for nothing.
@@ -114,7 +115,8 @@ int WriteAttributes(const std::string& path, uint32_t attributes) {
         wantStored = (wantStored & ~static_cast<uint32_t>(AttrHidden)) | (stored & AttrHidden);
 
     const mode_t mode = st.st_mode & 07777;
-    const mode_t wantMode = (attributes & AttrReadOnly) ? (mode & ~static_cast<mode_t>(0222)) : (mode | S_IWUSR);
+    const mode_t wantMode =
+        (attributes & AttrReadOnly) ? (mode & ~static_cast<mode_t>(0222)) : (mode | S_IWUSR);
     mode_t now = mode;
     if (wantStored != stored) {
         // A user attribute needs write permission on the entry: lend the

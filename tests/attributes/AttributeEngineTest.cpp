@@ -78,11 +78,13 @@ TEST(NewAttributes, OneEntrySetsExactlyTheChosenBits) {
     c.readOnly = BitChange::Off;
     c.hidden = BitChange::Off;
     c.system = BitChange::On;
-    EXPECT_EQ(NewAttributes(AttrReadOnly | AttrHidden | AttrDirectory | 0x80, c, false), AttrArchive | AttrSystem);
+    EXPECT_EQ(NewAttributes(AttrReadOnly | AttrHidden | AttrDirectory | 0x80, c, false),
+              AttrArchive | AttrSystem);
     // In the several-entries form an unchecked bit stays as each entry has it.
     AttributeChanges onlyHidden;
     onlyHidden.hidden = BitChange::On;
-    EXPECT_EQ(NewAttributes(AttrReadOnly | AttrArchive, onlyHidden, true), AttrReadOnly | AttrArchive | AttrHidden);
+    EXPECT_EQ(NewAttributes(AttrReadOnly | AttrArchive, onlyHidden, true),
+              AttrReadOnly | AttrArchive | AttrHidden);
     EXPECT_EQ(NewAttributes(AttrSystem, onlyHidden, true), AttrSystem | AttrHidden);
     AttributeChanges clearAll{BitChange::Off, BitChange::Off, BitChange::Off, BitChange::Off};
     EXPECT_EQ(NewAttributes(kWritableAttributes, clearAll, true), 0u);

@@ -32,7 +32,8 @@ int64_t MakeLocal(int year, int month, int day, int hour, int minute) {
     return static_cast<int64_t>(mktime(&t));
 }
 
-void ExpectDate(const std::optional<int64_t>& parsed, int year, int month, int day, int hour, int minute) {
+void ExpectDate(const std::optional<int64_t>& parsed, int year, int month, int day, int hour,
+                int minute) {
     ASSERT_TRUE(parsed.has_value());
     const std::tm t = Local(*parsed);
     EXPECT_EQ(t.tm_year + 1900, year);
@@ -64,8 +65,9 @@ TEST(DateTimeText, TwoDigitYearsAreWidenedAtEightyOne) {
 
 TEST(DateTimeText, RejectsTextsThatAreNotADateAndTime) {
     const LocaleInfo mdy = Locale(0, '/');
-    const char* badDates[] = {"",        "12/24",    "12/24/98/1", "13/01/98", "00/10/98", "04/31/98",
-                              "12/00/98", "12-24-98", "ab/cd/ef",   "1/1/150",  "12/24/9x", "99999/1/1"};
+    const char* badDates[] = {"",         "12/24",    "12/24/98/1", "13/01/98",
+                              "00/10/98", "04/31/98", "12/00/98",   "12-24-98",
+                              "ab/cd/ef", "1/1/150",  "12/24/9x",   "99999/1/1"};
     for (const char* date : badDates)
         EXPECT_FALSE(ParseDateTime(date, "10:00", mdy)) << date;
     const char* badTimes[] = {"", "12", "24:00", "12:60", "1:2:3", "-1:00", "12.30"};

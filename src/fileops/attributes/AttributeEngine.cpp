@@ -63,7 +63,8 @@ int ApplyToEntries(const std::vector<std::string>& paths, bool directories,
                    const AttributeRequest& request, AttributeUi& ui) {
     int failed = 0;
     for (const std::string& path : paths) {
-        const bool ok = directories ? ApplyToDirectory(path, request, ui) : ApplyToFile(path, request, ui);
+        const bool ok =
+            directories ? ApplyToDirectory(path, request, ui) : ApplyToFile(path, request, ui);
         if (!ok)
             ++failed;
     }

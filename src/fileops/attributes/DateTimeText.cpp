@@ -32,7 +32,9 @@ bool ReadNumbers(std::string_view text, char separator, int* out, int count) {
     return found == count;
 }
 
-bool IsLeap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeap(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DaysInMonth(int year, int month) {
     static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -55,7 +57,8 @@ DateTimeTexts FormatDateTime(const std::tm& local, const LocaleInfo& locale) {
         c = day;
     }
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%02d-%02d-%02d   %02d:%02d", a, b, c, local.tm_hour, local.tm_min);
+    std::snprintf(buf, sizeof buf, "%02d-%02d-%02d   %02d:%02d", a, b, c, local.tm_hour,
+                  local.tm_min);
     buf[2] = buf[5] = locale.dateSeparator;
     const std::string all(buf);
     return {all.substr(0, 8), all.substr(11, 5)};

@@ -44,12 +44,13 @@ bool IsAttributeMessage(int msg) {
 }
 
 // The entries a message acts on: false (after the warning) when it has none.
-bool CollectEntries(const PanelListing& listing, const PanelMessageEvent& m, std::vector<std::string>& paths,
-                    bool& firstIsDirectory) {
+bool CollectEntries(const PanelListing& listing, const PanelMessageEvent& m,
+                    std::vector<std::string>& paths, bool& firstIsDirectory) {
     const bool dirs = m.message == PmDirAttributes || m.message == PmDirAttributesMany;
     const int missing = dirs ? kNoDirectorySelected : kNoFileSelected;
     if (m.message == PmFileAttributes || m.message == PmDirAttributes) {
-        const int row = m.first >= 0 && m.first < listing.rowCount() ? static_cast<int>(m.first) : listing.cursor();
+        const int row = m.first >= 0 && m.first < listing.rowCount() ? static_cast<int>(m.first)
+                                                                     : listing.cursor();
         if (row < 0 || row >= listing.rowCount())
             return false;
         const FileEntry& e = listing.entries[static_cast<size_t>(row)];
@@ -90,10 +91,14 @@ bool CollectEntries(const PanelListing& listing, const PanelMessageEvent& m, std
 
 AttributesDialog::Mode ModeOf(int msg) {
     switch (msg) {
-    case PmFileAttributesMany: return AttributesDialog::ManyFiles;
-    case PmDirAttributes: return AttributesDialog::OneDirectory;
-    case PmDirAttributesMany: return AttributesDialog::ManyDirectories;
-    default: return AttributesDialog::OneFile;
+    case PmFileAttributesMany:
+        return AttributesDialog::ManyFiles;
+    case PmDirAttributes:
+        return AttributesDialog::OneDirectory;
+    case PmDirAttributesMany:
+        return AttributesDialog::ManyDirectories;
+    default:
+        return AttributesDialog::OneFile;
     }
 }
 
@@ -153,14 +158,16 @@ void AttributesCommand(FilePanel& active, bool directoryMenu) {
         return;
     }
     if (directoryMenu) {
-        PostPanelMessage(&active, listing.selectedDirs > 1 ? PmDirAttributesMany : PmDirAttributes, -1);
+        PostPanelMessage(&active, listing.selectedDirs > 1 ? PmDirAttributesMany : PmDirAttributes,
+                         -1);
         return;
     }
     if (listing.selectedDirs > 0) {
         ShowWarning(kNoFileSelected);
         return;
     }
-    PostPanelMessage(&active, listing.selectedFiles > 1 ? PmFileAttributesMany : PmFileAttributes, -1);
+    PostPanelMessage(&active, listing.selectedFiles > 1 ? PmFileAttributesMany : PmFileAttributes,
+                     -1);
 }
 
 } // namespace km

@@ -36,26 +36,36 @@ constexpr BitRow kBitRows[4] = {
 
 const char* ResourceName(AttributesDialog::Mode mode) {
     switch (mode) {
-    case AttributesDialog::OneFile: return "FILEATTR";
-    case AttributesDialog::ManyFiles: return "FILEATTRALL";
-    case AttributesDialog::OneDirectory: return "DIRATTR";
-    case AttributesDialog::ManyDirectories: return "DIRATTRALL";
+    case AttributesDialog::OneFile:
+        return "FILEATTR";
+    case AttributesDialog::ManyFiles:
+        return "FILEATTRALL";
+    case AttributesDialog::OneDirectory:
+        return "DIRATTR";
+    case AttributesDialog::ManyDirectories:
+        return "DIRATTRALL";
     }
     return "";
 }
 
-QString FromBytes(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString FromBytes(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
-QString Named(const char* kind, int id) { return QStringLiteral("%1%2").arg(QLatin1String(kind)).arg(id); }
+QString Named(const char* kind, int id) {
+    return QStringLiteral("%1%2").arg(QLatin1String(kind)).arg(id);
+}
 
 } // namespace
 
-AttributesDialog::AttributesDialog(Mode mode, const std::string& path, bool isDirectory, uint32_t attributes,
-                                   const DateTimeTexts& prefill, const LocaleInfo& locale, QWidget* parent)
+AttributesDialog::AttributesDialog(Mode mode, const std::string& path, bool isDirectory,
+                                   uint32_t attributes, const DateTimeTexts& prefill,
+                                   const LocaleInfo& locale, QWidget* parent)
     : QDialog(parent), mode_(mode), locale_(locale) {
     setObjectName(QLatin1String(ResourceName(mode)));
     const bool dirs = mode == OneDirectory || mode == ManyDirectories;
-    setWindowTitle(dirs ? QStringLiteral("KM - Directory attributes") : QStringLiteral("KM - File attributes"));
+    setWindowTitle(dirs ? QStringLiteral("KM - Directory attributes")
+                        : QStringLiteral("KM - File attributes"));
     auto* layout = new QVBoxLayout(this);
 
     QString heading;
@@ -70,7 +80,9 @@ AttributesDialog::AttributesDialog(Mode mode, const std::string& path, bool isDi
     label->setTextFormat(Qt::PlainText);
     layout->addWidget(label);
 
-    auto* group = new QGroupBox(mode == ManyDirectories ? QStringLiteral("Attributen") : QStringLiteral("Attributes"), this);
+    auto* group = new QGroupBox(mode == ManyDirectories ? QStringLiteral("Attributen")
+                                                        : QStringLiteral("Attributes"),
+                                this);
     group->setObjectName(QStringLiteral("groupAttributes"));
     auto* grid = new QGridLayout(group);
     for (int i = 0; i < 4; ++i) {
@@ -168,9 +180,9 @@ void AttributesDialog::accept() {
     } else if (specificTime_->isChecked()) {
         const QByteArray date = date_->text().toUtf8();
         const QByteArray time = time_->text().toUtf8();
-        request.newTime = ParseDateTime(std::string_view(date.constData(), static_cast<size_t>(date.size())),
-                                        std::string_view(time.constData(), static_cast<size_t>(time.size())),
-                                        locale_);
+        request.newTime = ParseDateTime(
+            std::string_view(date.constData(), static_cast<size_t>(date.size())),
+            std::string_view(time.constData(), static_cast<size_t>(time.size())), locale_);
         // Rather than hand an impossible date to the file system, ask again.
         if (!request.newTime) {
             ShowMessage("Invalid date or time", MbOk | MbIconExclamation);

@@ -26,7 +26,8 @@ public:
     // names `path`, "Directory: " when `isDirectory`); `prefill` fills the
     // date and time fields.
     AttributesDialog(Mode mode, const std::string& path, bool isDirectory, uint32_t attributes,
-                     const DateTimeTexts& prefill, const LocaleInfo& locale, QWidget* parent = nullptr);
+                     const DateTimeTexts& prefill, const LocaleInfo& locale,
+                     QWidget* parent = nullptr);
 
     bool multi() const { return mode_ == ManyFiles || mode_ == ManyDirectories; }
     // The request after OK; the time is read when OK is pressed.
