@@ -26,6 +26,22 @@ std::string_view BaseNameOf(const std::string& path) {
     return slash == std::string_view::npos ? p : p.substr(slash + 1);
 }
 
+bool IsFatVolume(const char* path) {
+    struct statfs fs;
+    return statfs(path, &fs) == 0 && fs.f_type == MSDOS_SUPER_MAGIC;
+}
+
+bool ReadFatAttributes(const char* path, uint32_t& bits) {
+    if (!IsFatVolume(path))
+        return false;
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &bits) == 0;
+    close(fd);
+    return ok;
+}
+
 // vfat keeps the real DOS bits; the ioctl changes read-only there too.
 int WriteFatAttributes(const std::string& path, uint32_t attributes) {
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -81,6 +97,11 @@ uint32_t ReadAttributes(const char* path, std::string_view baseName, const struc
     if (n > 0)
         attrs |= ParseDosAttrib(std::string_view(buf, static_cast<size_t>(n))) &
                  (AttrHidden | AttrSystem | AttrArchive);
+    // vfat has no user attributes but the DOS bits themselves; asked only
+    // then, so other file systems pay nothing for it.
+    uint32_t fat = 0;
+    if (n < 0 && errno == EOPNOTSUPP && ReadFatAttributes(path, fat))
+        attrs |= fat & (AttrHidden | AttrSystem | AttrArchive);
     return attrs;
 }
 
@@ -98,8 +119,13 @@ int WriteAttributes(const std::string& path, uint32_t attributes) {
     struct stat st;
     if (stat(path.c_str(), &st) != 0)
         return errno;
-    struct statfs fs;
-    if (statfs(path.c_str(), &fs) == 0 && fs.f_type == MSDOS_SUPER_MAGIC)
+    // The dot keeps such an entry hidden whatever is stored; saying it was
+    // made visible would be false.
+    const std::string_view name = BaseNameOf(path);
+    const bool dotName = !name.empty() && name[0] == '.';
+    if (dotName && !(attributes & AttrHidden))
+        return EPERM;
+    if (IsFatVolume(path.c_str()))
         return WriteFatAttributes(path, attributes);
 
     char buf[64];
@@ -110,8 +136,7 @@ int WriteAttributes(const std::string& path, uint32_t attributes) {
     uint32_t wantStored = (stored & ~kStoredBits) | (attributes & kStoredBits);
     // A leading dot already makes the entry hidden; storing it as well would
     // need attribute support for nothing.
-    const std::string_view name = BaseNameOf(path);
-    if (!name.empty() && name[0] == '.' && (attributes & AttrHidden))
+    if (dotName)
         wantStored = (wantStored & ~static_cast<uint32_t>(AttrHidden)) | (stored & AttrHidden);
 
     const mode_t mode = st.st_mode & 07777;

@@ -116,6 +116,9 @@ TEST_F(AttributeFiles, ClearingBitsNeedsNoAttributeSupport) {
     EXPECT_EQ(WriteAttributes(dot, AttrHidden), 0);
     EXPECT_EQ(StoredText(dot), "") << "the dot hides it already";
     EXPECT_EQ(AttributesOf(dot), static_cast<uint32_t>(AttrHidden));
+    // Only a rename could make it visible.
+    EXPECT_EQ(WriteAttributes(dot, AttrArchive), EPERM);
+    EXPECT_EQ(StoredText(dot), "");
 }
 
 TEST_F(AttributeFiles, StoredBitsRoundTripThroughTheAttribute) {
