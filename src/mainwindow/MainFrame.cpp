@@ -1,5 +1,6 @@
 #include "mainwindow/MainFrame.h"
 
+#include "fileops/attributes/ui/AttributeCommands.h"
 #include "fileops/ui/FileOperations.h"
 #include "ftp/FtpConnection.h"
 #include "mainwindow/AppButtonBar.h"
@@ -137,7 +138,7 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
     });
     FilePanel::SetExternalHandler([this](FilePanel& p, const PanelMessageEvent& m) {
         return HandleFileOperation(p, &p == panel(0) ? *panel(1) : *panel(0), m, this) ||
-               HandleOpenCommand(p, m, this);
+               HandleOpenCommand(p, m, this) || HandleAttributeCommand(p, m, this);
     });
     setActive(s.GetInt("WinPositie", "LeftActive", 1) != 0);
 }

@@ -105,6 +105,7 @@ private:
     void cmdRefresh(int command);
     void cmdSwap(int command);
     void cmdDirCompare(int command);
+    void cmdAttributes(int command);
     void cmdFtp(int command);
     void cmdSwitchPanel(int command);
     void cmdScreenSaver(int command);

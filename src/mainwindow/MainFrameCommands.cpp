@@ -11,6 +11,7 @@
 #include "mainwindow/HelpWindow.h"
 #include "mainwindow/MainFrame.h"
 #include "fileops/DirectoryCompare.h"
+#include "fileops/attributes/ui/AttributeCommands.h"
 #include "ftp/ui/FtpSettingsDialog.h"
 #include "ftp/ui/FtpSitesDialog.h"
 #include "panels/ColorsDialog.h"
@@ -70,6 +71,8 @@ const std::unordered_map<int, MainFrame::CommandHandler>& MainFrame::commandTabl
         {CmdRefresh, &MainFrame::cmdRefresh},
         {CmdSwapPanels, &MainFrame::cmdSwap},
         {CmdDirCompare, &MainFrame::cmdDirCompare},
+        {CmdFileAttributes, &MainFrame::cmdAttributes},
+        {CmdDirAttributes, &MainFrame::cmdAttributes},
         {CmdFtpSites, &MainFrame::cmdFtp},
         {CmdFtpSettings, &MainFrame::cmdFtp},
         {CmdSwitchPanel, &MainFrame::cmdSwitchPanel},
@@ -236,6 +239,8 @@ void MainFrame::cmdFtp(int command) {
     MainFrameFtpUi ui(*this);
     FtpSitesDialog::Ask(this, ui, currentDir);
 }
+
+void MainFrame::cmdAttributes(int command) { AttributesCommand(*activePanel(), command == CmdDirAttributes); }
 
 void MainFrame::cmdDirCompare(int) {
     HelpContextScope help(CmdDirCompare);

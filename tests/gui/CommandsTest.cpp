@@ -310,3 +310,13 @@ TEST_F(CommandsTest, DirectoryCompareSelectsWhatIsMissingOrNewerOnEachSide) {
     EXPECT_EQ(selected(1), std::vector<std::string>{"only-right.txt"}) << "sizes are not compared";
     EXPECT_NE(frame->summaryLine(1)->text().toStdString().find("1 file"), std::string::npos);
 }
+
+TEST_F(CommandsTest, AttributesMenuOpensTheDialogForTheCursorFile) {
+    EXPECT_TRUE(frame->menuAction(CmdFileAttributes)->isEnabled());
+    int seen = 0;
+    test::AnswerModal("FILEATTR", "Cancel", &seen);
+    frame->panel(0)->MoveCursor(1);
+    frame->OnCommand(CmdFileAttributes);
+    QTest::qWait(50); // the command posts the panel message
+    EXPECT_EQ(seen, 1);
+}
