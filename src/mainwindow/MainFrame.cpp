@@ -3,6 +3,9 @@
 #include "fileops/attributes/ui/AttributeCommands.h"
 #include "fileops/ui/FileOperations.h"
 #include "ftp/FtpConnection.h"
+#include "ftp/ui/FtpFileCommands.h"
+#include "ftp/ui/FtpPanelSource.h"
+#include "panels/RemotePanelSource.h"
 #include "mainwindow/AppButtonBar.h"
 #include "mainwindow/CommandPrompt.h"
 #include "mainwindow/FunctionKeyBar.h"
@@ -133,11 +136,14 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
     applyVisibility();
     restartClock();
     qApp->installEventFilter(this);
+    static FtpPanelSource ftpSource;
+    SetRemotePanelSource(&ftpSource);
     SetInternalEditor([](const std::string& path, QWidget*, bool isNew) {
         TextEditorWindow::Open(path, false, isNew);
     });
     FilePanel::SetExternalHandler([this](FilePanel& p, const PanelMessageEvent& m) {
-        return HandleFileOperation(p, &p == panel(0) ? *panel(1) : *panel(0), m, this) ||
+        FilePanel& other = &p == panel(0) ? *panel(1) : *panel(0);
+        return HandleFtpOperation(p, other, m, this) || HandleFileOperation(p, other, m, this) ||
                HandleOpenCommand(p, m, this) || HandleAttributeCommand(p, m, this);
     });
     setActive(s.GetInt("WinPositie", "LeftActive", 1) != 0);
@@ -272,8 +278,16 @@ void MainFrame::updateDriveInfo() {
 void MainFrame::refreshSide(int side) {
     FilePanel* p = panel(side);
     PanelListing& li = p->listing();
-    const std::string nearest = NearestExistingDirectory(li.path);
-    if (!li.isFtp() && nearest != li.path) {
+    if (li.isFtp() && (!RemoteSource() || RemoteSource()->SiteName().empty())) {
+        // The connection is gone: back to the directory shown before it.
+        li.drive.clear();
+        li.path = localPaths_[static_cast<size_t>(side)].empty() ? "/" : localPaths_[static_cast<size_t>(side)];
+        li.ClearCursorMemory();
+        li.keepSelection = false;
+        driveBar(side)->setDrive({});
+    }
+    const std::string nearest = li.isFtp() ? li.path : NearestExistingDirectory(li.path);
+    if (nearest != li.path) {
         // Removed or unmounted meanwhile: say why, then show what still exists.
         struct stat st;
         const int err = stat(li.path.c_str(), &st) != 0 ? errno : ENOTDIR;
@@ -521,6 +535,15 @@ void MainFrame::onDriveChanged(const PanelMessageEvent& m) {
     const std::string drive = driveBar(side)->drive();
     li.ClearCursorMemory();
     li.keepSelection = false;
+    if (drive == "FTP") {
+        if (!li.isFtp())
+            localPaths_[static_cast<size_t>(side)] = li.path;
+        li.drive = "FTP";
+        li.path = RemoteSource() ? RemoteSource()->CurrentPath() : std::string("/");
+        refreshSide(side);
+        setActive(side == 0);
+        return;
+    }
     const auto it = driveDirectories().find(drive);
     std::string path = it != driveDirectories().end() ? it->second : drive;
     li.path = NearestExistingDirectory(path);
@@ -538,6 +561,9 @@ void MainFrame::onPanelFocused(const PanelMessageEvent& m) {
     if ((side == 0) != leftActive_) {
         leftActive_ = side == 0;
         paintFrames();
+        // The server has one current directory: make it this panel's again.
+        if (panel(side)->listing().isFtp() && RemoteSource())
+            RemoteSource()->Activate(panel(side)->listing());
     }
     rewriteSummary(side);
     updateDriveInfo();

@@ -146,6 +146,7 @@ private:
     std::unordered_map<int, QAction*> menuActions_;
     std::array<DirectoryWatcher, 2> watchers_;
     std::array<std::string, 2> watchedPaths_;
+    std::array<std::string, 2> localPaths_; // shown before a side went to the FTP site
     QTimer* clock_ = nullptr;
     QString baseTitle_;
     QWidget* client_ = nullptr;

@@ -15,6 +15,7 @@
 #include "ftp/ui/FtpSettingsDialog.h"
 #include "ftp/ui/FtpSitesDialog.h"
 #include "panels/ColorsDialog.h"
+#include "panels/RemotePanelSource.h"
 #include "panels/DriveBar.h"
 #include "panels/FilePanel.h"
 #include "panels/MaskDialog.h"
@@ -304,6 +305,10 @@ void MainFrame::cmdDriveList(int command) {
 void MainFrame::goRootOrParent(int side, bool root) {
     FilePanel* p = panel(side);
     PanelListing& li = p->listing();
+    if (li.isFtp()) {
+        p->ChangeRemoteDirectory(static_cast<int>(root ? RemotePanelSource::Move::Root : RemotePanelSource::Move::Parent), {});
+        return;
+    }
     const std::string target = root ? (li.drive.empty() ? "/" : li.drive) : ParentPath(li.path);
     li.keepSelection = false;
     if (p->ChangeDirectory(target))

@@ -1,6 +1,7 @@
 #include "panels/DriveBar.h"
 
 #include "panels/DriveItems.h"
+#include "panels/RemotePanelSource.h"
 #include "platform/DirectoryReader.h"
 #include "ui_services/MessageBoxes.h"
 #include "ui_services/PanelMessage.h"
@@ -26,11 +27,22 @@ void DriveBar::FillList() {
         if (volumes_[i].mountPoint == drive_)
             current = static_cast<int>(i);
     }
+    const std::string site = RemoteSource() ? RemoteSource()->SiteName() : std::string();
+    if (!site.empty()) {
+        addItem(QStringLiteral("[FTP] ") + QString::fromUtf8(site.data(), static_cast<qsizetype>(site.size())));
+        if (drive_ == "FTP")
+            current = count() - 1;
+    }
     setCurrentIndex(current);
 }
 
 void DriveBar::UpdateInfo() {
-    infoText_ = DriveInfoText(QueryDiskSpace(drive_));
+    if (drive_ == "FTP") {
+        const std::string site = RemoteSource() ? RemoteSource()->SiteName() : std::string();
+        infoText_ = "[FTP] " + site;
+    } else {
+        infoText_ = DriveInfoText(QueryDiskSpace(drive_));
+    }
     emit infoChanged();
 }
 
@@ -40,6 +52,12 @@ void DriveBar::showPopup() {
 }
 
 void DriveBar::chooseDrive(int index) {
+    if (index == static_cast<int>(volumes_.size()) && RemoteSource() && !RemoteSource()->SiteName().empty()) {
+        drive_ = "FTP";
+        if (target_)
+            PostPanelMessage(target_, PmDriveChanged, panelId_);
+        return;
+    }
     if (index < 0 || index >= static_cast<int>(volumes_.size()))
         return;
     const std::string mount = volumes_[static_cast<size_t>(index)].mountPoint;

@@ -2,6 +2,7 @@
 
 #include "panels/CellText.h"
 #include "panels/ChangeDirDialog.h"
+#include "panels/RemotePanelSource.h"
 #include "panels/DragCursors.h"
 #include "panels/DropList.h"
 #include "panels/PanelDelegate.h"
@@ -130,6 +131,18 @@ void FilePanel::selectionChanged() {
 
 bool FilePanel::Refresh() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (listing_.isFtp()) {
+        model_->beginListingReset();
+        if (RemotePanelSource* remote = RemoteSource())
+            remote->Read(listing_);
+        else
+            listing_.AcceptRemoteRows({}, 0);
+        model_->endListingReset();
+        QApplication::restoreOverrideCursor();
+        MoveCursor(listing_.cursor());
+        emit summaryChanged();
+        return true;
+    }
     model_->beginListingReset();
     const DirReadResult r =
         listing_.ReadDirectory(ListingFilter::FromSettings(Settings()), App().filterMask);
@@ -164,6 +177,10 @@ void FilePanel::EnterFocused() {
     if (listing_.depth < PanelListing::kCursorSlots)
         listing_.cursorMemory[static_cast<size_t>(listing_.depth)] = cur;
     const FileEntry& e = listing_.entries[static_cast<size_t>(cur)];
+    if (listing_.isFtp()) {
+        enterRemote(e);
+        return;
+    }
     if (e.kind == KindFile) {
         const std::string p = listing_.FullPath(e);
         emit fileActivated(QByteArray::fromStdString(p));
@@ -180,6 +197,32 @@ void FilePanel::EnterFocused() {
     }
     if (ChangeDirectory(target))
         post(PmDirectoryChanged, controlId_);
+}
+
+void FilePanel::ChangeRemoteDirectory(int how, const std::string& name) {
+    RemotePanelSource* remote = RemoteSource();
+    if (!remote)
+        return;
+    listing_.keepSelection = false;
+    remote->ChangeDirectory(listing_, static_cast<RemotePanelSource::Move>(how), name);
+    Refresh();
+    post(PmDirectoryChanged, controlId_);
+}
+
+void FilePanel::enterRemote(const FileEntry& e) {
+    if (e.kind == KindFile) {
+        // A remote file has to be fetched before anything can open it.
+        ShowWarning(4510);
+        return;
+    }
+    if (e.kind == KindDirectory) {
+        const int newDepth = listing_.depth + 1;
+        if (newDepth < PanelListing::kCursorSlots)
+            listing_.cursorMemory[static_cast<size_t>(newDepth)] = 0;
+        ChangeRemoteDirectory(static_cast<int>(RemotePanelSource::Move::Enter), e.name);
+    } else {
+        ChangeRemoteDirectory(static_cast<int>(RemotePanelSource::Move::Parent), {});
+    }
 }
 
 void FilePanel::ApplyColors() {
@@ -233,7 +276,9 @@ void FilePanel::keyPressEvent(QKeyEvent* e) {
     case Qt::Key_Delete: post(PmDeleteToBin, controlId_); return;
     case Qt::Key_Backslash:
         if (ctrl) {
-            if (ChangeDirectory(listing_.drive.empty() ? "/" : listing_.drive))
+            if (listing_.isFtp())
+                ChangeRemoteDirectory(static_cast<int>(RemotePanelSource::Move::Root), {});
+            else if (ChangeDirectory(listing_.drive.empty() ? "/" : listing_.drive))
                 post(PmDirectoryChanged, controlId_);
             return;
         }
@@ -406,8 +451,13 @@ void FilePanel::onInvertSelection(const PanelMessageEvent&) {
 
 void FilePanel::onChangeDirectoryDialog(const PanelMessageEvent&) {
     const auto typed = ChangeDirDialog::Ask(this);
-    if (!typed || listing_.isFtp())
+    if (!typed)
         return;
+    if (listing_.isFtp()) {
+        listing_.ClearCursorMemory();
+        ChangeRemoteDirectory(static_cast<int>(RemotePanelSource::Move::Typed), *typed);
+        return;
+    }
     // A path that cannot be entered leaves the panel where it is, silently.
     const std::string target = ResolvePath(listing_.path, *typed);
     struct stat st;
@@ -422,7 +472,8 @@ void FilePanel::onChangeDirectoryDialog(const PanelMessageEvent&) {
 // ---- drag and drop between the panels ----
 
 void FilePanel::onStartDrag(const PanelMessageEvent&) {
-    if (listing_.selectedFiles + listing_.selectedDirs == 0)
+    // Remote names are no local paths: a drag would name local files.
+    if (listing_.selectedFiles + listing_.selectedDirs == 0 || listing_.isFtp())
         return;
     auto* mime = new QMimeData;
     QList<QUrl> urls;

@@ -44,6 +44,9 @@ public:
     bool ChangeDirectory(const std::string& newPath);
     // Enter or double click on the cursor row.
     void EnterFocused();
+    // On a remote panel: moves the server (a RemotePanelSource::Move) and
+    // re-reads, telling the main window the directory changed.
+    void ChangeRemoteDirectory(int how, const std::string& name);
     // Puts the cursor on `row`, scrolls it into view and repaints.
     void MoveCursor(int row);
 
@@ -97,6 +100,7 @@ private:
     void onInvertSelection(const PanelMessageEvent& m);
     void onStartDrag(const PanelMessageEvent& m);
     void onChangeDirectoryDialog(const PanelMessageEvent& m);
+    void enterRemote(const FileEntry& e);
     void renameEntry(int row);
     void setDropTarget(int row);
     void applySort(int flags);

@@ -83,12 +83,30 @@ DirReadResult PanelListing::ReadDirectory(const ListingFilter& filter, std::stri
         e.selected = !keep.empty() && keep.count(e.name) != 0;
         entries.push_back(std::move(e));
     }
+    finishRead(static_cast<int>(raw.size()));
+    return r;
+}
+
+void PanelListing::AcceptRemoteRows(std::vector<FileEntry> rows, int remoteDepth) {
+    entries.clear();
+    depth = remoteDepth;
+    FileEntry parent;
+    parent.kind = KindParent;
+    parent.name = "..";
+    entries.push_back(std::move(parent)); // also at the root: the server decides
+    for (FileEntry& e : rows) {
+        e.nameKey = CollationKey(e.name);
+        entries.push_back(std::move(e));
+    }
+    finishRead(rowCount());
+}
+
+void PanelListing::finishRead(int enumeratedCount) {
     cursor_ = -1;
     Sort(sortFlags);
-    restoreCursor(static_cast<int>(raw.size()));
+    restoreCursor(enumeratedCount);
     keepSelection = true;
     UpdateSummary();
-    return r;
 }
 
 void PanelListing::restoreCursor(int enumeratedCount) {

@@ -58,6 +58,9 @@ public:
     // Re-reads `path` with `mask` applied to files. On failure the rows are
     // left as they were and the error is returned.
     DirReadResult ReadDirectory(const ListingFilter& filter, std::string_view mask);
+    // The rows of a remote directory: the parent entry is always added, then
+    // sorted, with the cursor remembered for `remoteDepth`.
+    void AcceptRemoteRows(std::vector<FileEntry> rows, int remoteDepth);
     // Orders the rows by `flags`; the cursor stays on its entry.
     void Sort(int flags);
     // Toggle rule: ascending on `key` unless already ascending on it.
@@ -98,6 +101,7 @@ public:
     int QuickSearch(char c);
 
 private:
+    void finishRead(int enumeratedCount);
     int cursor_ = -1;
     void restoreCursor(int enumeratedCount);
 };

@@ -1,0 +1,424 @@
+#include "ftp/ui/FtpFileCommands.h"
+
+#include "fileops/FileCommands.h"
+#include "fileops/open_execute/NewDirectory.h"
+#include "fileops/open_execute/ui/NewDirDialog.h"
+#include "fileops/open_execute/ui/OpenExecuteCommands.h"
+#include "fileops/ui/CopyDialog.h"
+#include "ftp/FtpConnection.h"
+#include "ftp/RemoteDirectory.h"
+#include "ftp/ui/FtpPanelSource.h"
+#include "panels/FilePanel.h"
+#include "platform/Collation.h"
+#include "platform/PathUtil.h"
+#include "platform/PrivateTemp.h"
+#include "resources/StringTable.h"
+#include "settings/SettingsStore.h"
+#include "ui_services/AppState.h"
+#include "ui_services/BusyGuard.h"
+#include "ui_services/EventPump.h"
+#include "ui_services/MessageBoxes.h"
+#include "ui_services/ProgressGauge.h"
+#include "ui_services/ProgressWindow.h"
+#include "viewers/TextEditorWindow.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace km {
+namespace {
+
+constexpr int kRefused = 4480;
+constexpr int kCopyFirst = 4510;
+constexpr int kNoDirectories = 4500;
+
+QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+char typeOf(int xferType) { return xferType == 2 ? 'A' : xferType == 3 ? 'L' : 'I'; }
+
+FtpSession* session() {
+    FtpConnectionState& st = FtpState();
+    return st.connected && st.session ? st.session.get() : nullptr;
+}
+
+// "STATUSFTP" for one operation, fed by the engine after every block.
+class TransferProgress {
+public:
+    TransferProgress(QWidget* owner, uint64_t grandTotal) : grandTotal_(grandTotal) {
+        window_ = ProgressWindow::Create(ProgressKind::Ftp, owner);
+        window_->setPosition(0);
+        window_->show();
+        App().cancelFlag = false;
+        FtpSession* s = session();
+        s->SetSynchronous();
+        s->SetProgressFunction([this, s](int, uint64_t count) {
+            EventPump::pump();
+            if (App().cancelFlag)
+                s->Cancel();
+            if (count < last_)
+                last_ = 0; // a new file began
+            running_ += count - last_;
+            last_ = count;
+            if (grandTotal_ != 0 && window_)
+                window_->setPosition(static_cast<int>(running_ * 100 / grandTotal_));
+        });
+        EventPump::force();
+    }
+    ~TransferProgress() {
+        if (FtpSession* s = session())
+            s->SetProgressFunction({});
+        if (window_)
+            window_->finish();
+    }
+    void show(std::string_view from, std::string_view to) {
+        if (!window_)
+            return;
+        window_->setFieldText(ProgressWindow::kFieldFrom, from);
+        window_->setFieldText(ProgressWindow::kFieldTo, to);
+    }
+
+private:
+    QPointer<ProgressWindow> window_;
+    uint64_t grandTotal_, running_ = 0, last_ = 0;
+};
+
+enum class Overwrite { Yes, All, No, Cancel };
+
+Overwrite askOverwrite(const std::string& target, QWidget* owner) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("KM - Overwrite file"),
+                    QStringLiteral("Directory: %1\nalready contains a file: %2\n\nOverwrite?")
+                        .arg(qs(ParentPath(target)), qs(BaseName(target))),
+                    QMessageBox::NoButton, owner);
+    box.setObjectName(QStringLiteral("OVERWRITEZIP"));
+    QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+    QPushButton* all = box.addButton(QStringLiteral("Yes to &all"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+    box.addButton(QStringLiteral("&Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(yes);
+    box.exec();
+    if (box.clickedButton() == yes)
+        return Overwrite::Yes;
+    if (box.clickedButton() == all)
+        return Overwrite::All;
+    return box.clickedButton() == no ? Overwrite::No : Overwrite::Cancel;
+}
+
+bool exists(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+bool isLocalDirectory(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// A remote directory exists when the server can change to it (and back).
+bool isRemoteDirectory(FtpSession& s, const std::string& path) {
+    std::string here;
+    if (s.CurrentDir(here) != 0 || s.ChangeDir(path) != 0)
+        return false;
+    s.ChangeDir(here);
+    return true;
+}
+
+struct CopyRun {
+    FilePanel& source;
+    FilePanel& target;
+    bool move;
+    char type;
+    QWidget* owner;
+    bool yesToAll = false;
+    bool confirm = true;
+};
+
+// 0 transferred, 1 not, -1 cancelled.
+int download(CopyRun& run, TransferProgress& progress, const std::string& remoteName, const std::string& local) {
+    FtpSession* s = session();
+    progress.show("[FTP] " + remoteName, local);
+    if (exists(local) && !run.yesToAll && run.confirm) {
+        switch (askOverwrite(local, run.owner)) {
+        case Overwrite::All: run.yesToAll = true; break;
+        case Overwrite::No: return 1;
+        case Overwrite::Cancel: App().cancelFlag = true; return -1;
+        case Overwrite::Yes: break;
+        }
+    }
+    s->FlushReplies();
+    if (const int r = s->Retrieve(remoteName, local, run.type, true)) {
+        if (App().cancelFlag)
+            return -1;
+        ShowMessage(FtpSession::ErrorText(r), MbOk | MbIconStop);
+        return 1;
+    }
+    return 0;
+}
+
+int upload(CopyRun& run, TransferProgress& progress, const std::string& local, const std::string& remoteName) {
+    progress.show(local, "[FTP] " + remoteName);
+    if (const int r = session()->Store(local, remoteName, run.type, true)) {
+        if (App().cancelFlag)
+            return -1;
+        ShowMessage(FtpSession::ErrorText(r), MbOk | MbIconStop);
+        return 1;
+    }
+    return 0;
+}
+
+void copyFiles(CopyRun& run, const std::vector<int>& rows, const std::string& typedTarget) {
+    PanelListing& src = run.source.listing();
+    PanelListing& dst = run.target.listing();
+    FtpSession* s = session();
+    if (!s)
+        return;
+    if (src.isFtp() && dst.isFtp()) {
+        ShowWarning(kCopyFirst);
+        return;
+    }
+    std::vector<const FileEntry*> files;
+    uint64_t total = 0;
+    for (int row : rows) {
+        const FileEntry& e = src.entries[static_cast<size_t>(row)];
+        if (e.kind == KindDirectory) {
+            ShowWarning(kNoDirectories);
+            continue;
+        }
+        if (e.kind == KindFile) {
+            files.push_back(&e);
+            total += e.size;
+        }
+    }
+    if (files.empty())
+        return;
+    // A target naming a directory takes the files under their own names; any
+    // other target is the new name of a single file.
+    const bool upload = dst.isFtp();
+    const bool intoDirectory = upload ? typedTarget == dst.path || isRemoteDirectory(*s, typedTarget)
+                                      : isLocalDirectory(ResolvePath(dst.path, typedTarget));
+    if (!intoDirectory && files.size() > 1) {
+        ShowWarning(4940);
+        return;
+    }
+    TransferProgress progress(run.owner, total);
+    for (const FileEntry* e : files) {
+        if (App().cancelFlag)
+            break;
+        int r;
+        if (upload) {
+            const std::string remote = intoDirectory ? RemoteJoin(typedTarget == dst.path ? std::string() : typedTarget,
+                                                                  e->name, FtpState().slashPaths)
+                                                     : typedTarget;
+            // A name in the server's current directory is sent bare.
+            const std::string name = typedTarget == dst.path && intoDirectory ? e->name : remote;
+            r = ::km::upload(run, progress, src.FullPath(*e), name);
+            if (r == 0 && run.move && unlink(src.FullPath(*e).c_str()) != 0)
+                ShowMessage("Error deleting " + src.FullPath(*e), MbOk | MbIconExclamation);
+        } else {
+            const std::string base = ResolvePath(dst.path, typedTarget);
+            const std::string local = intoDirectory ? JoinPath(base, e->name) : base;
+            r = download(run, progress, e->name, local);
+            // Moved: the remote file goes only once the local copy is complete.
+            if (r == 0 && run.move) {
+                if (const int d = s->DeleteFile(e->name))
+                    ShowFtpFailure(d);
+            }
+        }
+        if (r < 0)
+            break;
+    }
+}
+
+void copyOrMove(FilePanel& panel, FilePanel& other, bool move, QWidget* mainWindow) {
+    PanelListing& source = panel.listing();
+    const std::vector<int> rows = OperationRows(source);
+    if (rows.empty()) {
+        ShowWarning(4187);
+        return;
+    }
+    SettingsStore& settings = Settings();
+    const int type = settings.GetInt("FTP", "XferType", 1);
+    const auto answer = CopyDialog::Ask(move, CopyLabel(source, move), DefaultCopyTarget(source, other.listing().path),
+                                        type, true, mainWindow);
+    if (!answer)
+        return;
+    if (move && source.isFtp() && !IsMoveTarget(answer->target)) {
+        // A plain new name renames on the server.
+        for (int row : rows) {
+            const FileEntry& e = source.entries[static_cast<size_t>(row)];
+            const bool slash = FtpState().slashPaths;
+            if (const int r = session()->Rename(RemoteJoin(source.path, e.name, slash),
+                                                RemoteJoin(source.path, answer->target, slash)))
+                ShowFtpFailure(r);
+        }
+        source.keepSelection = false;
+        PostPanelMessage(mainWindow, PmRefreshOne, panel.controlId());
+        return;
+    }
+    {
+        BusyGuard busy(mainWindow);
+        CopyRun run{panel, other, move, typeOf(answer->transferType), mainWindow};
+        run.confirm = settings.GetInt("Algemeen", "BevestigingOverwrite", 1) == 1;
+        // The target on a site is the other panel's directory or a path there.
+        const std::string target = answer->target.empty() ? other.listing().path : answer->target;
+        copyFiles(run, rows, target);
+    }
+    source.keepSelection = false;
+    const bool update = settings.GetInt("FTP", "DirUpd", 0) == 1;
+    if (!other.listing().isFtp() || update)
+        PostPanelMessage(mainWindow, PmRefreshOne, other.controlId());
+    if (!source.isFtp() || update || !move)
+        PostPanelMessage(mainWindow, PmRefreshOne, panel.controlId());
+}
+
+void dropOnto(FilePanel& target, FilePanel& source, QWidget* mainWindow) {
+    const std::vector<int> rows = OperationRows(source.listing());
+    if (rows.empty())
+        return;
+    {
+        BusyGuard busy(mainWindow);
+        CopyRun run{source, target, false, typeOf(Settings().GetInt("FTP", "XferType", 1)), mainWindow};
+        copyFiles(run, rows, target.listing().path);
+    }
+    PostPanelMessage(mainWindow, PmRefreshOne, target.controlId());
+}
+
+void deleteRemote(FilePanel& panel, QWidget* mainWindow) {
+    PanelListing& listing = panel.listing();
+    const std::vector<int> rows = OperationRows(listing);
+    if (rows.empty()) {
+        ShowWarning(4187);
+        return;
+    }
+    if (Settings().GetInt("Algemeen", "BevestigingDelFiles", 1) == 1 &&
+        ShowMessage(DeleteQuestion(listing), MbYesNo | MbIconExclamation) != IdYes)
+        return;
+    FtpSession* s = session();
+    if (!s)
+        return;
+    {
+        BusyGuard busy(mainWindow);
+        for (int row : rows) {
+            const FileEntry& e = listing.entries[static_cast<size_t>(row)];
+            // The server refuses a directory that is not empty and says so.
+            const int r = e.kind == KindDirectory ? s->RemoveDir(e.name) : s->DeleteFile(e.name);
+            if (r != 0)
+                ShowFtpFailure(r);
+        }
+    }
+    listing.keepSelection = false;
+    PostPanelMessage(mainWindow, PmRefreshOne, panel.controlId());
+}
+
+void makeRemoteDirectory(FilePanel& panel, QWidget* mainWindow) {
+    std::optional<std::string> typed;
+    {
+        HelpContextScope help(1210);
+        typed = NewDirDialog::Ask(mainWindow);
+    }
+    FtpSession* s = session();
+    if (!typed || !s)
+        return;
+    std::string created;
+    if (const int r = s->MakeDir(*typed, created))
+        ShowFtpFailure(r);
+    panel.Refresh();
+    PanelListing& li = panel.listing();
+    const std::string first = FirstPathComponent(*typed);
+    for (int i = 0; i < li.rowCount(); ++i) {
+        const FileEntry& e = li.entries[static_cast<size_t>(i)];
+        if (e.kind == KindDirectory && EqualsIgnoreCase(e.name, first)) {
+            panel.MoveCursor(i);
+            return;
+        }
+    }
+}
+
+// A remote file fetched to the private temporary directory; empty when the
+// user said no or the transfer failed.
+std::string temporaryCopy(FilePanel& panel, const FileEntry& e, QWidget* mainWindow) {
+    SettingsStore& settings = Settings();
+    if (settings.GetInt("FTP", "Confirm", 1) == 1 &&
+        ShowMessage(LoadString(4490), MbYesNo | MbIconExclamation) != IdYes)
+        return {};
+    FtpSession* s = session();
+    const std::string dir = PrivateTempDir();
+    if (!s || dir.empty())
+        return {};
+    const std::string local = JoinPath(dir, e.name);
+    char type = typeOf(settings.GetInt("FTP", "XferType", 1));
+    if (settings.GetInt("FTP", "AlwaysAscii", 0) == 1)
+        type = 'A';
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    int r;
+    {
+        TransferProgress progress(mainWindow, e.size);
+        progress.show(RemoteJoin(panel.listing().path, e.name, FtpState().slashPaths), local);
+        r = s->Retrieve(e.name, local, type, true);
+    }
+    QApplication::restoreOverrideCursor();
+    if (r != 0) {
+        ShowFtpFailure(r);
+        return {};
+    }
+    return local;
+}
+
+void viewOrEdit(FilePanel& panel, bool edit, QWidget* mainWindow) {
+    const PanelListing& li = panel.listing();
+    const int cur = li.cursor();
+    if (cur < 0 || cur >= li.rowCount() || li.entries[static_cast<size_t>(cur)].kind != KindFile) {
+        ShowWarning(4173);
+        return;
+    }
+    const std::string local = temporaryCopy(panel, li.entries[static_cast<size_t>(cur)], mainWindow);
+    if (local.empty())
+        return;
+    // The copy is a copy: an edited one is not sent back.
+    if (edit)
+        EditFile(local, mainWindow, false, ParentPath(local));
+    else
+        TextEditorWindow::Open(local, true, false);
+}
+
+} // namespace
+
+bool HandleFtpOperation(FilePanel& panel, FilePanel& other, const PanelMessageEvent& m, QWidget* mainWindow) {
+    const bool here = panel.listing().isFtp();
+    if (!here && !other.listing().isFtp())
+        return false;
+    switch (m.message) {
+    case PmCopy: copyOrMove(panel, other, false, mainWindow); return true;
+    case PmRenameMove: copyOrMove(panel, other, true, mainWindow); return true;
+    case PmDrop: dropOnto(panel, other, mainWindow); return true;
+    default: break;
+    }
+    if (!here)
+        return false;
+    switch (m.message) {
+    case PmDelete: deleteRemote(panel, mainWindow); return true;
+    case PmMakeDirectory: makeRemoteDirectory(panel, mainWindow); return true;
+    case PmViewFile: viewOrEdit(panel, false, mainWindow); return true;
+    case PmEditFile: viewOrEdit(panel, true, mainWindow); return true;
+    case PmFileSearch:
+    case PmZip:
+    case PmOpenArchive:
+    case PmEditNewFile:
+    case PmDiskSpace:
+    case PmAssociate:
+    case PmFileAttributes:
+    case PmFileAttributesMany:
+    case PmDirAttributes:
+    case PmDirAttributesMany:
+    case PmPrintTree: ShowWarning(kRefused); return true;
+    case PmPrintFiles: ShowWarning(kCopyFirst); return true;
+    default: return false;
+    }
+}
+
+} // namespace km

@@ -1,0 +1,193 @@
+// A panel on the FTP site of a real server on 127.0.0.1: listing, moving,
+// copying both ways, deleting, making directories, viewing, refusals.
+#include "DialogAnswerer.h"
+#include "ftp/FtpConnection.h"
+#include "ftp/FtpSiteBook.h"
+#include "ftp/PyFtpServer.h"
+#include "mainwindow/MainFrame.h"
+#include "panels/DriveBar.h"
+#include "panels/FilePanel.h"
+#include "resources/CommandIds.h"
+#include "settings/SettingsStore.h"
+#include "support/TempDir.h"
+#include "ui_services/AppState.h"
+#include "viewers/TextEditorWindow.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace km;
+
+namespace {
+
+class QuietUi : public FtpConnectUi {
+public:
+    void Warning(int) override {}
+    void Error(std::string_view) override {}
+    bool PanelShowsFtp() override { return false; }
+    void RereadPanels(bool) override {}
+};
+
+class FtpPanelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        mkdir(root.file("sub").c_str(), 0755);
+        test::WriteAll(root.file("remote.txt"), "remote text\n");
+        test::WriteAll(root.file(".hidden"), "x");
+        test::WriteAll(root.file("sub/deep.txt"), "deep");
+        mkdir(local.file("l").c_str(), 0755);
+        test::WriteAll(local.file("l/upload me.txt"), std::string(100000, 'u'));
+        server = std::make_unique<test::PyFtpServer>(root.path(), "ann", "pw");
+        if (server->port() == 0)
+            GTEST_SKIP() << "pyftpdlib is not available";
+        store = std::make_unique<SettingsStore>(local.file("KM.reg"));
+        store->PutString("Paden", "Links", local.file("l"));
+        store->PutString("Paden", "Rechts", local.file("l"));
+        store->PutInt("FTP", "Port", server->port());
+        store->PutInt("FTP", "Logging", 0);
+        store->PutInt("FTP", "Confirm", 0);
+        FtpSite site;
+        site.address = "127.0.0.1";
+        site.user = "ann";
+        site.password = "pw";
+        WriteFtpSite(*store, "here", site);
+        App().store = store.get();
+        frame = std::make_unique<MainFrame>();
+        frame->show();
+        QTest::qWait(20);
+        QuietUi ui;
+        ASSERT_EQ(ConnectFtpSite(*store, "here", local.path(), ui), 0);
+        DriveBar* bar = frame->driveBar(1);
+        bar->FillList();
+        ASSERT_TRUE(bar->itemText(bar->count() - 1).startsWith("[FTP] here"));
+        emit bar->activated(bar->count() - 1);
+        QTest::qWait(50);
+    }
+    void TearDown() override {
+        for (TextEditorWindow* w : TextEditorWindow::OpenWindows())
+            w->close();
+        frame.reset();
+        ReleaseFtpAtExit();
+        App().store = nullptr;
+    }
+    FilePanel* remote() const { return frame->panel(1); }
+    int row(FilePanel* p, const std::string& name) const {
+        const auto& rows = p->listing().entries;
+        for (size_t i = 0; i < rows.size(); ++i) {
+            if (rows[i].name == name)
+                return static_cast<int>(i);
+        }
+        return -1;
+    }
+    test::TempDir root, local;
+    std::unique_ptr<test::PyFtpServer> server;
+    std::unique_ptr<SettingsStore> store;
+    std::unique_ptr<MainFrame> frame;
+};
+
+TEST_F(FtpPanelTest, ListsTheSiteAndMovesBetweenItsDirectories) {
+    PanelListing& li = remote()->listing();
+    ASSERT_TRUE(li.isFtp());
+    EXPECT_EQ(li.path, "/");
+    EXPECT_EQ(li.entries.at(0).name, "..");
+    ASSERT_GE(row(remote(), "sub"), 0);
+    ASSERT_GE(row(remote(), "remote.txt"), 0);
+    EXPECT_EQ(row(remote(), ".hidden"), -1) << "dot names are not shown";
+    EXPECT_EQ(li.entries[static_cast<size_t>(row(remote(), "sub"))].size, 0u);
+    EXPECT_EQ(li.entries[static_cast<size_t>(row(remote(), "remote.txt"))].size, 12u);
+    EXPECT_EQ(frame->driveBar(1)->infoText(), "[FTP] here");
+
+    remote()->MoveCursor(row(remote(), "sub"));
+    remote()->EnterFocused();
+    EXPECT_EQ(li.path, "/sub");
+    EXPECT_GE(row(remote(), "deep.txt"), 0);
+    frame->OnCommand(CmdRightParent);
+    EXPECT_EQ(li.path, "/");
+
+    // A file cannot be opened where it is.
+    int boxes = 0;
+    test::AnswerModal("MESSAGEBOX", "OK", &boxes);
+    remote()->MoveCursor(row(remote(), "remote.txt"));
+    remote()->EnterFocused();
+    EXPECT_EQ(boxes, 1);
+}
+
+TEST_F(FtpPanelTest, UploadDownloadWithOverwriteQuestionDeleteAndMakeDirectory) {
+    // Upload from the left panel into the site's directory.
+    FilePanel* left = frame->panel(0);
+    frame->activateWindow();
+    left->setFocus();
+    QTest::qWait(20);
+    left->MoveCursor(row(left, "upload me.txt"));
+    test::AnswerModal("COPY", "Copy");
+    SendPanelMessage(left, PmCopy);
+    QTest::qWait(50);
+    EXPECT_TRUE(test::ReadAll(root.file("upload me.txt")) == std::string(100000, 'u'));
+
+    // Download onto an existing local file asks first.
+    test::WriteAll(local.file("l/remote.txt"), "old");
+    remote()->Refresh();
+    remote()->MoveCursor(row(remote(), "remote.txt"));
+    int asked = 0;
+    test::AnswerModal("COPY", "Copy");
+    test::AnswerModal("OVERWRITEZIP", "No", &asked);
+    SendPanelMessage(remote(), PmCopy);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(test::ReadAll(local.file("l/remote.txt")), "old");
+    test::AnswerModal("COPY", "Copy");
+    test::AnswerModal("OVERWRITEZIP", "Yes", &asked);
+    SendPanelMessage(remote(), PmCopy);
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(test::ReadAll(local.file("l/remote.txt")), "remote text\n");
+
+    // Directories do not travel.
+    int boxes = 0;
+    remote()->MoveCursor(row(remote(), "sub"));
+    test::AnswerModal("COPY", "Copy");
+    test::AnswerModal("MESSAGEBOX", "OK", &boxes);
+    SendPanelMessage(remote(), PmCopy);
+    EXPECT_EQ(boxes, 1);
+
+    // Make a directory and delete a file on the server.
+    test::WithModal("NEWDIR", [](QDialog* d) {
+        d->findChild<QLineEdit*>("edit1250")->setText("made");
+        d->accept();
+    });
+    SendPanelMessage(remote(), PmMakeDirectory);
+    struct stat st;
+    EXPECT_EQ(stat(root.file("made").c_str(), &st), 0);
+    EXPECT_EQ(remote()->listing().entries[static_cast<size_t>(remote()->listing().cursor())].name, "made");
+
+    remote()->MoveCursor(row(remote(), "upload me.txt"));
+    test::AnswerModal("MESSAGEBOX", "Yes", &boxes);
+    SendPanelMessage(remote(), PmDelete);
+    EXPECT_EQ(boxes, 2);
+    EXPECT_NE(stat(root.file("upload me.txt").c_str(), &st), 0);
+}
+
+TEST_F(FtpPanelTest, ViewFetchesALocalCopyAndUnsuitableCommandsAreRefused) {
+    remote()->MoveCursor(row(remote(), "remote.txt"));
+    SendPanelMessage(remote(), PmViewFile);
+    QTest::qWait(50);
+    const auto windows = TextEditorWindow::OpenWindows();
+    ASSERT_EQ(windows.size(), 1u);
+    EXPECT_TRUE(windows[0]->windowTitle().startsWith("KM Viewer - "));
+
+    int boxes = 0;
+    test::AnswerModal("MESSAGEBOX", "OK", &boxes);
+    SendPanelMessage(remote(), PmFileSearch);
+    EXPECT_EQ(boxes, 1);
+
+    // Disconnecting takes the panel back to where it was.
+    QuietUi ui;
+    DisconnectFtp(ui);
+    remote()->listing().keepSelection = false;
+    SendPanelMessage(frame.get(), PmRefreshOne, remote()->controlId());
+    EXPECT_FALSE(remote()->listing().isFtp());
+    EXPECT_EQ(remote()->listing().path, local.file("l"));
+}
+
+} // namespace
