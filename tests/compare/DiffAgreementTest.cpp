@@ -66,9 +66,13 @@ TEST(DiffAgreement, ChangedLinesAgreeWithGnuDiff) {
         for (int i = 0; i < count; ++i) {
             const std::string line = "line " + std::to_string(i) + "\n";
             switch (rng() % 10) {
-            case 0: left += line; break;  // deleted
-            case 1: right += line; break; // added
-            case 2:                       // changed
+            case 0:
+                left += line;
+                break; // deleted
+            case 1:
+                right += line;
+                break; // added
+            case 2:    // changed
                 left += line;
                 right += "changed " + std::to_string(fresh++) + "\n";
                 break;

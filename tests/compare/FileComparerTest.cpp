@@ -70,8 +70,8 @@ TEST(FileComparer, RepeatedLinesMatchWhereTheyAreUniqueBetweenMatchedBlocks) {
     // (where it occurs once) can match it.
     Compared c;
     CompareTexts(c, "A\np\nk\nq\nB\nk\n", "A\nr\nk\ns\nB\nk\n");
-    EXPECT_EQ(c.lines(), (Rows{"0 A|A", "1 p|", "1 |r", "0 k|k", "1 q|", "1 |s", "0 B|B",
-                               "0 k|k"}));
+    EXPECT_EQ(c.lines(),
+              (Rows{"0 A|A", "1 p|", "1 |r", "0 k|k", "1 q|", "1 |s", "0 B|B", "0 k|k"}));
 }
 
 TEST(FileComparer, IgnoringWhiteSpaceShowsTheRightFilesText) {
@@ -81,8 +81,8 @@ TEST(FileComparer, IgnoringWhiteSpaceShowsTheRightFilesText) {
     CompareTexts(c, left, right, true);
     EXPECT_EQ(c.lines(), (Rows{"0 if(x)|if(x)", "0 {|{", "0     go ();|    go ();", "0 }|}"}));
     CompareTexts(c, left, right, false);
-    EXPECT_EQ(c.lines(), (Rows{"1 if (x)|", "1 |if(x)", "0 {|{", "1     go();|",
-                               "1 |    go ();", "0 }|}"}));
+    EXPECT_EQ(c.lines(),
+              (Rows{"1 if (x)|", "1 |if(x)", "0 {|{", "1     go();|", "1 |    go ();", "0 }|}"}));
 }
 
 TEST(FileComparer, IgnoredBlankLinesAreShownOnlyFromTheRightFile) {
@@ -138,8 +138,8 @@ TEST(FileComparer, PartnersAreMutualAndEveryLineIsShownOnce) {
     unsigned seed = 7;
     for (int i = 0; i < 400; ++i) {
         seed = seed * 1103515245u + 12345u;
-        const std::string w = (seed >> 16) % 3 == 0 ? "u" + std::to_string(i) + "\n"
-                                                    : words[(seed >> 8) % 5];
+        const std::string w =
+            (seed >> 16) % 3 == 0 ? "u" + std::to_string(i) + "\n" : words[(seed >> 8) % 5];
         if ((seed >> 20) % 7 != 0)
             left += w;
         if ((seed >> 24) % 7 != 0)

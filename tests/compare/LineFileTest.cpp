@@ -1,5 +1,5 @@
-#include "fileops/compare/CompareResult.h"
 #include "fileops/compare/LineFile.h"
+#include "fileops/compare/CompareResult.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -21,8 +21,7 @@ std::vector<std::string> Pieces(const std::string& bytes) {
 }
 
 TEST(LineFile, LinesEndAfterLineFeedsKeepingCarriageReturns) {
-    EXPECT_EQ(Pieces("a\r\nb\n\nlast"),
-              (std::vector<std::string>{"a\r\n", "b\n", "\n", "last"}));
+    EXPECT_EQ(Pieces("a\r\nb\n\nlast"), (std::vector<std::string>{"a\r\n", "b\n", "\n", "last"}));
     EXPECT_EQ(Pieces("x\r"), (std::vector<std::string>{"x\r"}));
     EXPECT_TRUE(Pieces("").empty());
 }
