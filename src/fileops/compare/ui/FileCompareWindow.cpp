@@ -154,9 +154,12 @@ FileCompareWindow::FileCompareWindow(std::string leftPath, std::string rightPath
 }
 
 FileCompareWindow::~FileCompareWindow() {
-    // The models point into rows_ and comparer_, which go before the children.
-    for (CompareRowModel* m : models_)
-        m->setRows(nullptr, nullptr, nullptr, 1);
+    // The models point into rows_ and comparer_, and the lists' scroll bars
+    // call back here; both go before the children do.
+    for (int side = 0; side < 2; ++side) {
+        lists_[side]->verticalScrollBar()->disconnect(this);
+        models_[side]->setRows(nullptr, nullptr, nullptr, 1);
+    }
 }
 
 bool FileCompareWindow::Load() {
