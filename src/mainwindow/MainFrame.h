@@ -106,6 +106,7 @@ private:
     void cmdSwap(int command);
     void cmdDirCompare(int command);
     void cmdAttributes(int command);
+    void cmdFileCompare(int command);
     void cmdFtp(int command);
     void cmdSwitchPanel(int command);
     void cmdScreenSaver(int command);

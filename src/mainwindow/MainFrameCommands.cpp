@@ -11,6 +11,8 @@
 #include "mainwindow/HelpWindow.h"
 #include "mainwindow/MainFrame.h"
 #include "fileops/DirectoryCompare.h"
+#include "fileops/compare/ui/FileCompareCommand.h"
+#include "fileops/compare/ui/FileCompareSettingsDialog.h"
 #include "fileops/attributes/ui/AttributeCommands.h"
 #include "ftp/ui/FtpSettingsDialog.h"
 #include "ftp/ui/FtpSitesDialog.h"
@@ -73,6 +75,8 @@ const std::unordered_map<int, MainFrame::CommandHandler>& MainFrame::commandTabl
         {CmdSwapPanels, &MainFrame::cmdSwap},
         {CmdDirCompare, &MainFrame::cmdDirCompare},
         {CmdFileAttributes, &MainFrame::cmdAttributes},
+        {CmdFileCompare, &MainFrame::cmdFileCompare},
+        {CmdFileCompareSettings, &MainFrame::cmdSettingsDialog},
         {CmdDirAttributes, &MainFrame::cmdAttributes},
         {CmdFtpSites, &MainFrame::cmdFtp},
         {CmdFtpSettings, &MainFrame::cmdFtp},
@@ -241,6 +245,8 @@ void MainFrame::cmdFtp(int command) {
     FtpSitesDialog::Ask(this, ui, currentDir);
 }
 
+void MainFrame::cmdFileCompare(int) { FileCompareCommand(panel(0)->listing(), panel(1)->listing(), this); }
+
 void MainFrame::cmdAttributes(int command) { AttributesCommand(*activePanel(), command == CmdDirAttributes); }
 
 void MainFrame::cmdDirCompare(int) {
@@ -404,6 +410,7 @@ void MainFrame::cmdSettingsDialog(int command) {
             PostPanelMessage(this, PmRefreshBoth, activePanel()->controlId());
         }
         break;
+    case CmdFileCompareSettings: FileCompareSettingsDialog::Ask(this); break;
     case CmdFileWindowSettings:
         if (PanelSettingsDialog::Ask(this)) {
             PostPanelMessage(this, PmRefreshBoth, activePanel()->controlId());

@@ -320,3 +320,16 @@ TEST_F(CommandsTest, AttributesMenuOpensTheDialogForTheCursorFile) {
     QTest::qWait(50); // the command posts the panel message
     EXPECT_EQ(seen, 1);
 }
+
+TEST_F(CommandsTest, FileCompareOpensTheWindowForTheTwoSelectedFiles) {
+    EXPECT_TRUE(frame->menuAction(CmdFileCompare)->isEnabled());
+    frame->panel(0)->listing().SelectFileByName("a.txt");
+    frame->panel(1)->listing().SelectFileByName("b.txt");
+    int seen = 0;
+    test::AnswerModal("FILECOMP", "", &seen);
+    frame->OnCommand(CmdFileCompare);
+    EXPECT_EQ(seen, 1);
+    test::AnswerModal("FILECOMPSETTINGS", "Cancel", &seen);
+    frame->OnCommand(CmdFileCompareSettings);
+    EXPECT_EQ(seen, 2);
+}

@@ -1,0 +1,26 @@
+#include "fileops/compare/ui/CompareRowDelegate.h"
+
+#include "fileops/compare/ui/CompareRowModel.h"
+
+#include <QPainter>
+
+namespace km {
+
+void CompareRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                               const QModelIndex& index) const {
+    painter->save();
+    painter->fillRect(option.rect, option.palette.base());
+    const bool equal = index.data(CompareRowModel::FlagRole).toChar() == QLatin1Char('0');
+    painter->setPen(equal ? QColor(0, 0, 0) : QColor(255, 0, 0));
+    painter->setFont(option.font);
+    painter->drawText(option.rect.adjusted(2, 0, 0, 0),
+                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                      index.data(Qt::DisplayRole).toString());
+    painter->restore();
+}
+
+QSize CompareRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {
+    return QSize(kExtent, rowHeight_);
+}
+
+} // namespace km

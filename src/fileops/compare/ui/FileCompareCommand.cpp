@@ -1,0 +1,29 @@
+#include "fileops/compare/ui/FileCompareCommand.h"
+
+#include "fileops/compare/ui/FileCompareWindow.h"
+#include "panels/PanelListing.h"
+#include "ui_services/MessageBoxes.h"
+
+namespace km {
+namespace {
+
+constexpr int kNoFileSelected = 4173;
+constexpr int kNotOnFtp = 4510;
+
+} // namespace
+
+void FileCompareCommand(const PanelListing& left, const PanelListing& right, QWidget* owner) {
+    if (left.isFtp() || right.isFtp()) {
+        ShowWarning(kNotOnFtp);
+        return;
+    }
+    const std::string leftPath = left.SelectedFilePath();
+    const std::string rightPath = right.SelectedFilePath();
+    if (leftPath.empty() || rightPath.empty()) {
+        ShowWarning(kNoFileSelected);
+        return;
+    }
+    CompareFiles(leftPath, rightPath, owner);
+}
+
+} // namespace km
