@@ -46,6 +46,7 @@ const std::unordered_map<int, MainFrame::CommandHandler>& MainFrame::commandTabl
         {CmdInvertSelection, &MainFrame::cmdPostToActive},
         {CmdCopy, &MainFrame::cmdPostToActive},
         {CmdSearch, &MainFrame::cmdPostToActive},
+        {CmdOpenArchive, &MainFrame::cmdPostToActive},
         {CmdEdit, &MainFrame::cmdPostToActive},
         {CmdView, &MainFrame::cmdPostToActive},
         {CmdEditNew, &MainFrame::cmdPostToActive},
@@ -145,7 +146,7 @@ void MainFrame::cmdPostToActive(int command) {
         {CmdEdit, PmEditFile},      {CmdEditNew, PmEditNewFile},
         {CmdAssociate, PmAssociate}, {CmdMakeDir, PmMakeDirectory},
         {CmdCalcSpace, PmDiskSpace}, {CmdView, PmViewFile},
-        {CmdSearch, PmFileSearch},
+        {CmdSearch, PmFileSearch}, {CmdOpenArchive, PmOpenArchive},
     };
     if (command == CmdDeleteToBin || command == CmdDelete)
         App().recycleSwitch = command == CmdDeleteToBin;

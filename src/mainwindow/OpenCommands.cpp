@@ -1,5 +1,9 @@
 #include "mainwindow/OpenCommands.h"
 
+#include "archive/browser/ArchiveBrowser.h"
+#include "platform/PathUtil.h"
+#include "resources/CommandIds.h"
+
 #include "fileops/open_execute/NewDirectory.h"
 #include "fileops/open_execute/ui/OpenExecuteCommands.h"
 #include "panels/FilePanel.h"
@@ -65,10 +69,35 @@ void viewFile(FilePanel& panel) {
 
 } // namespace
 
+namespace {
+
+std::string otherPanelPath(QWidget* mainWindow) {
+    std::string other;
+    SendPanelMessage(mainWindow, PmOtherPath, 0, reinterpret_cast<qintptr>(&other));
+    return other;
+}
+
+void browseArchive(FilePanel& panel, const std::string& path, QWidget* mainWindow, bool refreshAlways) {
+    // Watchers stay quiet while entries are written; the browser is modal, so
+    // the main window need not be disabled.
+    const bool wasBusy = App().busyFlag.exchange(true);
+    const bool changed = OpenArchiveFile(path, otherPanelPath(mainWindow), mainWindow);
+    App().busyFlag = wasBusy;
+    if (changed || refreshAlways)
+        PostPanelMessage(mainWindow, PmRefreshBoth, panel.controlId());
+}
+
+} // namespace
+
 void OpenPanelFile(FilePanel& panel, const std::string& path, QWidget* mainWindow) {
     PostPanelMessage(mainWindow, PmPanelFocused, panel.controlId());
     if (panel.listing().isFtp()) {
         ShowWarning(4510);
+        return;
+    }
+    // Archives open in the browser, not in another program.
+    if (IsArchiveName(BaseName(path))) {
+        browseArchive(panel, path, mainWindow, true);
         return;
     }
     OpenFile(path, panel.listing().path);
@@ -100,6 +129,20 @@ bool HandleOpenCommand(FilePanel& panel, const PanelMessageEvent& m, QWidget* ma
     case PmViewFile: {
         HelpContextScope help(5190);
         viewFile(panel);
+        return true;
+    }
+    case PmOpenArchive: {
+        if (li.isFtp()) {
+            ShowWarning(4480);
+            return true;
+        }
+        const int cur = li.cursor();
+        if (cur < 0 || cur >= li.rowCount() || li.entries[static_cast<size_t>(cur)].kind != KindFile) {
+            ShowWarning(4173);
+            return true;
+        }
+        HelpContextScope help(CmdOpenArchive);
+        browseArchive(panel, li.FullPath(li.entries[static_cast<size_t>(cur)]), mainWindow, false);
         return true;
     }
     case PmDiskSpace: {

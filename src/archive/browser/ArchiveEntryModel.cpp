@@ -1,0 +1,82 @@
+#include "archive/browser/ArchiveEntryModel.h"
+
+#include "platform/LocaleInfo.h"
+#include "resources/StringTable.h"
+#include "ui_services/FormatThousands.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <strings.h>
+
+namespace km {
+
+void ArchiveEntryModel::publish() {
+    beginResetModel();
+    for (ArchiveRow& r : pending_)
+        rows_.push_back(std::move(r));
+    pending_.clear();
+    endResetModel();
+}
+
+int ArchiveEntryModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int ArchiveEntryModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 3; }
+
+std::string ArchiveEntryModel::TimeText(FileTime t) {
+    const std::tm tm = LocalTimeOf(t);
+    const int yy = (tm.tm_year + 1900) % 100, mm = tm.tm_mon + 1, dd = tm.tm_mday;
+    const LocaleInfo& locale = CurrentLocale();
+    int a = mm, b = dd, c = yy;
+    if (locale.dateOrder == 1) {
+        a = dd;
+        b = mm;
+    } else if (locale.dateOrder == 2) {
+        a = yy;
+        b = mm;
+        c = dd;
+    }
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "  %02d-%02d-%02d  %02d:%02d", a, b, c, tm.tm_hour, tm.tm_min);
+    std::string s = buf;
+    s[4] = s[7] = locale.dateSeparator;
+    return s;
+}
+
+QVariant ArchiveEntryModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= static_cast<int>(rows_.size()))
+        return {};
+    const ArchiveRow& r = rows_[static_cast<size_t>(index.row())];
+    if (role == Qt::TextAlignmentRole && index.column() == 1)
+        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole)
+        return {};
+    std::string text;
+    switch (index.column()) {
+    case 0: text = r.name; break;
+    case 1: text = FormatThousands(r.size); break;
+    default: text = TimeText(r.modified); break;
+    }
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QVariant ArchiveEntryModel::headerData(int section, Qt::Orientation o, int role) const {
+    if (o != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section > 2)
+        return {};
+    return QString::fromUtf8(LoadString(4215 + section).data());
+}
+
+void ArchiveEntryModel::sort(int column, Qt::SortOrder) {
+    beginResetModel();
+    std::stable_sort(rows_.begin(), rows_.end(), [column](const ArchiveRow& x, const ArchiveRow& y) {
+        switch (column) {
+        case 0: return strcasecmp(x.name.c_str(), y.name.c_str()) < 0;
+        case 1: return x.size < y.size;
+        default: return x.modified < y.modified;
+        }
+    });
+    endResetModel();
+}
+
+} // namespace km

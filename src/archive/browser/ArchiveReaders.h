@@ -1,0 +1,18 @@
+#pragma once
+// The readers behind the browser for the formats other than ZIP.
+#include "archive/ArchiveSink.h"
+#include "archive/browser/ArchiveFormat.h"
+
+#include <string>
+
+namespace km {
+
+// The listing pass: rows through `sink`. False with the text to show when
+// the archive cannot be listed.
+bool ListArchive(ArchiveFormat format, const std::string& path, ArchiveSink& sink, std::string& message);
+
+// The extraction pass of the wanted entries into options.targetDir.
+bool ExtractArchive(ArchiveFormat format, const std::string& path, const ArchiveExtractOptions& options,
+                    ArchiveSink& sink, std::string& message);
+
+} // namespace km

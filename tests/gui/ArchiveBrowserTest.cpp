@@ -1,0 +1,174 @@
+// The archive browser on archives Info-ZIP writes now: listing, sorting,
+// extracting with its questions, viewing an entry, opening from a panel.
+#include "DialogAnswerer.h"
+#include "archive/browser/ArchiveBrowser.h"
+#include "archive/browser/ArchiveEntryModel.h"
+#include "fileops/open_execute/ProcessLauncher.h"
+#include "mainwindow/MainFrame.h"
+#include "panels/FilePanel.h"
+#include "resources/CommandIds.h"
+#include "settings/SettingsStore.h"
+#include "support/TempDir.h"
+#include "ui_services/AppState.h"
+#include "ui_services/FormatThousands.h"
+#include "viewers/TextEditorWindow.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace km;
+
+namespace {
+
+TEST(ArchiveFormat, FirstBytesDecideWhateverTheName) {
+    EXPECT_EQ(DetectArchiveFormat(std::string_view("PK\x03\x04rest", 8)), ArchiveFormat::Zip);
+    EXPECT_EQ(DetectArchiveFormat(""), ArchiveFormat::Zip);
+    EXPECT_EQ(DetectArchiveFormat("\x1f\x8b\x08"), ArchiveFormat::Gzip);
+    EXPECT_EQ(DetectArchiveFormat("MSCF\0\0\0\0"), ArchiveFormat::Cab);
+    EXPECT_EQ(DetectArchiveFormat(std::string_view("Rar!\x1a\x07\x00", 7)), ArchiveFormat::Rar);
+    EXPECT_EQ(DetectArchiveFormat("x"), ArchiveFormat::Tar);
+    EXPECT_EQ(DetectArchiveFormat("PK\x05\x06"), ArchiveFormat::Tar) << "an empty ZIP has no local header first";
+    EXPECT_EQ(DetectArchiveFormatOfFile("/nonexistent/file"), ArchiveFormat::Zip);
+    EXPECT_TRUE(IsArchiveName("a.ZIP"));
+    EXPECT_TRUE(IsArchiveName("b.tar.gz"));
+    EXPECT_TRUE(IsArchiveName("c.Tgz"));
+    EXPECT_FALSE(IsArchiveName("zip"));
+    EXPECT_FALSE(IsArchiveName("d.zipx"));
+}
+
+class ArchiveBrowserTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        mkdir(dir.file("src").c_str(), 0755);
+        mkdir(dir.file("src/docs").c_str(), 0755);
+        test::WriteAll(dir.file("src/readme.txt"), "read me\n");
+        test::WriteAll(dir.file("src/docs/big.txt"), std::string(5000, 'b'));
+        test::WriteAll(dir.file("src/docs/tab.txt"), "a\tb\n");
+        ASSERT_EQ(RunAndWait({"zip", "-q", "-r", dir.file("a.zip"), "."}, dir.file("src")).exitStatus, 0);
+        mkdir(dir.file("out").c_str(), 0755);
+        store = std::make_unique<SettingsStore>(dir.file("KM.reg"));
+        App().store = store.get();
+    }
+    void TearDown() override {
+        for (TextEditorWindow* w : TextEditorWindow::OpenWindows())
+            w->close();
+        App().store = nullptr;
+    }
+    static QPushButton* button(QDialog* d, int id) {
+        return d->findChild<QPushButton*>(QStringLiteral("button%1").arg(id));
+    }
+    static void clickButton(QDialog* d, const QString& text) {
+        for (auto* b : d->findChildren<QAbstractButton*>()) {
+            if (b->text().remove(QLatin1Char('&')) == text) {
+                b->click();
+                return;
+            }
+        }
+    }
+    static void select(QDialog* d, const std::string& name) {
+        auto* view = d->findChild<QTableView*>("list2190");
+        const auto& rows = static_cast<ArchiveEntryModel*>(view->model())->rows();
+        for (size_t i = 0; i < rows.size(); ++i) {
+            if (rows[i].name == name)
+                view->selectRow(static_cast<int>(i));
+        }
+    }
+    test::TempDir dir;
+    std::unique_ptr<SettingsStore> store;
+};
+
+TEST_F(ArchiveBrowserTest, ListsSortsAndExtractsTheSelectionWithItsPaths) {
+    int result = -1;
+    test::WithModal("FILECONT", [&](QDialog* d) {
+        auto* view = d->findChild<QTableView*>("list2190");
+        auto* model = static_cast<ArchiveEntryModel*>(view->model());
+        std::vector<std::string> names;
+        for (const ArchiveRow& r : model->rows())
+            names.push_back(r.name);
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"docs/", "docs/big.txt", "docs/tab.txt", "readme.txt"}));
+        EXPECT_FALSE(button(d, 2170)->isEnabled());
+        model->sort(1);
+        EXPECT_EQ(model->rows().back().name, "docs/big.txt");
+        EXPECT_EQ(model->index(static_cast<int>(model->rows().size()) - 1, 1).data().toString().toStdString(),
+                  FormatThousands(5000));
+        model->sort(0);
+        model->sort(0);
+        EXPECT_EQ(model->rows().front().name, "docs/");
+
+        select(d, "docs/big.txt");
+        EXPECT_TRUE(button(d, 2170)->isEnabled());
+        test::WithModal("UNZIP", [&](QDialog* u) {
+            EXPECT_EQ(u->findChild<QLineEdit*>("edit1260")->text().toStdString(), dir.file("out"));
+            u->findChild<QLineEdit*>("edit1260")->setText(QString::fromStdString(dir.file("out/new/deeper")));
+            u->findChild<QPushButton*>("ok")->click();
+        });
+        int boxes = 0;
+        // First: create the directory; then: extract with paths.
+        test::WithModal("MESSAGEBOX", [&](QDialog* box) {
+            ++boxes;
+            test::AnswerModal("MESSAGEBOX", "Yes", &boxes);
+            clickButton(box, "Yes");
+        });
+        button(d, 2170)->click();
+        EXPECT_EQ(boxes, 2);
+    });
+    result = ArchiveBrowser::Run(dir.file("a.zip"), dir.file("out"), nullptr);
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(test::ReadAll(dir.file("out/new/deeper/docs/big.txt")), std::string(5000, 'b'));
+    struct stat st;
+    EXPECT_NE(stat(dir.file("out/new/deeper/readme.txt").c_str(), &st), 0) << "only the selection";
+}
+
+TEST_F(ArchiveBrowserTest, OverwriteQuestionViewAndTheTextTest) {
+    test::WriteAll(dir.file("out/readme.txt"), "old");
+    test::WithModal("FILECONT", [&](QDialog* d) {
+        // View: a text entry opens read-only; one with a TAB among its first bytes does not.
+        select(d, "readme.txt");
+        button(d, 6500)->click();
+        ASSERT_EQ(TextEditorWindow::OpenWindows().size(), 1u);
+        EXPECT_TRUE(TextEditorWindow::OpenWindows()[0]->windowTitle().startsWith("KM Viewer - "));
+        int boxes = 0;
+        select(d, "docs/tab.txt");
+        test::AnswerModal("MESSAGEBOX", "OK", &boxes);
+        button(d, 6500)->click();
+        EXPECT_EQ(boxes, 1) << "Can't show this type of file";
+
+        // Extract all: the existing file is asked about and kept on No.
+        test::AnswerModal("UNZIP", "Extract");
+        test::AnswerModal("MESSAGEBOX", "No", &boxes); // no paths
+        test::AnswerModal("OVERWRITE", "No", &boxes);
+        button(d, 2180)->click();
+        EXPECT_EQ(boxes, 3);
+    });
+    EXPECT_EQ(ArchiveBrowser::Run(dir.file("a.zip"), dir.file("out"), nullptr), 1);
+    EXPECT_EQ(test::ReadAll(dir.file("out/readme.txt")), "old");
+    EXPECT_EQ(test::ReadAll(dir.file("out/big.txt")), std::string(5000, 'b')) << "without paths";
+}
+
+TEST_F(ArchiveBrowserTest, EnterOnAnArchiveInAPanelOpensTheBrowser) {
+    store->PutString("Paden", "Links", dir.path());
+    store->PutString("Paden", "Rechts", dir.file("out"));
+    MainFrame frame;
+    frame.show();
+    QTest::qWait(20);
+    FilePanel* left = frame.panel(0);
+    const auto& rows = left->listing().entries;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].name == "a.zip")
+            left->MoveCursor(static_cast<int>(i));
+    }
+    int seen = 0;
+    test::AnswerModal("FILECONT", "Close", &seen);
+    left->EnterFocused();
+    EXPECT_EQ(seen, 1);
+    test::AnswerModal("FILECONT", "", &seen);
+    frame.OnCommand(CmdOpenArchive);
+    EXPECT_EQ(seen, 2);
+}
+
+} // namespace
