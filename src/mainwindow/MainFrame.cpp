@@ -1,6 +1,7 @@
 #include "mainwindow/MainFrame.h"
 
 #include "fileops/attributes/ui/AttributeCommands.h"
+#include "fileops/printing/ui/PrintCommands.h"
 #include "fileops/ui/FileOperations.h"
 #include "ftp/FtpConnection.h"
 #include "ftp/ui/FtpFileCommands.h"
@@ -144,7 +145,8 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
     FilePanel::SetExternalHandler([this](FilePanel& p, const PanelMessageEvent& m) {
         FilePanel& other = &p == panel(0) ? *panel(1) : *panel(0);
         return HandleFtpOperation(p, other, m, this) || HandleFileOperation(p, other, m, this) ||
-               HandleOpenCommand(p, m, this) || HandleAttributeCommand(p, m, this);
+               HandleOpenCommand(p, m, this) || HandleAttributeCommand(p, m, this) ||
+               HandlePrintCommand(p, m, this);
     });
     setActive(s.GetInt("WinPositie", "LeftActive", 1) != 0);
 }

@@ -11,6 +11,7 @@
 #include "mainwindow/HelpWindow.h"
 #include "mainwindow/MainFrame.h"
 #include "fileops/DirectoryCompare.h"
+#include "fileops/printing/ui/PrintCommands.h"
 #include "fileops/compare/ui/FileCompareCommand.h"
 #include "fileops/compare/ui/FileCompareSettingsDialog.h"
 #include "fileops/attributes/ui/AttributeCommands.h"
@@ -47,6 +48,11 @@ const std::unordered_map<int, MainFrame::CommandHandler>& MainFrame::commandTabl
         {CmdCopy, &MainFrame::cmdPostToActive},
         {CmdSearch, &MainFrame::cmdPostToActive},
         {CmdOpenArchive, &MainFrame::cmdPostToActive},
+        {CmdPrint, &MainFrame::cmdPostToActive},
+        {CmdPrintDirectory, &MainFrame::cmdPostToActive},
+        {CmdPrintTree, &MainFrame::cmdPostToActive},
+        {CmdPrintSettings, &MainFrame::cmdSettingsDialog},
+        {CmdPrinterSetup, &MainFrame::cmdSettingsDialog},
         {CmdEdit, &MainFrame::cmdPostToActive},
         {CmdView, &MainFrame::cmdPostToActive},
         {CmdEditNew, &MainFrame::cmdPostToActive},
@@ -147,6 +153,7 @@ void MainFrame::cmdPostToActive(int command) {
         {CmdAssociate, PmAssociate}, {CmdMakeDir, PmMakeDirectory},
         {CmdCalcSpace, PmDiskSpace}, {CmdView, PmViewFile},
         {CmdSearch, PmFileSearch}, {CmdOpenArchive, PmOpenArchive},
+        {CmdPrint, PmPrintFiles}, {CmdPrintDirectory, PmPrintListing}, {CmdPrintTree, PmPrintTree},
     };
     if (command == CmdDeleteToBin || command == CmdDelete)
         App().recycleSwitch = command == CmdDeleteToBin;
@@ -412,6 +419,8 @@ void MainFrame::cmdSettingsDialog(int command) {
         }
         break;
     case CmdFileCompareSettings: FileCompareSettingsDialog::Ask(this); break;
+    case CmdPrintSettings: PrintSettingsDialog::Ask(this); break;
+    case CmdPrinterSetup: PrinterSetupDialog::Ask(this); break;
     case CmdFileWindowSettings:
         if (PanelSettingsDialog::Ask(this)) {
             PostPanelMessage(this, PmRefreshBoth, activePanel()->controlId());

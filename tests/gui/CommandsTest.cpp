@@ -12,6 +12,9 @@
 #include "viewers/TextEditorWindow.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QPrinterInfo>
+#include <QRadioButton>
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLabel>
@@ -332,4 +335,24 @@ TEST_F(CommandsTest, FileCompareOpensTheWindowForTheTwoSelectedFiles) {
     test::AnswerModal("FILECOMPSETTINGS", "Cancel", &seen);
     frame->OnCommand(CmdFileCompareSettings);
     EXPECT_EQ(seen, 2);
+}
+
+TEST_F(CommandsTest, PrintSettingsAreStoredAndPrintingWithoutAPrinterSaysSo) {
+    test::WithModal("PRINTSETTINGS", [](QDialog* d) {
+        d->findChild<QRadioButton*>("radio1323")->setChecked(true);
+        d->findChild<QCheckBox*>("check1820")->setChecked(true);
+        d->findChild<QLineEdit*>("edit1810")->setText("8");
+        d->findChild<QPushButton*>("ok")->click();
+    });
+    frame->OnCommand(CmdPrintSettings);
+    EXPECT_EQ(store->GetInt("Algemeen", "bA4", -1), 2);
+    EXPECT_EQ(store->GetInt("Algemeen", "Regelnummers", 0), 1);
+    EXPECT_EQ(store->GetInt("Algemeen", "PerTab", 0), 8);
+    if (!QPrinterInfo::defaultPrinter().isNull())
+        GTEST_SKIP() << "a real printer is installed; nothing is sent to it from tests";
+    int boxes = 0;
+    test::AnswerModal("MESSAGEBOX", "OK", &boxes);
+    frame->panel(0)->MoveCursor(1);
+    frame->OnCommand(CmdPrint);
+    EXPECT_EQ(boxes, 1);
 }

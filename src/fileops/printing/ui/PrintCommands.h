@@ -1,0 +1,58 @@
+#pragma once
+// The print commands of a local panel (0x415 files, 0x435 the directory
+// listing, 0x436 the tree) and the two printing dialogs.
+#include "ui_services/PanelMessage.h"
+
+#include <QDialog>
+
+#include <array>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QRadioButton;
+
+namespace km {
+
+class FilePanel;
+
+// True when `m` was one of the three print messages.
+bool HandlePrintCommand(FilePanel& panel, const PanelMessageEvent& m, QWidget* mainWindow);
+
+// "PRINTSETTINGS": layout, character set, tab size, line numbers, cutting.
+class PrintSettingsDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit PrintSettingsDialog(QWidget* parent);
+    static bool Ask(QWidget* parent);
+
+private:
+    void save();
+    std::array<QRadioButton*, 3> layouts_{};
+    QRadioButton* ansi_;
+    QRadioButton* oem_;
+    QLineEdit* tab_;
+    QCheckBox* numbers_;
+    QCheckBox* cut_;
+};
+
+// "PRSETUP": the installed printers and the user's default among them.
+class PrinterSetupDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit PrinterSetupDialog(QWidget* parent);
+    static void Ask(QWidget* parent);
+
+private:
+    void refresh();
+    void makeDefault();
+    QLabel* current_;
+    QListWidget* printers_;
+};
+
+// Makes `name` the user's default printer (the "Default" line of
+// ~/.cups/lpoptions, which every CUPS program reads). False on failure.
+bool SetDefaultPrinter(const std::string& name);
+
+} // namespace km
