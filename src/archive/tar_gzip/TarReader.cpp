@@ -21,12 +21,14 @@ using tar::TarStatus;
 
 constexpr size_t kReadSize = 256 * 1024;
 
-// Hands decompressed bytes to the TAR parser and stops the inflater once it is done.
+// Hands decompressed bytes to the TAR parser. After the end marker the member is still
+// decoded to its trailer, so damage there is found; a stop or a bad header ends it at once.
 class ParserFeed : public tar::ByteConsumer {
 public:
     explicit ParserFeed(tar::TarParser& parser) : parser_(parser) {}
     bool Consume(const uint8_t* data, size_t size) override {
-        return parser_.Feed(data, size) == TarStatus::More;
+        const TarStatus s = parser_.Feed(data, size);
+        return s == TarStatus::More || s == TarStatus::Ended;
     }
 
 private:
@@ -65,10 +67,9 @@ int RunPass(const ReadPiece& read, bool gzip, tar::TarEntryHandler& handler) {
         return kTarInvalidArchive;
     switch (parser.Finish()) {
     case TarStatus::Ended:
-    case TarStatus::Stopped:
-        // The TAR end marker may come before a damaged gzip trailer; the data read was sound
-        // only when the member checked out too.
         return gz == GzipStatus::Invalid ? kTarInvalidArchive : kTarOk;
+    case TarStatus::Stopped:
+        return kTarOk;
     default:
         return kTarInvalidArchive;
     }
