@@ -55,8 +55,8 @@ double Seconds(Clock::time_point since) {
 // 100 MiB of text in 400 files and 100 MiB of random bytes in 100, in 20 directories.
 void MakeTree(const fs::path& root) {
     std::mt19937_64 rng(42);
-    static const char* const words[] = {"archive", "panel", "file",  "directory", "extract",
-                                        "header",  "block", "gzip",  "target",    "entry"};
+    static const char* const words[] = {"archive", "panel", "file", "directory", "extract",
+                                        "header",  "block", "gzip", "target",    "entry"};
     for (int i = 0; i < 500; ++i) {
         const fs::path dir = root / ("d" + std::to_string(i % 20));
         fs::create_directories(dir);

@@ -1,9 +1,9 @@
 // Header fields, pax records, gzip member headers and the reader fed in uneven pieces.
-#include "archive/tar_gzip/GzipStream.h"
 #include "archive/tar_gzip/TarHeader.h"
+#include "TarTestSupport.h"
+#include "archive/tar_gzip/GzipStream.h"
 #include "archive/tar_gzip/TarOutputName.h"
 #include "archive/tar_gzip/TarReader.h"
-#include "TarTestSupport.h"
 
 #include <gtest/gtest.h>
 

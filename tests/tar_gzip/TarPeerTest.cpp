@@ -1,8 +1,8 @@
 // Archives written by GNU tar at test time, extracted and compared byte for byte with the
 // tree they were made from.
+#include "TarTestSupport.h"
 #include "archive/tar_gzip/TarReader.h"
 #include "support/TempDir.h"
-#include "TarTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -59,8 +59,8 @@ TEST_P(GnuTarPeer, ExtractionMatchesTheSourceTree) {
     const std::string target = work.file("out");
     fs::create_directory(target);
     test::ScriptedSink sink;
-    ASSERT_EQ(
-        ExtractTarArchive(archive, gzip, ArchiveExtractOptions{target, true, false}, sink), kTarOk);
+    ASSERT_EQ(ExtractTarArchive(archive, gzip, ArchiveExtractOptions{target, true, false}, sink),
+              kTarOk);
     EXPECT_EQ(test::TreeOf(target), test::TreeOf(source));
 
     // The same from memory in small uneven pieces.

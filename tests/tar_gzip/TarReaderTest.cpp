@@ -1,7 +1,7 @@
 // The readers over the collected fixtures and over hand-made, hostile and broken archives.
 #include "archive/tar_gzip/TarReader.h"
-#include "support/TempDir.h"
 #include "TarTestSupport.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -49,8 +49,8 @@ int ExtractBytes(const std::string& archive, bool gzip, const std::string& targe
     ArchiveExtractOptions o;
     o.targetDir = target;
     o.restorePaths = restore;
-    return ExtractTarMemory(reinterpret_cast<const uint8_t*>(archive.data()), archive.size(),
-                            gzip, o, sink, report);
+    return ExtractTarMemory(reinterpret_cast<const uint8_t*>(archive.data()), archive.size(), gzip,
+                            o, sink, report);
 }
 
 int ListBytes(const std::string& archive, bool gzip, ScriptedSink& sink) {
@@ -189,7 +189,8 @@ TEST(TarBroken, TruncatedOrCorruptedInputFailsWithoutAShortFile) {
         ScriptedSink sink;
         TarReport report;
         EXPECT_EQ(ExtractBytes(tar.substr(0, cut), false, dir.path(), sink, true, &report),
-                  kTarInvalidArchive) << cut;
+                  kTarInvalidArchive)
+            << cut;
         EXPECT_EQ(test::ReadAll(dir.file("first.txt")), std::string(1000, 'f'));
         EXPECT_FALSE(fs::exists(dir.file("second.txt"))) << cut;
         EXPECT_TRUE(NoTemporaryFiles(dir.path()));
@@ -271,9 +272,11 @@ TEST(TarSafety, NamesNeverLeaveTheTarget) {
     TempDir flat;
     ScriptedSink flatSink;
     EXPECT_EQ(ExtractBytes(tar, false, flat.path(), flatSink, false), kTarOk);
-    const std::vector<std::pair<std::string, std::string>> expected = {
-        {"escape.txt", "1"}, {"escape2.txt", "2"}, {"escape3.txt", "3"},
-        {"link", "5"},       {"planted.txt", "4"}};
+    const std::vector<std::pair<std::string, std::string>> expected = {{"escape.txt", "1"},
+                                                                       {"escape2.txt", "2"},
+                                                                       {"escape3.txt", "3"},
+                                                                       {"link", "5"},
+                                                                       {"planted.txt", "4"}};
     EXPECT_EQ(test::TreeOf(flat.path()), expected);
 }
 
@@ -311,7 +314,8 @@ TEST(TarOverwrite, FailedWriteLeavesTheOldFile) {
     test::WriteAll(dir.file("f.txt"), "old");
 
     // A file size limit makes the write fail with EFBIG instead of filling a disk.
-    struct sigaction ignore {}, previous {};
+    struct sigaction ignore {
+    }, previous{};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGXFSZ, &ignore, &previous);
     rlimit saved{};
@@ -346,10 +350,10 @@ TEST(TarExtraction, WantedFilesStopAfterFirstAndCancel) {
     ScriptedSink pick;
     pick.wanted = [](const std::string& n) { return n != "d/a.txt"; };
     EXPECT_EQ(ExtractBytes(tar, false, some.path(), pick), kTarOk);
-    EXPECT_EQ(test::TreeOf(some.path()),
-              (std::vector<std::pair<std::string, std::string>>{
-                  {"d/", ""}, {"d/b.txt", std::string(100000, 'B')}, {"d/c.txt", "C"},
-                  {"empty", ""}}));
+    EXPECT_EQ(
+        test::TreeOf(some.path()),
+        (std::vector<std::pair<std::string, std::string>>{
+            {"d/", ""}, {"d/b.txt", std::string(100000, 'B')}, {"d/c.txt", "C"}, {"empty", ""}}));
 
     // View: the first wanted file only, straight into the target.
     TempDir view;
@@ -358,9 +362,9 @@ TEST(TarExtraction, WantedFilesStopAfterFirstAndCancel) {
     ArchiveExtractOptions o;
     o.targetDir = view.path();
     o.stopAfterFirst = true;
-    EXPECT_EQ(ExtractTarMemory(reinterpret_cast<const uint8_t*>(tar.data()), tar.size(), false, o,
-                               one),
-              kTarOk);
+    EXPECT_EQ(
+        ExtractTarMemory(reinterpret_cast<const uint8_t*>(tar.data()), tar.size(), false, o, one),
+        kTarOk);
     EXPECT_EQ(test::TreeOf(view.path()), (std::vector<std::pair<std::string, std::string>>{
                                              {"b.txt", std::string(100000, 'B')}}));
 

@@ -27,8 +27,8 @@ struct ScriptedSink : ArchiveSink {
         uint64_t size;
     };
     std::vector<Row> rows;
-    std::vector<std::string> asked;  // ConfirmOverwrite paths
-    std::vector<std::string> shown;  // ShowEntry names
+    std::vector<std::string> asked; // ConfirmOverwrite paths
+    std::vector<std::string> shown; // ShowEntry names
     std::function<bool(const std::string&)> wanted;
     bool overwrite = true;
     bool cancelOnOverwrite = false;
@@ -70,7 +70,10 @@ inline std::string TarHeaderBlock(const std::string& name, uint64_t size, char t
     std::snprintf(h.data() + 124, 12, "%011llo", static_cast<unsigned long long>(size));
     std::snprintf(h.data() + 136, 12, "%011llo", static_cast<unsigned long long>(mtime));
     h[156] = type;
-    std::memcpy(h.data() + 257, "ustar\0" "00", 8);
+    std::memcpy(h.data() + 257,
+                "ustar\0"
+                "00",
+                8);
     std::memset(h.data() + 148, ' ', 8);
     unsigned sum = 0;
     for (unsigned char c : h)
@@ -79,8 +82,8 @@ inline std::string TarHeaderBlock(const std::string& name, uint64_t size, char t
     return h;
 }
 
-inline void AppendTarEntry(std::string& archive, const std::string& name,
-                           const std::string& data, char type = '0') {
+inline void AppendTarEntry(std::string& archive, const std::string& name, const std::string& data,
+                           char type = '0') {
     archive += TarHeaderBlock(name, data.size(), type);
     archive += data;
     archive.append((512 - data.size() % 512) % 512, '\0');

@@ -8,8 +8,8 @@ namespace km::tar {
 
 namespace {
 
-constexpr uint8_t kFlagHeaderCrc = 0x02, kFlagExtra = 0x04, kFlagName = 0x08,
-                  kFlagComment = 0x10, kFlagEncrypted = 0x20, kFlagReserved = 0xC0;
+constexpr uint8_t kFlagHeaderCrc = 0x02, kFlagExtra = 0x04, kFlagName = 0x08, kFlagComment = 0x10,
+                  kFlagEncrypted = 0x20, kFlagReserved = 0xC0;
 constexpr size_t kFixedHeader = 10;
 // A name or comment longer than this is not a real header.
 constexpr size_t kMaxHeader = 64 * 1024;

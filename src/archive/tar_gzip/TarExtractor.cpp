@@ -135,8 +135,8 @@ TarAction TarExtractor::Begin(const TarEntry& entry) {
         std::snprintf(suffix, sizeof suffix, ".km-tar-%d-%u", static_cast<int>(::getpid()),
                       attempt);
         tempName_ = suffix;
-        outFd_ = ::openat(parentFd_, tempName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                          0666);
+        outFd_ =
+            ::openat(parentFd_, tempName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (outFd_ < 0 && errno != EEXIST)
             break;
     }

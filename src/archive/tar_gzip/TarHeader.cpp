@@ -21,8 +21,8 @@ bool IsBlank(uint8_t c) {
 // Bytes up to the first zero, never past the field.
 std::string FieldText(const uint8_t* field, size_t length) {
     const void* zero = std::memchr(field, 0, length);
-    const size_t used = zero ? static_cast<size_t>(static_cast<const uint8_t*>(zero) - field)
-                             : length;
+    const size_t used =
+        zero ? static_cast<size_t>(static_cast<const uint8_t*>(zero) - field) : length;
     return std::string(reinterpret_cast<const char*>(field), used);
 }
 

@@ -11,8 +11,8 @@ namespace km::tar {
 constexpr size_t kTarBlockSize = 512;
 
 struct TarHeader {
-    std::string name;  // name field, with the ustar prefix joined in front when there is one
-    uint64_t size = 0; // data length; 0 when the field holds no number
+    std::string name;   // name field, with the ustar prefix joined in front when there is one
+    uint64_t size = 0;  // data length; 0 when the field holds no number
     int64_t mtime = -1; // seconds since 1970 UTC; -1 when the field is not a valid time
     char typeFlag = '0';
 };

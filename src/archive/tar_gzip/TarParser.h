@@ -38,10 +38,10 @@ public:
 };
 
 enum class TarStatus {
-    More,     // waiting for input
-    Ended,    // the end-of-archive block was read
-    Stopped,  // the handler stopped the reader
-    Invalid,  // bad header or truncated input
+    More,    // waiting for input
+    Ended,   // the end-of-archive block was read
+    Stopped, // the handler stopped the reader
+    Invalid, // bad header or truncated input
 };
 
 class TarParser {
@@ -69,8 +69,8 @@ private:
     uint8_t block_[kTarBlockSize];
     size_t filled_ = 0;
     bool seenHeader_ = false;
-    uint64_t remaining_ = 0;  // data bytes of the current entry still to come
-    uint32_t padding_ = 0;    // bytes up to the next block boundary
+    uint64_t remaining_ = 0; // data bytes of the current entry still to come
+    uint32_t padding_ = 0;   // bytes up to the next block boundary
     bool receiving_ = false;
     Meta meta_ = Meta::None;
     std::vector<uint8_t> metaData_;

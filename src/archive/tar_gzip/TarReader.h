@@ -21,11 +21,11 @@ namespace km {
 
 // Results of the passes. Message numbers are those of the string table.
 constexpr int kTarOk = 0;
-constexpr int kTarCancelled = 1;             // ArchiveSink::Progress asked to stop
-constexpr int kTarNotEnoughMemory = 4177;    // "Not enough memory"
-constexpr int kTarCannotOpenOutput = 4198;   // "Cannot open output file"
-constexpr int kTarWriteError = 4200;         // "Error writing output file"
-constexpr int kTarInvalidArchive = 15002;    // "Invalid archive"
+constexpr int kTarCancelled = 1;           // ArchiveSink::Progress asked to stop
+constexpr int kTarNotEnoughMemory = 4177;  // "Not enough memory"
+constexpr int kTarCannotOpenOutput = 4198; // "Cannot open output file"
+constexpr int kTarWriteError = 4200;       // "Error writing output file"
+constexpr int kTarInvalidArchive = 15002;  // "Invalid archive"
 
 // One problem of an extraction pass, in the order met: code 4198 or 4200 with the output
 // path, or 15002 (no name) when the archive turned out damaged.
