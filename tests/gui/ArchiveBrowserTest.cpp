@@ -172,3 +172,31 @@ TEST_F(ArchiveBrowserTest, EnterOnAnArchiveInAPanelOpensTheBrowser) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ArchiveBrowserTest, GzipCompressedTarIsListedAndExtractedWithItsDirectories) {
+    ASSERT_EQ(RunAndWait({"tar", "-czf", dir.file("t.tgz"), "-C", dir.file("src"), "."}, {}).exitStatus, 0);
+    test::WithModal("FILECONT", [&](QDialog* d) {
+        auto* model = static_cast<ArchiveEntryModel*>(d->findChild<QTableView*>("list2190")->model());
+        bool found = false;
+        for (const ArchiveRow& r : model->rows())
+            found = found || (r.name == "./docs/big.txt" && r.size == 5000);
+        EXPECT_TRUE(found);
+        test::AnswerModal("UNZIP", "Extract");
+        test::AnswerModal("MESSAGEBOX", "Yes"); // with their directories
+        button(d, 2180)->click();
+    });
+    EXPECT_EQ(ArchiveBrowser::Run(dir.file("t.tgz"), dir.file("out"), nullptr), 1);
+    EXPECT_EQ(test::ReadAll(dir.file("out/docs/big.txt")), std::string(5000, 'b'));
+    EXPECT_EQ(test::ReadAll(dir.file("out/readme.txt")), "read me\n");
+
+    // Not an archive at all: said so, and the window does not open.
+    test::WriteAll(dir.file("junk.tar"), "this is no archive");
+    int boxes = 0;
+    test::AnswerModal("MESSAGEBOX", "OK", &boxes);
+    EXPECT_EQ(ArchiveBrowser::Run(dir.file("junk.tar"), dir.file("out"), nullptr), 0);
+    EXPECT_EQ(boxes, 1);
+}
+
+} // namespace

@@ -1,27 +1,55 @@
 #include "archive/browser/ArchiveReaders.h"
 
+#include "archive/tar_gzip/TarReader.h"
+#include "resources/StringTable.h"
+
 namespace km {
 namespace {
 
-const char* unreadable(ArchiveFormat format) {
+std::string invalidArchive() { return std::string(LoadString(15002)); }
+
+std::string unreadable(ArchiveFormat format) {
     switch (format) {
-    case ArchiveFormat::Gzip: return "GZIP archives cannot be read by this version";
-    case ArchiveFormat::Tar: return "TAR archives cannot be read by this version";
     case ArchiveFormat::Cab: return "Cabinet files cannot be read by this version";
     case ArchiveFormat::Rar: return "RAR archives cannot be read by this version";
-    default: return "Invalid archive";
+    default: return invalidArchive();
     }
+}
+
+// The first output problem of a TAR pass as the user reads it.
+std::string tarProblemText(const TarReport& report, int result) {
+    for (const TarProblem& p : report.problems) {
+        if (p.code == kTarInvalidArchive)
+            return invalidArchive();
+        return std::string(LoadString(p.code)) + " " + p.name;
+    }
+    return result == kTarNotEnoughMemory ? std::string(LoadString(4177)) : invalidArchive();
 }
 
 } // namespace
 
-bool ListArchive(ArchiveFormat format, const std::string&, ArchiveSink&, std::string& message) {
+bool ListArchive(ArchiveFormat format, const std::string& path, ArchiveSink& sink, std::string& message) {
+    if (format == ArchiveFormat::Gzip || format == ArchiveFormat::Tar) {
+        const int r = ListTarArchive(path, format == ArchiveFormat::Gzip, sink);
+        if (r == kTarOk)
+            return true;
+        message = r == kTarNotEnoughMemory ? std::string(LoadString(4177)) : invalidArchive();
+        return false;
+    }
     message = unreadable(format);
     return false;
 }
 
-bool ExtractArchive(ArchiveFormat format, const std::string&, const ArchiveExtractOptions&, ArchiveSink&,
-                    std::string& message) {
+bool ExtractArchive(ArchiveFormat format, const std::string& path, const ArchiveExtractOptions& options,
+                    ArchiveSink& sink, std::string& message) {
+    if (format == ArchiveFormat::Gzip || format == ArchiveFormat::Tar) {
+        TarReport report;
+        const int r = ExtractTarArchive(path, format == ArchiveFormat::Gzip, options, sink, &report);
+        if (r == kTarOk || r == kTarCancelled)
+            return true;
+        message = tarProblemText(report, r);
+        return false;
+    }
     message = unreadable(format);
     return false;
 }

@@ -1,0 +1,49 @@
+#pragma once
+// Field decoding of one 512-byte TAR header block and of pax extended-header records.
+// Functions over bytes, so they are tested and fuzzed without files.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace km::tar {
+
+constexpr size_t kTarBlockSize = 512;
+
+struct TarHeader {
+    std::string name;   // name field, with the ustar prefix joined in front when there is one
+    uint64_t size = 0;  // data length; 0 when the field holds no number
+    int64_t mtime = -1; // seconds since 1970 UTC; -1 when the field is not a valid time
+    char typeFlag = '0';
+};
+
+// A number field as "%lo" reads it, but never past the field: leading blanks, then octal
+// digits up to the first other byte. GNU's base-256 form (first byte 0x80) is read too, so
+// entries of 8 GiB and more keep their size. False when the value does not fit.
+bool ParseTarNumber(const uint8_t* field, size_t length, uint64_t& value);
+
+// The modification time by the stricter rule: leading blanks, up to 12 octal digits, which
+// must be followed by a zero byte, a blank or the end of the field; otherwise -1.
+int64_t ParseTarTime(const uint8_t* field, size_t length);
+
+// The stored checksum equals the sum of the block with the checksum bytes counted as blanks.
+// Some old writers summed signed bytes; that sum is accepted as well.
+// Requires: `block` holds kTarBlockSize bytes.
+bool TarChecksumMatches(const uint8_t* block);
+
+bool IsZeroBlock(const uint8_t* block);
+
+// Requires: `block` holds kTarBlockSize bytes.
+TarHeader ParseTarHeader(const uint8_t* block);
+
+// The values of a pax extended header ("LEN key=value\n" records) that matter here.
+struct PaxValues {
+    std::optional<std::string> path;
+    std::optional<uint64_t> size;
+    std::optional<int64_t> mtime;
+};
+
+// False when a record is malformed; the values read before it are kept.
+bool ParsePaxRecords(const uint8_t* data, size_t size, PaxValues& out);
+
+} // namespace km::tar

@@ -1,0 +1,16 @@
+#pragma once
+// Where an entry goes below the target directory. Stored names may use "/" or "\" and may
+// try to leave the target ("/etc/x", "../x"); the result never does.
+#include <string>
+#include <vector>
+
+namespace km::tar {
+
+// The components of the output path relative to the target. With `keepPath` the stored
+// directories are kept, with empty, "." and ".." components dropped; without it only the
+// part after the last separator. Empty when nothing writable is left.
+std::vector<std::string> OutputComponents(const std::string& storedName, bool keepPath);
+
+std::string JoinComponents(const std::vector<std::string>& components);
+
+} // namespace km::tar

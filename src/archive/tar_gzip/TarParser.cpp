@@ -1,0 +1,164 @@
+#include "archive/tar_gzip/TarParser.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace km::tar {
+
+namespace {
+
+// Long names and pax headers are held in memory; real ones are a few hundred bytes.
+constexpr uint64_t kMaxMetaSize = 1u << 20;
+
+uint32_t PaddingOf(uint64_t size) {
+    return static_cast<uint32_t>((kTarBlockSize - size % kTarBlockSize) % kTarBlockSize);
+}
+
+} // namespace
+
+TarStatus TarParser::Feed(const uint8_t* data, size_t size) {
+    while (size > 0 && status_ == TarStatus::More) {
+        size_t used = 0;
+        switch (state_) {
+        case State::Header:
+            used = std::min(size, kTarBlockSize - filled_);
+            std::memcpy(block_ + filled_, data, used);
+            filled_ += used;
+            if (filled_ == kTarBlockSize) {
+                filled_ = 0;
+                HandleHeader();
+            }
+            break;
+        case State::Data:
+            used = static_cast<size_t>(std::min<uint64_t>(size, remaining_));
+            remaining_ -= used;
+            if (receiving_ && !handler_.Data(data, used)) {
+                status_ = TarStatus::Stopped;
+                break;
+            }
+            if (remaining_ == 0)
+                EndOfData();
+            break;
+        case State::Meta:
+            used = static_cast<size_t>(std::min<uint64_t>(size, remaining_));
+            metaData_.insert(metaData_.end(), data, data + used);
+            remaining_ -= used;
+            if (remaining_ == 0)
+                EndOfData();
+            break;
+        case State::Padding:
+            used = std::min<size_t>(size, padding_);
+            padding_ -= static_cast<uint32_t>(used);
+            if (padding_ == 0)
+                state_ = State::Header;
+            break;
+        }
+        data += used;
+        size -= used;
+    }
+    return status_;
+}
+
+TarStatus TarParser::Finish() {
+    if (status_ != TarStatus::More)
+        return status_;
+    // Without any header this is no archive; a partial block is a truncated one unless
+    // it is where the end marker starts.
+    const bool atBoundary = state_ == State::Header && (filled_ == 0 || block_[0] == 0);
+    status_ = atBoundary && seenHeader_ ? TarStatus::Ended : TarStatus::Invalid;
+    return status_;
+}
+
+void TarParser::HandleHeader() {
+    if (block_[0] == 0) {
+        // The first block must be a real header or the zero block of an empty archive.
+        status_ = seenHeader_ || IsZeroBlock(block_) ? TarStatus::Ended : TarStatus::Invalid;
+        seenHeader_ = true;
+        return;
+    }
+    if (!TarChecksumMatches(block_)) {
+        // Past a damaged header nothing can be trusted, the sizes included.
+        status_ = TarStatus::Invalid;
+        return;
+    }
+    seenHeader_ = true;
+    const TarHeader header = ParseTarHeader(block_);
+    padding_ = PaddingOf(header.size);
+    remaining_ = header.size;
+    receiving_ = false;
+
+    switch (header.typeFlag) {
+    case 'L': // GNU long name of the next entry
+    case 'x': // pax header of the next entry
+        if (header.size > kMaxMetaSize) {
+            status_ = TarStatus::Invalid;
+            return;
+        }
+        meta_ = header.typeFlag == 'L' ? Meta::LongName : Meta::Pax;
+        metaData_.clear();
+        state_ = State::Meta;
+        if (remaining_ == 0)
+            EndOfData();
+        return;
+    case 'K': // GNU long link target: links are not written
+    case 'g': // pax global header: nothing in it is used
+    case 'V': // GNU volume label
+        meta_ = Meta::None;
+        state_ = State::Data;
+        if (remaining_ == 0)
+            EndOfData();
+        return;
+    default:
+        break;
+    }
+
+    TarEntry entry;
+    entry.name = header.name;
+    entry.size = header.size;
+    entry.mtime = header.mtime;
+    entry.typeFlag = header.typeFlag;
+    if (!longName_.empty())
+        entry.name = longName_;
+    if (pax_.path)
+        entry.name = *pax_.path;
+    if (pax_.size) {
+        entry.size = *pax_.size;
+        remaining_ = entry.size;
+        padding_ = PaddingOf(entry.size);
+    }
+    if (pax_.mtime)
+        entry.mtime = *pax_.mtime;
+    longName_.clear();
+    pax_ = PaxValues{};
+
+    meta_ = Meta::None;
+    state_ = State::Data;
+    const TarAction action = handler_.Begin(entry);
+    if (action == TarAction::Stop) {
+        status_ = TarStatus::Stopped;
+        return;
+    }
+    receiving_ = action == TarAction::Receive;
+    if (remaining_ == 0)
+        EndOfData();
+}
+
+void TarParser::EndOfData() {
+    if (meta_ == Meta::LongName) {
+        const auto zero = std::find(metaData_.begin(), metaData_.end(), uint8_t{0});
+        longName_.assign(metaData_.begin(), zero);
+    } else if (meta_ == Meta::Pax) {
+        // A malformed pax header keeps what could be read; the ustar fields still apply.
+        ParsePaxRecords(metaData_.data(), metaData_.size(), pax_);
+    }
+    meta_ = Meta::None;
+    metaData_.clear();
+    state_ = padding_ ? State::Padding : State::Header;
+    if (receiving_) {
+        receiving_ = false;
+        if (!handler_.End())
+            status_ = TarStatus::Stopped;
+    }
+}
+
+} // namespace km::tar

@@ -1,0 +1,81 @@
+#pragma once
+// The TAR reader as a state machine over pieces of input of any size: header, data,
+// padding to the block boundary, and the GNU long-name and pax headers that qualify the
+// entry after them. What happens to an entry is up to the handler.
+#include "archive/tar_gzip/TarHeader.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace km::tar {
+
+struct TarEntry {
+    std::string name; // as stored (long name or pax path when given), separators kept
+    uint64_t size = 0;
+    int64_t mtime = -1;
+    char typeFlag = '0';
+
+    bool IsDirectory() const { return typeFlag == '5' || (!name.empty() && name.back() == '/'); }
+    // Plain files: '0', the old zero flag and contiguous files ('7').
+    bool IsFile() const {
+        return !IsDirectory() && (typeFlag == '0' || typeFlag == '\0' || typeFlag == '7');
+    }
+};
+
+enum class TarAction { Skip, Receive, Stop };
+
+class TarEntryHandler {
+public:
+    virtual ~TarEntryHandler() = default;
+    // A header was read. Receive: the data follows through Data() and then End().
+    virtual TarAction Begin(const TarEntry& entry) = 0;
+    // A piece of the received entry's data; false stops the reader.
+    virtual bool Data(const uint8_t* data, size_t size) = 0;
+    // The received entry's data is complete; false stops the reader.
+    virtual bool End() = 0;
+};
+
+enum class TarStatus {
+    More,    // waiting for input
+    Ended,   // the end-of-archive block was read
+    Stopped, // the handler stopped the reader
+    Invalid, // bad header or truncated input
+};
+
+class TarParser {
+public:
+    explicit TarParser(TarEntryHandler& handler) : handler_(handler) {}
+
+    // Takes the next piece of the archive.
+    TarStatus Feed(const uint8_t* data, size_t size);
+    // The input has ended. An archive may end at a header boundary without its zero
+    // blocks; anywhere else it is truncated.
+    TarStatus Finish();
+
+    TarStatus status() const { return status_; }
+
+private:
+    enum class State { Header, Data, Meta, Padding };
+    enum class Meta { None, LongName, Pax };
+
+    void HandleHeader();
+    void EndOfData();
+
+    TarEntryHandler& handler_;
+    TarStatus status_ = TarStatus::More;
+    State state_ = State::Header;
+    uint8_t block_[kTarBlockSize];
+    size_t filled_ = 0;
+    bool seenHeader_ = false;
+    uint64_t remaining_ = 0; // data bytes of the current entry still to come
+    uint32_t padding_ = 0;   // bytes up to the next block boundary
+    bool receiving_ = false;
+    Meta meta_ = Meta::None;
+    std::vector<uint8_t> metaData_;
+    std::string longName_;
+    PaxValues pax_;
+};
+
+} // namespace km::tar

@@ -1,0 +1,404 @@
+// The readers over the collected fixtures and over hand-made, hostile and broken archives.
+#include "archive/tar_gzip/TarReader.h"
+#include "TarTestSupport.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace km {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ScriptedSink;
+using test::TempDir;
+
+const std::string kFixtures = std::string(KM_FIXTURES_DIR) + "/tar/";
+
+std::vector<std::string> CygwinNames() {
+    std::vector<std::string> out;
+    std::string dir = "compress-test/";
+    out.push_back(dir);
+    for (int i = 1; i <= 10; ++i) {
+        dir += "dir" + std::to_string(i) + "/";
+        out.push_back(dir);
+    }
+    std::string digits;
+    out.push_back(dir + "file.txt");
+    for (int i = 1; i <= 7; ++i) {
+        digits += "1234567890";
+        out.push_back(dir + "file" + digits + ".txt");
+    }
+    return out;
+}
+
+int ExtractFile(const std::string& archive, bool gzip, const std::string& target,
+                ScriptedSink& sink, bool restore = true, TarReport* report = nullptr,
+                bool first = false) {
+    ArchiveExtractOptions o;
+    o.targetDir = target;
+    o.restorePaths = restore;
+    o.stopAfterFirst = first;
+    return ExtractTarArchive(archive, gzip, o, sink, report);
+}
+
+int ExtractBytes(const std::string& archive, bool gzip, const std::string& target,
+                 ScriptedSink& sink, bool restore = true, TarReport* report = nullptr) {
+    ArchiveExtractOptions o;
+    o.targetDir = target;
+    o.restorePaths = restore;
+    return ExtractTarMemory(reinterpret_cast<const uint8_t*>(archive.data()), archive.size(), gzip,
+                            o, sink, report);
+}
+
+int ListBytes(const std::string& archive, bool gzip, ScriptedSink& sink) {
+    return ListTarMemory(reinterpret_cast<const uint8_t*>(archive.data()), archive.size(), gzip,
+                         sink);
+}
+
+// No temporary output may be left anywhere below the target.
+bool NoTemporaryFiles(const std::string& root) {
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        if (e.path().filename().string().rfind(".km-tar-", 0) == 0)
+            return false;
+    }
+    return true;
+}
+
+TEST(TarFixtures, CygwinLongPathsListAndExtract) {
+    for (const char* name : {"cygwin_gnu.tar", "cygwin_oldgnu.tar", "cygwin_ustar.tar"}) {
+        ScriptedSink sink;
+        ASSERT_EQ(ListTarArchive(kFixtures + name, false, sink), kTarOk) << name;
+        EXPECT_EQ(sink.names(), CygwinNames()) << name;
+        const std::tm t = LocalTimeOf(sink.rows[0].modified);
+        EXPECT_EQ(t.tm_year + 1900, 2010);
+        EXPECT_EQ(t.tm_sec, 0);
+
+        TempDir dir;
+        ScriptedSink ex;
+        ASSERT_EQ(ExtractFile(kFixtures + name, false, dir.path(), ex), kTarOk) << name;
+        // Directories end in "/" in both lists; every file is empty.
+        std::vector<std::pair<std::string, std::string>> expected;
+        for (const auto& n : CygwinNames())
+            expected.push_back({n, ""});
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(test::TreeOf(dir.path()), expected) << name;
+    }
+}
+
+TEST(TarFixtures, GnuLongNameWritesTheFileAndSkipsTheSymlink) {
+    ScriptedSink sink;
+    ASSERT_EQ(ListTarArchive(kFixtures + "test_compat_gtar_1.tar", false, sink), kTarOk);
+    std::string digits, letters;
+    for (int i = 0; i < 20; ++i)
+        digits += "1234567890", letters += "abcdefghij";
+    EXPECT_EQ(sink.names(), (std::vector<std::string>{digits, letters}));
+
+    TempDir dir;
+    ScriptedSink ex;
+    ASSERT_EQ(ExtractFile(kFixtures + "test_compat_gtar_1.tar", false, dir.path(), ex), kTarOk);
+    EXPECT_EQ(test::TreeOf(dir.path()),
+              (std::vector<std::pair<std::string, std::string>>{{digits, ""}}));
+}
+
+// The GZIP fixtures against GNU tar's own extraction of them.
+TEST(TarFixtures, GzipFixturesMatchGnuTar) {
+    const std::vector<std::pair<std::string, std::vector<std::string>>> fixtures = {
+        {"bla.tgz", {"test1.xml", "test2.xml"}},
+        {"test_compat_gzip_1.tgz", {"f1", "f2", "f3", "d1/f1", "d1/f2", "d1/f3"}},
+        {"test_compat_gzip_2.tgz", {"f1", "f2", "f3", "d1/f1", "d1/f2", "d1/f3"}},
+    };
+    for (const auto& [name, names] : fixtures) {
+        ScriptedSink sink;
+        ASSERT_EQ(ListTarArchive(kFixtures + name, true, sink), kTarOk) << name;
+        EXPECT_EQ(sink.names(), names) << name;
+
+        TempDir ours, theirs;
+        ScriptedSink ex;
+        ASSERT_EQ(ExtractFile(kFixtures + name, true, ours.path(), ex), kTarOk) << name;
+        // GNU tar warns about the trailing junk of the second file but extracts it.
+        test::RunTool({"tar", "-xzf", kFixtures + name}, theirs.path());
+        EXPECT_EQ(test::TreeOf(ours.path()), test::TreeOf(theirs.path())) << name;
+    }
+    ScriptedSink bla;
+    ASSERT_EQ(ListTarArchive(kFixtures + "bla.tgz", true, bla), kTarOk);
+    EXPECT_EQ(bla.rows[0].size, 610u);
+    EXPECT_EQ(bla.rows[1].size, 82u);
+}
+
+TEST(TarFixtures, WrongReaderFails) {
+    ScriptedSink sink;
+    EXPECT_EQ(ListTarArchive(kFixtures + "bla.tgz", false, sink), kTarInvalidArchive);
+    EXPECT_EQ(ListTarArchive(kFixtures + "cygwin_gnu.tar", true, sink), kTarInvalidArchive);
+    EXPECT_EQ(ListTarArchive(kFixtures + "missing.tar", false, sink), kTarInvalidArchive);
+    EXPECT_TRUE(sink.rows.empty());
+}
+
+TEST(TarListing, EndBlocksEmptyArchivesAndNonArchives) {
+    std::string tar;
+    test::AppendTarEntry(tar, "one", std::string(512, '1'));
+    test::AppendTarEntry(tar, "two", "2");
+    ScriptedSink sink;
+    // Followed by zero blocks, or by nothing at all.
+    EXPECT_EQ(ListBytes(test::EndTar(tar), false, sink), kTarOk);
+    EXPECT_EQ(ListBytes(tar, false, sink), kTarOk);
+    EXPECT_EQ(sink.names(), (std::vector<std::string>{"one", "two", "one", "two"}));
+
+    ScriptedSink empty;
+    EXPECT_EQ(ListBytes(std::string(10240, '\0'), false, empty), kTarOk);
+    EXPECT_TRUE(empty.rows.empty());
+    // Text that is not TAR, plain or compressed, is refused at its first block.
+    const std::string text(2048, 'x');
+    EXPECT_EQ(ListBytes(text, false, empty), kTarInvalidArchive);
+    EXPECT_EQ(ListBytes(test::Gzip(text), true, empty), kTarInvalidArchive);
+    EXPECT_EQ(ListBytes(std::string("\0abc", 4) + std::string(600, 'x'), false, empty),
+              kTarInvalidArchive);
+    EXPECT_EQ(ListBytes("", false, empty), kTarInvalidArchive);
+    EXPECT_TRUE(empty.rows.empty());
+}
+
+TEST(TarListing, SizesAreSixtyFourBit) {
+    std::string block = test::TarHeaderBlock("big.bin", 0);
+    // Base-256 size of 9 GiB, then the checksum redone.
+    const uint8_t size[12] = {0x80, 0, 0, 0, 0, 0, 0, 0x02, 0x40, 0, 0, 0};
+    std::memcpy(block.data() + 124, size, 12);
+    std::memset(block.data() + 148, ' ', 8);
+    unsigned sum = 0;
+    for (unsigned char c : block)
+        sum += c;
+    std::snprintf(block.data() + 148, 8, "%06o", sum);
+    ScriptedSink sink;
+    // The data is missing, so the archive is truncated: the row stays, the pass fails.
+    EXPECT_EQ(ListBytes(block + std::string(4096, 'd'), false, sink), kTarInvalidArchive);
+    ASSERT_EQ(sink.rows.size(), 1u);
+    EXPECT_EQ(sink.rows[0].size, 9ull << 30);
+}
+
+TEST(TarBroken, TruncatedOrCorruptedInputFailsWithoutAShortFile) {
+    std::string tar;
+    test::AppendTarEntry(tar, "first.txt", std::string(1000, 'f'));
+    test::AppendTarEntry(tar, "second.txt", std::string(3000, 's'));
+    tar = test::EndTar(tar);
+    const std::string gz = test::Gzip(tar);
+
+    // Cut inside the second header, inside its data, and (gzip) inside the trailer.
+    for (size_t cut : {size_t(1536 + 100), size_t(1536 + 512 + 1000)}) {
+        TempDir dir;
+        ScriptedSink sink;
+        TarReport report;
+        EXPECT_EQ(ExtractBytes(tar.substr(0, cut), false, dir.path(), sink, true, &report),
+                  kTarInvalidArchive)
+            << cut;
+        EXPECT_EQ(test::ReadAll(dir.file("first.txt")), std::string(1000, 'f'));
+        EXPECT_FALSE(fs::exists(dir.file("second.txt"))) << cut;
+        EXPECT_TRUE(NoTemporaryFiles(dir.path()));
+        ASSERT_FALSE(report.problems.empty());
+        EXPECT_EQ(report.problems.back().code, kTarInvalidArchive);
+    }
+    for (size_t cut : {size_t(5), size_t(20), gz.size() / 2, gz.size() - 4}) {
+        TempDir dir;
+        ScriptedSink sink;
+        EXPECT_EQ(ExtractBytes(gz.substr(0, cut), true, dir.path(), sink), kTarInvalidArchive)
+            << cut;
+        // The member may be cut after the file's data; a written file is always whole.
+        if (fs::exists(dir.file("second.txt"))) {
+            EXPECT_EQ(test::ReadAll(dir.file("second.txt")), std::string(3000, 's')) << cut;
+        }
+        EXPECT_TRUE(NoTemporaryFiles(dir.path()));
+    }
+
+    // A damaged later header ends the pass; nothing behind it is trusted.
+    std::string bad = tar;
+    bad[1536 + 10] ^= 0x20;
+    ScriptedSink listed;
+    EXPECT_EQ(ListBytes(bad, false, listed), kTarInvalidArchive);
+    EXPECT_EQ(listed.names(), std::vector<std::string>{"first.txt"});
+
+    // Damaged deflate data or a wrong CRC in the trailer.
+    std::string flipped = gz;
+    flipped[gz.size() / 2] ^= 0x55;
+    std::string crc = gz;
+    crc[gz.size() - 8] ^= 1;
+    for (const std::string* in : {&flipped, &crc}) {
+        TempDir dir;
+        ScriptedSink sink;
+        EXPECT_EQ(ExtractBytes(*in, true, dir.path(), sink), kTarInvalidArchive);
+    }
+    // The extra-field flag is refused.
+    std::string extra = gz;
+    extra[3] = 0x04;
+    ScriptedSink sink;
+    EXPECT_EQ(ListBytes(extra, true, sink), kTarInvalidArchive);
+}
+
+TEST(TarSafety, NamesNeverLeaveTheTarget) {
+    TempDir outer;
+    const std::string target = outer.file("target");
+    fs::create_directory(target);
+    fs::create_directory(outer.file("elsewhere"));
+    fs::create_directory_symlink(outer.file("elsewhere"), target + "/link");
+
+    std::string tar;
+    test::AppendTarEntry(tar, "../escape.txt", "1");
+    test::AppendTarEntry(tar, "a/../../escape2.txt", "2");
+    test::AppendTarEntry(tar, "/abs/escape3.txt", "3");
+    test::AppendTarEntry(tar, "link/planted.txt", "4");
+    test::AppendTarEntry(tar, "link", "5");
+    test::AppendTarEntry(tar, "sym", "", '2');
+    test::AppendTarEntry(tar, "dev", "", '3');
+    tar = test::EndTar(tar);
+
+    ScriptedSink sink;
+    TarReport report;
+    EXPECT_EQ(ExtractBytes(tar, false, target, sink, true, &report), kTarCannotOpenOutput);
+    EXPECT_TRUE(fs::is_empty(outer.file("elsewhere")));
+    EXPECT_FALSE(fs::exists(outer.file("escape.txt")));
+    EXPECT_EQ(test::ReadAll(target + "/escape.txt"), "1");
+    EXPECT_EQ(test::ReadAll(target + "/a/escape2.txt"), "2");
+    EXPECT_EQ(test::ReadAll(target + "/abs/escape3.txt"), "3");
+    // "link" itself is replaced by the file (the link is not followed), after asking.
+    EXPECT_FALSE(fs::is_symlink(target + "/link"));
+    EXPECT_EQ(test::ReadAll(target + "/link"), "5");
+    EXPECT_EQ(sink.asked, std::vector<std::string>{target + "/link"});
+    ASSERT_EQ(report.problems.size(), 1u);
+    EXPECT_EQ(report.problems[0].code, kTarCannotOpenOutput);
+    EXPECT_EQ(report.problems[0].name, target + "/link/planted.txt");
+    EXPECT_FALSE(fs::exists(target + "/sym"));
+    EXPECT_FALSE(fs::exists(target + "/dev"));
+
+    // Without stored paths every file goes straight into the target.
+    TempDir flat;
+    ScriptedSink flatSink;
+    EXPECT_EQ(ExtractBytes(tar, false, flat.path(), flatSink, false), kTarOk);
+    const std::vector<std::pair<std::string, std::string>> expected = {{"escape.txt", "1"},
+                                                                       {"escape2.txt", "2"},
+                                                                       {"escape3.txt", "3"},
+                                                                       {"link", "5"},
+                                                                       {"planted.txt", "4"}};
+    EXPECT_EQ(test::TreeOf(flat.path()), expected);
+}
+
+TEST(TarOverwrite, ReplacedOnlyWhenConfirmed) {
+    std::string tar;
+    test::AppendTarEntry(tar, "f.txt", "new contents");
+    tar = test::EndTar(tar);
+    TempDir dir;
+    test::WriteAll(dir.file("f.txt"), "old");
+
+    ScriptedSink no;
+    no.overwrite = false;
+    EXPECT_EQ(ExtractBytes(tar, false, dir.path(), no), kTarOk);
+    EXPECT_EQ(no.asked, std::vector<std::string>{dir.file("f.txt")});
+    EXPECT_EQ(test::ReadAll(dir.file("f.txt")), "old");
+
+    ScriptedSink cancel;
+    cancel.overwrite = false;
+    cancel.cancelOnOverwrite = true;
+    EXPECT_EQ(ExtractBytes(tar, false, dir.path(), cancel), kTarCancelled);
+    EXPECT_EQ(test::ReadAll(dir.file("f.txt")), "old");
+
+    ScriptedSink yes;
+    EXPECT_EQ(ExtractBytes(tar, false, dir.path(), yes), kTarOk);
+    EXPECT_EQ(test::ReadAll(dir.file("f.txt")), "new contents");
+    EXPECT_EQ(yes.shown, std::vector<std::string>{"f.txt"});
+}
+
+TEST(TarOverwrite, FailedWriteLeavesTheOldFile) {
+    std::string tar;
+    test::AppendTarEntry(tar, "f.txt", std::string(200000, 'n'));
+    test::AppendTarEntry(tar, "g.txt", "small");
+    tar = test::EndTar(tar);
+    TempDir dir;
+    test::WriteAll(dir.file("f.txt"), "old");
+
+    // A file size limit makes the write fail with EFBIG instead of filling a disk.
+    struct sigaction ignore {
+    }, previous{};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &previous);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 65536;
+    setrlimit(RLIMIT_FSIZE, &small);
+    ScriptedSink sink;
+    TarReport report;
+    const int rc = ExtractBytes(tar, false, dir.path(), sink, true, &report);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    sigaction(SIGXFSZ, &previous, nullptr);
+
+    EXPECT_EQ(rc, kTarWriteError);
+    EXPECT_EQ(test::ReadAll(dir.file("f.txt")), "old");
+    EXPECT_EQ(test::ReadAll(dir.file("g.txt")), "small");
+    ASSERT_EQ(report.problems.size(), 1u);
+    EXPECT_EQ(report.problems[0].code, kTarWriteError);
+    EXPECT_TRUE(NoTemporaryFiles(dir.path()));
+}
+
+TEST(TarExtraction, WantedFilesStopAfterFirstAndCancel) {
+    std::string tar;
+    test::AppendTarEntry(tar, "d/", "", '5');
+    test::AppendTarEntry(tar, "d/a.txt", "A");
+    test::AppendTarEntry(tar, "d/b.txt", std::string(100000, 'B'));
+    test::AppendTarEntry(tar, "d/c.txt", "C");
+    test::AppendTarEntry(tar, "empty", "");
+    tar = test::EndTar(tar);
+
+    TempDir some;
+    ScriptedSink pick;
+    pick.wanted = [](const std::string& n) { return n != "d/a.txt"; };
+    EXPECT_EQ(ExtractBytes(tar, false, some.path(), pick), kTarOk);
+    EXPECT_EQ(
+        test::TreeOf(some.path()),
+        (std::vector<std::pair<std::string, std::string>>{
+            {"d/", ""}, {"d/b.txt", std::string(100000, 'B')}, {"d/c.txt", "C"}, {"empty", ""}}));
+
+    // View: the first wanted file only, straight into the target.
+    TempDir view;
+    ScriptedSink one;
+    one.wanted = [](const std::string& n) { return n == "d/b.txt" || n == "d/c.txt"; };
+    ArchiveExtractOptions o;
+    o.targetDir = view.path();
+    o.stopAfterFirst = true;
+    EXPECT_EQ(
+        ExtractTarMemory(reinterpret_cast<const uint8_t*>(tar.data()), tar.size(), false, o, one),
+        kTarOk);
+    EXPECT_EQ(test::TreeOf(view.path()), (std::vector<std::pair<std::string, std::string>>{
+                                             {"b.txt", std::string(100000, 'B')}}));
+
+    // Cancelled inside the large file: it is not left behind.
+    TempDir cancelled;
+    ScriptedSink stop;
+    stop.cancelAtProgress = 50000;
+    EXPECT_EQ(ExtractBytes(tar, false, cancelled.path(), stop), kTarCancelled);
+    EXPECT_EQ(test::TreeOf(cancelled.path()),
+              (std::vector<std::pair<std::string, std::string>>{{"d/", ""}, {"d/a.txt", "A"}}));
+}
+
+TEST(TarExtraction, TimesAreTheListedTimes) {
+    std::string tar;
+    tar += test::TarHeaderBlock("t.txt", 1, '0', 1200000047);
+    tar += std::string(1, 'x') + std::string(511, '\0');
+    tar += test::TarHeaderBlock("old.txt", 1, '0', 100);
+    tar += std::string(1, 'x') + std::string(511, '\0');
+    tar = test::EndTar(tar);
+    TempDir dir;
+    ScriptedSink sink;
+    ASSERT_EQ(ListBytes(tar, false, sink), kTarOk);
+    ASSERT_EQ(ExtractBytes(tar, false, dir.path(), sink), kTarOk);
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.file("t.txt").c_str(), &st), 0);
+    // Seconds dropped: 1200000000 is a whole minute.
+    EXPECT_EQ(st.st_mtime, 1200000000);
+    EXPECT_EQ(FileTimeFromUnix(st.st_mtime, 0), sink.rows[0].modified);
+    // Before 1980: the first DOS day.
+    const std::tm t = LocalTimeOf(sink.rows[1].modified);
+    EXPECT_EQ(t.tm_year, 80);
+    EXPECT_EQ(t.tm_mon, 0);
+    EXPECT_EQ(t.tm_mday, 1);
+}
+
+} // namespace
+} // namespace km
