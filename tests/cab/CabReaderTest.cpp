@@ -270,3 +270,40 @@ TEST(CabReader, EveryTruncationOfTheFixturesFailsCleanly) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(CabReaderPeers, CabinetsMadeByGcabOrLcabExtract) {
+    const bool gcab = km::test::HavePeer("gcab");
+    const bool lcab = km::test::HavePeer("lcab");
+    if (!gcab && !lcab)
+        GTEST_SKIP() << "neither gcab nor lcab installed";
+    km::test::TempDir dir;
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"alpha.txt", Noise(100000, 7)}, {"beta.bin", std::string(1000, '\0')}};
+    for (const auto& [name, data] : files)
+        km::test::WriteAll(dir.file(name), data);
+    std::vector<std::vector<std::string>> makers;
+    if (gcab) {
+        makers.push_back({"gcab", "-c", "-n", dir.file("g0.cab"), dir.file("alpha.txt"),
+                          dir.file("beta.bin")});
+        makers.push_back({"gcab", "-c", "-z", "-n", dir.file("g1.cab"), dir.file("alpha.txt"),
+                          dir.file("beta.bin")});
+    }
+    if (lcab)
+        makers.push_back({"lcab", "-n", dir.file("alpha.txt"), dir.file("beta.bin"),
+                          dir.file("l0.cab")});
+    for (const auto& args : makers) {
+        ASSERT_EQ(km::test::RunPeer(args), 0) << args[0];
+        const std::string cab = args[0] == "lcab" ? args.back() : args[args[2] == "-z" ? 4 : 3];
+        const std::string out = cab + ".out";
+        fs::create_directory(out);
+        ScriptedSink sink;
+        std::string error;
+        ASSERT_EQ(Extract(cab, out, sink, error), km::cab::kCabOk) << cab << ": " << error;
+        for (const auto& [name, data] : files)
+            EXPECT_EQ(km::test::ReadAll(out + "/" + name), data) << cab << " " << name;
+    }
+}
+
+} // namespace

@@ -4,6 +4,7 @@
 #include "archive/cab/FdiErrors.h"
 #include "archive/cab/LzxDecoder.h"
 #include "archive/cab/MszipDecoder.h"
+#include "archive/cab/QuantumDecoder.h"
 
 #include <cstring>
 
@@ -41,6 +42,12 @@ std::unique_ptr<CabDecoder> MakeCabDecoder(uint16_t compression, int& error) {
         if (!LzxDecoder::ValidWindowBits(bits))
             break;
         return std::make_unique<LzxDecoder>(bits);
+    }
+    case kCompressionQuantum: {
+        const int bits = (compression >> 8) & 0x1F;
+        if (!QuantumDecoder::ValidWindowBits(bits))
+            break;
+        return std::make_unique<QuantumDecoder>(bits);
     }
     default: break;
     }
