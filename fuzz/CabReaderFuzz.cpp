@@ -56,7 +56,9 @@ int Close(km::cab::FdiHandle hf) {
     return 0;
 }
 long Seek(km::cab::FdiHandle hf, long distance, int origin) {
-    long base = origin == SEEK_SET ? 0 : origin == SEEK_CUR ? positions[hf] : static_cast<long>(inputSize);
+    long base = origin == SEEK_SET   ? 0
+                : origin == SEEK_CUR ? positions[hf]
+                                     : static_cast<long>(inputSize);
     if (distance < 0 && -distance > base)
         return -1;
     positions[hf] = base + distance;
@@ -68,9 +70,12 @@ intptr_t Notify(km::cab::FdiNotificationType type, km::cab::FdiNotification* n) 
     case km::cab::fdintCOPY_FILE:
         (void)km::cab::CabSafeRelativeName(n->psz1);
         return kHandles + 1;
-    case km::cab::fdintCLOSE_FILE_INFO: return 1;
-    case km::cab::fdintNEXT_CABINET: return ++nextCabinetRequests <= 2 ? 0 : -1;
-    default: return 0;
+    case km::cab::fdintCLOSE_FILE_INFO:
+        return 1;
+    case km::cab::fdintNEXT_CABINET:
+        return ++nextCabinetRequests <= 2 ? 0 : -1;
+    default:
+        return 0;
     }
 }
 

@@ -62,8 +62,7 @@ const std::vector<Fixture>& Fixtures() {
          {{"test1.txt", 76, "1ee6ef514d6234f79e3ef54a204901a2"},
           {"test2.txt", 38, "8e8ca89f5c5c7b80829f05ce451bf477"},
           {"test3.txt", 76, "e207982a9612cd1d9af933d5f00000f8"}}},
-        {"normal_255c_filename.cab",
-         {{Hello255(), 7, "e134ced312b3511d88943d57ccd70c83"}}},
+        {"normal_255c_filename.cab", {{Hello255(), 7, "e134ced312b3511d88943d57ccd70c83"}}},
     };
     return all;
 }
@@ -131,8 +130,7 @@ TEST(CabFixtureSet, LaterCabinetsListOnlyTheFilesStartingInThem) {
     for (int part = 2; part <= 5; ++part) {
         ScriptedSink sink;
         std::string error;
-        const std::string path =
-            kFixtures + "cabd_multi_basic_pt" + std::to_string(part) + ".cab";
+        const std::string path = kFixtures + "cabd_multi_basic_pt" + std::to_string(part) + ".cab";
         ASSERT_EQ(km::cab::ListCabinet(path, sink, error), km::cab::kCabOk) << error;
         for (const auto& row : sink.rows)
             EXPECT_NE(row.name, "test1.txt") << part;

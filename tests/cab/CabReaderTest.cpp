@@ -1,7 +1,7 @@
 // The listing and extraction passes on cabinets made here: overwrite answers, cancel, stored
 // paths, hostile names, and damaged cabinets with the messages the browser shows.
-#include "CabTestSupport.h"
 #include "archive/cab/CabReader.h"
+#include "CabTestSupport.h"
 #include "support/TempDir.h"
 
 #include <filesystem>
@@ -89,9 +89,9 @@ TEST(CabReader, TimesAreLocalDosTimesInUtcAndSetOnTheOutput) {
 
 TEST(CabReader, OnlyWantedFilesAreWrittenMatchingNamesWithoutCase) {
     km::test::TempDir dir;
-    km::test::WriteAll(dir.file("t.cab"),
-                       MakeCabinet({{"one.txt", "1"}, {"two.txt", "22"}, {"three.txt", "333"}},
-                                   true));
+    km::test::WriteAll(
+        dir.file("t.cab"),
+        MakeCabinet({{"one.txt", "1"}, {"two.txt", "22"}, {"three.txt", "333"}}, true));
     ScriptedSink sink;
     sink.wanted = {"two.txt", "three.txt"};
     std::string error;
@@ -171,12 +171,11 @@ TEST(CabReader, HostileNamesStayInsideTheTarget) {
     EXPECT_EQ(km::cab::CabSafeRelativeName("..\\.."), "");
 
     km::test::TempDir dir;
-    km::test::WriteAll(dir.file("t.cab"),
-                       MakeCabinet({{"..\\..\\escape1", "1"},
-                                    {"/tmp/escape2", "2"},
-                                    {"..", "3"},
-                                    {"d\\..\\..\\escape3", "4"}},
-                                   false));
+    km::test::WriteAll(dir.file("t.cab"), MakeCabinet({{"..\\..\\escape1", "1"},
+                                                       {"/tmp/escape2", "2"},
+                                                       {"..", "3"},
+                                                       {"d\\..\\..\\escape3", "4"}},
+                                                      false));
     const std::string target = dir.file("a/b");
     fs::create_directories(target);
     ScriptedSink sink;
@@ -228,9 +227,8 @@ TEST(CabReader, BrokenCabinetsFailWithTheirMessages) {
           "FDICopy() failed: code 4 [Corrupt cabinet]");
     check(good.substr(0, good.size() - 10), km::cab::kCabOk, "", km::cab::kCabIncomplete,
           "FDICopy() failed: code 4 [Corrupt cabinet]");
-    check(good.substr(0, 60), km::cab::kCabFailed,
-          "FDICopy() failed: code 4 [Corrupt cabinet]", km::cab::kCabIncomplete,
-          "FDICopy() failed: code 4 [Corrupt cabinet]");
+    check(good.substr(0, 60), km::cab::kCabFailed, "FDICopy() failed: code 4 [Corrupt cabinet]",
+          km::cab::kCabIncomplete, "FDICopy() failed: code 4 [Corrupt cabinet]");
 }
 
 TEST(CabReader, DamagedMszipDataFailsToDecompress) {
@@ -285,14 +283,14 @@ TEST(CabReaderPeers, CabinetsMadeByGcabOrLcabExtract) {
         km::test::WriteAll(dir.file(name), data);
     std::vector<std::vector<std::string>> makers;
     if (gcab) {
-        makers.push_back({"gcab", "-c", "-n", dir.file("g0.cab"), dir.file("alpha.txt"),
-                          dir.file("beta.bin")});
+        makers.push_back(
+            {"gcab", "-c", "-n", dir.file("g0.cab"), dir.file("alpha.txt"), dir.file("beta.bin")});
         makers.push_back({"gcab", "-c", "-z", "-n", dir.file("g1.cab"), dir.file("alpha.txt"),
                           dir.file("beta.bin")});
     }
     if (lcab)
-        makers.push_back({"lcab", "-n", dir.file("alpha.txt"), dir.file("beta.bin"),
-                          dir.file("l0.cab")});
+        makers.push_back(
+            {"lcab", "-n", dir.file("alpha.txt"), dir.file("beta.bin"), dir.file("l0.cab")});
     for (const auto& args : makers) {
         ASSERT_EQ(km::test::RunPeer(args), 0) << args[0];
         const std::string cab = args[0] == "lcab" ? args.back() : args[args[2] == "-z" ? 4 : 3];

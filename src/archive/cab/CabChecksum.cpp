@@ -11,10 +11,17 @@ uint32_t CabChecksum(const uint8_t* data, size_t size, uint32_t seed) {
         sum ^= Le32(data + i);
     uint32_t tail = 0;
     switch (size - i) {
-    case 3: tail |= static_cast<uint32_t>(data[i++]) << 16; [[fallthrough]];
-    case 2: tail |= static_cast<uint32_t>(data[i++]) << 8; [[fallthrough]];
-    case 1: tail |= data[i]; break;
-    default: break;
+    case 3:
+        tail |= static_cast<uint32_t>(data[i++]) << 16;
+        [[fallthrough]];
+    case 2:
+        tail |= static_cast<uint32_t>(data[i++]) << 8;
+        [[fallthrough]];
+    case 1:
+        tail |= data[i];
+        break;
+    default:
+        break;
     }
     return sum ^ tail;
 }

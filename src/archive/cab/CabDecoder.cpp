@@ -28,7 +28,8 @@ public:
 std::unique_ptr<CabDecoder> MakeCabDecoder(uint16_t compression, int& error) {
     error = FDIERROR_NONE;
     switch (compression & kCompressionMask) {
-    case kCompressionNone: return std::make_unique<StoredDecoder>();
+    case kCompressionNone:
+        return std::make_unique<StoredDecoder>();
     case kCompressionMszip: {
         auto d = std::make_unique<MszipDecoder>();
         if (!d->ok()) {
@@ -49,7 +50,8 @@ std::unique_ptr<CabDecoder> MakeCabDecoder(uint16_t compression, int& error) {
             break;
         return std::make_unique<QuantumDecoder>(bits);
     }
-    default: break;
+    default:
+        break;
     }
     error = FDIERROR_BAD_COMPR_TYPE;
     return nullptr;

@@ -136,7 +136,8 @@ int CabFolderReader::Skip(uint64_t count) {
             if (rc != FDIERROR_NONE)
                 return rc;
         }
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(count, output_.size() - outputPos_));
+        const size_t n =
+            static_cast<size_t>(std::min<uint64_t>(count, output_.size() - outputPos_));
         outputPos_ += n;
         position_ += n;
         count -= n;

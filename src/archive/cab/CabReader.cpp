@@ -228,17 +228,21 @@ intptr_t CloseFileInfo(Pass& pass, FdiNotification& n) {
 intptr_t Notify(FdiNotificationType type, FdiNotification* n) {
     Pass& pass = *static_cast<Pass*>(n->pv);
     switch (type) {
-    case fdintCOPY_FILE: return CopyFile(pass, *n);
-    case fdintCLOSE_FILE_INFO: return pass.listing ? 1 : CloseFileInfo(pass, *n);
-    case fdintNEXT_CABINET: return NextCabinet(pass, *n);
-    default: return 0;
+    case fdintCOPY_FILE:
+        return CopyFile(pass, *n);
+    case fdintCLOSE_FILE_INFO:
+        return pass.listing ? 1 : CloseFileInfo(pass, *n);
+    case fdintNEXT_CABINET:
+        return NextCabinet(pass, *n);
+    default:
+        return 0;
     }
 }
 
 // Steps shared by both passes up to the copy; false with the message when one fails.
 bool Prepare(Pass& pass, const std::string& path, Erf& erf, std::string& error) {
-    pass.context = FDICreate(Allocate, Release, OpenFile, ReadFile, WriteFile, CloseFile,
-                             SeekFile, kFdiCpu80386, &erf);
+    pass.context = FDICreate(Allocate, Release, OpenFile, ReadFile, WriteFile, CloseFile, SeekFile,
+                             kFdiCpu80386, &erf);
     if (!pass.context) {
         error = ErrorMessage("FDICreate", erf.erfOper);
         return false;
@@ -328,8 +332,8 @@ int ListCabinet(const std::string& path, ArchiveSink& sink, std::string& error) 
     return copied && destroyed ? kCabOk : kCabFailed;
 }
 
-int ExtractCabinet(const std::string& path, const ArchiveExtractOptions& options,
-                   ArchiveSink& sink, std::string& error) {
+int ExtractCabinet(const std::string& path, const ArchiveExtractOptions& options, ArchiveSink& sink,
+                   std::string& error) {
     error.clear();
     Pass pass;
     pass.listing = false;

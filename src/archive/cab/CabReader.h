@@ -34,8 +34,8 @@ enum CabResult {
 
 int ListCabinet(const std::string& path, ArchiveSink& sink, std::string& error);
 
-int ExtractCabinet(const std::string& path, const ArchiveExtractOptions& options,
-                   ArchiveSink& sink, std::string& error);
+int ExtractCabinet(const std::string& path, const ArchiveExtractOptions& options, ArchiveSink& sink,
+                   std::string& error);
 
 // The local DOS date and time of a cabinet file record as a UTC file time.
 FileTime CabDosTimeToFileTime(uint16_t date, uint16_t time);

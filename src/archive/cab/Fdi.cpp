@@ -121,8 +121,8 @@ int CopyRun::Run(const std::string& name) {
 
 int CopyRun::Extract(const CabFileRecord& file, FdiHandle hf) {
     const size_t folder = FolderIndexOf(file, first_.header);
-    if (!reader_.started() || reader_.firstCabinet() != &first_ || reader_.firstFolder() != folder ||
-        reader_.position() > file.folderOffset) {
+    if (!reader_.started() || reader_.firstCabinet() != &first_ ||
+        reader_.firstFolder() != folder || reader_.position() > file.folderOffset) {
         const int rc = reader_.Start(&first_, folder);
         if (rc != FDIERROR_NONE)
             return rc;

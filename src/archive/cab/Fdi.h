@@ -80,8 +80,7 @@ struct FdiContext;
 
 // Null when the context cannot be made (the error record says why).
 FdiContext* FDICreate(PfnFdiAlloc alloc, PfnFdiFree free, PfnFdiOpen open, PfnFdiRead read,
-                      PfnFdiWrite write, PfnFdiClose close, PfnFdiSeek seek, int cpuType,
-                      Erf* erf);
+                      PfnFdiWrite write, PfnFdiClose close, PfnFdiSeek seek, int cpuType, Erf* erf);
 
 // Whether the open file `hf` is a cabinet; fills `info` when it is.
 bool FDIIsCabinet(FdiContext* context, FdiHandle hf, FdiCabinetInfo* info);

@@ -33,9 +33,12 @@ const PositionSlots& Slots() {
 
 unsigned PositionSlotCount(int windowBits) {
     switch (windowBits) {
-    case 20: return 42;
-    case 21: return 50;
-    default: return static_cast<unsigned>(windowBits) * 2;
+    case 20:
+        return 42;
+    case 21:
+        return 50;
+    default:
+        return static_cast<unsigned>(windowBits) * 2;
     }
 }
 
@@ -261,7 +264,8 @@ void LzxDecoder::Translate(uint8_t* out, size_t size) const {
         const int64_t current = frameStart + static_cast<int64_t>(i);
         const int32_t absolute = static_cast<int32_t>(Le32(out + i + 1));
         if (absolute >= -current && absolute < translationSize_) {
-            const int64_t relative = absolute >= 0 ? absolute - current : absolute + translationSize_;
+            const int64_t relative =
+                absolute >= 0 ? absolute - current : absolute + translationSize_;
             const uint32_t r = static_cast<uint32_t>(relative);
             out[i + 1] = static_cast<uint8_t>(r);
             out[i + 2] = static_cast<uint8_t>(r >> 8);

@@ -18,9 +18,8 @@ bool MszipDecoder::DecodeBlock(const uint8_t* in, size_t inSize, uint8_t* out, s
         return false;
     if (inflateReset(&stream_) != Z_OK)
         return false;
-    if (!dictionary_.empty() &&
-        inflateSetDictionary(&stream_, dictionary_.data(),
-                             static_cast<uInt>(dictionary_.size())) != Z_OK)
+    if (!dictionary_.empty() && inflateSetDictionary(&stream_, dictionary_.data(),
+                                                     static_cast<uInt>(dictionary_.size())) != Z_OK)
         return false;
     stream_.next_in = const_cast<Bytef*>(in + 2);
     stream_.avail_in = static_cast<uInt>(inSize - 2);
@@ -38,7 +37,8 @@ bool MszipDecoder::DecodeBlock(const uint8_t* in, size_t inSize, uint8_t* out, s
         dictionary_.insert(dictionary_.end(), out, out + outSize);
         if (dictionary_.size() > kWindow)
             dictionary_.erase(dictionary_.begin(),
-                              dictionary_.begin() + static_cast<long>(dictionary_.size() - kWindow));
+                              dictionary_.begin() +
+                                  static_cast<long>(dictionary_.size() - kWindow));
     }
     return true;
 }

@@ -7,14 +7,14 @@ namespace km::cab {
 namespace {
 
 const uint32_t kPositionBase[42] = {
-    0,      1,      2,      3,      4,      6,       8,       12,      16,     24,     32,
-    48,     64,     96,     128,    192,    256,     384,     512,     768,    1024,   1536,
-    2048,   3072,   4096,   6144,   8192,   12288,   16384,   24576,   32768,  49152,  65536,
-    98304,  131072, 196608, 262144, 393216, 524288,  786432,  1048576, 1572864};
+    0,     1,      2,      3,      4,      6,      8,      12,      16,     24,    32,
+    48,    64,     96,     128,    192,    256,    384,    512,     768,    1024,  1536,
+    2048,  3072,   4096,   6144,   8192,   12288,  16384,  24576,   32768,  49152, 65536,
+    98304, 131072, 196608, 262144, 393216, 524288, 786432, 1048576, 1572864};
 const uint8_t kPositionExtra[42] = {0,  0,  0,  0,  1,  1,  2,  2,  3,  3,  4,  4,  5,  5,
                                     6,  6,  7,  7,  8,  8,  9,  9,  10, 10, 11, 11, 12, 12,
                                     13, 13, 14, 14, 15, 15, 16, 16, 17, 17, 18, 18, 19, 19};
-const uint8_t kLengthBase[27] = {0,  1,  2,  3,  4,  5,  6,   8,   10,  12,  14,  18,  22, 26,
+const uint8_t kLengthBase[27] = {0,  1,  2,  3,  4,  5,  6,  8,   10,  12,  14,  18,  22, 26,
                                  30, 38, 46, 54, 62, 78, 94, 110, 126, 158, 190, 222, 254};
 const uint8_t kLengthExtra[27] = {0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2,
                                   3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
@@ -56,7 +56,8 @@ void QuantumDecoder::Model::Rescale() {
         }
     }
     for (int i = static_cast<int>(entries) - 1; i >= 0; --i)
-        symbols[i].cumulative = static_cast<uint16_t>(symbols[i].cumulative + symbols[i + 1].cumulative);
+        symbols[i].cumulative =
+            static_cast<uint16_t>(symbols[i].cumulative + symbols[i + 1].cumulative);
 }
 
 QuantumDecoder::QuantumDecoder(int windowBits)
