@@ -200,3 +200,26 @@ TEST_F(ArchiveBrowserTest, GzipCompressedTarIsListedAndExtractedWithItsDirectori
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ArchiveBrowserTest, CabinetEntriesOfEveryCompressionAreListedAndExtracted) {
+    const std::string cab = std::string(KM_FIXTURES_DIR) + "/cab/mszip_lzx_qtm.cab";
+    test::WithModal("FILECONT", [&](QDialog* d) {
+        auto* model = static_cast<ArchiveEntryModel*>(d->findChild<QTableView*>("list2190")->model());
+        ASSERT_EQ(model->rows().size(), 3u);
+        select(d, "lzx.txt");
+        button(d, 6500)->click(); // view through the temporary copy
+        ASSERT_EQ(TextEditorWindow::OpenWindows().size(), 1u);
+        test::AnswerModal("UNZIP", "Extract");
+        button(d, 2180)->click();
+    });
+    EXPECT_EQ(ArchiveBrowser::Run(cab, dir.file("out"), nullptr), 1);
+    struct stat st;
+    for (const char* name : {"mszip.txt", "lzx.txt", "qtm.txt"})
+        EXPECT_EQ(stat(dir.file(std::string("out/") + name).c_str(), &st), 0) << name;
+    EXPECT_EQ(stat(dir.file("out/qtm.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 59);
+}
+
+} // namespace

@@ -27,6 +27,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -398,10 +399,17 @@ void ArchiveBrowser::openEntry(int how) {
     QApplication::restoreOverrideCursor();
     const QModelIndexList rows = view_->selectionModel()->selectedRows();
     const QModelIndex pick = how == 0 ? rows.first() : rows.last();
-    const std::string path = JoinPath(dir, lastComponent(model_->rows()[static_cast<size_t>(pick.row())].name));
+    const std::string& name = model_->rows()[static_cast<size_t>(pick.row())].name;
+    std::string path = JoinPath(dir, lastComponent(name));
     struct stat st;
-    if (stat(path.c_str(), &st) != 0)
-        return; // the reader has said why
+    if (stat(path.c_str(), &st) != 0) {
+        // Cabinets keep their directories below the temporary directory.
+        std::string relative = name;
+        std::replace(relative.begin(), relative.end(), '\\', '/');
+        path = ResolvePath(dir, relative);
+        if (path.compare(0, dir.size(), dir) != 0 || stat(path.c_str(), &st) != 0)
+            return; // the reader has said why
+    }
     switch (how) {
     case 0: ExecuteByAssociation(path, dir); break;
     case 1:

@@ -1,5 +1,6 @@
 #include "archive/browser/ArchiveReaders.h"
 
+#include "archive/cab/CabReader.h"
 #include "archive/tar_gzip/TarReader.h"
 #include "resources/StringTable.h"
 
@@ -10,7 +11,6 @@ std::string invalidArchive() { return std::string(LoadString(15002)); }
 
 std::string unreadable(ArchiveFormat format) {
     switch (format) {
-    case ArchiveFormat::Cab: return "Cabinet files cannot be read by this version";
     case ArchiveFormat::Rar: return "RAR archives cannot be read by this version";
     default: return invalidArchive();
     }
@@ -36,6 +36,8 @@ bool ListArchive(ArchiveFormat format, const std::string& path, ArchiveSink& sin
         message = r == kTarNotEnoughMemory ? std::string(LoadString(4177)) : invalidArchive();
         return false;
     }
+    if (format == ArchiveFormat::Cab)
+        return cab::ListCabinet(path, sink, message) == cab::kCabOk;
     message = unreadable(format);
     return false;
 }
@@ -49,6 +51,15 @@ bool ExtractArchive(ArchiveFormat format, const std::string& path, const Archive
             return true;
         message = tarProblemText(report, r);
         return false;
+    }
+    if (format == ArchiveFormat::Cab) {
+        // Cabinet names keep their directories; they are made, or the files
+        // would have nowhere to go.
+        ArchiveExtractOptions cabOptions = options;
+        cabOptions.restorePaths = true;
+        cabOptions.stopAfterFirst = false; // a cabinet pass writes every wanted file
+        const int r = cab::ExtractCabinet(path, cabOptions, sink, message);
+        return r == cab::kCabOk || r == cab::kCabCancelled;
     }
     message = unreadable(format);
     return false;
