@@ -7,6 +7,7 @@
 #include "platform/Collation.h"
 #include "ui_services/AppState.h"
 #include "ui_services/MessageBoxes.h"
+#include "viewers/ImageViewWindow.h"
 #include "viewers/TextEditorWindow.h"
 
 namespace km {
@@ -30,8 +31,7 @@ void makeDirectory(FilePanel& panel, QWidget* mainWindow) {
     panel.scrollToTop();
 }
 
-// Pictures go to the picture viewer; until it exists they open with the
-// desktop's own program for them. Everything else is shown as text.
+// Pictures go to the picture viewer; everything else is shown as text.
 bool isPictureName(const std::string& name) {
     static const char* exts[] = {".jpg", ".png", ".tga", ".tif", ".wmf", ".pcx", ".gif", ".bmp"};
     if (name.size() < 4)
@@ -58,7 +58,7 @@ void viewFile(FilePanel& panel) {
     }
     const FileEntry& e = li.entries[static_cast<size_t>(cur)];
     if (isPictureName(e.name))
-        OpenFile(li.FullPath(e), li.path);
+        ImageViewWindow::Show(li.FullPath(e), panel.window());
     else
         TextEditorWindow::Open(li.FullPath(e), true, false);
 }

@@ -39,12 +39,15 @@ int DecodePcx(const uint8_t* data, size_t size, PixelBlock& out, const ProgressF
         palette[i] = {data[16 + i * 3], data[17 + i * 3], data[18 + i * 3]};
     size_t end = size;
     if (bits == 8 && planes == 1) {
-        // The 256 colours follow a 0x0C byte at the very end; without them
-        // the values are grey levels.
+        // The 256 colours follow a 0x0C byte at the very end; files older
+        // than version 5 may lack them, and their values are grey levels.
         if (size >= kHeader + 769 && data[size - 769] == 0x0C) {
             end = size - 769;
             for (size_t i = 0; i < 256; ++i)
                 palette[i] = {data[end + 1 + i * 3], data[end + 2 + i * 3], data[end + 3 + i * 3]};
+        } else if (data[1] >= 5) {
+            // Version 5 always carries them: a file cut short.
+            return ErrFileRead;
         } else {
             for (size_t i = 0; i < 256; ++i)
                 palette[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i)};

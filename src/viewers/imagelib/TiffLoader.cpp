@@ -54,7 +54,7 @@ int decode(const std::vector<uint8_t>& data, PixelBlock& out, const ProgressFn& 
         return ErrBadTif;
     char message[1024] = "";
     TIFFRGBAImage img;
-    if (!TIFFRGBAImageOK(tif, message) || !TIFFRGBAImageBegin(&img, tif, 0, message)) {
+    if (!TIFFRGBAImageOK(tif, message) || !TIFFRGBAImageBegin(&img, tif, 1, message)) {
         TIFFClose(tif);
         return ErrBadTif;
     }
