@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (km::imagelib::DecodePcx(data, size, block, {}) != km::imagelib::ErrNone)
         return 0;
     if (block.width <= 0 || block.height <= 0 ||
-        block.pixels.size() != static_cast<size_t>(block.width) * static_cast<size_t>(block.height) * 3)
+        block.pixels.size() !=
+            static_cast<size_t>(block.width) * static_cast<size_t>(block.height) * 3)
         std::abort();
     return 0;
 }

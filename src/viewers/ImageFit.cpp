@@ -3,7 +3,9 @@
 namespace km {
 namespace {
 
-int atLeastOne(int64_t v) { return v < 1 ? 1 : static_cast<int>(v); }
+int atLeastOne(int64_t v) {
+    return v < 1 ? 1 : static_cast<int>(v);
+}
 
 } // namespace
 

@@ -19,6 +19,8 @@ FittedSize FitImage(int w, int h, int areaW, int areaH);
 
 // Where an image side of `size` starts in an area side of `area`: centred
 // when it is smaller, else at the edge.
-inline int CentreOffset(int size, int area) { return size < area ? (area - size) / 2 : 0; }
+inline int CentreOffset(int size, int area) {
+    return size < area ? (area - size) / 2 : 0;
+}
 
 } // namespace km

@@ -165,7 +165,8 @@ bool ImageViewWindow::load() {
     picture_ = makeBitmap(*block);
     if (picture_.isNull())
         return false;
-    setWindowTitle(QStringLiteral("KM Viewer - ") + QString::fromUtf8(path_.data(), static_cast<qsizetype>(path_.size())));
+    setWindowTitle(QStringLiteral("KM Viewer - ") +
+                   QString::fromUtf8(path_.data(), static_cast<qsizetype>(path_.size())));
     frame_->update();
     return true;
 }

@@ -40,7 +40,9 @@ uint32_t rgbAt(const PixelBlock& b, int x, int y) {
 
 Bytes bmpHeader(int32_t w, int32_t h, int bpp, uint32_t offBits = 54) {
     Bytes b;
-    b.u8({'B', 'M'}).u32({0, 0, offBits, 40}).u32({static_cast<uint32_t>(w), static_cast<uint32_t>(h)});
+    b.u8({'B', 'M'})
+        .u32({0, 0, offBits, 40})
+        .u32({static_cast<uint32_t>(w), static_cast<uint32_t>(h)});
     b.u16({1, bpp}).u32({0, 0, 0, 0, 0, 0});
     return b;
 }
@@ -67,7 +69,13 @@ TEST(HostileHeaders, HugeSizesAreRefusedNotAllocated) {
     EXPECT_EQ(DecodeTga(tga.data.data(), tga.data.size(), out, {}), ErrFileRead);
 
     Bytes pcx;
-    pcx.u8({0x0A, 5, 1, 8}).u16({0, 0, 65534, 65534}).zeros(53).u8({3}).u16({65535}).zeros(60).u8({0xC1, 0});
+    pcx.u8({0x0A, 5, 1, 8})
+        .u16({0, 0, 65534, 65534})
+        .zeros(53)
+        .u8({3})
+        .u16({65535})
+        .zeros(60)
+        .u8({0xC1, 0});
     EXPECT_EQ(DecodePcx(pcx.data.data(), pcx.data.size(), out, {}), ErrFileRead);
 
     // A logical screen of 65535 x 65535 around a one-pixel image.
@@ -88,14 +96,20 @@ TEST(HostileData, GifCodesOutsideTheTableAreRefused) {
     // 2 x 1, colours black and white; code size 2: clear (4), then code 7,
     // which nothing has defined yet.
     Bytes gif;
-    gif.u8({'G', 'I', 'F', '8', '7', 'a'}).u16({2, 1}).u8({0x80, 0, 0}).u8({0, 0, 0, 255, 255, 255});
+    gif.u8({'G', 'I', 'F', '8', '7', 'a'})
+        .u16({2, 1})
+        .u8({0x80, 0, 0})
+        .u8({0, 0, 0, 255, 255, 255});
     gif.u8({0x2C}).u16({0, 0, 2, 1}).u8({0, 2, 1, 0x3C, 0, 0x3B});
     PixelBlock out;
     EXPECT_EQ(DecodeGif(gif.data.data(), gif.data.size(), out, {}), ErrBadGif);
 
     // clear, 1, 0, end: the same picture done right, white then black.
     Bytes good;
-    good.u8({'G', 'I', 'F', '8', '7', 'a'}).u16({2, 1}).u8({0x80, 0, 0}).u8({0, 0, 0, 255, 255, 255});
+    good.u8({'G', 'I', 'F', '8', '7', 'a'})
+        .u16({2, 1})
+        .u8({0x80, 0, 0})
+        .u8({0, 0, 0, 255, 255, 255});
     good.u8({0x2C}).u16({0, 0, 2, 1}).u8({0, 2, 2, 0x0C, 0x0A, 0, 0x3B});
     ASSERT_EQ(DecodeGif(good.data.data(), good.data.size(), out, {}), ErrNone);
     EXPECT_EQ(rgbAt(out, 0, 0), 0xFFFFFFu);
@@ -125,19 +139,19 @@ public:
 
 TEST(Metafiles, FillsOutlinesAndObjectSlots) {
     Metafile m;
-    m.record(0x02FA, {5, 0, 0, 0, 0});         // slot 0: null pen
-    m.record(0x02FC, {0, 0x0000, 0x00FF, 0});  // slot 1: solid blue brush
+    m.record(0x02FA, {5, 0, 0, 0, 0});        // slot 0: null pen
+    m.record(0x02FC, {0, 0x0000, 0x00FF, 0}); // slot 1: solid blue brush
     m.record(0x012D, {0});
     m.record(0x012D, {1});
-    m.record(0x041B, {10, 10, 2, 2});          // Rectangle(2, 2, 10, 10)
-    m.record(0x01F0, {1});                     // the brush goes; slot 1 is free again
-    m.record(0x02FC, {0, 0x00FF, 0x0000, 0});  // slot 1: solid red
+    m.record(0x041B, {10, 10, 2, 2});         // Rectangle(2, 2, 10, 10)
+    m.record(0x01F0, {1});                    // the brush goes; slot 1 is free again
+    m.record(0x02FC, {0, 0x00FF, 0x0000, 0}); // slot 1: solid red
     m.record(0x012D, {1});
-    m.record(0x0418, {20, 20, 12, 12});        // Ellipse(12, 12, 20, 20)
+    m.record(0x0418, {20, 20, 12, 12});          // Ellipse(12, 12, 20, 20)
     m.record(0x02FA, {0, 1, 0, 0x00FF, 0x0000}); // slot 2: red pen
     m.record(0x012D, {2});
-    m.record(0x0214, {18, 0});                 // MoveTo(0, 18)
-    m.record(0x0213, {18, 8});                 // LineTo(8, 18)
+    m.record(0x0214, {18, 0}); // MoveTo(0, 18)
+    m.record(0x0213, {18, 8}); // LineTo(8, 18)
     const PixelBlock out = m.render();
     ASSERT_EQ(out.width, 20);
     ASSERT_EQ(out.height, 20);
@@ -174,7 +188,8 @@ TEST(Metafiles, BrokenRecordsFail) {
               ErrFileRead);
     Metafile pastEnd;
     pastEnd.b.u32({400}).u16({0x0324}).u16({100});
-    EXPECT_EQ(RenderWmf(pastEnd.b.data.data(), pastEnd.b.data.size(), 0xFFFFFF, out, {}), ErrFileRead);
+    EXPECT_EQ(RenderWmf(pastEnd.b.data.data(), pastEnd.b.data.size(), 0xFFFFFF, out, {}),
+              ErrFileRead);
     // A polygon claiming more points than its record holds draws nothing.
     Metafile lying;
     lying.record(0x0324, {30000, 1, 1});

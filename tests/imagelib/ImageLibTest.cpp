@@ -1,8 +1,8 @@
 // The loaders against pictures made by other people's tools: sizes as the
 // fixtures' manifest gives them, pixels where another decode of the same
 // picture or ImageMagick makes them certain, and the failures.
-#include "support/TempDir.h"
 #include "viewers/imagelib/ImageLib.h"
+#include "support/TempDir.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -70,24 +70,50 @@ INSTANTIATE_TEST_SUITE_P(
         Fixture{"bmp/pal4.bmp", 127, 64, {{0, 0, 0xFF0000}, {63, 21, 0xFF80FF}}},
         Fixture{"bmp/pal8.bmp", 127, 64, {}}, Fixture{"bmp/pal8os2.bmp", 127, 64, {}},
         Fixture{"bmp/pal8topdown.bmp", 127, 64, {}},
-        Fixture{"bmp/pal8w125.bmp", 125, 62, {{0, 0, 0xFF0000}, {62, 20, 0xFFAAFF}, {124, 61, 0x665566}}},
+        Fixture{"bmp/pal8w125.bmp",
+                125,
+                62,
+                {{0, 0, 0xFF0000}, {62, 20, 0xFFAAFF}, {124, 61, 0x665566}}},
         Fixture{"bmp/rgb16.bmp", 127, 64, {}},
         Fixture{"bmp/rgb16-565.bmp", 127, 64, {{0, 0, 0xFF0000}, {63, 21, 0xFFAAFF}}},
         Fixture{"bmp/rgb24.bmp", 127, 64, {}}, Fixture{"bmp/rgb32.bmp", 127, 64, {}},
-        Fixture{"gif/hopper.gif", 128, 128, {{0, 0, 0x131443}, {64, 42, 0xCB702F}, {127, 127, 0x8399C9}}},
-        Fixture{"gif/hopper_resized.gif", 64, 64, {{0, 0, 0x10133E}, {32, 21, 0xC97954}, {63, 63, 0x5675B3}}},
-        Fixture{"gif/interlaced.gif", 32, 32, {{0, 0, 0xFCFEFB}, {16, 10, 0xFFAEFE}, {31, 31, 0x000200}}},
+        Fixture{"gif/hopper.gif",
+                128,
+                128,
+                {{0, 0, 0x131443}, {64, 42, 0xCB702F}, {127, 127, 0x8399C9}}},
+        Fixture{"gif/hopper_resized.gif",
+                64,
+                64,
+                {{0, 0, 0x10133E}, {32, 21, 0xC97954}, {63, 63, 0x5675B3}}},
+        Fixture{"gif/interlaced.gif",
+                32,
+                32,
+                {{0, 0, 0xFCFEFB}, {16, 10, 0xFFAEFE}, {31, 31, 0x000200}}},
         Fixture{"gif/missing_background.gif", 32, 32, {{16, 10, 0xFFFFFF}}},
         Fixture{"gif/transparent.gif", 200, 150, {{0, 0, 0xFFFFFF}, {100, 50, 0xD11C1C}}},
-        Fixture{"jpeg/hopper.jpg", 128, 128, {{0, 0, 0x141543}, {64, 42, 0xC3713F}, {127, 127, 0x86A0D1}}},
-        Fixture{"pcx/24bit.pcx", 435, 353, {{0, 0, 0x4C7274}, {217, 117, 0x2F4B51}, {434, 352, 0x153F00}}},
-        Fixture{"pcx/256-palette.pcx", 435, 353, {{0, 0, 0x4A6E70}, {217, 117, 0x2F4E55}, {434, 352, 0x164101}}},
+        Fixture{"jpeg/hopper.jpg",
+                128,
+                128,
+                {{0, 0, 0x141543}, {64, 42, 0xC3713F}, {127, 127, 0x86A0D1}}},
+        Fixture{"pcx/24bit.pcx",
+                435,
+                353,
+                {{0, 0, 0x4C7274}, {217, 117, 0x2F4B51}, {434, 352, 0x153F00}}},
+        Fixture{"pcx/256-palette.pcx",
+                435,
+                353,
+                {{0, 0, 0x4A6E70}, {217, 117, 0x2F4E55}, {434, 352, 0x164101}}},
         Fixture{"pcx/odd_stride.pcx", 371, 150, {{370, 149, 0xFFFFFF}}},
         // One bits are white: the header's two-colour palette says so.
         Fixture{"pcx/pil184.pcx", 447, 144, {{0, 0, 0xFFFFFF}}},
-        Fixture{"png/hopper.png", 128, 128, {{0, 0, 0x141543}, {64, 42, 0xC3713F}, {127, 127, 0x86A0D1}}},
-        Fixture{"tga/200x32_l_bl_rle.tga", 200, 32, {}}, Fixture{"tga/200x32_p_bl_raw.tga", 200, 32, {}},
-        Fixture{"tga/200x32_rgb_bl_raw.tga", 200, 32, {}}, Fixture{"tga/200x32_rgb_tl_rle.tga", 200, 32, {}},
+        Fixture{"png/hopper.png",
+                128,
+                128,
+                {{0, 0, 0x141543}, {64, 42, 0xC3713F}, {127, 127, 0x86A0D1}}},
+        Fixture{"tga/200x32_l_bl_rle.tga", 200, 32, {}},
+        Fixture{"tga/200x32_p_bl_raw.tga", 200, 32, {}},
+        Fixture{"tga/200x32_rgb_bl_raw.tga", 200, 32, {}},
+        Fixture{"tga/200x32_rgb_tl_rle.tga", 200, 32, {}},
         Fixture{"tga/200x32_rgba_tl_rle.tga", 200, 32, {}},
         Fixture{"tga/ctc24.tga", 128, 128, {{0, 0, 0xFF0000}, {127, 127, 0xFFFFFF}}},
         Fixture{"tga/utc16.tga", 128, 128, {}}, Fixture{"tga/utc24.tga", 128, 128, {}},
@@ -127,12 +153,9 @@ TEST(SamePicture, LossyAndReducedEncodingsStayClose) {
     // 5-bit channels and a dithered palette cannot be exact; a wrong channel
     // order or row order is 35 or more off on average.
     const std::pair<const char*, const char*> pairs[] = {
-        {"bmp/rgb24.bmp", "bmp/rgb16.bmp"},
-        {"bmp/rgb24.bmp", "bmp/rgb16-565.bmp"},
-        {"bmp/rgb24.bmp", "bmp/pal8.bmp"},
-        {"tga/utc24.tga", "tga/utc16.tga"},
-        {"png/hopper.png", "jpeg/hopper.jpg"},
-        {"png/hopper.png", "gif/hopper.gif"},
+        {"bmp/rgb24.bmp", "bmp/rgb16.bmp"},    {"bmp/rgb24.bmp", "bmp/rgb16-565.bmp"},
+        {"bmp/rgb24.bmp", "bmp/pal8.bmp"},     {"tga/utc24.tga", "tga/utc16.tga"},
+        {"png/hopper.png", "jpeg/hopper.jpg"}, {"png/hopper.png", "gif/hopper.gif"},
     };
     for (const auto& [a, b] : pairs) {
         const PixelBlock x = load(a), y = load(b);
@@ -177,12 +200,12 @@ TEST(Failures, TruncatedFilesGiveTheFormatsError) {
         bool dataToTheEnd;
     };
     const Case files[] = {
-        {"bmp/rgb24.bmp", ErrBadBmp, true},         {"bmp/pal4.bmp", ErrBadBmp, true},
-        {"gif/hopper.gif", ErrBadGif, true},        {"gif/interlaced.gif", ErrBadGif, true},
-        {"jpeg/hopper.jpg", ErrBadJpg, true},       {"tga/ctc24.tga", ErrFileRead, false},
-        {"tga/utc24.tga", ErrFileRead, false},      {"pcx/256-palette.pcx", ErrFileRead, true},
-        {"pcx/24bit.pcx", ErrFileRead, true},       {"wmf/drawing.wmf", ErrFileRead, true},
-        {"tiff/hopper.tif", ErrBadTif, false},      {"tiff/hopper_lzw.tif", ErrBadTif, false},
+        {"bmp/rgb24.bmp", ErrBadBmp, true},    {"bmp/pal4.bmp", ErrBadBmp, true},
+        {"gif/hopper.gif", ErrBadGif, true},   {"gif/interlaced.gif", ErrBadGif, true},
+        {"jpeg/hopper.jpg", ErrBadJpg, true},  {"tga/ctc24.tga", ErrFileRead, false},
+        {"tga/utc24.tga", ErrFileRead, false}, {"pcx/256-palette.pcx", ErrFileRead, true},
+        {"pcx/24bit.pcx", ErrFileRead, true},  {"wmf/drawing.wmf", ErrFileRead, true},
+        {"tiff/hopper.tif", ErrBadTif, false}, {"tiff/hopper_lzw.tif", ErrBadTif, false},
     };
     TempDir dir;
     for (const Case& c : files) {
@@ -211,8 +234,9 @@ TEST(Failures, TruncatedFilesGiveTheFormatsError) {
 }
 
 TEST(Progress, ReportsUpToTheTotalAndCanStopEveryLoader) {
-    for (const char* rel : {"bmp/rgb24.bmp", "gif/transparent.gif", "jpeg/hopper.jpg", "png/hopper.png",
-                            "tga/ctc24.tga", "pcx/24bit.pcx", "tiff/hopper.tif", "wmf/symbol-font-tables.wmf"}) {
+    for (const char* rel :
+         {"bmp/rgb24.bmp", "gif/transparent.gif", "jpeg/hopper.jpg", "png/hopper.png",
+          "tga/ctc24.tga", "pcx/24bit.pcx", "tiff/hopper.tif", "wmf/symbol-font-tables.wmf"}) {
         uint64_t lastDone = 0, lastTotal = 0;
         int calls = 0;
         SetProgressFunction([&](uint64_t done, uint64_t total) {

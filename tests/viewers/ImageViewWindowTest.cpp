@@ -1,12 +1,12 @@
 // The picture window through its real dialog on the offscreen platform, and
 // the View command's choice between it and the text viewer.
+#include "viewers/ImageViewWindow.h"
 #include "gui/DialogAnswerer.h"
 #include "mainwindow/MainFrame.h"
 #include "panels/FilePanel.h"
 #include "settings/SettingsStore.h"
 #include "support/TempDir.h"
 #include "ui_services/AppState.h"
-#include "viewers/ImageViewWindow.h"
 #include "viewers/TextEditorWindow.h"
 
 #include <QApplication>
@@ -103,14 +103,16 @@ TEST_F(ImageViewWindowTest, ShowsASmallPictureCentredAtItsOwnSize) {
     EXPECT_EQ(w.windowTitle(), QString::fromStdString("KM Viewer - " + path));
     EXPECT_FALSE(w.isScaled());
     EXPECT_EQ(w.picture().size(), QSize(127, 64));
-    EXPECT_EQ(w.displayArea().size(), QSize(ImageViewWindow::kAreaWidth, ImageViewWindow::kAreaHeight));
+    EXPECT_EQ(w.displayArea().size(),
+              QSize(ImageViewWindow::kAreaWidth, ImageViewWindow::kAreaHeight));
 
     w.show();
     auto* frame = w.findChild<QFrame*>(QStringLiteral("pictureFrame"));
     ASSERT_TRUE(frame);
     const QImage shot = frame->grab().toImage();
     const QRect area = w.displayArea();
-    const QPoint origin(area.left() + (area.width() - 127) / 2, area.top() + (area.height() - 64) / 2);
+    const QPoint origin(area.left() + (area.width() - 127) / 2,
+                        area.top() + (area.height() - 64) / 2);
     EXPECT_EQ(shot.pixel(origin), w.picture().pixel(0, 0));
     EXPECT_EQ(shot.pixel(origin + QPoint(126, 63)), w.picture().pixel(126, 63));
     // Around the picture: the dialog face colour.
@@ -121,9 +123,8 @@ TEST_F(ImageViewWindowTest, ShowsASmallPictureCentredAtItsOwnSize) {
 
 TEST_F(ImageViewWindowTest, ALargePictureIsShownScaledAndCopiedAtFullSize) {
     // 1000 x 300: too wide only, so 640 x 192; the left half red, the right blue.
-    const std::string path = write("wide.BMP", makeBmp(1000, 300, [](int x, int) {
-                                       return x < 500 ? 0xFF0000u : 0x0000FFu;
-                                   }));
+    const std::string path = write(
+        "wide.BMP", makeBmp(1000, 300, [](int x, int) { return x < 500 ? 0xFF0000u : 0x0000FFu; }));
     ImageViewWindow w(path, nullptr);
     ASSERT_TRUE(w.load());
     EXPECT_TRUE(w.isScaled());

@@ -158,9 +158,9 @@ int DecodeBmp(const uint8_t* data, size_t size, PixelBlock& out, const ProgressF
             default: {
                 const uint8_t* p = src + x * 4;
                 if (compression == BiBitfields) {
-                    const uint32_t v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                                       static_cast<uint32_t>(p[2]) << 16 |
-                                       static_cast<uint32_t>(p[3]) << 24;
+                    const uint32_t v =
+                        static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                        static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
                     detail::PutPixel(out, x, y, red.get(v), green.get(v), blue.get(v));
                 } else {
                     detail::PutPixel(out, x, y, p[2], p[1], p[0]);

@@ -57,7 +57,8 @@ public:
         if (!has(4))
             return false;
         v = static_cast<uint32_t>(data_[pos_]) | static_cast<uint32_t>(data_[pos_ + 1]) << 8 |
-            static_cast<uint32_t>(data_[pos_ + 2]) << 16 | static_cast<uint32_t>(data_[pos_ + 3]) << 24;
+            static_cast<uint32_t>(data_[pos_ + 2]) << 16 |
+            static_cast<uint32_t>(data_[pos_ + 3]) << 24;
         pos_ += 4;
         return true;
     }
@@ -82,7 +83,9 @@ private:
     size_t pos_ = 0;
 };
 
-inline uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+inline uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 
 // Sizes `out` for width x height (both > 0) and clears it to `fill`
 // (0xRRGGBB). ErrOutOfMemory for sizes past the limits or when the memory
@@ -95,8 +98,9 @@ inline bool GoOn(const ProgressFn& progress, uint64_t done, uint64_t total) {
 }
 
 inline void PutPixel(PixelBlock& b, int x, int y, uint8_t r, uint8_t g, uint8_t bl) {
-    uint8_t* p = b.pixels.data() +
-                 (static_cast<size_t>(y) * static_cast<size_t>(b.width) + static_cast<size_t>(x)) * 3;
+    uint8_t* p =
+        b.pixels.data() +
+        (static_cast<size_t>(y) * static_cast<size_t>(b.width) + static_cast<size_t>(x)) * 3;
     p[0] = r;
     p[1] = g;
     p[2] = bl;

@@ -69,7 +69,8 @@ int interlacedRow(int n, int height) {
     static const int start[4] = {0, 4, 2, 1};
     static const int step[4] = {8, 8, 4, 2};
     for (int pass = 0; pass < 4; ++pass) {
-        const int rows = height > start[pass] ? (height - start[pass] + step[pass] - 1) / step[pass] : 0;
+        const int rows =
+            height > start[pass] ? (height - start[pass] + step[pass] - 1) / step[pass] : 0;
         if (n < rows)
             return start[pass] + n * step[pass];
         n -= rows;

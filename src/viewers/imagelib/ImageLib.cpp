@@ -25,13 +25,17 @@ constexpr off_t kMaxFileSize = 1024ll * 1024 * 1024;
 
 } // namespace
 
-const ProgressFn& CurrentProgress() { return progressSlot(); }
+const ProgressFn& CurrentProgress() {
+    return progressSlot();
+}
 
 uint64_t& PixelLimit() {
     static uint64_t limit = kMaxPixels;
     return limit;
 }
-void SetLastError(int code) { lastError = code; }
+void SetLastError(int code) {
+    lastError = code;
+}
 
 int AllocateBlock(PixelBlock& out, int64_t width, int64_t height, uint32_t fill) {
     if (width <= 0 || height <= 0 || width > kMaxDimension || height > kMaxDimension)
@@ -93,30 +97,52 @@ int ReadWholeFile(const std::string& path, std::vector<uint8_t>& data) {
 
 } // namespace detail
 
-void SetProgressFunction(ProgressFn fn) { detail::progressSlot() = std::move(fn); }
+void SetProgressFunction(ProgressFn fn) {
+    detail::progressSlot() = std::move(fn);
+}
 
-int LastError() { return detail::lastError; }
+int LastError() {
+    return detail::lastError;
+}
 
 std::string ErrorText(int code) {
     switch (code) {
-    case ErrOutOfMemory: return "Error : out of memory";
-    case ErrFileOpen: return "Error on file open";
-    case ErrFileRead: return "Error on file read";
-    case ErrFileWrite: return "Error on file write";
-    case ErrBadParam: return "Bad user param";
-    case ErrBadBmp: return "Bad BMP file";
-    case ErrRleBmp: return "We don't do RLE BMP files";
-    case ErrBadGif: return "Bad GIF file";
-    case ErrBadJpg: return "Bad jpg file";
-    case ErrDevice: return "Device error";
-    case ErrGetDIBits: return "GetDIBits error";
-    case ErrNoGif: return "No GIF support..";
-    case ErrResourceNotFound: return "Resource Not Found";
-    case ErrPngInternal: return "Internal PNG creation error - possibly bad params";
-    case ErrInternal: return "Internal image library error";
-    case ErrFont: return "Font creation error";
-    case ErrBadTif: return "Bad TIF file";
-    default: return "Error #" + std::to_string(code);
+    case ErrOutOfMemory:
+        return "Error : out of memory";
+    case ErrFileOpen:
+        return "Error on file open";
+    case ErrFileRead:
+        return "Error on file read";
+    case ErrFileWrite:
+        return "Error on file write";
+    case ErrBadParam:
+        return "Bad user param";
+    case ErrBadBmp:
+        return "Bad BMP file";
+    case ErrRleBmp:
+        return "We don't do RLE BMP files";
+    case ErrBadGif:
+        return "Bad GIF file";
+    case ErrBadJpg:
+        return "Bad jpg file";
+    case ErrDevice:
+        return "Device error";
+    case ErrGetDIBits:
+        return "GetDIBits error";
+    case ErrNoGif:
+        return "No GIF support..";
+    case ErrResourceNotFound:
+        return "Resource Not Found";
+    case ErrPngInternal:
+        return "Internal PNG creation error - possibly bad params";
+    case ErrInternal:
+        return "Internal image library error";
+    case ErrFont:
+        return "Font creation error";
+    case ErrBadTif:
+        return "Bad TIF file";
+    default:
+        return "Error #" + std::to_string(code);
     }
 }
 
@@ -136,14 +162,24 @@ std::optional<PixelBlock> loadWith(const std::string& path, Decoder decode) {
     return block;
 }
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
 
 } // namespace
 
-std::optional<PixelBlock> LoadGif(const std::string& path) { return loadWith(path, DecodeGif); }
-std::optional<PixelBlock> LoadTga(const std::string& path) { return loadWith(path, DecodeTga); }
-std::optional<PixelBlock> LoadPcx(const std::string& path) { return loadWith(path, DecodePcx); }
-std::optional<PixelBlock> LoadBmp(const std::string& path) { return loadWith(path, DecodeBmp); }
+std::optional<PixelBlock> LoadGif(const std::string& path) {
+    return loadWith(path, DecodeGif);
+}
+std::optional<PixelBlock> LoadTga(const std::string& path) {
+    return loadWith(path, DecodeTga);
+}
+std::optional<PixelBlock> LoadPcx(const std::string& path) {
+    return loadWith(path, DecodePcx);
+}
+std::optional<PixelBlock> LoadBmp(const std::string& path) {
+    return loadWith(path, DecodeBmp);
+}
 
 std::optional<PixelBlock> LoadWmf(const std::string& path, uint32_t background) {
     std::vector<uint8_t> data;

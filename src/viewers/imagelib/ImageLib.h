@@ -39,8 +39,8 @@ struct PixelBlock {
     int height = 0;
 
     const uint8_t* at(int x, int y) const {
-        return pixels.data() + (static_cast<size_t>(y) * static_cast<size_t>(width) +
-                                static_cast<size_t>(x)) * 3;
+        return pixels.data() +
+               (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 3;
     }
 };
 

@@ -5,8 +5,8 @@
 
 #include <csetjmp>
 #include <cstdio>
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 namespace km::imagelib {
 namespace {
@@ -62,14 +62,16 @@ int decode(const std::vector<uint8_t>& data, PixelBlock& out, std::vector<uint8_
     }
     while (rc == ErrNone && cinfo.output_scanline < cinfo.output_height) {
         const JDIMENSION y = cinfo.output_scanline;
-        uint8_t* target = cmyk ? row.data() : out.pixels.data() + static_cast<size_t>(y) * out.width * 3;
+        uint8_t* target =
+            cmyk ? row.data() : out.pixels.data() + static_cast<size_t>(y) * out.width * 3;
         JSAMPROW rows[1] = {target};
         jpeg_read_scanlines(&cinfo, rows, 1);
         if (cmyk) {
             // Adobe writes CMYK inverted, which is what nearly every such file is.
             for (int x = 0; x < out.width; ++x) {
                 const uint8_t* p = row.data() + x * 4;
-                detail::PutPixel(out, x, static_cast<int>(y), static_cast<uint8_t>(p[0] * p[3] / 255),
+                detail::PutPixel(out, x, static_cast<int>(y),
+                                 static_cast<uint8_t>(p[0] * p[3] / 255),
                                  static_cast<uint8_t>(p[1] * p[3] / 255),
                                  static_cast<uint8_t>(p[2] * p[3] / 255));
             }

@@ -50,7 +50,8 @@ int DecodePcx(const uint8_t* data, size_t size, PixelBlock& out, const ProgressF
             return ErrFileRead;
         } else {
             for (size_t i = 0; i < 256; ++i)
-                palette[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(i), static_cast<uint8_t>(i)};
+                palette[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(i),
+                              static_cast<uint8_t>(i)};
         }
     }
 
@@ -98,13 +99,17 @@ int DecodePcx(const uint8_t* data, size_t size, PixelBlock& out, const ProgressF
         for (int x = 0; x < width; ++x) {
             const size_t ux = static_cast<size_t>(x);
             if (rgb) {
-                detail::PutPixel(out, x, y, line[ux], line[bytesPerLine + ux], line[2 * bytesPerLine + ux]);
+                detail::PutPixel(out, x, y, line[ux], line[bytesPerLine + ux],
+                                 line[2 * bytesPerLine + ux]);
                 continue;
             }
             unsigned index = 0;
             if (planar16) {
                 for (int p = 0; p < 4; ++p)
-                    index |= ((line[static_cast<size_t>(p) * bytesPerLine + ux / 8] >> (7 - ux % 8)) & 1u) << p;
+                    index |=
+                        ((line[static_cast<size_t>(p) * bytesPerLine + ux / 8] >> (7 - ux % 8)) &
+                         1u)
+                        << p;
             } else {
                 const size_t bit = ux * static_cast<size_t>(bits);
                 index = (line[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);

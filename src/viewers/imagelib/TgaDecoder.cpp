@@ -13,7 +13,9 @@ using detail::ByteReader;
 
 enum : uint8_t { Mapped = 1, TrueColour = 2, Grey = 3, Rle = 8 };
 
-uint8_t from5(unsigned v) { return static_cast<uint8_t>((v & 31) * 255 / 31); }
+uint8_t from5(unsigned v) {
+    return static_cast<uint8_t>((v & 31) * 255 / 31);
+}
 
 // The colour of one stored value of `bytes` bytes (little-endian, BGR order).
 std::array<uint8_t, 3> colourOf(const uint8_t* p, int bytes) {

@@ -20,12 +20,15 @@ tmsize_t readProc(thandle_t h, void* buf, tmsize_t size) {
     auto* m = static_cast<Memory*>(h);
     if (size <= 0 || m->pos >= m->data->size())
         return 0;
-    const size_t n = std::min(static_cast<size_t>(size), static_cast<size_t>(m->data->size() - m->pos));
+    const size_t n =
+        std::min(static_cast<size_t>(size), static_cast<size_t>(m->data->size() - m->pos));
     std::memcpy(buf, m->data->data() + m->pos, n);
     m->pos += n;
     return static_cast<tmsize_t>(n);
 }
-tmsize_t writeProc(thandle_t, void*, tmsize_t) { return 0; }
+tmsize_t writeProc(thandle_t, void*, tmsize_t) {
+    return 0;
+}
 toff_t seekProc(thandle_t h, toff_t off, int whence) {
     auto* m = static_cast<Memory*>(h);
     toff_t base = 0;
@@ -38,9 +41,15 @@ toff_t seekProc(thandle_t h, toff_t off, int whence) {
     m->pos = base + off;
     return m->pos;
 }
-int closeProc(thandle_t) { return 0; }
-toff_t sizeProc(thandle_t h) { return static_cast<Memory*>(h)->data->size(); }
-int mapProc(thandle_t, void**, toff_t*) { return 0; }
+int closeProc(thandle_t) {
+    return 0;
+}
+toff_t sizeProc(thandle_t h) {
+    return static_cast<Memory*>(h)->data->size();
+}
+int mapProc(thandle_t, void**, toff_t*) {
+    return 0;
+}
 void unmapProc(thandle_t, void*, toff_t) {}
 
 int decode(const std::vector<uint8_t>& data, PixelBlock& out, const ProgressFn& progress) {
@@ -64,7 +73,8 @@ int decode(const std::vector<uint8_t>& data, PixelBlock& out, const ProgressFn& 
     const uint32_t w = img.width, h = img.height;
     // A band of rows at a time keeps the RGBA buffer small and lets the
     // progress function run.
-    const uint32_t band = rc == ErrNone ? std::max<uint32_t>(1, std::min<uint32_t>(h, (1u << 20) / w)) : 0;
+    const uint32_t band =
+        rc == ErrNone ? std::max<uint32_t>(1, std::min<uint32_t>(h, (1u << 20) / w)) : 0;
     if (rc == ErrNone) {
         try {
             raster.resize(static_cast<size_t>(w) * band);

@@ -54,7 +54,8 @@ struct Colour {
 };
 
 Colour colourRef(uint32_t ref) {
-    return {static_cast<uint8_t>(ref), static_cast<uint8_t>(ref >> 8), static_cast<uint8_t>(ref >> 16)};
+    return {static_cast<uint8_t>(ref), static_cast<uint8_t>(ref >> 8),
+            static_cast<uint8_t>(ref >> 16)};
 }
 
 struct Object {
@@ -136,7 +137,10 @@ public:
         const double half = width / 2;
         if (len > 0) {
             const double nx = -dy / len * half, ny = dx / len * half;
-            fill({{{a.x + nx, a.y + ny}, {z.x + nx, z.y + ny}, {z.x - nx, z.y - ny}, {a.x - nx, a.y - ny}}},
+            fill({{{a.x + nx, a.y + ny},
+                   {z.x + nx, z.y + ny},
+                   {z.x - nx, z.y - ny},
+                   {a.x - nx, a.y - ny}}},
                  true, c);
         }
         fill({ellipse(a.x - half, a.y - half, a.x + half, a.y + half)}, true, c);
@@ -150,7 +154,8 @@ public:
     }
 
     static std::vector<Point> ellipse(double l, double t, double r, double b) {
-        const double cx = (l + r) / 2, cy = (t + b) / 2, rx = std::abs(r - l) / 2, ry = std::abs(b - t) / 2;
+        const double cx = (l + r) / 2, cy = (t + b) / 2, rx = std::abs(r - l) / 2,
+                     ry = std::abs(b - t) / 2;
         const int steps = std::clamp(static_cast<int>((rx + ry) * 2), 16, 720);
         std::vector<Point> pts;
         pts.reserve(static_cast<size_t>(steps));
@@ -237,14 +242,17 @@ public:
                 state_.winding = mode == 2;
             break;
         }
-        case RecSaveDc: saved_.push_back(state_); break;
+        case RecSaveDc:
+            saved_.push_back(state_);
+            break;
         case RecRestoreDc: {
             int16_t n;
             if (!p.i16(n))
                 break;
             // -1 is the last saved state, a positive number counts from the first.
-            size_t keep = n < 0 ? (static_cast<size_t>(-n) <= saved_.size() ? saved_.size() + n : SIZE_MAX)
-                                : static_cast<size_t>(n) - 1;
+            size_t keep =
+                n < 0 ? (static_cast<size_t>(-n) <= saved_.size() ? saved_.size() + n : SIZE_MAX)
+                      : static_cast<size_t>(n) - 1;
             if (n == 0 || keep >= saved_.size())
                 break;
             state_ = saved_[keep];
@@ -257,7 +265,8 @@ public:
             uint32_t ref;
             if (!p.u16(style) || !p.i16(w) || !p.i16(unused) || !p.u32(ref))
                 break;
-            Object pen{Object::Pen, (style & 0xF) != 5, colourRef(ref), std::max<int>(1, std::abs(w))};
+            Object pen{Object::Pen, (style & 0xF) != 5, colourRef(ref),
+                       std::max<int>(1, std::abs(w))};
             add(pen);
             break;
         }
@@ -275,7 +284,9 @@ public:
         case RecCreatePalette:
         case RecCreatePatternBrush:
         case RecDibCreatePatternBrush:
-        case RecCreateRegion: add({Object::Other, false, {}, 0}); break;
+        case RecCreateRegion:
+            add({Object::Other, false, {}, 0});
+            break;
         case RecSelectObject: {
             uint16_t i;
             if (!p.u16(i) || i >= objects_.size())
@@ -359,13 +370,15 @@ public:
             }
             break;
         }
-        default: break; // text, bitmaps, clipping, palettes: not drawn
+        default:
+            break; // text, bitmaps, clipping, palettes: not drawn
         }
     }
 
 private:
     Point map(double x, double y) const {
-        return {(x - state_.orgX) * width_ / state_.extX, (y - state_.orgY) * height_ / state_.extY};
+        return {(x - state_.orgX) * width_ / state_.extX,
+                (y - state_.orgY) * height_ / state_.extY};
     }
 
     bool points(ByteReader& p, size_t n, std::vector<Point>& out) const {
