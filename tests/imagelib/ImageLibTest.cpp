@@ -233,6 +233,21 @@ TEST(Failures, TruncatedFilesGiveTheFormatsError) {
     EXPECT_EQ(LastError(), ErrPngInternal);
 }
 
+TEST(Failures, AJpegClaimingAHugeSizeIsRefusedBeforeDecoding) {
+    std::string jpeg = km::test::ReadAll(kFixtures + "/jpeg/hopper.jpg");
+    const size_t sof = jpeg.find("\xFF\xC0");
+    ASSERT_NE(sof, std::string::npos);
+    // Height and width after the marker, length and precision: 60000 each.
+    for (size_t i : {sof + 5, sof + 7}) {
+        jpeg[i] = static_cast<char>(0xEA);
+        jpeg[i + 1] = static_cast<char>(0x60);
+    }
+    TempDir dir;
+    km::test::WriteAll(dir.file("huge.jpg"), jpeg);
+    EXPECT_FALSE(LoadJpeg(dir.file("huge.jpg")));
+    EXPECT_EQ(LastError(), ErrOutOfMemory);
+}
+
 TEST(Progress, ReportsUpToTheTotalAndCanStopEveryLoader) {
     for (const char* rel :
          {"bmp/rgb24.bmp", "gif/transparent.gif", "jpeg/hopper.jpg", "png/hopper.png",

@@ -87,6 +87,9 @@ inline uint16_t Le16(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] | p[1] << 8);
 }
 
+// Whether a block of width x height is within the limits, without allocating.
+bool SizeAllowed(int64_t width, int64_t height);
+
 // Sizes `out` for width x height (both > 0) and clears it to `fill`
 // (0xRRGGBB). ErrOutOfMemory for sizes past the limits or when the memory
 // is not there.

@@ -37,12 +37,15 @@ void SetLastError(int code) {
     lastError = code;
 }
 
+bool SizeAllowed(int64_t width, int64_t height) {
+    return width > 0 && height > 0 && width <= kMaxDimension && height <= kMaxDimension &&
+           static_cast<uint64_t>(width) * static_cast<uint64_t>(height) <= PixelLimit();
+}
+
 int AllocateBlock(PixelBlock& out, int64_t width, int64_t height, uint32_t fill) {
-    if (width <= 0 || height <= 0 || width > kMaxDimension || height > kMaxDimension)
+    if (!SizeAllowed(width, height))
         return ErrOutOfMemory;
     const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
-    if (pixels > PixelLimit())
-        return ErrOutOfMemory;
     try {
         out.pixels.assign(pixels * 3, 0);
     } catch (const std::bad_alloc&) {

@@ -50,6 +50,12 @@ int decode(const std::vector<uint8_t>& data, PixelBlock& out, std::vector<uint8_
         jpeg_destroy_decompress(&cinfo);
         return ErrBadJpg;
     }
+    // A progressive file makes libjpeg hold the whole image: refuse absurd
+    // sizes before it allocates anything.
+    if (!detail::SizeAllowed(cinfo.image_width, cinfo.image_height)) {
+        jpeg_destroy_decompress(&cinfo);
+        return ErrOutOfMemory;
+    }
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_start_decompress(&cinfo);
