@@ -11,7 +11,9 @@
 #include "platform/Collation.h"
 #include "ui_services/AppState.h"
 #include "ui_services/MessageBoxes.h"
+#include "viewers/ImageViewWindow.h"
 #include "viewers/TextEditorWindow.h"
+#include "viewers/imagelib/ImageLib.h"
 
 namespace km {
 namespace {
@@ -34,20 +36,6 @@ void makeDirectory(FilePanel& panel, QWidget* mainWindow) {
     panel.scrollToTop();
 }
 
-// Pictures go to the picture viewer; until it exists they open with the
-// desktop's own program for them. Everything else is shown as text.
-bool isPictureName(const std::string& name) {
-    static const char* exts[] = {".jpg", ".png", ".tga", ".tif", ".wmf", ".pcx", ".gif", ".bmp"};
-    if (name.size() < 4)
-        return false;
-    std::string tail = name.substr(name.size() - 4);
-    for (char& ch : tail)
-        ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch + 32 : ch);
-    for (const char* e : exts)
-        if (tail == e)
-            return true;
-    return false;
-}
 
 void viewFile(FilePanel& panel) {
     PanelListing& li = panel.listing();
@@ -61,8 +49,8 @@ void viewFile(FilePanel& panel) {
         return;
     }
     const FileEntry& e = li.entries[static_cast<size_t>(cur)];
-    if (isPictureName(e.name))
-        OpenFile(li.FullPath(e), li.path);
+    if (imagelib::IsPictureName(e.name))
+        ImageViewWindow::Show(li.FullPath(e), panel.window());
     else
         TextEditorWindow::Open(li.FullPath(e), true, false);
 }

@@ -17,7 +17,9 @@
 #include "ui_services/MessageBoxes.h"
 #include "ui_services/ProgressGauge.h"
 #include "ui_services/ProgressWindow.h"
+#include "viewers/ImageViewWindow.h"
 #include "viewers/TextEditorWindow.h"
+#include "viewers/imagelib/ImageLib.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -77,19 +79,6 @@ std::string lastComponent(const std::string& name) {
     return cut == std::string::npos ? name : name.substr(cut + 1);
 }
 
-bool isPictureName(const std::string& name) {
-    const size_t dot = name.rfind('.');
-    if (dot == std::string::npos)
-        return false;
-    std::string ext = name.substr(dot + 1);
-    for (char& c : ext)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    for (const char* e : {"jpg", "png", "tga", "tif", "wmf", "pcx", "gif", "bmp"}) {
-        if (ext == e)
-            return true;
-    }
-    return false;
-}
 
 // Text when each of the first 32 bytes is printable ASCII, CR or LF; bytes
 // from 0x80 on count as printable so UTF-8 text passes.
@@ -413,8 +402,8 @@ void ArchiveBrowser::openEntry(int how) {
     switch (how) {
     case 0: ExecuteByAssociation(path, dir); break;
     case 1:
-        if (isPictureName(path))
-            ExecuteByAssociation(path, dir); // until pictures have a window of their own
+        if (imagelib::IsPictureName(path))
+            ImageViewWindow::Show(path, this);
         else if (looksLikeText(path))
             TextEditorWindow::Open(path, true, false);
         else

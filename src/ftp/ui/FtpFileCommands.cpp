@@ -20,7 +20,9 @@
 #include "ui_services/MessageBoxes.h"
 #include "ui_services/ProgressGauge.h"
 #include "ui_services/ProgressWindow.h"
+#include "viewers/ImageViewWindow.h"
 #include "viewers/TextEditorWindow.h"
+#include "viewers/imagelib/ImageLib.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -382,6 +384,8 @@ void viewOrEdit(FilePanel& panel, bool edit, QWidget* mainWindow) {
     // The copy is a copy: an edited one is not sent back.
     if (edit)
         EditFile(local, mainWindow, false, ParentPath(local));
+    else if (imagelib::IsPictureName(local))
+        ImageViewWindow::Show(local, mainWindow);
     else
         TextEditorWindow::Open(local, true, false);
 }
