@@ -9,6 +9,7 @@
 #include "panels/RemotePanelSource.h"
 #include "mainwindow/AppButtonBar.h"
 #include "mainwindow/CommandPrompt.h"
+#include "mainwindow/TrayIcons.h"
 #include "mainwindow/FunctionKeyBar.h"
 #include "fileops/open_execute/ui/OpenExecuteCommands.h"
 #include "mainwindow/OpenCommands.h"
@@ -136,6 +137,7 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
     }
     applyVisibility();
     restartClock();
+    trayIcons_ = new TrayIcons(this);
     qApp->installEventFilter(this);
     static FtpPanelSource ftpSource;
     SetRemotePanelSource(&ftpSource);

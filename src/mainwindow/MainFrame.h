@@ -25,6 +25,7 @@ class CommandPrompt;
 class DriveBar;
 class FilePanel;
 class FunctionKeyBar;
+class TrayIcons;
 
 class MainFrame : public QMainWindow {
     Q_OBJECT
@@ -106,6 +107,7 @@ private:
     void cmdSwap(int command);
     void cmdDirCompare(int command);
     void cmdAttributes(int command);
+    void cmdSystem(int command);
     void cmdFileCompare(int command);
     void cmdFtp(int command);
     void cmdSwitchPanel(int command);
@@ -144,6 +146,7 @@ private:
     FunctionKeyBar* functionKeys_ = nullptr;
     AppButtonBar* appButtons_ = nullptr;
     CommandPrompt* prompt_ = nullptr;
+    TrayIcons* trayIcons_ = nullptr;
     std::unordered_map<int, QAction*> menuActions_;
     std::array<DirectoryWatcher, 2> watchers_;
     std::array<std::string, 2> watchedPaths_;

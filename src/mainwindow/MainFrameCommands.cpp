@@ -6,6 +6,10 @@
 #include "mainwindow/FunctionKeyBar.h"
 #include "mainwindow/FunctionKeyDialog.h"
 #include "mainwindow/ConfirmationsDialog.h"
+#include "mainwindow/DiskStationDialog.h"
+#include "mainwindow/ExitWindowsDialog.h"
+#include "mainwindow/ThisComputerDialog.h"
+#include "mainwindow/TrayIcons.h"
 #include "mainwindow/FilterDialog.h"
 #include "mainwindow/GeneralSettingsDialog.h"
 #include "mainwindow/HelpWindow.h"
@@ -27,6 +31,7 @@
 #include "panels/PanelSettingsDialog.h"
 #include "platform/PathUtil.h"
 #include "resources/CommandIds.h"
+#include "resources/StringTable.h"
 #include "settings/SettingsStore.h"
 #include "ui_services/AppState.h"
 #include "ui_services/MessageBoxes.h"
@@ -82,6 +87,14 @@ const std::unordered_map<int, MainFrame::CommandHandler>& MainFrame::commandTabl
         {CmdSwapPanels, &MainFrame::cmdSwap},
         {CmdDirCompare, &MainFrame::cmdDirCompare},
         {CmdFileAttributes, &MainFrame::cmdAttributes},
+        {CmdAboutComputer, &MainFrame::cmdSystem},
+        {CmdAboutKestrum, &MainFrame::cmdSystem},
+        {CmdExitWindows, &MainFrame::cmdSystem},
+        {CmdDiskProperties, &MainFrame::cmdSystem},
+        {CmdFormatDisk, &MainFrame::cmdSystem},
+        {CmdDiskCopy, &MainFrame::cmdSystem},
+        {CmdConnectNetwork, &MainFrame::cmdSystem},
+        {CmdDisconnectNetwork, &MainFrame::cmdSystem},
         {CmdFileCompare, &MainFrame::cmdFileCompare},
         {CmdFileCompareSettings, &MainFrame::cmdSettingsDialog},
         {CmdDirAttributes, &MainFrame::cmdAttributes},
@@ -255,6 +268,25 @@ void MainFrame::cmdFtp(int command) {
 
 void MainFrame::cmdFileCompare(int) { FileCompareCommand(panel(0)->listing(), panel(1)->listing(), this); }
 
+void MainFrame::cmdSystem(int command) {
+    switch (command) {
+    case CmdAboutComputer: ThisComputerDialog(this).exec(); break;
+    case CmdAboutKestrum: AboutDialog(this).exec(); break;
+    case CmdExitWindows: {
+        HelpContextScope help(5110);
+        ExitWindowsDialog(this).exec();
+        break;
+    }
+    case CmdConnectNetwork:
+    case CmdDisconnectNetwork:
+        // Network shares are mounted by the desktop's own file tools here.
+        ShowMessage(std::string(LoadString(4170)) + "no network drive dialog is available on this system",
+                    MbOk | MbIconExclamation);
+        break;
+    default: DiskCommand(command, this); break;
+    }
+}
+
 void MainFrame::cmdAttributes(int command) { AttributesCommand(*activePanel(), command == CmdDirAttributes); }
 
 void MainFrame::cmdDirCompare(int) {
@@ -397,6 +429,7 @@ void MainFrame::cmdSettingsDialog(int command) {
             baseTitle_ = QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size()));
             restartClock();
             applyVisibility();
+            trayIcons_->Apply();
             doLayout();
         }
         break;

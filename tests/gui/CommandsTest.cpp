@@ -3,6 +3,7 @@
 #include "DialogAnswerer.h"
 #include "mainwindow/FunctionKeyBar.h"
 #include "mainwindow/HelpWindow.h"
+#include "mainwindow/ThisComputerDialog.h"
 #include "mainwindow/MainFrame.h"
 #include "panels/FilePanel.h"
 #include "resources/CommandIds.h"
@@ -355,4 +356,20 @@ TEST_F(CommandsTest, PrintSettingsAreStoredAndPrintingWithoutAPrinterSaysSo) {
     frame->panel(0)->MoveCursor(1);
     frame->OnCommand(CmdPrint);
     EXPECT_EQ(boxes, 1);
+}
+
+TEST_F(CommandsTest, SystemDialogsOpenAndTheirTextsFollowTheirRules) {
+    int seen = 0;
+    test::AnswerModal("THISCOMPUTER", "OK", &seen);
+    frame->OnCommand(CmdAboutComputer);
+    test::AnswerModal("EXITWIN", "Cancel", &seen);
+    frame->OnCommand(CmdExitWindows);
+    test::AnswerModal("DISKSTATION", "Cancel", &seen);
+    frame->OnCommand(CmdDiskProperties);
+    test::AnswerModal("ABOUTDLG", "OK", &seen);
+    frame->OnCommand(CmdAboutKestrum);
+    EXPECT_EQ(seen, 4);
+    EXPECT_EQ(ScreenText(1024, 768, 16), "1024x768, 64K colors");
+    EXPECT_EQ(PrinterText("Laser", "LPT1:"), "Laser on LPT1:");
+    EXPECT_EQ(PrinterText("Laser", ""), "Laser");
 }

@@ -95,6 +95,9 @@ bool ParseDesktopEntry(std::string_view text, DesktopEntry& out) {
     out.noDisplay = isTrue(f.Get(kGroup, "NoDisplay"));
     out.terminal = isTrue(f.Get(kGroup, "Terminal"));
     out.mimeTypes.clear();
+    out.categories.clear();
+    if (const std::string* c = f.Get("Desktop Entry", "Categories"))
+        out.categories = SplitList(*c);
     if (const std::string* m = f.Get(kGroup, "MimeType"))
         out.mimeTypes = SplitList(*m);
     return true;

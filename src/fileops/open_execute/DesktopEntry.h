@@ -21,6 +21,7 @@ struct DesktopEntry {
     bool noDisplay = false;
     bool terminal = false;
     std::vector<std::string> mimeTypes;
+    std::vector<std::string> categories;
 };
 
 // Reads the [Desktop Entry] group; false when the text has none.
