@@ -34,8 +34,8 @@ std::string DisplayName(const FileEntry& e, int nameCase) {
     return dir ? "[" + name + "]" : name;
 }
 
-std::string DateColumnText(const FileEntry& e, const LocaleInfo& locale) {
-    const std::tm t = LocalTimeOf(e.lastWrite);
+std::string DateTimeText(FileTime time, const LocaleInfo& locale) {
+    const std::tm t = LocalTimeOf(time);
     const int y = ((t.tm_year + 1900) % 100 + 100) % 100, m = t.tm_mon + 1, d = t.tm_mday;
     int a = m, b = d, c = y;
     if (locale.dateOrder == 1) {
@@ -46,13 +46,20 @@ std::string DateColumnText(const FileEntry& e, const LocaleInfo& locale) {
         b = m;
         c = d;
     }
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "  %02d-%02d-%02d  %02d:%02d  %c%c%c%c", a, b, c, t.tm_hour,
-                  t.tm_min, (e.attributes & AttrReadOnly) ? 'r' : '-',
-                  (e.attributes & AttrArchive) ? 'a' : '-', (e.attributes & AttrHidden) ? 'h' : '-',
-                  (e.attributes & AttrSystem) ? 's' : '-');
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "  %02d-%02d-%02d  %02d:%02d", a, b, c, t.tm_hour, t.tm_min);
     buf[4] = buf[7] = locale.dateSeparator;
     return buf;
+}
+
+std::string DateColumnText(const FileEntry& e, const LocaleInfo& locale) {
+    std::string text = DateTimeText(e.lastWrite, locale);
+    text += "  ";
+    text += (e.attributes & AttrReadOnly) ? 'r' : '-';
+    text += (e.attributes & AttrArchive) ? 'a' : '-';
+    text += (e.attributes & AttrHidden) ? 'h' : '-';
+    text += (e.attributes & AttrSystem) ? 's' : '-';
+    return text;
 }
 
 std::string CellText(const FileEntry& e, int column, int nameCase, const LocaleInfo& locale) {

@@ -18,6 +18,8 @@ enum NameCase : int {
 // Name as shown: directories in brackets, letters A–Z cased per `nameCase`.
 std::string DisplayName(const FileEntry& e, int nameCase);
 // "  dd-mm-yy  hh:mm  rahs" in the locale's order and separator.
+// "  mm-dd-yy  hh:mm" in the locale's order, with its date separator.
+std::string DateTimeText(FileTime time, const LocaleInfo& locale);
 std::string DateColumnText(const FileEntry& e, const LocaleInfo& locale);
 // Text of column 0 (name), 1 (size) or 2 (date/time).
 std::string CellText(const FileEntry& e, int column, int nameCase, const LocaleInfo& locale);

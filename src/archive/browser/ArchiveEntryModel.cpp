@@ -1,5 +1,6 @@
 #include "archive/browser/ArchiveEntryModel.h"
 
+#include "panels/CellText.h"
 #include "platform/LocaleInfo.h"
 #include "resources/StringTable.h"
 #include "ui_services/FormatThousands.h"
@@ -24,25 +25,7 @@ int ArchiveEntryModel::rowCount(const QModelIndex& parent) const {
 
 int ArchiveEntryModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 3; }
 
-std::string ArchiveEntryModel::TimeText(FileTime t) {
-    const std::tm tm = LocalTimeOf(t);
-    const int yy = (tm.tm_year + 1900) % 100, mm = tm.tm_mon + 1, dd = tm.tm_mday;
-    const LocaleInfo& locale = CurrentLocale();
-    int a = mm, b = dd, c = yy;
-    if (locale.dateOrder == 1) {
-        a = dd;
-        b = mm;
-    } else if (locale.dateOrder == 2) {
-        a = yy;
-        b = mm;
-        c = dd;
-    }
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "  %02d-%02d-%02d  %02d:%02d", a, b, c, tm.tm_hour, tm.tm_min);
-    std::string s = buf;
-    s[4] = s[7] = locale.dateSeparator;
-    return s;
-}
+std::string ArchiveEntryModel::TimeText(FileTime t) { return DateTimeText(t, CurrentLocale()); }
 
 QVariant ArchiveEntryModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= static_cast<int>(rows_.size()))
