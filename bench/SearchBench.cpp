@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
     size_t found = 0;
     for (bool ci : {false, true}) {
         SearchRequest r;
-        r.specification = root + "/*.*";
+        r.pathPattern = root + "/*.*";
         r.currentDir = root;
         r.text = "Needle-Of-Bench";
         r.caseInsensitive = ci;
@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
                     ci ? "case-insensitive" : "exact case", found, ours * 1000, peer * 1000, ours / peer);
     }
     SearchRequest names;
-    names.specification = root + "/f1*.txt";
+    names.pathPattern = root + "/f1*.txt";
     names.currentDir = root;
     const double ours = best([&] { found = SearchFiles(names, ui).found.size(); });
     const double peer = best([&] { run({"find", root.c_str(), "-name", "f1*.txt"}); });

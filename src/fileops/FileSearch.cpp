@@ -150,13 +150,13 @@ ContainsResult FileContainsText(const std::string& path, const TextMatcher& matc
 }
 
 SearchOutcome SearchFiles(const SearchRequest& request, FileOpUi& ui) {
-    const std::string& spec = request.specification;
-    const size_t slash = spec.rfind('/');
+    const std::string& pattern = request.pathPattern;
+    const size_t slash = pattern.rfind('/');
     std::string dir = slash == std::string::npos ? request.currentDir
-                                                 : ResolvePath(request.currentDir, spec.substr(0, slash + 1));
+                                                 : ResolvePath(request.currentDir, pattern.substr(0, slash + 1));
     if (dir.empty() || dir.back() != '/')
         dir += '/';
-    Search s{request, ui, slash == std::string::npos ? spec : spec.substr(slash + 1),
+    Search s{request, ui, slash == std::string::npos ? pattern : pattern.substr(slash + 1),
              TextMatcher(request.text, request.caseInsensitive), {}};
     if (!s.pattern.empty())
         s.visit(dir);

@@ -1,5 +1,5 @@
 #pragma once
-// Finding files by a wildcard specification ("/data/*.txt"), below its
+// Finding files by a wildcard pattern ("/data/*.txt"), below its
 // directory when asked, and only those containing a text when one is given.
 #include "fileops/FileOpUi.h"
 #include "fileops/TextMatcher.h"
@@ -10,8 +10,8 @@
 namespace km {
 
 struct SearchRequest {
-    std::string specification; // a directory and a wildcard name
-    std::string currentDir;    // what a relative specification starts from
+    std::string pathPattern; // a directory and a wildcard name
+    std::string currentDir;    // what a relative pattern starts from
     std::string text;          // empty: names only
     bool caseInsensitive = true;
     bool subdirectories = true;

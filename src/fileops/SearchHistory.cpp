@@ -44,7 +44,7 @@ SavedSearch ReadSavedSearch(SettingsStore& store) {
         if (!v.empty())
             s.results.push_back(std::move(v));
     }
-    s.specification = store.GetString(kResultsSection, "ZoekPad", "");
+    s.pathPattern = store.GetString(kResultsSection, "ZoekPad", "");
     s.text = store.GetString(kResultsSection, "ZoekTekst", "");
     return s;
 }
@@ -54,7 +54,7 @@ void SaveSearch(SettingsStore& store, const SavedSearch& s) {
     for (size_t i = 0; i < s.results.size(); ++i)
         store.PutString(kResultsSection, "Bestand" + std::to_string(i + 1), s.results[i]);
     store.PutInt(kResultsSection, "Aantal", static_cast<int>(s.results.size()));
-    store.PutString(kResultsSection, "ZoekPad", s.specification);
+    store.PutString(kResultsSection, "ZoekPad", s.pathPattern);
     store.PutString(kResultsSection, "ZoekTekst", s.text);
 }
 

@@ -16,7 +16,7 @@ void AddSearchText(SettingsStore& store, const std::string& text);
 
 struct SavedSearch {
     std::vector<std::string> results;
-    std::string specification;
+    std::string pathPattern;
     std::string text;
 };
 

@@ -79,10 +79,10 @@ protected:
         WriteAll(dir.file(".hidden/e.txt"), "secret\n");
         WriteAll(dir.file("other/f.log"), "secret\n");
     }
-    SearchOutcome run(const std::string& spec, const std::string& text = "", bool subdirs = true,
+    SearchOutcome run(const std::string& pattern, const std::string& text = "", bool subdirs = true,
                       bool hidden = false, bool caseInsensitive = true) {
         SearchRequest r;
-        r.specification = spec;
+        r.pathPattern = pattern;
         r.currentDir = dir.path();
         r.text = text;
         r.subdirectories = subdirs;
@@ -117,7 +117,7 @@ TEST_F(FileSearchTest, NamesTextHiddenRulesAndSortedResults) {
     }
 }
 
-TEST_F(FileSearchTest, RelativeAndMissingSpecificationsAndFilesBeforeSubdirectories) {
+TEST_F(FileSearchTest, RelativeAndMissingPatternsAndFilesBeforeSubdirectories) {
     EXPECT_EQ(run("*.log").found, std::vector<std::string>{p("other/f.log")}) << "from the current directory";
     EXPECT_EQ(run("docs/*.txt").found, (std::vector<std::string>{p("docs/c.txt"), p("docs/deep/d.txt")}));
     EXPECT_TRUE(run(dir.path() + "/missing/*.*").found.empty()) << "nothing is labelled with a directory that is not there";
@@ -196,7 +196,7 @@ TEST(SearchHistory, TenTextsNewestFirstAndSavedResults) {
     SettingsStore reread(dir.file("KM.reg"));
     const SavedSearch s = ReadSavedSearch(reread);
     EXPECT_EQ(s.results, std::vector<std::string>{"/only"}) << "left-over entries beyond the count are not read";
-    EXPECT_EQ(s.specification, "/o/*.*");
+    EXPECT_EQ(s.pathPattern, "/o/*.*");
     EXPECT_EQ(reread.GetString("GevondenBestanden", "Bestand2", ""), "/b/y");
     reread.PutInt("GevondenBestanden", "Aantal", 0);
     EXPECT_TRUE(ReadSavedSearch(reread).results.empty());

@@ -53,8 +53,8 @@ TEST_F(FileSearchDialogTest, SearchGoThereAndTheSavedResultsNextTime) {
     int seen = 0;
     test::WithModal("FILESEARCH", [&](QDialog* d) {
         ++seen;
-        auto* spec = d->findChild<QLineEdit*>("edit1480");
-        EXPECT_EQ(spec->text().toStdString(), dir.file("l") + "/*.*");
+        auto* patternEdit = d->findChild<QLineEdit*>("edit1480");
+        EXPECT_EQ(patternEdit->text().toStdString(), dir.file("l") + "/*.*");
         EXPECT_TRUE(d->findChild<QCheckBox*>("check1510")->isChecked());
         EXPECT_TRUE(d->findChild<QCheckBox*>("check1520")->isChecked());
         EXPECT_FALSE(button(d, 2440)->isEnabled());

@@ -26,7 +26,7 @@
 namespace km {
 namespace {
 
-constexpr int kSpecMax = 259;
+constexpr int kPatternMax = 259;
 
 QString qs(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
@@ -53,19 +53,19 @@ FileSearchDialog::FileSearchDialog(FilePanel& panel, QWidget* mainWindow)
     layout->addWidget(list_);
 
     auto* grid = new QGridLayout;
-    spec_ = new QLineEdit(this);
-    spec_->setObjectName(QStringLiteral("edit1480"));
-    spec_->setMaxLength(kSpecMax);
+    pattern_ = new QLineEdit(this);
+    pattern_->setObjectName(QStringLiteral("edit1480"));
+    pattern_->setMaxLength(kPatternMax);
     text_ = new QComboBox(this);
     text_->setObjectName(QStringLiteral("combo1490"));
     text_->setEditable(true);
     text_->setInsertPolicy(QComboBox::NoInsert);
     auto* specLabel = new QLabel(QStringLiteral("File specification:"), this);
-    specLabel->setBuddy(spec_);
+    specLabel->setBuddy(pattern_);
     auto* textLabel = new QLabel(QStringLiteral("Search text:"), this);
     textLabel->setBuddy(text_);
     grid->addWidget(specLabel, 0, 0);
-    grid->addWidget(spec_, 0, 1);
+    grid->addWidget(pattern_, 0, 1);
     grid->addWidget(textLabel, 1, 0);
     grid->addWidget(text_, 1, 1);
     layout->addLayout(grid);
@@ -97,11 +97,11 @@ FileSearchDialog::FileSearchDialog(FilePanel& panel, QWidget* mainWindow)
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(list_, &QListWidget::itemDoubleClicked, this, &FileSearchDialog::execute);
     // Typing a new search makes Search the answer to Enter again.
-    connect(spec_, &QLineEdit::textEdited, this, [this] { makeDefault(search_); });
+    connect(pattern_, &QLineEdit::textEdited, this, [this] { makeDefault(search_); });
     connect(text_, &QComboBox::editTextChanged, this, [this] { makeDefault(search_); });
 
-    spec_->setText(qs(defaultSpecification()));
-    spec_->selectAll();
+    pattern_->setText(qs(defaultPattern()));
+    pattern_->selectAll();
     reloadHistory();
     text_->setEditText(QString());
     setResultButtons(false);
@@ -111,7 +111,7 @@ FileSearchDialog::FileSearchDialog(FilePanel& panel, QWidget* mainWindow)
     if (!saved.results.empty()) {
         for (const std::string& r : saved.results)
             list_->addItem(qs(r));
-        spec_->setText(qs(saved.specification));
+        pattern_->setText(qs(saved.pathPattern));
         text_->setEditText(qs(saved.text));
         setResultButtons(true);
         newSearch_->setEnabled(true);
@@ -129,7 +129,7 @@ void FileSearchDialog::Run(FilePanel& panel, QWidget* mainWindow) {
     dlg.exec();
 }
 
-std::string FileSearchDialog::defaultSpecification() const {
+std::string FileSearchDialog::defaultPattern() const {
     const std::string& path = panel_.listing().path;
     return path + (!path.empty() && path.back() == '/' ? "*.*" : "/*.*");
 }
@@ -158,7 +158,7 @@ void FileSearchDialog::search() {
     list_->clear();
     SettingsStore& s = Settings();
     SearchRequest request;
-    request.specification = spec_->text().left(kSpecMax).toStdString();
+    request.pathPattern = pattern_->text().left(kPatternMax).toStdString();
     request.currentDir = panel_.listing().path;
     request.text = SearchTextOf(text_->currentText().toStdString());
     request.caseInsensitive = caseInsensitive_->isChecked();
@@ -193,11 +193,11 @@ void FileSearchDialog::newSearch() {
     reloadHistory();
     list_->clear();
     setResultButtons(false);
-    spec_->setText(qs(defaultSpecification()));
-    spec_->selectAll();
+    pattern_->setText(qs(defaultPattern()));
+    pattern_->selectAll();
     subdirs_->setChecked(true);
     caseInsensitive_->setChecked(true);
-    spec_->setFocus();
+    pattern_->setFocus();
     makeDefault(search_);
 }
 
@@ -232,7 +232,7 @@ void FileSearchDialog::goThere() {
     SavedSearch saved;
     for (int i = 0; i < list_->count(); ++i)
         saved.results.push_back(list_->item(i)->text().toStdString());
-    saved.specification = spec_->text().toStdString();
+    saved.pathPattern = pattern_->text().toStdString();
     saved.text = SearchTextOf(text_->currentText().toStdString());
     SaveSearch(Settings(), saved);
     accept();

@@ -35,12 +35,12 @@ private:
     void setResultButtons(bool enabled);
     void makeDefault(QPushButton* b);
     std::string selectedResult() const;
-    std::string defaultSpecification() const;
+    std::string defaultPattern() const;
 
     FilePanel& panel_;
     QWidget* mainWindow_;
     QListWidget* list_;
-    QLineEdit* spec_;
+    QLineEdit* pattern_;
     QComboBox* text_;
     QCheckBox* subdirs_;
     QCheckBox* caseInsensitive_;
