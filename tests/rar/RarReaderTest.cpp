@@ -161,6 +161,7 @@ TEST(RarFixtures, Rar15FilesExtractWithMatchingCrcs) {
     ExpectExtracts("readme_154_normal.rar");
     ExpectExtracts("readme_154_store_solid.rar");
     ExpectExtracts("doc_154_best.rar");
+    ExpectExtracts("rar15-comment.rar");  // comments inside the main and file headers
 }
 
 TEST(RarFixtures, Rar15EncryptedFilesExtractWithThePassword) {

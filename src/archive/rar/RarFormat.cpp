@@ -37,10 +37,12 @@ bool BlockReader::Open() {
     if (std::memcmp(head, kMarker, sizeof kMarker) != 0)
         return false;
     const uint8_t* main = head + 7;
-    if (main[2] != 0x73 || Le16(main + 5) != 13)
+    // An old-style archive comment makes the main header longer than 13 bytes; it is skipped.
+    const uint16_t mainSize = Le16(main + 5);
+    if (main[2] != 0x73 || mainSize < 13 || 7u + mainSize > source_.Size())
         return false;
     mainFlags_ = Le16(main + 3);
-    pos_ = 7 + 13;
+    pos_ = 7 + mainSize;
     return true;
 }
 
