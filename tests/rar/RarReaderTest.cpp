@@ -294,33 +294,112 @@ TEST(RarExtract, TruncatedArchivesFailCleanly) {
     }
 }
 
-// A stored RAR 2.0 archive with one file of the given name and contents.
-std::vector<uint8_t> StoredArchive(const std::string& name, const std::string& data,
-                                   uint8_t mainFlags = 0) {
-    std::vector<uint8_t> out = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00,
-                                0,    0,    0x73, mainFlags, 0, 13, 0, 0, 0, 0, 0, 0, 0};
+std::vector<uint8_t> ArchiveStart(uint8_t mainFlags = 0) {
+    return {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00, 0, 0, 0x73, mainFlags, 0, 13, 0,
+            0,    0,    0,    0,    0,    0};
+}
+
+// Appends a stored file dated 2005-03-14 09:26; with a password its data is encrypted with
+// the RAR 1.5 stream cipher (an XOR stream, so decrypting encrypts).
+void AppendStored(std::vector<uint8_t>& out, const std::string& name, const std::string& data,
+                  uint16_t flags = 0, uint8_t unpVer = 20, const std::string& password = {}) {
     auto le = [&](uint64_t v, int n) {
         for (int i = 0; i < n; ++i)
             out.push_back(static_cast<uint8_t>(v >> (8 * i)));
     };
-    const uint32_t crc =
-        km::rar::Crc32Of(reinterpret_cast<const uint8_t*>(data.data()), data.size());
+    std::vector<uint8_t> bytes(data.begin(), data.end());
+    const uint32_t crc = km::rar::Crc32Of(bytes.data(), bytes.size());
+    if (!password.empty())
+        km::rar::StreamCipher(unpVer, password).Decrypt(bytes.data(), bytes.size());
     le(0, 2);
     out.push_back(0x74);
-    le(0x8000, 2);
+    le(0x8000 | flags, 2);
     le(32 + name.size(), 2);
-    le(data.size(), 4);
-    le(data.size(), 4);
+    le(bytes.size(), 4);
+    le(bytes.size(), 4);
     out.push_back(0);
     le(crc, 4);
-    le((25u << 25) | (3u << 21) | (14u << 16) | (9u << 11) | (26u << 5), 4);  // 2005-03-14 09:26
-    out.push_back(20);
+    le((25u << 25) | (3u << 21) | (14u << 16) | (9u << 11) | (26u << 5), 4);
+    out.push_back(unpVer);
     out.push_back(0x30);
     le(name.size(), 2);
     le(0x20, 4);
     out.insert(out.end(), name.begin(), name.end());
-    out.insert(out.end(), data.begin(), data.end());
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+std::vector<uint8_t> StoredArchive(const std::string& name, const std::string& data,
+                                   uint8_t mainFlags = 0) {
+    auto out = ArchiveStart(mainFlags);
+    AppendStored(out, name, data);
     return out;
+}
+
+std::vector<uint8_t> ThreeEncrypted(uint8_t mainFlags) {
+    auto out = ArchiveStart(mainFlags);
+    for (const char* name : {"a.txt", "b.txt", "c.txt"})
+        AppendStored(out, name, std::string("secret ") + name, 0x04, 15, "pw");
+    return out;
+}
+
+struct PasswordLog {
+    int passwords = 0;
+    int reuses = 0;
+};
+
+km::rar::RarPasswordPrompt Prompt(PasswordLog& log, std::vector<km::rar::PasswordReuse> answers) {
+    km::rar::RarPasswordPrompt prompt;
+    prompt.askPassword = [&log](const std::string&, std::string& out) {
+        ++log.passwords;
+        out = "pw";
+        return true;
+    };
+    prompt.askReuse = [&log, answers](const std::string&) {
+        return answers.at(static_cast<size_t>(log.reuses++));
+    };
+    return prompt;
+}
+
+TEST(RarPassword, ForAllFilesAtTheFirstQuestionAsksOnlyOnce) {
+    using km::rar::PasswordReuse;
+    km::test::TempDir dir;
+    WriteAll(dir.file("e.rar"), ThreeEncrypted(0));
+    std::string message;
+    RecordingSink sink;
+    PasswordLog log;
+    ASSERT_EQ(km::rar::ExtractRarArchive(dir.file("e.rar"), {dir.path(), false, false}, sink,
+                                         message, Prompt(log, {PasswordReuse::ForAll})),
+              kRarOk)
+        << message;
+    EXPECT_EQ(log.passwords, 1);
+    EXPECT_EQ(log.reuses, 1);
+    EXPECT_EQ(ReadAll(dir.file("c.txt")).size(), 12u);
+
+    // "No" asks for a new password; "Cancel" ends the pass before the third file.
+    km::test::TempDir other;
+    PasswordLog log2;
+    EXPECT_EQ(km::rar::ExtractRarArchive(dir.file("e.rar"), {other.path(), false, false}, sink,
+                                         message,
+                                         Prompt(log2, {PasswordReuse::No, PasswordReuse::Cancel})),
+              kRarCancelled);
+    EXPECT_EQ(log2.passwords, 2);
+    EXPECT_TRUE(std::filesystem::exists(other.file("b.txt")));
+    EXPECT_FALSE(std::filesystem::exists(other.file("c.txt")));
+}
+
+TEST(RarPassword, SolidArchiveAsksOnceForEveryFile) {
+    km::test::TempDir dir;
+    WriteAll(dir.file("e.rar"), ThreeEncrypted(0x08));
+    std::string message;
+    RecordingSink sink;
+    PasswordLog log;
+    ASSERT_EQ(km::rar::ExtractRarArchive(dir.file("e.rar"), {dir.path(), false, false}, sink,
+                                         message, Prompt(log, {})),
+              kRarOk)
+        << message;
+    EXPECT_EQ(log.passwords, 1);
+    EXPECT_EQ(log.reuses, 0);
+    EXPECT_EQ(ReadAll(dir.file("a.txt")).size(), 12u);
 }
 
 TEST(RarExtract, HostileNamesStayInsideTheTarget) {
