@@ -84,7 +84,7 @@ const std::map<std::string, std::vector<Member>> kFixtures = {
     {"Rar2.rar",
      {{"exe\\test.exe", 45056, 0xcfb109c8},
       {"jpg\\test.jpg", 40372, 0x088814e3},
-      {"????.txt", 15498, 0x9bd160fa}}},
+      {"\xD1\x82\xD0\xB5\xD1\x81\xD1\x82.txt", 15498, 0x9bd160fa}}},
     {"SOLID.RAR", {{"SOLID1.TXT", 15840, 0x97668cf2}, {"SOLID2.TXT", 13800, 0x28833332}}},
     {"mm.rar", {{"1.M", 99072, 0xa12f1264}}},
     {"doc_154_best.rar",

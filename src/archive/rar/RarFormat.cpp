@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace km::rar {
 
@@ -18,6 +19,87 @@ uint16_t Le16(const uint8_t* p) {
 uint32_t Le32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) |
            (uint32_t(p[3]) << 24);
+}
+
+void AppendUtf8(std::string& out, uint32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// The Unicode form that follows the OEM name: 16-bit characters coded against a high byte
+// and the OEM bytes. Returns UTF-8, empty when it does not decode.
+std::string DecodeUnicodeName(const std::string& oem, const uint8_t* enc, size_t size) {
+    constexpr size_t kMaxChars = 1024;
+    std::vector<uint16_t> wide;
+    size_t pos = 0;
+    if (size == 0)
+        return {};
+    const uint32_t high = enc[pos++];
+    uint32_t flags = 0;
+    int flagBits = 0;
+    while (pos < size && wide.size() < kMaxChars) {
+        if (flagBits == 0) {
+            flags = enc[pos++];
+            flagBits = 8;
+        }
+        switch (flags >> 6) {
+        case 0:
+            if (pos >= size)
+                return {};
+            wide.push_back(enc[pos++]);
+            break;
+        case 1:
+            if (pos >= size)
+                return {};
+            wide.push_back(static_cast<uint16_t>(enc[pos++] + (high << 8)));
+            break;
+        case 2:
+            if (pos + 1 >= size)
+                return {};
+            wide.push_back(static_cast<uint16_t>(enc[pos] | (enc[pos + 1] << 8)));
+            pos += 2;
+            break;
+        default: {
+            if (pos >= size)
+                return {};
+            uint32_t length = enc[pos++];
+            uint32_t correction = 0;
+            const bool corrected = (length & 0x80) != 0;
+            if (corrected) {
+                if (pos >= size)
+                    return {};
+                correction = enc[pos++];
+                length &= 0x7F;
+            }
+            for (length += 2; length > 0 && wide.size() < kMaxChars; --length) {
+                const size_t at = wide.size();
+                if (at >= oem.size())
+                    return {};
+                const uint32_t b = static_cast<uint8_t>(oem[at]);
+                wide.push_back(static_cast<uint16_t>(
+                    corrected ? ((b + correction) & 0xFF) + (high << 8) : b));
+            }
+            break;
+        }
+        }
+        flags = (flags << 2) & 0xFF;
+        flagBits -= 2;
+    }
+    std::string out;
+    for (uint16_t c : wide) {
+        if (c == 0)
+            return {};
+        AppendUtf8(out, c);
+    }
+    return out;
 }
 
 } // namespace
@@ -101,13 +183,22 @@ BlockStatus BlockReader::Next(FileHeader& file) {
     }
     if (nameAt + nameSize > headSize)
         return BlockStatus::Corrupt;
-    std::string name(std::min<size_t>(nameSize, kMaxNameKept), '\0');
+    std::string name(nameSize, '\0');
     if (source_.ReadAt(pos_ + nameAt, reinterpret_cast<uint8_t*>(name.data()), name.size()) !=
         name.size())
         return BlockStatus::Corrupt;
-    // A Unicode name follows the OEM one after a zero byte; the OEM form is the one kept.
-    if (const size_t zero = name.find('\0'); zero != std::string::npos)
-        name.resize(zero);
+    // With flag 0x200 a Unicode form follows the OEM name after a zero byte; it is the one
+    // shown, since the OEM form of non-Latin names is only question marks.
+    if (const size_t zero = name.find('\0'); zero != std::string::npos) {
+        std::string unicode;
+        if (flags & 0x200)
+            unicode = DecodeUnicodeName(name.substr(0, zero),
+                                        reinterpret_cast<const uint8_t*>(name.data()) + zero + 1,
+                                        name.size() - zero - 1);
+        name = unicode.empty() ? name.substr(0, zero) : unicode;
+    }
+    if (name.size() > kMaxNameKept)
+        name.resize(kMaxNameKept);
     file.name = std::move(name);
     file.dataOffset = pos_ + headSize;
     if (file.packSize > source_.Size() || file.dataOffset + file.packSize > source_.Size())
