@@ -457,6 +457,9 @@ TEST(RarExtract, TimeOf2005IsListedAndRestored) {
     struct stat st{};
     ASSERT_EQ(::stat(dir.file("f.txt").c_str(), &st), 0);
     EXPECT_EQ(km::FileTimeFromUnix(st.st_mtime, 0), sink.times.at(0));
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);  // not the temporary file's owner-only mode
 }
 
 TEST(RarExtract, VolumeArchiveIsRefused) {

@@ -173,6 +173,16 @@ bool MakeParents(const std::string& base, const std::vector<std::string>& parts,
     return true;
 }
 
+// mkstemp makes owner-only files; an extracted file gets the usual mode under the umask.
+mode_t CreationMode() {
+    static const mode_t mode = [] {
+        const mode_t mask = ::umask(022);
+        ::umask(mask);
+        return static_cast<mode_t>(0666 & ~mask);
+    }();
+    return mode;
+}
+
 class Extraction {
 public:
     Extraction(ByteSource& source, const ArchiveExtractOptions& options, ArchiveSink& sink,
@@ -272,6 +282,7 @@ int Extraction::ExtractFile(const FileHeader& file, const std::string& outputPat
     const int fd = ::mkstemp(temp.data());
     if (fd < 0)
         return Fail(kCannotOpenOutput);
+    ::fchmod(fd, CreationMode());
     bool writeFailed = false;
     auto cipher = CipherFor(file);
     const EntryResult r =
