@@ -1,6 +1,6 @@
+#include "archive/rar/RarReader.h"
 #include "archive/rar/RarCrypt.h"
 #include "archive/rar/RarFormat.h"
-#include "archive/rar/RarReader.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -29,7 +29,8 @@ std::vector<uint8_t> ReadAll(const std::string& path) {
 
 void WriteAll(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 uint32_t FileCrc(const std::string& path) {
@@ -41,7 +42,7 @@ class RecordingSink : public km::ArchiveSink {
 public:
     std::vector<std::pair<std::string, uint64_t>> entries;
     std::vector<FileTime> times;
-    std::set<std::string> wanted;  // empty: everything
+    std::set<std::string> wanted; // empty: everything
     bool overwrite = true;
     int overwriteQuestions = 0;
     uint64_t cancelAfter = UINT64_MAX;
@@ -60,7 +61,7 @@ public:
 };
 
 struct Member {
-    std::string name;  // as stored, '\' separators
+    std::string name; // as stored, '\' separators
     uint64_t size;
     uint32_t crc;
 };
@@ -88,14 +89,22 @@ const std::map<std::string, std::vector<Member>> kFixtures = {
     {"SOLID.RAR", {{"SOLID1.TXT", 15840, 0x97668cf2}, {"SOLID2.TXT", 13800, 0x28833332}}},
     {"mm.rar", {{"1.M", 99072, 0xa12f1264}}},
     {"doc_154_best.rar",
-     {{"ARCH~Y3X.MD", 53262, 0x5ab9a7da},  {"CRC3~F4U.MD", 5271, 0xad7e2a11},
-      {"ENCR~BXO.MD", 30796, 0xc5d3da4f},  {"FILT~XX0.MD", 27069, 0x89e63874},
-      {"HUFF~BID.MD", 11958, 0xc4b23356},  {"IMPL~KS0.MD", 8846, 0x0def58b4},
-      {"INTE~BSL.MD", 32722, 0xcb567947},  {"LZ_M~HYW.MD", 14181, 0xf5e64896},
-      {"PATH~EJS.MD", 13819, 0x3c0d6e22},  {"PPMD~D4Q.MD", 38140, 0xffd9b31f},
-      {"RAR1~FHU.MD", 40371, 0xaac191a8},  {"RAR1~OEK.MD", 101788, 0x292f35d1},
-      {"RAR5~YP0.MD", 71276, 0xe52cf5ec},  {"RARV~0F3.MD", 12429, 0xab07a4a6},
-      {"README.md", 4198, 0x509e5e3c},     {"READ~0WB.MD", 22024, 0xd9875535},
+     {{"ARCH~Y3X.MD", 53262, 0x5ab9a7da},
+      {"CRC3~F4U.MD", 5271, 0xad7e2a11},
+      {"ENCR~BXO.MD", 30796, 0xc5d3da4f},
+      {"FILT~XX0.MD", 27069, 0x89e63874},
+      {"HUFF~BID.MD", 11958, 0xc4b23356},
+      {"IMPL~KS0.MD", 8846, 0x0def58b4},
+      {"INTE~BSL.MD", 32722, 0xcb567947},
+      {"LZ_M~HYW.MD", 14181, 0xf5e64896},
+      {"PATH~EJS.MD", 13819, 0x3c0d6e22},
+      {"PPMD~D4Q.MD", 38140, 0xffd9b31f},
+      {"RAR1~FHU.MD", 40371, 0xaac191a8},
+      {"RAR1~OEK.MD", 101788, 0x292f35d1},
+      {"RAR5~YP0.MD", 71276, 0xe52cf5ec},
+      {"RARV~0F3.MD", 12429, 0xab07a4a6},
+      {"README.md", 4198, 0x509e5e3c},
+      {"READ~0WB.MD", 22024, 0xd9875535},
       {"TEST~FAD.MD", 14811, 0xb55ba84a}}},
     {"rar15-comment.rar", {{"FILE1.TXT", 7, 0xe27f07a9}, {"FILE2.TXT", 8, 0x3c4306f7}}},
     {"rar15-password-compressed.rar", {{"SECRET.TXT", 87, 0x967e05a2}}},
@@ -137,9 +146,9 @@ void ExpectExtracts(const std::string& file, const std::string& password = {}) {
     options.targetDir = dir.path();
     options.restorePaths = true;
     std::string message;
-    ASSERT_EQ(km::rar::ExtractRarArchive(kDir + file, options, sink, message,
-                                         PasswordPrompt(password)),
-              kRarOk)
+    ASSERT_EQ(
+        km::rar::ExtractRarArchive(kDir + file, options, sink, message, PasswordPrompt(password)),
+        kRarOk)
         << message;
     for (const Member& m : kFixtures.at(file)) {
         const std::string out = dir.file(km::rar::RarSafeRelativeName(m.name));
@@ -150,10 +159,10 @@ void ExpectExtracts(const std::string& file, const std::string& password = {}) {
 }
 
 TEST(RarFixtures, StoredAndRar20FilesExtractWithMatchingCrcs) {
-    ExpectExtracts("test_v2.rar");  // stored, -m1..-m5 and three-channel audio
+    ExpectExtracts("test_v2.rar"); // stored, -m1..-m5 and three-channel audio
     ExpectExtracts("Rar2.rar");
-    ExpectExtracts("mm.rar");     // one-channel audio blocks
-    ExpectExtracts("SOLID.RAR");  // the second file needs the first one's window and tables
+    ExpectExtracts("mm.rar");    // one-channel audio blocks
+    ExpectExtracts("SOLID.RAR"); // the second file needs the first one's window and tables
 }
 
 TEST(RarFixtures, Rar15FilesExtractWithMatchingCrcs) {
@@ -161,7 +170,7 @@ TEST(RarFixtures, Rar15FilesExtractWithMatchingCrcs) {
     ExpectExtracts("readme_154_normal.rar");
     ExpectExtracts("readme_154_store_solid.rar");
     ExpectExtracts("doc_154_best.rar");
-    ExpectExtracts("rar15-comment.rar");  // comments inside the main and file headers
+    ExpectExtracts("rar15-comment.rar"); // comments inside the main and file headers
 }
 
 TEST(RarFixtures, Rar15EncryptedFilesExtractWithThePassword) {
@@ -174,8 +183,8 @@ TEST(RarFixtures, WrongPasswordFailsAndLeavesNoFile) {
     RecordingSink sink;
     std::string message;
     const km::ArchiveExtractOptions options{dir.path(), false, false};
-    EXPECT_EQ(km::rar::ExtractRarArchive(kDir + "rar15-password-stored.rar", options, sink,
-                                         message, PasswordPrompt("wrong")),
+    EXPECT_EQ(km::rar::ExtractRarArchive(kDir + "rar15-password-stored.rar", options, sink, message,
+                                         PasswordPrompt("wrong")),
               kRarFailed);
     EXPECT_NE(message.find("CRC"), std::string::npos) << message;
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
@@ -191,9 +200,9 @@ TEST(RarFixtures, PasswordCancelOrMissingPromptEndsThePass) {
     EXPECT_EQ(km::rar::ExtractRarArchive(kDir + "rar15-password-compressed.rar", options, sink,
                                          message, cancel),
               kRarCancelled);
-    EXPECT_EQ(km::rar::ExtractRarArchive(kDir + "rar15-password-compressed.rar", options, sink,
-                                         message),
-              kRarFailed);
+    EXPECT_EQ(
+        km::rar::ExtractRarArchive(kDir + "rar15-password-compressed.rar", options, sink, message),
+        kRarFailed);
     EXPECT_FALSE(message.empty());
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
@@ -225,9 +234,9 @@ TEST(RarExtract, WithoutRestorePathsFilesLandInTheTargetAndStopAfterFirstStops) 
     km::test::TempDir dir;
     RecordingSink sink;
     std::string message;
-    ASSERT_EQ(km::rar::ExtractRarArchive(kDir + "Rar2.rar", {dir.path(), false, true}, sink,
-                                         message),
-              kRarOk);
+    ASSERT_EQ(
+        km::rar::ExtractRarArchive(kDir + "Rar2.rar", {dir.path(), false, true}, sink, message),
+        kRarOk);
     EXPECT_EQ(FileCrc(dir.file("test.exe")), 0xcfb109c8u);
     EXPECT_FALSE(std::filesystem::exists(dir.file("test.jpg")));
     EXPECT_FALSE(std::filesystem::exists(dir.file("exe")));
@@ -244,7 +253,7 @@ TEST(RarExtract, ExistingFileIsReplacedOnlyWhenConfirmed) {
     ASSERT_EQ(km::rar::ExtractRarArchive(kDir + "test_v2.rar", options, sink, message), kRarOk);
     EXPECT_EQ(sink.overwriteQuestions, 1);
     EXPECT_EQ(ReadAll(dir.file("p1.bin")), old);
-    EXPECT_EQ(FileCrc(dir.file("p2.bin")), 0x10751abau);  // the following files still come
+    EXPECT_EQ(FileCrc(dir.file("p2.bin")), 0x10751abau); // the following files still come
 
     RecordingSink yes;
     ASSERT_EQ(km::rar::ExtractRarArchive(kDir + "test_v2.rar", options, yes, message), kRarOk);
@@ -261,8 +270,7 @@ TEST(RarExtract, CancelledOrCorruptExtractionLeavesExistingFileIntact) {
 
     RecordingSink cancel;
     cancel.cancelAfter = 1;
-    EXPECT_EQ(km::rar::ExtractRarArchive(kDir + "readme_154_normal.rar", options, cancel,
-                                         message),
+    EXPECT_EQ(km::rar::ExtractRarArchive(kDir + "readme_154_normal.rar", options, cancel, message),
               kRarCancelled);
     EXPECT_EQ(ReadAll(dir.file("README.md")), old);
 
@@ -295,8 +303,8 @@ TEST(RarExtract, TruncatedArchivesFailCleanly) {
 }
 
 std::vector<uint8_t> ArchiveStart(uint8_t mainFlags = 0) {
-    return {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00, 0, 0, 0x73, mainFlags, 0, 13, 0,
-            0,    0,    0,    0,    0,    0};
+    return {0x52,      0x61, 0x72, 0x21, 0x1A, 0x07, 0x00, 0, 0, 0x73,
+            mainFlags, 0,    13,   0,    0,    0,    0,    0, 0, 0};
 }
 
 // Appends a stored file dated 2005-03-14 09:26; with a password its data is encrypted with
@@ -433,9 +441,9 @@ TEST(RarExtract, ExistingSymlinkAtTheTargetIsReplacedNotFollowed) {
     WriteAll(dir.file("a.rar"), StoredArchive("f.txt", "new"));
     RecordingSink sink;
     std::string message;
-    ASSERT_EQ(km::rar::ExtractRarArchive(dir.file("a.rar"), {dir.file("t"), false, false}, sink,
-                                         message),
-              kRarOk);
+    ASSERT_EQ(
+        km::rar::ExtractRarArchive(dir.file("a.rar"), {dir.file("t"), false, false}, sink, message),
+        kRarOk);
     EXPECT_EQ(ReadAll(dir.file("secret")), std::vector<uint8_t>{'s'});
     EXPECT_FALSE(std::filesystem::is_symlink(dir.file("t/f.txt")));
     EXPECT_EQ(ReadAll(dir.file("t/f.txt")), (std::vector<uint8_t>{'n', 'e', 'w'}));
@@ -451,15 +459,15 @@ TEST(RarExtract, TimeOf2005IsListedAndRestored) {
     EXPECT_EQ(tm.tm_hour, 9);
     EXPECT_EQ(tm.tm_min, 26);
     std::string message;
-    ASSERT_EQ(km::rar::ExtractRarArchive(dir.file("a.rar"), {dir.path(), false, false}, sink,
-                                         message),
-              kRarOk);
-    struct stat st{};
+    ASSERT_EQ(
+        km::rar::ExtractRarArchive(dir.file("a.rar"), {dir.path(), false, false}, sink, message),
+        kRarOk);
+    struct stat st {};
     ASSERT_EQ(::stat(dir.file("f.txt").c_str(), &st), 0);
     EXPECT_EQ(km::FileTimeFromUnix(st.st_mtime, 0), sink.times.at(0));
     const mode_t mask = ::umask(022);
     ::umask(mask);
-    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);  // not the temporary file's owner-only mode
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask); // not the temporary file's owner-only mode
 }
 
 TEST(RarExtract, VolumeArchiveIsRefused) {
@@ -468,9 +476,9 @@ TEST(RarExtract, VolumeArchiveIsRefused) {
     RecordingSink sink;
     std::string message;
     EXPECT_EQ(km::rar::ListRarArchive(dir.file("v.rar"), sink), kRarFailed);
-    EXPECT_EQ(km::rar::ExtractRarArchive(dir.file("v.rar"), {dir.path(), false, false}, sink,
-                                         message),
-              kRarFailed);
+    EXPECT_EQ(
+        km::rar::ExtractRarArchive(dir.file("v.rar"), {dir.path(), false, false}, sink, message),
+        kRarFailed);
     EXPECT_FALSE(std::filesystem::exists(dir.file("f.txt")));
 }
 

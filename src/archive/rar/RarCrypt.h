@@ -6,7 +6,7 @@
 
 namespace km::rar {
 
-uint32_t Crc32(uint32_t crc, const uint8_t* data, size_t size);  // pre-/post-inverted by caller
+uint32_t Crc32(uint32_t crc, const uint8_t* data, size_t size); // pre-/post-inverted by caller
 uint32_t Crc32Of(const uint8_t* data, size_t size);
 
 // RAR 1.3 and 1.5 stream ciphers; Decrypt works on any byte count.

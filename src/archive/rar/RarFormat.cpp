@@ -17,8 +17,7 @@ uint16_t Le16(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] | (p[1] << 8));
 }
 uint32_t Le32(const uint8_t* p) {
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) |
-           (uint32_t(p[3]) << 24);
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 
 void AppendUtf8(std::string& out, uint32_t c) {
@@ -84,8 +83,8 @@ std::string DecodeUnicodeName(const std::string& oem, const uint8_t* enc, size_t
                 if (at >= oem.size())
                     return {};
                 const uint32_t b = static_cast<uint8_t>(oem[at]);
-                wide.push_back(static_cast<uint16_t>(
-                    corrected ? ((b + correction) & 0xFF) + (high << 8) : b));
+                wide.push_back(
+                    static_cast<uint16_t>(corrected ? ((b + correction) & 0xFF) + (high << 8) : b));
             }
             break;
         }

@@ -25,7 +25,7 @@ class FileSource : public ByteSource {
 public:
     explicit FileSource(const std::string& path) {
         fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        struct stat st{};
+        struct stat st {};
         if (fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode))
             size_ = static_cast<uint64_t>(st.st_size);
         else
@@ -39,8 +39,8 @@ public:
     size_t ReadAt(uint64_t offset, uint8_t* buffer, size_t count) override {
         size_t done = 0;
         while (done < count) {
-            const ssize_t n = ::pread(fd_, buffer + done, count - done,
-                                      static_cast<off_t>(offset + done));
+            const ssize_t n =
+                ::pread(fd_, buffer + done, count - done, static_cast<off_t>(offset + done));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
@@ -67,8 +67,8 @@ public:
     EntryInput(ByteSource& source, const FileHeader& file, StreamCipher* cipher)
         : source_(source), pos_(file.dataOffset), left_(file.packSize), cipher_(cipher) {}
     size_t Read(uint8_t* buffer, size_t count) override {
-        const size_t n = source_.ReadAt(pos_, buffer, static_cast<size_t>(std::min<uint64_t>(
-                                                          count, left_)));
+        const size_t n =
+            source_.ReadAt(pos_, buffer, static_cast<size_t>(std::min<uint64_t>(count, left_)));
         pos_ += n;
         left_ -= n;
         if (cipher_)
@@ -87,8 +87,8 @@ private:
 enum class EntryResult { Ok, Corrupt, CrcError, Aborted };
 
 // Decodes one file through `output`; the CRC is checked over the bytes produced.
-EntryResult DecodeEntry(ByteSource& source, const FileHeader& file, Unpacker& unpacker,
-                        bool solid, StreamCipher* cipher, const UnpackedOutput& output) {
+EntryResult DecodeEntry(ByteSource& source, const FileHeader& file, Unpacker& unpacker, bool solid,
+                        StreamCipher* cipher, const UnpackedOutput& output) {
     EntryInput input(source, file, cipher);
     uint32_t crc = 0xFFFFFFFFu;
     uint64_t produced = 0;
@@ -156,12 +156,11 @@ std::vector<std::string> SafeParts(const std::string& stored) {
 }
 
 // Creates the directories of `parts` (all but the last) below `base`, refusing symbolic links.
-bool MakeParents(const std::string& base, const std::vector<std::string>& parts,
-                 std::string& dir) {
+bool MakeParents(const std::string& base, const std::vector<std::string>& parts, std::string& dir) {
     dir = base;
     for (size_t i = 0; i + 1 < parts.size(); ++i) {
         dir += "/" + parts[i];
-        struct stat st{};
+        struct stat st {};
         if (::lstat(dir.c_str(), &st) == 0) {
             if (!S_ISDIR(st.st_mode))
                 return false;
@@ -269,8 +268,9 @@ int Extraction::Skip(const FileHeader& file, bool solid) {
         return kRarOk;
     auto cipher = CipherFor(file);
     const EntryResult r =
-        DecodeEntry(source_, file, *unpacker_, solid, cipher.get(),
-                    [this](const uint8_t*, size_t) { return !(cancelled_ = sink_.Progress(bytesDone_)); });
+        DecodeEntry(source_, file, *unpacker_, solid, cipher.get(), [this](const uint8_t*, size_t) {
+            return !(cancelled_ = sink_.Progress(bytesDone_));
+        });
     if (r == EntryResult::Aborted)
         return kRarCancelled;
     return kRarOk;
@@ -285,24 +285,23 @@ int Extraction::ExtractFile(const FileHeader& file, const std::string& outputPat
     ::fchmod(fd, CreationMode());
     bool writeFailed = false;
     auto cipher = CipherFor(file);
-    const EntryResult r =
-        DecodeEntry(source_, file, *unpacker_, solid, cipher.get(),
-                    [&](const uint8_t* data, size_t count) {
-                        size_t done = 0;
-                        while (done < count) {
-                            const ssize_t n = ::write(fd, data + done, count - done);
-                            if (n < 0 && errno == EINTR)
-                                continue;
-                            if (n <= 0) {
-                                writeFailed = true;
-                                return false;
-                            }
-                            done += static_cast<size_t>(n);
-                        }
-                        bytesDone_ += count;
-                        cancelled_ = sink_.Progress(bytesDone_);
-                        return !cancelled_;
-                    });
+    const EntryResult r = DecodeEntry(
+        source_, file, *unpacker_, solid, cipher.get(), [&](const uint8_t* data, size_t count) {
+            size_t done = 0;
+            while (done < count) {
+                const ssize_t n = ::write(fd, data + done, count - done);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n <= 0) {
+                    writeFailed = true;
+                    return false;
+                }
+                done += static_cast<size_t>(n);
+            }
+            bytesDone_ += count;
+            cancelled_ = sink_.Progress(bytesDone_);
+            return !cancelled_;
+        });
     bool ok = r == EntryResult::Ok;
     if (ok) {
         const int64_t seconds = UnixSecondsFromFileTime(RarDosTimeToFileTime(file.dosTime));
@@ -368,7 +367,7 @@ int Extraction::Run() {
         if (options_.restorePaths && !MakeParents(options_.targetDir, parts, dir))
             return Fail(kCannotOpenOutput);
         const std::string outputPath = dir + "/" + parts.back();
-        struct stat st{};
+        struct stat st {};
         if (::lstat(outputPath.c_str(), &st) == 0) {
             if (!sink_.ConfirmOverwrite(outputPath, file.unpSize,
                                         RarDosTimeToFileTime(file.dosTime))) {
@@ -471,10 +470,11 @@ int TestRarSource(ByteSource& source, const std::string& password, std::string& 
         if (file.flags & kFileEncrypted)
             cipher = std::make_unique<StreamCipher>(file.unpVer, password);
         const EntryResult r =
-            DecodeEntry(source, file, unpacker, ContinuesState(file, reader.Solid()),
-                        cipher.get(), [](const uint8_t*, size_t) { return true; });
+            DecodeEntry(source, file, unpacker, ContinuesState(file, reader.Solid()), cipher.get(),
+                        [](const uint8_t*, size_t) { return true; });
         if (r != EntryResult::Ok) {
-            message = (r == EntryResult::CrcError ? "CRC error in " : "Corrupt data in ") + file.name;
+            message =
+                (r == EntryResult::CrcError ? "CRC error in " : "Corrupt data in ") + file.name;
             return kRarFailed;
         }
     }

@@ -16,7 +16,7 @@ constexpr uint32_t kNC = 298, kDC = 48, kRC = 28, kBC = 19, kMC = 257;
 
 constexpr uint8_t kLBits[28] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2,
                                 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5};
-constexpr uint32_t kLDecode[28] = {0,  1,  2,  3,  4,  5,  6,   7,   8,   10,  12,  14,  16,  20,
+constexpr uint32_t kLDecode[28] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  10,  12,  14,  16,  20,
                                    24, 28, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224};
 constexpr uint8_t kSDBits[8] = {2, 2, 3, 4, 5, 6, 6, 6};
 constexpr uint32_t kSDDecode[8] = {0, 4, 8, 16, 32, 64, 128, 192};
