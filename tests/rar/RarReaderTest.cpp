@@ -1,6 +1,7 @@
 #include "archive/rar/RarReader.h"
 #include "archive/rar/RarCrypt.h"
 #include "archive/rar/RarFormat.h"
+#include "archive/rar/RarUnpack.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -480,6 +481,54 @@ TEST(RarExtract, VolumeArchiveIsRefused) {
         km::rar::ExtractRarArchive(dir.file("v.rar"), {dir.path(), false, false}, sink, message),
         kRarFailed);
     EXPECT_FALSE(std::filesystem::exists(dir.file("f.txt")));
+}
+
+} // namespace
+
+namespace {
+
+// Hands out the packed bytes one at a time, so every refill boundary is crossed.
+class TrickleInput : public km::rar::PackedInput {
+public:
+    TrickleInput(const std::vector<uint8_t>& bytes, uint64_t offset, uint64_t size)
+        : bytes_(bytes), pos_(offset), end_(offset + size) {}
+    size_t Read(uint8_t* buffer, size_t count) override {
+        if (pos_ >= end_ || count == 0)
+            return 0;
+        *buffer = bytes_[pos_++];
+        return 1;
+    }
+
+private:
+    const std::vector<uint8_t>& bytes_;
+    uint64_t pos_, end_;
+};
+
+TEST(RarUnpack, InputArrivingByteByByteDecodesTheSame) {
+    for (const std::string file : {"mm.rar", "SOLID.RAR", "readme_154_normal.rar"}) {
+        SCOPED_TRACE(file);
+        const auto bytes = ReadAll(kDir + file);
+        km::rar::MemorySource source(bytes.data(), bytes.size());
+        km::rar::BlockReader reader(source);
+        ASSERT_TRUE(reader.Open());
+        km::rar::Unpacker unpacker;
+        km::rar::FileHeader header;
+        bool first = true;
+        while (reader.Next(header) == km::rar::BlockStatus::File) {
+            TrickleInput input(bytes, header.dataOffset, header.packSize);
+            uint32_t crc = 0xFFFFFFFFu;
+            const km::rar::UnpackedOutput out = [&](const uint8_t* data, size_t count) {
+                crc = km::rar::Crc32(crc, data, count);
+                return true;
+            };
+            const int version = header.unpVer >= 20 ? 20 : 15;
+            ASSERT_EQ(
+                unpacker.Unpack(version, !first && reader.Solid(), header.unpSize, input, out),
+                km::rar::UnpackResult::Ok);
+            EXPECT_EQ(~crc, header.crc);
+            first = false;
+        }
+    }
 }
 
 } // namespace
