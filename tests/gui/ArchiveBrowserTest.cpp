@@ -223,3 +223,25 @@ TEST_F(ArchiveBrowserTest, CabinetEntriesOfEveryCompressionAreListedAndExtracted
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ArchiveBrowserTest, RarEntriesAreListedAndExtractedWithTheirDirectories) {
+    const std::string rar = std::string(KM_FIXTURES_DIR) + "/rar/Rar2.rar";
+    test::WithModal("FILECONT", [&](QDialog* d) {
+        auto* model = static_cast<ArchiveEntryModel*>(d->findChild<QTableView*>("list2190")->model());
+        bool found = false;
+        for (const ArchiveRow& r : model->rows())
+            found = found || (r.name.find("test.jpg") != std::string::npos && r.size == 40372);
+        EXPECT_TRUE(found);
+        test::AnswerModal("UNZIP", "Extract");
+        test::AnswerModal("MESSAGEBOX", "Yes"); // with their directories
+        button(d, 2180)->click();
+    });
+    EXPECT_EQ(ArchiveBrowser::Run(rar, dir.file("out"), nullptr), 1);
+    struct stat st;
+    ASSERT_EQ(stat(dir.file("out/jpg/test.jpg").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 40372);
+}
+
+} // namespace

@@ -23,6 +23,8 @@
 
 #include <QApplication>
 #include <QHBoxLayout>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -340,7 +342,15 @@ bool ArchiveBrowser::extractTo(const std::string& target, bool interactive) {
     if (interactive && storedPaths_)
         options.restorePaths = ShowMessage(LoadString(4790), MbYesNo | MbIconQuestion) == IdYes;
     std::string message;
-    const bool ok = ExtractArchive(format_, archive_, options, *this, message);
+    const auto askPassword = [this](const std::string& entry, std::string& password) {
+        bool ok = false;
+        const QString typed = QInputDialog::getText(this, QStringLiteral("KM - Password"),
+                                                    QStringLiteral("Password for file ") + qs(entry) + QStringLiteral(":"),
+                                                    QLineEdit::Password, QString(), &ok);
+        password = typed.toStdString();
+        return ok;
+    };
+    const bool ok = ExtractArchive(format_, archive_, options, *this, message, askPassword);
     if (!ok && !App().cancelFlag)
         ShowMessage(message, MbOk | MbIconExclamation);
     return ok;

@@ -1,6 +1,7 @@
 #include "archive/browser/ArchiveReaders.h"
 
 #include "archive/cab/CabReader.h"
+#include "archive/rar/RarReader.h"
 #include "archive/tar_gzip/TarReader.h"
 #include "resources/StringTable.h"
 
@@ -11,7 +12,6 @@ std::string invalidArchive() { return std::string(LoadString(15002)); }
 
 std::string unreadable(ArchiveFormat format) {
     switch (format) {
-    case ArchiveFormat::Rar: return "RAR archives cannot be read by this version";
     default: return invalidArchive();
     }
 }
@@ -38,12 +38,18 @@ bool ListArchive(ArchiveFormat format, const std::string& path, ArchiveSink& sin
     }
     if (format == ArchiveFormat::Cab)
         return cab::ListCabinet(path, sink, message) == cab::kCabOk;
+    if (format == ArchiveFormat::Rar) {
+        if (rar::ListRarArchive(path, sink) == rar::kRarOk)
+            return true;
+        message = invalidArchive();
+        return false;
+    }
     message = unreadable(format);
     return false;
 }
 
 bool ExtractArchive(ArchiveFormat format, const std::string& path, const ArchiveExtractOptions& options,
-                    ArchiveSink& sink, std::string& message) {
+                    ArchiveSink& sink, std::string& message, const ArchivePasswordFn& askPassword) {
     if (format == ArchiveFormat::Gzip || format == ArchiveFormat::Tar) {
         TarReport report;
         const int r = ExtractTarArchive(path, format == ArchiveFormat::Gzip, options, sink, &report);
@@ -60,6 +66,12 @@ bool ExtractArchive(ArchiveFormat format, const std::string& path, const Archive
         cabOptions.stopAfterFirst = false; // a cabinet pass writes every wanted file
         const int r = cab::ExtractCabinet(path, cabOptions, sink, message);
         return r == cab::kCabOk || r == cab::kCabCancelled;
+    }
+    if (format == ArchiveFormat::Rar) {
+        rar::RarPasswordPrompt prompt;
+        prompt.askPassword = askPassword;
+        const int r = rar::ExtractRarArchive(path, options, sink, message, prompt);
+        return r == rar::kRarOk || r == rar::kRarCancelled;
     }
     message = unreadable(format);
     return false;

@@ -3,6 +3,7 @@
 #include "archive/ArchiveSink.h"
 #include "archive/browser/ArchiveFormat.h"
 
+#include <functional>
 #include <string>
 
 namespace km {
@@ -11,8 +12,11 @@ namespace km {
 // the archive cannot be listed.
 bool ListArchive(ArchiveFormat format, const std::string& path, ArchiveSink& sink, std::string& message);
 
+// Asks for the password of an encrypted entry; false when the user cancelled.
+using ArchivePasswordFn = std::function<bool(const std::string& entryName, std::string& password)>;
+
 // The extraction pass of the wanted entries into options.targetDir.
 bool ExtractArchive(ArchiveFormat format, const std::string& path, const ArchiveExtractOptions& options,
-                    ArchiveSink& sink, std::string& message);
+                    ArchiveSink& sink, std::string& message, const ArchivePasswordFn& askPassword = {});
 
 } // namespace km
