@@ -1,6 +1,7 @@
 #include "mainwindow/OpenCommands.h"
 
 #include "archive/browser/ArchiveBrowser.h"
+#include "ftp/ui/FtpFileCommands.h"
 #include "platform/PathUtil.h"
 #include "resources/CommandIds.h"
 
@@ -80,7 +81,15 @@ void browseArchive(FilePanel& panel, const std::string& path, QWidget* mainWindo
 void OpenPanelFile(FilePanel& panel, const std::string& path, QWidget* mainWindow) {
     PostPanelMessage(mainWindow, PmPanelFocused, panel.controlId());
     if (panel.listing().isFtp()) {
-        ShowWarning(4510);
+        const PanelListing& li = panel.listing();
+        const int cur = li.cursor();
+        if (!IsArchiveName(path) || cur < 0 || cur >= li.rowCount()) {
+            ShowWarning(4510);
+            return;
+        }
+        const std::string local = FetchRemoteCopy(panel, li.entries[static_cast<size_t>(cur)], true, mainWindow);
+        if (!local.empty())
+            browseArchive(panel, local, mainWindow, true);
         return;
     }
     // Archives open in the browser, not in another program.

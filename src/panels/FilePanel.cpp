@@ -211,8 +211,9 @@ void FilePanel::ChangeRemoteDirectory(int how, const std::string& name) {
 
 void FilePanel::enterRemote(const FileEntry& e) {
     if (e.kind == KindFile) {
-        // A remote file has to be fetched before anything can open it.
-        ShowWarning(4510);
+        // The main window decides: archives are fetched and browsed, other
+        // remote files cannot be opened where they are.
+        emit fileActivated(QByteArray::fromStdString(e.name));
         return;
     }
     if (e.kind == KindDirectory) {

@@ -1,6 +1,7 @@
 // A panel on the FTP site of a real server on 127.0.0.1: listing, moving,
 // copying both ways, deleting, making directories, viewing, refusals.
 #include "DialogAnswerer.h"
+#include "fileops/open_execute/ProcessLauncher.h"
 #include "ftp/FtpConnection.h"
 #include "ftp/FtpSiteBook.h"
 #include "ftp/PyFtpServer.h"
@@ -166,6 +167,16 @@ TEST_F(FtpPanelTest, UploadDownloadWithOverwriteQuestionDeleteAndMakeDirectory) 
     SendPanelMessage(remote(), PmDelete);
     EXPECT_EQ(boxes, 2);
     EXPECT_NE(stat(root.file("upload me.txt").c_str(), &st), 0);
+}
+
+TEST_F(FtpPanelTest, EnterOnARemoteArchiveFetchesItIntoTheBrowser) {
+    ASSERT_EQ(RunAndWait({"zip", "-q", root.file("pack.zip"), "remote.txt"}, root.path()).exitStatus, 0);
+    remote()->Refresh();
+    remote()->MoveCursor(row(remote(), "pack.zip"));
+    int seen = 0;
+    test::AnswerModal("FILECONT", "Close", &seen);
+    remote()->EnterFocused();
+    EXPECT_EQ(seen, 1);
 }
 
 TEST_F(FtpPanelTest, ViewFetchesALocalCopyAndUnsuitableCommandsAreRefused) {

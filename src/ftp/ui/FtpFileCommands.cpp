@@ -341,9 +341,9 @@ void makeRemoteDirectory(FilePanel& panel, QWidget* mainWindow) {
     }
 }
 
-// A remote file fetched to the private temporary directory; empty when the
-// user said no or the transfer failed.
-std::string temporaryCopy(FilePanel& panel, const FileEntry& e, QWidget* mainWindow) {
+} // namespace
+
+std::string FetchRemoteCopy(FilePanel& panel, const FileEntry& e, bool forArchive, QWidget* mainWindow) {
     SettingsStore& settings = Settings();
     if (settings.GetInt("FTP", "Confirm", 1) == 1 &&
         ShowMessage(LoadString(4490), MbYesNo | MbIconExclamation) != IdYes)
@@ -354,8 +354,8 @@ std::string temporaryCopy(FilePanel& panel, const FileEntry& e, QWidget* mainWin
         return {};
     const std::string local = JoinPath(dir, e.name);
     char type = typeOf(settings.GetInt("FTP", "XferType", 1));
-    if (settings.GetInt("FTP", "AlwaysAscii", 0) == 1)
-        type = 'A';
+    if (forArchive ? settings.GetInt("FTP", "AlwaysBinary", 0) == 1 : settings.GetInt("FTP", "AlwaysAscii", 0) == 1)
+        type = forArchive ? 'I' : 'A';
     QApplication::setOverrideCursor(Qt::WaitCursor);
     int r;
     {
@@ -371,6 +371,8 @@ std::string temporaryCopy(FilePanel& panel, const FileEntry& e, QWidget* mainWin
     return local;
 }
 
+namespace {
+
 void viewOrEdit(FilePanel& panel, bool edit, QWidget* mainWindow) {
     const PanelListing& li = panel.listing();
     const int cur = li.cursor();
@@ -378,7 +380,7 @@ void viewOrEdit(FilePanel& panel, bool edit, QWidget* mainWindow) {
         ShowWarning(4173);
         return;
     }
-    const std::string local = temporaryCopy(panel, li.entries[static_cast<size_t>(cur)], mainWindow);
+    const std::string local = FetchRemoteCopy(panel, li.entries[static_cast<size_t>(cur)], false, mainWindow);
     if (local.empty())
         return;
     // The copy is a copy: an edited one is not sent back.
