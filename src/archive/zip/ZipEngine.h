@@ -8,6 +8,9 @@
 
 namespace km {
 
+// The action: creates, changes or lists the archive. Returns the number of entries written,
+// deleted or viewed; 0 without an archive name. Every option is reset afterwards.
+int64_t ZipEngine_Run();
 void ZipEngine_Initialise();
 
 // Text options return 1 when taken, 0 when refused.
