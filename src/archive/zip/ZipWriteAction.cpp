@@ -98,6 +98,9 @@ int64_t ZipWriteAction::Run() {
     run();
     if (temp_.fd() >= 0 || !temp_.path().empty())
         temp_.Discard();
+    // Entries compressed into a temporary archive that was thrown away were not processed.
+    if (stop_ && !replaced_ && !options_.view)
+        return 0;
     return processed_;
 }
 
@@ -1013,6 +1016,7 @@ void ZipWriteAction::replaceArchive() {
         return;
     }
     temp_.Forget();
+    replaced_ = true;
     if (archiveExisted_ && (archiveAttributes_ & (AttrHidden | AttrSystem)) != 0)
         WriteAttributes(archive_, archiveAttributes_ & kWritableAttributes);
     int64_t when = -1;

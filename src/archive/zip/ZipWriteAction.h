@@ -107,6 +107,7 @@ private:
     uint64_t totalDone_ = 0;
     int64_t processed_ = 0;
     bool stop_ = false;
+    bool replaced_ = false;
     int lastError_ = 0;
     int lastWarning_ = 0;
 };
