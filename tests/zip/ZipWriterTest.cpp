@@ -487,6 +487,21 @@ TEST_F(ZipWriter, FailedWriteLeavesTheOldArchiveIntact) {
         EXPECT_EQ(e.path().filename().string().find("~az"), std::string::npos) << e.path();
 }
 
+TEST_F(ZipWriter, AbortKeepsTheOldArchiveAndLinkLoopsEnd) {
+    ZipSource();
+    const std::string bytes = ReadAll(archive);
+    WriteAll(src + "/a.txt", TextBytes(300000));
+    fs::create_directory_symlink(src, src + "/sub/loop");
+    log.answer = [](int type, const std::string&) -> uint16_t { return type == 12 ? 255 : 0; };
+    EXPECT_EQ(ZipSource([] { ZipEngine_Overwrite(11); }), 0);
+    EXPECT_EQ(ZipEngine_GetLastError(), 255);
+    EXPECT_EQ(ReadAll(archive), bytes);
+    EXPECT_TRUE(log.of(25).empty());
+    log.answer = nullptr;
+    fs::remove(archive);
+    EXPECT_EQ(ZipSource(), 5) << "the linked directory is not searched again";
+}
+
 TEST_F(ZipWriter, ChangesArchivesWrittenByInfoZip) {
     ASSERT_EQ(RunTool({"zip", "-q", "-r", archive, "."}, src), 0);
     WriteAll(src + "/added.txt", "added");

@@ -412,6 +412,10 @@ void ZipWriteAction::findFiles() {
         }
         if (!send(RecordSearching, namePattern + "|" + dir))
             return;
+        struct stat top;
+        openDirectories_.clear();
+        if (::stat(dir.c_str(), &top) == 0)
+            openDirectories_.emplace_back(top.st_dev, top.st_ino);
         searchDirectory(dir, namePattern, p.recurse, true);
         if (stop_)
             return;
@@ -445,9 +449,16 @@ void ZipWriteAction::searchDirectory(const std::string& dir, const std::string& 
             // A hidden directory hides its contents too, as a dot directory does here.
             if (!recurse || ((attributes & AttrHidden) && options_.includeHidden == 0))
                 continue;
+            // A link back up the tree would otherwise be followed forever.
+            const auto id = std::make_pair(st.st_dev, st.st_ino);
+            if (std::find(openDirectories_.begin(), openDirectories_.end(), id) !=
+                openDirectories_.end())
+                continue;
+            openDirectories_.push_back(id);
             const size_t before = newFiles_.size();
             const size_t takenBefore = zippedSources_.size();
             searchDirectory(path, namePattern, true, false);
+            openDirectories_.pop_back();
             const bool gotFiles = newFiles_.size() != before || zippedSources_.size() != takenBefore;
             if (directoryEntries && (gotFiles || options_.includeEmptyDirectoryEntries)) {
                 SourceFile f;

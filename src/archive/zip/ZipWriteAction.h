@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <vector>
@@ -96,6 +97,7 @@ private:
     ZipFileVolume old_;
     std::vector<OldEntry> entries_;
     std::vector<SourceFile> newFiles_;
+    std::vector<std::pair<dev_t, ino_t>> openDirectories_; // the search's current chain
     std::vector<std::string> zippedSources_;
     std::vector<Written> written_;
     uint64_t prefixLength_ = 0;
