@@ -1,7 +1,7 @@
 // The panels' zip command: its proposals, its two dialogs and the archive it produces.
+#include "archive/zip/ui/ZipCommand.h"
 #include "../gui/DialogAnswerer.h"
 #include "ZipTestSupport.h"
-#include "archive/zip/ui/ZipCommand.h"
 #include "fileops/FileOpUi.h"
 #include "panels/FilePanel.h"
 #include "settings/SettingsStore.h"
@@ -133,7 +133,8 @@ TEST_F(ZipCommandTest, ZipsOneDirectoryRelativeToTheSourceDirectory) {
     int asked = 0;
     test::AnswerModal(QStringLiteral("ZIPTO"), QStringLiteral("OK"));
     test::WithModal(QStringLiteral("ZIP"), [&](QDialog* z) {
-        z->findChild<QLineEdit*>(QStringLiteral("edit1260"))->setText(QString::fromStdString(archive));
+        z->findChild<QLineEdit*>(QStringLiteral("edit1260"))
+            ->setText(QString::fromStdString(archive));
         answerNo(&asked);
         z->accept();
     });

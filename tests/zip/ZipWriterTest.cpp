@@ -5,11 +5,11 @@
 #include "archive/zip/CentralDirectory.h"
 #include "archive/zip/ZipEngine.h"
 
+#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
 #include <random>
-#include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -244,8 +244,8 @@ TEST_F(ZipWriter, EncryptedEntriesCarryDescriptorAndUnzipReadsThem) {
     for (const auto& e : ReadEntries(archive)) {
         EXPECT_EQ(e.entry.flags & 9, 9) << e.entry.name;
         EXPECT_EQ(e.local.flags & 9, 9);
-        const size_t descriptor = e.entry.localHeaderOffset + 30 + e.entry.name.size() +
-                                  e.entry.compressedSize;
+        const size_t descriptor =
+            e.entry.localHeaderOffset + 30 + e.entry.name.size() + e.entry.compressedSize;
         EXPECT_EQ(data.substr(descriptor, 4), std::string("PK\x07\x08")) << e.entry.name;
         EXPECT_EQ(e.entry.compressedSize, e.local.compressedSize);
     }

@@ -179,8 +179,8 @@ void ZipWriteAction::run() {
         markEntries();
         if (stop_)
             return;
-        const bool any =
-            std::any_of(entries_.begin(), entries_.end(), [](const OldEntry& e) { return e.marked; });
+        const bool any = std::any_of(entries_.begin(), entries_.end(),
+                                     [](const OldEntry& e) { return e.marked; });
         if (o.view) {
             if (!any) {
                 error(ErrorNothingToDo);
@@ -223,8 +223,8 @@ void ZipWriteAction::run() {
             for (OldEntry& e : entries_)
                 e.marked = e.marked && e.newer;
         }
-        const bool any =
-            std::any_of(entries_.begin(), entries_.end(), [](const OldEntry& e) { return e.marked; });
+        const bool any = std::any_of(entries_.begin(), entries_.end(),
+                                     [](const OldEntry& e) { return e.marked; });
         if (!any && newFiles_.empty()) {
             if (o.update || o.freshen)
                 return;
@@ -254,7 +254,8 @@ void ZipWriteAction::resolveArchiveName() {
     const std::string lower = options_.buildSfx ? ".exe" : ".zip";
     struct stat st;
     // Names are case-sensitive here: an existing small-letter archive is the one meant.
-    if (::stat((archive_ + upper).c_str(), &st) != 0 && ::stat((archive_ + lower).c_str(), &st) == 0)
+    if (::stat((archive_ + upper).c_str(), &st) != 0 &&
+        ::stat((archive_ + lower).c_str(), &st) == 0)
         archive_ += lower;
     else
         archive_ += upper;
@@ -459,7 +460,8 @@ void ZipWriteAction::searchDirectory(const std::string& dir, const std::string& 
             const size_t takenBefore = zippedSources_.size();
             searchDirectory(path, namePattern, true, false);
             openDirectories_.pop_back();
-            const bool gotFiles = newFiles_.size() != before || zippedSources_.size() != takenBefore;
+            const bool gotFiles =
+                newFiles_.size() != before || zippedSources_.size() != takenBefore;
             if (directoryEntries && (gotFiles || options_.includeEmptyDirectoryEntries)) {
                 SourceFile f;
                 f.path = path;
@@ -498,8 +500,9 @@ bool ZipWriteAction::keepFile(const std::string& path, const std::string& name,
         const bool has = (attributes & bit) != 0;
         return filter == 1 || (filter == 0 && !has) || (filter == 255 && has);
     };
-    if (!pass(options_.includeReadOnly, AttrReadOnly) || !pass(options_.includeHidden, AttrHidden) ||
-        !pass(options_.includeSystem, AttrSystem) || !pass(options_.includeArchive, AttrArchive))
+    if (!pass(options_.includeReadOnly, AttrReadOnly) ||
+        !pass(options_.includeHidden, AttrHidden) || !pass(options_.includeSystem, AttrSystem) ||
+        !pass(options_.includeArchive, AttrArchive))
         return false;
     const uint32_t dos = UnixToDosLocal(st.st_mtime);
     if (options_.includeFilesNewer.year != 0 && dos < dayToDos(options_.includeFilesNewer))
@@ -594,7 +597,8 @@ void ZipWriteAction::writeArchive() {
         std::vector<uint8_t> buffer(64 * 1024);
         uint64_t at = 0;
         while (at < prefixLength_) {
-            const size_t n = static_cast<size_t>(std::min<uint64_t>(buffer.size(), prefixLength_ - at));
+            const size_t n =
+                static_cast<size_t>(std::min<uint64_t>(buffer.size(), prefixLength_ - at));
             if (!old_.ReadAt(at, buffer.data(), n)) {
                 error(ErrorInvalidArchive);
                 return;
@@ -674,9 +678,10 @@ bool ZipWriteAction::askReplace(const OldEntry& e) {
         QueryDateText(static_cast<uint16_t>(fileTime >> 16), static_cast<uint16_t>(fileTime));
     int answer = 2;
     if (channel_.HasReceiver()) {
-        const uint16_t a = channel_.Send(
-            RecordOverwriteQuery, FormatOverwriteQuery(archive_, e.entry.name, e.entry.uncompressedSize,
-                                                       entryDate, e.file.size, fileDate));
+        const uint16_t a =
+            channel_.Send(RecordOverwriteQuery,
+                          FormatOverwriteQuery(archive_, e.entry.name, e.entry.uncompressedSize,
+                                               entryDate, e.file.size, fileDate));
         if (a == kAnswerAbort || abortRequested_) {
             error(kAbortCode);
             return false;
@@ -687,9 +692,10 @@ bool ZipWriteAction::askReplace(const OldEntry& e) {
         std::snprintf(text, sizeof text,
                       "The archive already holds this file. Do you wish to replace it?"
                       "\n\nIn the archive: %s\n%llu bytes  %s\n\nNew file: %s\n%llu bytes  %s",
-                      e.entry.name.c_str(), static_cast<unsigned long long>(e.entry.uncompressedSize),
-                      entryDate.c_str(), e.file.path.c_str(),
-                      static_cast<unsigned long long>(e.file.size), fileDate.c_str());
+                      e.entry.name.c_str(),
+                      static_cast<unsigned long long>(e.entry.uncompressedSize), entryDate.c_str(),
+                      e.file.path.c_str(), static_cast<unsigned long long>(e.file.size),
+                      fileDate.c_str());
         answer = host->AskOverwrite(text);
         channel_.ProcessMessages();
     }
@@ -763,8 +769,8 @@ bool ZipWriteAction::compressFile(const SourceFile& file) {
         const std::string name = baseName(file.path);
         const size_t dot = name.rfind('.');
         if (dot != std::string::npos && dot + 1 < name.size()) {
-            const std::string& store = options_.store.empty() ? std::string(kDefaultStoreList)
-                                                              : options_.store;
+            const std::string& store =
+                options_.store.empty() ? std::string(kDefaultStoreList) : options_.store;
             if (store.find("|" + name.substr(dot + 1) + "|") != std::string::npos)
                 deflate = false;
         }
@@ -1008,8 +1014,9 @@ void ZipWriteAction::appendSfxBlock() {
     if (!options_.sfxExtractTo.empty())
         text(3, options_.sfxExtractTo);
     if (!options_.sfxProgram.empty())
-        text(4, options_.sfxParameters.empty() ? options_.sfxProgram
-                                               : options_.sfxProgram + " " + options_.sfxParameters);
+        text(4, options_.sfxParameters.empty()
+                    ? options_.sfxProgram
+                    : options_.sfxProgram + " " + options_.sfxParameters);
     if (options_.sfxAutoPasswordPrompt)
         items += '\x07';
     std::string block = "AZ" + items;

@@ -10,9 +10,9 @@
 
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <utility>
 #include <vector>
 
 namespace km::zip {

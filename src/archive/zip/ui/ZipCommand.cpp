@@ -112,13 +112,18 @@ uint16_t zipRecord(uint16_t, uint16_t type, const char* text, uintptr_t user) {
             l->setText(QString::fromStdString(at(6) + " bytes, " + at(7)));
         const int r = dlg.exec();
         switch (r) {
-        case OverwriteYes: return 0;
-        case OverwriteYesToAll: return 1;
-        case OverwriteNo: return 2;
-        default: return 3;
+        case OverwriteYes:
+            return 0;
+        case OverwriteYesToAll:
+            return 1;
+        case OverwriteNo:
+            return 2;
+        default:
+            return 3;
         }
     }
-    default: return 0;
+    default:
+        return 0;
     }
 }
 
@@ -272,7 +277,8 @@ bool HandleZipCommand(FilePanel& panel, FilePanel& other, const PanelMessageEven
         }
         // Spanning needs removable disks, which this platform does not have as such, so an
         // archive on a removable volume is written as one file.
-        ZipEngine_Overwrite(Settings().GetInt("Algemeen", "BevestigingOverwrite", 1) == 1 ? 10 : 11);
+        ZipEngine_Overwrite(Settings().GetInt("Algemeen", "BevestigingOverwrite", 1) == 1 ? 10
+                                                                                          : 11);
         if (sfx)
             ZipEngine_BuildSFX(1);
         ZipEngine_IncludeListFile(listFile.c_str());

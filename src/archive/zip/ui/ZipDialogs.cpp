@@ -53,8 +53,8 @@ ZipNameDialog::ZipNameDialog(const std::string& initialName, QWidget* parent) : 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Zip to:"), this));
     auto* row = new QHBoxLayout;
-    edit_ = new QLineEdit(QString::fromUtf8(initialName.data(), static_cast<qsizetype>(initialName.size())),
-                          this);
+    edit_ = new QLineEdit(
+        QString::fromUtf8(initialName.data(), static_cast<qsizetype>(initialName.size())), this);
     edit_->setObjectName(QStringLiteral("edit1260"));
     edit_->setMinimumWidth(360);
     row->addWidget(edit_);
@@ -82,8 +82,8 @@ std::string ZipNameDialog::name() const {
 }
 
 void ZipNameDialog::browse() {
-    const QString dir =
-        QFileDialog::getExistingDirectory(this, QString(), edit_->text(), QFileDialog::ShowDirsOnly);
+    const QString dir = QFileDialog::getExistingDirectory(this, QString(), edit_->text(),
+                                                          QFileDialog::ShowDirsOnly);
     if (!dir.isEmpty())
         edit_->setText(dir);
 }
