@@ -502,6 +502,36 @@ TEST_F(ZipWriter, AbortKeepsTheOldArchiveAndLinkLoopsEnd) {
     EXPECT_EQ(ZipSource(), 5) << "the linked directory is not searched again";
 }
 
+TEST(ZipWriterMemory, MemoryOutputIsWhatTheReaderTakesFromMemory) {
+    const std::string plain = TextBytes(50000);
+    for (int level : {0, 2}) {
+        std::vector<uint8_t> packed(60000);
+        RecordLog log;
+        StartZip(log);
+        ZipEngine_FromMemory(plain.data(), plain.size());
+        ZipEngine_ToMemory(packed.data(), packed.size());
+        ZipEngine_SetCompressionLevel(level);
+        const int64_t n = ZipEngine_Run();
+        ASSERT_GT(n, 14) << level;
+        EXPECT_EQ(packed[1], level == 0 ? 0 : 8);
+        std::string back(plain.size(), '\0');
+        StartUnzip(log);
+        EXPECT_EQ(
+            UnzipEngine_InMemory(packed.data(), static_cast<size_t>(n), back.data(), back.size()),
+            static_cast<int64_t>(plain.size()));
+        EXPECT_EQ(back, plain);
+    }
+    // Too small a buffer is a full disk, not a cut entry.
+    std::vector<uint8_t> tiny(100);
+    RecordLog log;
+    StartZip(log);
+    ZipEngine_FromMemory(plain.data(), plain.size());
+    ZipEngine_ToMemory(tiny.data(), tiny.size());
+    ZipEngine_SetCompressionLevel(0);
+    EXPECT_EQ(ZipEngine_Run(), 0);
+    EXPECT_EQ(ZipEngine_GetLastError(), 14);
+}
+
 TEST_F(ZipWriter, ChangesArchivesWrittenByInfoZip) {
     ASSERT_EQ(RunTool({"zip", "-q", "-r", archive, "."}, src), 0);
     WriteAll(src + "/added.txt", "added");

@@ -9,7 +9,8 @@
 namespace km {
 
 // The action: creates, changes or lists the archive. Returns the number of entries written,
-// deleted or viewed; 0 without an archive name. Every option is reset afterwards.
+// deleted or viewed (with FromMemory and ToMemory together: the bytes written, a 14-byte
+// header and the data); 0 without an archive name. Every option is reset afterwards.
 int64_t ZipEngine_Run();
 void ZipEngine_Initialise();
 

@@ -101,6 +101,7 @@ int64_t ZipWriteAction::Run() {
     // Entries compressed into a temporary archive that was thrown away were not processed.
     if (stop_ && !replaced_ && !options_.view)
         return 0;
+    // In memory mode processed_ counts the bytes written.
     return processed_;
 }
 
@@ -143,8 +144,12 @@ bool ZipWriteAction::out(const void* data, size_t length) {
 
 void ZipWriteAction::run() {
     const ZipEngineOptions& o = options_;
+    if (o.fromMemory && o.toMemory && o.password.empty()) {
+        runMemory();
+        return;
+    }
     if (o.fromMemory || o.toMemory) {
-        // Memory input and output are not offered by this engine.
+        // Memory goes only to memory, unencrypted: the one form the reader takes back.
         error(ErrorInvalidCombination);
         return;
     }
@@ -244,6 +249,56 @@ void ZipWriteAction::run() {
     if (stop_)
         return;
     finishSources();
+}
+
+void ZipWriteAction::runMemory() {
+    archive_ = "-";
+    const ZipEngineOptions& o = options_;
+    const uint8_t* in = o.input;
+    const size_t length = in ? o.inputLength : 0;
+    if (length >= kMax32) {
+        error(ErrorInvalidCombination);
+        return;
+    }
+    const bool deflate = o.compressionLevel != 0;
+    std::vector<uint8_t> data;
+    ZipDeflater deflater;
+    if (deflate) {
+        if (!deflater.Start(o.compressionLevel) || !deflater.Feed(in, length, true, data)) {
+            error(4);
+            return;
+        }
+    } else if (length > 0) {
+        data.assign(in, in + length);
+    }
+    uint8_t header[14];
+    header[0] = static_cast<uint8_t>(!deflate                  ? 0
+                                     : o.compressionLevel == 1 ? 4
+                                     : o.compressionLevel == 3 ? 2
+                                                               : 0);
+    header[1] = deflate ? 8 : 0;
+    PutLe32(header + 2, Crc32Update(0, in, length));
+    PutLe32(header + 6, static_cast<uint32_t>(data.size()));
+    PutLe32(header + 10, static_cast<uint32_t>(length));
+    if (!o.output || o.outputLength < sizeof header + data.size()) {
+        error(ErrorDiskFull);
+        return;
+    }
+    std::memcpy(o.output, header, sizeof header);
+    if (!data.empty())
+        std::memcpy(o.output + sizeof header, data.data(), data.size());
+    ProgressFields pf;
+    pf.archive = archive_;
+    pf.name = "-";
+    pf.size = length;
+    pf.done = data.size();
+    pf.percent = ProgressPercent(data.size(), length);
+    pf.count = 1;
+    pf.index = 1;
+    pf.totalBytes = length;
+    pf.totalDone = length;
+    if (send(RecordAdded, FormatProgress(pf)))
+        processed_ = static_cast<int64_t>(sizeof header + data.size());
 }
 
 void ZipWriteAction::resolveArchiveName() {

@@ -54,6 +54,7 @@ private:
     };
 
     void run();
+    void runMemory();
     void resolveArchiveName();
     bool buildPatterns();
     void readOldArchive();
