@@ -1,5 +1,6 @@
 #include "mainwindow/MainFrame.h"
 
+#include "archive/zip/ui/ZipCommand.h"
 #include "fileops/attributes/ui/AttributeCommands.h"
 #include "fileops/printing/ui/PrintCommands.h"
 #include "fileops/ui/FileOperations.h"
@@ -147,6 +148,7 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
     FilePanel::SetExternalHandler([this](FilePanel& p, const PanelMessageEvent& m) {
         FilePanel& other = &p == panel(0) ? *panel(1) : *panel(0);
         return HandleFtpOperation(p, other, m, this) || HandleFileOperation(p, other, m, this) ||
+               HandleZipCommand(p, other, m, this) ||
                HandleOpenCommand(p, m, this) || HandleAttributeCommand(p, m, this) ||
                HandlePrintCommand(p, m, this);
     });

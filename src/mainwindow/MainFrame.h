@@ -108,6 +108,7 @@ private:
     void cmdDirCompare(int command);
     void cmdAttributes(int command);
     void cmdSystem(int command);
+    void cmdZip(int command);
     void cmdFileCompare(int command);
     void cmdFtp(int command);
     void cmdSwitchPanel(int command);

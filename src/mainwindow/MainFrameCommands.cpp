@@ -87,6 +87,8 @@ const std::unordered_map<int, MainFrame::CommandHandler>& MainFrame::commandTabl
         {CmdSwapPanels, &MainFrame::cmdSwap},
         {CmdDirCompare, &MainFrame::cmdDirCompare},
         {CmdFileAttributes, &MainFrame::cmdAttributes},
+        {CmdZip, &MainFrame::cmdZip},
+        {CmdZipSelfExtracting, &MainFrame::cmdZip},
         {CmdAboutComputer, &MainFrame::cmdSystem},
         {CmdAboutKestrum, &MainFrame::cmdSystem},
         {CmdExitWindows, &MainFrame::cmdSystem},
@@ -285,6 +287,10 @@ void MainFrame::cmdSystem(int command) {
         break;
     default: DiskCommand(command, this); break;
     }
+}
+
+void MainFrame::cmdZip(int command) {
+    SendPanelMessage(activePanel(), PmZip, command == CmdZipSelfExtracting ? 1 : 0);
 }
 
 void MainFrame::cmdAttributes(int command) { AttributesCommand(*activePanel(), command == CmdDirAttributes); }

@@ -13,6 +13,7 @@
 #include "viewers/TextEditorWindow.h"
 
 #include <QAction>
+#include <QMenuBar>
 #include <QCheckBox>
 #include <QPrinterInfo>
 #include <QRadioButton>
@@ -74,14 +75,19 @@ protected:
 
 } // namespace
 
-TEST_F(CommandsTest, UnbuiltCommandsAreDisabledAndBuiltOnesEnabled) {
+TEST_F(CommandsTest, EveryMenuCommandHasAHandlerAndUnknownNumbersNone) {
+    for (const QAction* a : frame->menuBar()->findChildren<QAction*>()) {
+        if (a->objectName().startsWith(QStringLiteral("cmd"))) {
+            EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
+        }
+    }
     ASSERT_TRUE(frame->menuAction(CmdZip));
-    EXPECT_FALSE(frame->menuAction(CmdZip)->isEnabled());
+    EXPECT_TRUE(frame->menuAction(CmdZip)->isEnabled());
     EXPECT_TRUE(frame->menuAction(CmdCopy)->isEnabled());
     EXPECT_TRUE(frame->menuAction(CmdRefresh)->isEnabled());
     EXPECT_TRUE(frame->menuAction(CmdFilter)->isEnabled());
     EXPECT_EQ(frame->menuAction(CmdSwapPanels)->text(), "S&wap file windows...\tCtrl+U");
-    EXPECT_FALSE(frame->OnCommand(CmdZip));
+    EXPECT_FALSE(frame->OnCommand(9999));
 }
 
 TEST_F(CommandsTest, TabCtrlSortAndShiftKeysReachTheirCommands) {
@@ -372,4 +378,12 @@ TEST_F(CommandsTest, SystemDialogsOpenAndTheirTextsFollowTheirRules) {
     EXPECT_EQ(ScreenText(1024, 768, 16), "1024x768, 64K colors");
     EXPECT_EQ(PrinterText("Laser", "LPT1:"), "Laser on LPT1:");
     EXPECT_EQ(PrinterText("Laser", ""), "Laser");
+}
+
+TEST_F(CommandsTest, ZipCommandAsksForThePathMode) {
+    frame->panel(0)->MoveCursor(1);
+    int seen = 0;
+    test::AnswerModal("ZIPTO", "Cancel", &seen);
+    frame->OnCommand(CmdZip);
+    EXPECT_EQ(seen, 1);
 }

@@ -3,6 +3,7 @@
 #include "archive/zip/ZipConfigurationFile.h"
 #include "archive/zip/ZipEngineOptions.h"
 #include "archive/zip/ZipOptionSetters.h"
+#include "archive/zip/ZipWriteAction.h"
 
 #include <cstdio>
 
@@ -49,6 +50,31 @@ int setDay(zip::ZipDay& option, const char* text) {
 }
 
 } // namespace
+
+int64_t ZipEngine_Run() {
+    static bool running = false;
+    zip::ZipEngineState& s = zip::ZipEngineGlobal();
+    if (running)
+        return 0;
+    s.lastError = 0;
+    s.lastWarning = 0;
+    s.abortRequested = false;
+    if (s.options.archiveName.empty() && !s.options.toMemory) {
+        ZipEngine_Initialise();
+        return 0;
+    }
+    running = true;
+    int64_t result;
+    {
+        zip::ZipWriteAction action(s.options, s.channel, s.abortRequested);
+        result = action.Run();
+        s.lastError = action.lastError();
+        s.lastWarning = action.lastWarning();
+    }
+    running = false;
+    ZipEngine_Initialise();
+    return result;
+}
 
 void ZipEngine_Initialise() {
     options() = zip::ZipEngineOptions();

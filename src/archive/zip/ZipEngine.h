@@ -8,6 +8,10 @@
 
 namespace km {
 
+// The action: creates, changes or lists the archive. Returns the number of entries written,
+// deleted or viewed (with FromMemory and ToMemory together: the bytes written, a 14-byte
+// header and the data); 0 without an archive name. Every option is reset afterwards.
+int64_t ZipEngine_Run();
 void ZipEngine_Initialise();
 
 // Text options return 1 when taken, 0 when refused.

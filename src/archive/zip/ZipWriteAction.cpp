@@ -1,0 +1,1141 @@
+#include "archive/zip/ZipWriteAction.h"
+
+#include "archive/zip/Crc32.h"
+#include "archive/zip/EndRecordFinder.h"
+#include "archive/zip/ZipBytes.h"
+#include "archive/zip/ZipCrypto.h"
+#include "archive/zip/ZipDeflater.h"
+#include "archive/zip/ZipDosTime.h"
+#include "archive/zip/ZipErrorTexts.h"
+#include "archive/zip/ZipRecords.h"
+#include "platform/FileAttributes.h"
+#include "platform/Wildcard.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace km::zip {
+
+namespace {
+
+enum ZipErrorCode : int {
+    ErrorCantCreate = 1,
+    ErrorInvalidArchive = 2,
+    ErrorInternal = 5,
+    ErrorNothingToDo = 12,
+    ErrorArchiveNotFound = 13,
+    ErrorDiskFull = 14,
+    ErrorWriteProtected = 15,
+    ErrorInvalidCombination = 16,
+    ErrorTooManyFiles = 17,
+    ErrorNotRemovable = 27,
+    ErrorNotModified = 50,
+};
+enum ZipWarningCode : int {
+    WarningCantOpen = 2,
+    WarningCantDelete = 3,
+};
+
+constexpr uint32_t kMax32 = 0xffffffffu;
+constexpr uint32_t kSavedAttributeBits = AttrReadOnly | AttrHidden | AttrSystem | AttrArchive;
+
+bool isFatal(int code) {
+    return code == 4 || code == 5 || code == ErrorDiskFull || code == ErrorInvalidCombination ||
+           code == kAbortCode;
+}
+
+std::string baseName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string directoryOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string joinPath(const std::string& dir, const std::string& name) {
+    return dir == "/" ? "/" + name : dir + "/" + name;
+}
+
+uint32_t dayToDos(const ZipDay& d) {
+    return static_cast<uint32_t>(((d.year - 1980) << 9) | (d.month << 5) | d.day) << 16;
+}
+
+std::vector<std::string> splitBars(std::string_view text) {
+    std::vector<std::string> out;
+    size_t at = 0;
+    while (at <= text.size()) {
+        size_t bar = text.find('|', at);
+        if (bar == std::string_view::npos)
+            bar = text.size();
+        if (bar > at)
+            out.emplace_back(text.substr(at, bar - at));
+        at = bar + 1;
+    }
+    return out;
+}
+
+} // namespace
+
+ZipWriteAction::ZipWriteAction(const ZipEngineOptions& options, ZipRecordChannel& channel,
+                               const bool& abortRequested)
+    : options_(options), channel_(channel), abortRequested_(abortRequested),
+      overwrite_(options.overwrite) {}
+
+int64_t ZipWriteAction::Run() {
+    run();
+    if (temp_.fd() >= 0 || !temp_.path().empty())
+        temp_.Discard();
+    // Entries compressed into a temporary archive that was thrown away were not processed.
+    if (stop_ && !replaced_ && !options_.view)
+        return 0;
+    // In memory mode processed_ counts the bytes written.
+    return processed_;
+}
+
+bool ZipWriteAction::send(int type, const std::string& fields) {
+    if (stop_)
+        return false;
+    const uint16_t answer = channel_.Send(type, fields);
+    if (answer == kAnswerAbort || abortRequested_) {
+        error(kAbortCode);
+        return false;
+    }
+    return true;
+}
+
+void ZipWriteAction::error(int code, std::string_view name, bool endsAction) {
+    if (stop_)
+        return;
+    lastError_ = code;
+    channel_.Send(RecordError, FormatProblem(archive_, name, code));
+    if (endsAction || isFatal(code))
+        stop_ = true;
+}
+
+void ZipWriteAction::warn(int code, std::string_view name) {
+    if (stop_)
+        return;
+    lastWarning_ = code;
+    send(RecordWarning, FormatProblem(archive_, name, code));
+}
+
+bool ZipWriteAction::out(const void* data, size_t length) {
+    if (stop_)
+        return false;
+    if (!temp_.Write(data, length)) {
+        error(ErrorDiskFull);
+        return false;
+    }
+    return true;
+}
+
+void ZipWriteAction::run() {
+    const ZipEngineOptions& o = options_;
+    if (o.fromMemory && o.toMemory && o.password.empty()) {
+        runMemory();
+        return;
+    }
+    if (o.fromMemory || o.toMemory) {
+        // Memory goes only to memory, unencrypted: the one form the reader takes back.
+        error(ErrorInvalidCombination);
+        return;
+    }
+    resolveArchiveName();
+    if (o.span) {
+        if (o.deleteEntries || o.freshen || o.update || o.view ||
+            (o.spanCreateImages && (o.spanFirstSize == 0 || o.spanOtherSize == 0)))
+            error(ErrorInvalidCombination);
+        else
+            // No removable disks here, and image volumes are not written.
+            error(ErrorNotRemovable);
+        return;
+    }
+    if (o.deleteEntries && (o.compressionLevel == 0 || o.move || !o.password.empty())) {
+        error(ErrorInvalidCombination);
+        return;
+    }
+    if (!buildPatterns())
+        return;
+    readOldArchive();
+    if (stop_)
+        return;
+    if (o.displayComment && o.include.empty() && o.includeListFile.empty()) {
+        send(RecordComment, FormatComment(archive_, oldComment_.size(), oldComment_));
+        return;
+    }
+    if ((o.deleteEntries || o.freshen || o.view) && !archiveExisted_) {
+        error(ErrorArchiveNotFound);
+        return;
+    }
+    if (o.deleteEntries || o.view) {
+        markEntries();
+        if (stop_)
+            return;
+        const bool any = std::any_of(entries_.begin(), entries_.end(),
+                                     [](const OldEntry& e) { return e.marked; });
+        if (o.view) {
+            if (!any) {
+                error(ErrorNothingToDo);
+                return;
+            }
+            for (const OldEntry& e : entries_) {
+                if (!e.marked)
+                    continue;
+                ViewFields v;
+                v.archive = archive_;
+                v.name = e.entry.name;
+                v.uncompressed = e.entry.uncompressedSize;
+                v.compressed = e.entry.compressedSize;
+                v.encrypted = e.entry.encrypted();
+                v.dosDate = e.entry.dosDate;
+                v.dosTime = e.entry.dosTime;
+                v.externalAttributes = e.entry.externalAttributes;
+                v.method = e.entry.method;
+                v.flags = e.entry.flags;
+                v.crc = e.entry.crc;
+                v.internalAttributes = e.entry.internalAttributes;
+                v.versionMadeBy = e.entry.versionMadeBy;
+                v.versionNeeded = e.entry.versionNeeded;
+                v.extra = e.entry.extra;
+                if (!send(RecordView, FormatView(v)))
+                    return;
+                ++processed_;
+            }
+            return;
+        }
+        if (!any) {
+            error(ErrorNothingToDo);
+            return;
+        }
+    } else {
+        findFiles();
+        if (stop_)
+            return;
+        if (o.update || o.freshen) {
+            for (OldEntry& e : entries_)
+                e.marked = e.marked && e.newer;
+        }
+        const bool any = std::any_of(entries_.begin(), entries_.end(),
+                                     [](const OldEntry& e) { return e.marked; });
+        if (!any && newFiles_.empty()) {
+            if (o.update || o.freshen)
+                return;
+            const bool commentChange = archiveExisted_ && (!o.comment.empty() || o.deleteComment);
+            if (!commentChange) {
+                error(archiveExisted_ ? ErrorNothingToDo : ErrorArchiveNotFound);
+                return;
+            }
+        }
+    }
+    if (!checkWritable())
+        return;
+    writeArchive();
+    if (stop_)
+        return;
+    replaceArchive();
+    if (stop_)
+        return;
+    finishSources();
+}
+
+void ZipWriteAction::runMemory() {
+    archive_ = "-";
+    const ZipEngineOptions& o = options_;
+    const uint8_t* in = o.input;
+    const size_t length = in ? o.inputLength : 0;
+    if (length >= kMax32) {
+        error(ErrorInvalidCombination);
+        return;
+    }
+    const bool deflate = o.compressionLevel != 0;
+    std::vector<uint8_t> data;
+    ZipDeflater deflater;
+    if (deflate) {
+        if (!deflater.Start(o.compressionLevel) || !deflater.Feed(in, length, true, data)) {
+            error(4);
+            return;
+        }
+    } else if (length > 0) {
+        data.assign(in, in + length);
+    }
+    uint8_t header[14];
+    header[0] = static_cast<uint8_t>(!deflate                  ? 0
+                                     : o.compressionLevel == 1 ? 4
+                                     : o.compressionLevel == 3 ? 2
+                                                               : 0);
+    header[1] = deflate ? 8 : 0;
+    PutLe32(header + 2, Crc32Update(0, in, length));
+    PutLe32(header + 6, static_cast<uint32_t>(data.size()));
+    PutLe32(header + 10, static_cast<uint32_t>(length));
+    if (!o.output || o.outputLength < sizeof header + data.size()) {
+        error(ErrorDiskFull);
+        return;
+    }
+    std::memcpy(o.output, header, sizeof header);
+    if (!data.empty())
+        std::memcpy(o.output + sizeof header, data.data(), data.size());
+    ProgressFields pf;
+    pf.archive = archive_;
+    pf.name = "-";
+    pf.size = length;
+    pf.done = data.size();
+    pf.percent = ProgressPercent(data.size(), length);
+    pf.count = 1;
+    pf.index = 1;
+    pf.totalBytes = length;
+    pf.totalDone = length;
+    if (send(RecordAdded, FormatProgress(pf)))
+        processed_ = static_cast<int64_t>(sizeof header + data.size());
+}
+
+void ZipWriteAction::resolveArchiveName() {
+    archive_ = options_.archiveName;
+    if (baseName(archive_).find('.') != std::string::npos)
+        return;
+    const std::string upper = options_.buildSfx ? ".EXE" : ".ZIP";
+    const std::string lower = options_.buildSfx ? ".exe" : ".zip";
+    struct stat st;
+    // Names are case-sensitive here: an existing small-letter archive is the one meant.
+    if (::stat((archive_ + upper).c_str(), &st) != 0 &&
+        ::stat((archive_ + lower).c_str(), &st) == 0)
+        archive_ += lower;
+    else
+        archive_ += upper;
+}
+
+bool ZipWriteAction::buildPatterns() {
+    bool recurse = options_.recurse;
+    auto add = [&](const std::string& piece) {
+        if (piece == "+")
+            recurse = true;
+        else if (piece == "-")
+            recurse = false;
+        else
+            include_.push_back({piece, recurse});
+    };
+    for (const std::string& p : splitBars(options_.include))
+        add(p);
+    if (!options_.includeListFile.empty()) {
+        ZipPatternList lines;
+        lines.AddListFile(options_.includeListFile);
+        for (const std::string& p : lines.patterns())
+            add(p);
+    }
+    if (include_.empty())
+        include_.push_back({"*.*", recurse});
+    exclude_.AddBarSeparated(options_.exclude);
+    if (!options_.excludeListFile.empty())
+        exclude_.AddListFile(options_.excludeListFile);
+    return true;
+}
+
+void ZipWriteAction::readOldArchive() {
+    struct stat st;
+    if (::stat(archive_.c_str(), &st) != 0)
+        return;
+    if (S_ISDIR(st.st_mode)) {
+        error(ErrorCantCreate);
+        return;
+    }
+    archiveExisted_ = true;
+    archiveDev_ = st.st_dev;
+    archiveIno_ = st.st_ino;
+    archiveMode_ = st.st_mode & 07777;
+    archiveTime_ = st.st_mtime;
+    ReadPathAttributes(archive_, archiveAttributes_);
+    if (old_.Open(archive_) != VolumeStatus::Ok) {
+        error(ErrorWriteProtected);
+        return;
+    }
+    if (old_.Size() == 0)
+        return;
+    EndRecord end;
+    if (FindEndRecord(old_, 0, &end) != EndSearchResult::Found ||
+        (end.zip64 && !ApplyZip64EndRecord(old_, &end)) || end.thisDisk != 0 ||
+        end.centralDisk != 0) {
+        error(ErrorInvalidArchive);
+        return;
+    }
+    const uint64_t size = old_.Size();
+    const uint64_t cdEnd = end.centralOffset + end.centralSize;
+    const uint64_t cdLimit = end.zip64 ? end.zip64Position : end.position;
+    if (end.centralOffset > size || end.centralSize > size || cdEnd > cdLimit) {
+        error(ErrorInvalidArchive);
+        return;
+    }
+    // Bytes in front of the archive (a self-extractor) shift every stored offset.
+    const uint64_t extra = cdLimit - cdEnd;
+    std::vector<uint8_t> cd(static_cast<size_t>(end.centralSize));
+    oldComment_.resize(end.commentLength);
+    if (!old_.ReadAt(end.centralOffset + extra, cd.data(), cd.size()) ||
+        !old_.ReadAt(end.position + 22, reinterpret_cast<uint8_t*>(oldComment_.data()),
+                     oldComment_.size())) {
+        error(ErrorInvalidArchive);
+        return;
+    }
+    size_t at = 0;
+    for (uint64_t i = 0; i < end.totalEntries; ++i) {
+        OldEntry e;
+        CentralLengths len;
+        if (cd.size() - at < kCentralHeaderSize || !ParseCentralHeader(&cd[at], &e.entry, &len) ||
+            cd.size() - at - kCentralHeaderSize <
+                static_cast<size_t>(len.name) + len.extra + len.comment) {
+            error(ErrorInvalidArchive);
+            return;
+        }
+        const size_t total = kCentralHeaderSize + len.name + len.extra + len.comment;
+        e.central.assign(reinterpret_cast<const char*>(&cd[at]), total);
+        const std::string raw(reinterpret_cast<const char*>(&cd[at + kCentralHeaderSize]),
+                              len.name);
+        e.entry.extra.assign(reinterpret_cast<const char*>(&cd[at + kCentralHeaderSize + len.name]),
+                             len.extra);
+        // A ZIP64 offset would have to be rewritten in the extra block; such entries are not
+        // changed by this engine.
+        if (Le32(&cd[at + 42]) == kMax32 || Le32(&cd[at + 20]) == kMax32 ||
+            Le32(&cd[at + 24]) == kMax32) {
+            error(ErrorInvalidArchive);
+            return;
+        }
+        e.entry.name = NormaliseStoredName(raw);
+        e.start = e.entry.localHeaderOffset + extra;
+        if (e.start + kLocalHeaderSize > end.centralOffset + extra) {
+            error(ErrorInvalidArchive);
+            return;
+        }
+        entries_.push_back(std::move(e));
+        at += total;
+    }
+    // An entry reaches to the next local header (or the central directory): this takes its
+    // data descriptor along, whatever form it has.
+    std::vector<size_t> order(entries_.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](size_t a, size_t b) { return entries_[a].start < entries_[b].start; });
+    prefixLength_ = end.centralOffset + extra;
+    for (size_t k = 0; k < order.size(); ++k) {
+        OldEntry& e = entries_[order[k]];
+        const uint64_t next =
+            k + 1 < order.size() ? entries_[order[k + 1]].start : end.centralOffset + extra;
+        const uint64_t needed = kLocalHeaderSize + e.entry.compressedSize;
+        if (next - e.start < needed) {
+            error(ErrorInvalidArchive);
+            return;
+        }
+        e.length = next - e.start;
+        prefixLength_ = std::min(prefixLength_, e.start);
+    }
+}
+
+void ZipWriteAction::markEntries() {
+    ZipPatternList include;
+    for (const Pattern& p : include_)
+        include.AddBarSeparated(p.text);
+    for (OldEntry& e : entries_)
+        e.marked = ZipNameSelected(include, exclude_, e.entry.name, true);
+}
+
+void ZipWriteAction::findFiles() {
+    std::string cwd;
+    {
+        char buffer[4096];
+        if (::getcwd(buffer, sizeof buffer))
+            cwd = buffer;
+    }
+    for (const Pattern& p : include_) {
+        std::string path = p.text;
+        if (path.empty() || path[0] != '/')
+            path = joinPath(cwd.empty() ? "/" : cwd, path);
+        const size_t slash = path.rfind('/');
+        const std::string namePattern = path.substr(slash + 1);
+        const std::string dir = slash == 0 ? "/" : path.substr(0, slash);
+        if (namePattern.find(':') != std::string::npos) {
+            error(ErrorInvalidCombination);
+            return;
+        }
+        if (!send(RecordSearching, namePattern + "|" + dir))
+            return;
+        struct stat top;
+        openDirectories_.clear();
+        if (::stat(dir.c_str(), &top) == 0)
+            openDirectories_.emplace_back(top.st_dev, top.st_ino);
+        searchDirectory(dir, namePattern, p.recurse, true);
+        if (stop_)
+            return;
+    }
+}
+
+void ZipWriteAction::searchDirectory(const std::string& dir, const std::string& namePattern,
+                                     bool recurse, bool isBase) {
+    (void)isBase;
+    DIR* d = ::opendir(dir.c_str());
+    if (!d)
+        return;
+    std::vector<std::string> names;
+    while (dirent* de = ::readdir(d)) {
+        const std::string name = de->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    ::closedir(d);
+    std::sort(names.begin(), names.end());
+    const bool directoryEntries = options_.includeDirectoryEntries && options_.saveStructure != 0;
+    for (const std::string& name : names) {
+        if (stop_)
+            return;
+        const std::string path = joinPath(dir, name);
+        struct stat st;
+        if (::stat(path.c_str(), &st) != 0)
+            continue;
+        const uint32_t attributes = ReadAttributes(path.c_str(), name, st);
+        if (S_ISDIR(st.st_mode)) {
+            // A hidden directory hides its contents too, as a dot directory does here.
+            if (!recurse || ((attributes & AttrHidden) && options_.includeHidden == 0))
+                continue;
+            // A link back up the tree would otherwise be followed forever.
+            const auto id = std::make_pair(st.st_dev, st.st_ino);
+            if (std::find(openDirectories_.begin(), openDirectories_.end(), id) !=
+                openDirectories_.end())
+                continue;
+            openDirectories_.push_back(id);
+            const size_t before = newFiles_.size();
+            const size_t takenBefore = zippedSources_.size();
+            searchDirectory(path, namePattern, true, false);
+            openDirectories_.pop_back();
+            const bool gotFiles =
+                newFiles_.size() != before || zippedSources_.size() != takenBefore;
+            if (directoryEntries && (gotFiles || options_.includeEmptyDirectoryEntries)) {
+                SourceFile f;
+                f.path = path;
+                f.name = storedName(path) + "/";
+                f.mtime = st.st_mtime;
+                f.attributes = attributes;
+                f.directory = true;
+                // The directory's entry goes in front of its contents.
+                const size_t insertAt = before;
+                const size_t sizeNow = newFiles_.size();
+                takeFile(f);
+                if (newFiles_.size() > sizeNow)
+                    std::rotate(newFiles_.begin() + static_cast<long>(insertAt),
+                                newFiles_.end() - 1, newFiles_.end());
+            }
+            continue;
+        }
+        if (!S_ISREG(st.st_mode) || !WildcardMatch(namePattern, name))
+            continue;
+        const std::string stored = storedName(path);
+        if (!keepFile(path, stored, st, attributes))
+            continue;
+        SourceFile f;
+        f.path = path;
+        f.name = stored;
+        f.mtime = st.st_mtime;
+        f.size = static_cast<uint64_t>(st.st_size);
+        f.attributes = attributes;
+        takeFile(f);
+    }
+}
+
+bool ZipWriteAction::keepFile(const std::string& path, const std::string& name,
+                              const struct stat& st, uint32_t attributes) {
+    auto pass = [&](int filter, uint32_t bit) {
+        const bool has = (attributes & bit) != 0;
+        return filter == 1 || (filter == 0 && !has) || (filter == 255 && has);
+    };
+    if (!pass(options_.includeReadOnly, AttrReadOnly) ||
+        !pass(options_.includeHidden, AttrHidden) || !pass(options_.includeSystem, AttrSystem) ||
+        !pass(options_.includeArchive, AttrArchive))
+        return false;
+    const uint32_t dos = UnixToDosLocal(st.st_mtime);
+    if (options_.includeFilesNewer.year != 0 && dos < dayToDos(options_.includeFilesNewer))
+        return false;
+    if (options_.includeFilesOlder.year != 0 && dos >= dayToDos(options_.includeFilesOlder))
+        return false;
+    // The archive itself, told by its identity rather than by its name.
+    if (archiveExisted_ && st.st_dev == archiveDev_ && st.st_ino == archiveIno_)
+        return false;
+    const std::string fileDir = directoryOf(path);
+    const std::string fileName = baseName(path);
+    for (const std::string& p : exclude_.patterns()) {
+        const size_t slash = p.rfind('/');
+        if (slash == std::string::npos) {
+            if (WildcardMatch(p, fileName))
+                return false;
+            continue;
+        }
+        if (!WildcardMatch(p.substr(slash + 1), fileName))
+            continue;
+        const std::string dirPart = p.substr(0, slash);
+        if (dirPart.empty() || ZipWildcardMatch(dirPart, fileDir) ||
+            (dirPart[0] != '/' && ZipWildcardMatch("*/" + dirPart, fileDir)) ||
+            ZipPatternMatches(p, name, true))
+            return false;
+    }
+    return true;
+}
+
+std::string ZipWriteAction::storedName(const std::string& path) const {
+    if (options_.saveStructure == 0)
+        return baseName(path);
+    const std::string& base = options_.saveRelativeTo;
+    if (options_.saveStructure == 1 && !base.empty() && path.size() > base.size() &&
+        path.compare(0, base.size(), base) == 0)
+        return path.substr(base.size());
+    size_t skip = 0;
+    while (skip < path.size() && path[skip] == '/')
+        ++skip;
+    return path.substr(skip);
+}
+
+void ZipWriteAction::takeFile(SourceFile file) {
+    for (OldEntry& e : entries_) {
+        if (e.entry.name != file.name)
+            continue;
+        if (e.marked)
+            return;
+        const uint32_t entryTime = static_cast<uint32_t>(e.entry.dosDate) << 16 | e.entry.dosTime;
+        e.marked = true;
+        e.newer = entryTime < UnixToDosLocal(file.mtime);
+        e.file = std::move(file);
+        return;
+    }
+    if (options_.freshen)
+        return;
+    for (const SourceFile& f : newFiles_) {
+        if (f.name == file.name)
+            return;
+    }
+    newFiles_.push_back(std::move(file));
+}
+
+bool ZipWriteAction::checkWritable() {
+    if (archiveExisted_) {
+        const int fd = ::open(archive_.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0) {
+            error(ErrorWriteProtected);
+            return false;
+        }
+        ::close(fd);
+        return true;
+    }
+    const int fd = ::open(archive_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        error(ErrorCantCreate);
+        return false;
+    }
+    ::close(fd);
+    ::unlink(archive_.c_str());
+    return true;
+}
+
+void ZipWriteAction::writeArchive() {
+    // Beside the archive, so that the final rename stays on one file system.
+    if (!temp_.Create(directoryOf(archive_))) {
+        error(ErrorCantCreate);
+        return;
+    }
+    if (!options_.buildSfx && prefixLength_ > 0) {
+        // The prefix goes along as it is (a self-extractor or other leading bytes).
+        std::vector<uint8_t> buffer(64 * 1024);
+        uint64_t at = 0;
+        while (at < prefixLength_) {
+            const size_t n =
+                static_cast<size_t>(std::min<uint64_t>(buffer.size(), prefixLength_ - at));
+            if (!old_.ReadAt(at, buffer.data(), n)) {
+                error(ErrorInvalidArchive);
+                return;
+            }
+            if (!out(buffer.data(), n))
+                return;
+            at += n;
+        }
+    }
+    for (const OldEntry& e : entries_) {
+        if (e.marked && !options_.deleteEntries) {
+            ++count_;
+            totalBytes_ += e.file.size;
+        }
+    }
+    for (const SourceFile& f : newFiles_) {
+        ++count_;
+        totalBytes_ += f.size;
+    }
+    if (entries_.size() + newFiles_.size() > 0xffff) {
+        error(ErrorTooManyFiles);
+        return;
+    }
+    for (const OldEntry& e : entries_) {
+        if (stop_)
+            return;
+        if (e.marked && options_.deleteEntries) {
+            if (!send(RecordDeleting, e.entry.name) || !send(RecordDeleted, e.entry.name))
+                return;
+            ++processed_;
+            continue;
+        }
+        if (e.marked && askReplace(e) && compressFile(e.file))
+            continue;
+        if (stop_)
+            return;
+        copyOldEntry(e);
+    }
+    for (const SourceFile& f : newFiles_) {
+        if (stop_)
+            return;
+        compressFile(f);
+    }
+    if (stop_)
+        return;
+    writeCentralDirectory();
+    if (stop_)
+        return;
+    if (options_.buildSfx)
+        appendSfxBlock();
+    if (stop_)
+        return;
+    if (!temp_.Flush()) {
+        error(ErrorDiskFull);
+        return;
+    }
+    // The replacement keeps the old archive's permissions; a new one gets the usual ones.
+    mode_t mode = archiveMode_;
+    if (!archiveExisted_) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ::fchmod(temp_.fd(), mode);
+    if (!temp_.Close())
+        error(ErrorInvalidArchive);
+}
+
+bool ZipWriteAction::askReplace(const OldEntry& e) {
+    if (options_.update || options_.freshen || overwrite_ == 11)
+        return true;
+    if (overwrite_ == 12)
+        return false;
+    const uint32_t fileTime = UnixToDosLocal(e.file.mtime);
+    const std::string entryDate = QueryDateText(e.entry.dosDate, e.entry.dosTime);
+    const std::string fileDate =
+        QueryDateText(static_cast<uint16_t>(fileTime >> 16), static_cast<uint16_t>(fileTime));
+    int answer = 2;
+    if (channel_.HasReceiver()) {
+        const uint16_t a =
+            channel_.Send(RecordOverwriteQuery,
+                          FormatOverwriteQuery(archive_, e.entry.name, e.entry.uncompressedSize,
+                                               entryDate, e.file.size, fileDate));
+        if (a == kAnswerAbort || abortRequested_) {
+            error(kAbortCode);
+            return false;
+        }
+        answer = a;
+    } else if (ZipEngineHost* host = channel_.host()) {
+        char text[2048];
+        std::snprintf(text, sizeof text,
+                      "The archive already holds this file. Do you wish to replace it?"
+                      "\n\nIn the archive: %s\n%llu bytes  %s\n\nNew file: %s\n%llu bytes  %s",
+                      e.entry.name.c_str(),
+                      static_cast<unsigned long long>(e.entry.uncompressedSize), entryDate.c_str(),
+                      e.file.path.c_str(), static_cast<unsigned long long>(e.file.size),
+                      fileDate.c_str());
+        answer = host->AskOverwrite(text);
+        channel_.ProcessMessages();
+    }
+    switch (answer) {
+    case 1:
+        overwrite_ = 11;
+        [[fallthrough]];
+    case 0:
+        return true;
+    case 3:
+        overwrite_ = 12;
+        return false;
+    default:
+        return false;
+    }
+}
+
+void ZipWriteAction::copyOldEntry(const OldEntry& e) {
+    const uint64_t offset = temp_.offset();
+    std::vector<uint8_t> buffer(64 * 1024);
+    uint64_t done = 0;
+    while (done < e.length) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(buffer.size(), e.length - done));
+        if (!old_.ReadAt(e.start + done, buffer.data(), n)) {
+            error(ErrorInvalidArchive);
+            return;
+        }
+        if (!out(buffer.data(), n))
+            return;
+        done += n;
+    }
+    Written w;
+    w.entry = e.entry;
+    w.entry.localHeaderOffset = offset;
+    w.central = e.central;
+    auto* p = reinterpret_cast<uint8_t*>(w.central.data());
+    PutLe16(p + 34, 0);
+    PutLe32(p + 42, static_cast<uint32_t>(offset));
+    if (offset > kMax32)
+        error(ErrorInternal, e.entry.name);
+    written_.push_back(std::move(w));
+}
+
+bool ZipWriteAction::compressFile(const SourceFile& file) {
+    int fd = -1;
+    uint64_t size = file.size;
+    if (!file.directory) {
+        fd = ::open(file.path.c_str(), O_RDONLY | O_CLOEXEC);
+        struct stat st;
+        if (fd >= 0 && ::fstat(fd, &st) == 0)
+            size = static_cast<uint64_t>(st.st_size);
+        // Entries past 4 GiB would need ZIP64 fields, which this engine does not write.
+        if (fd < 0 || size >= kMax32) {
+            if (fd >= 0)
+                ::close(fd);
+            warn(WarningCantOpen, file.path);
+            return false;
+        }
+    }
+    struct Closer {
+        int fd;
+        ~Closer() {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    } closer{fd};
+
+    const int level = options_.compressionLevel;
+    bool deflate = !file.directory && level != 0;
+    if (deflate && level != 3) {
+        const std::string name = baseName(file.path);
+        const size_t dot = name.rfind('.');
+        if (dot != std::string::npos && dot + 1 < name.size()) {
+            const std::string& store =
+                options_.store.empty() ? std::string(kDefaultStoreList) : options_.store;
+            if (store.find("|" + name.substr(dot + 1) + "|") != std::string::npos)
+                deflate = false;
+        }
+    }
+    const bool encrypt = !options_.password.empty() && !file.directory;
+    uint16_t flags = 8;
+    if (encrypt)
+        flags |= 1;
+    if (deflate && level == 1)
+        flags |= 4;
+    if (deflate && level == 3)
+        flags |= 2;
+    const uint32_t dos = UnixToDosLocal(file.mtime);
+    const uint16_t method = deflate ? 8 : 0;
+    const uint16_t needed = deflate ? 20 : 10;
+
+    const uint64_t headerOffset = temp_.offset();
+    uint8_t header[kLocalHeaderSize] = {};
+    PutLe32(header, kLocalHeaderSig);
+    PutLe16(header + 4, needed);
+    PutLe16(header + 6, flags);
+    PutLe16(header + 8, method);
+    PutLe16(header + 10, static_cast<uint16_t>(dos));
+    PutLe16(header + 12, static_cast<uint16_t>(dos >> 16));
+    PutLe16(header + 26, static_cast<uint16_t>(file.name.size()));
+    if (!out(header, sizeof header) || !out(file.name.data(), file.name.size()))
+        return false;
+    const uint64_t dataOffset = temp_.offset();
+
+    ZipCrypto crypto;
+    if (encrypt) {
+        crypto.Init(options_.password);
+        std::random_device random;
+        uint8_t head[ZipCrypto::kHeaderSize];
+        for (size_t i = 0; i + 1 < sizeof head; ++i)
+            head[i] = static_cast<uint8_t>(random());
+        // Bit 3 is set, so the check byte is the time's high byte, not the CRC's.
+        head[sizeof head - 1] = static_cast<uint8_t>(dos >> 8);
+        for (uint8_t& b : head)
+            b = crypto.EncryptByte(b);
+        if (!out(head, sizeof head))
+            return false;
+    }
+
+    ZipDeflater deflater;
+    if (deflate && !deflater.Start(level)) {
+        error(4);
+        return false;
+    }
+    std::vector<uint8_t> in(deflate ? 32 * 1024 : 16 * 1024);
+    std::vector<uint8_t> packed;
+    uint32_t crc = 0;
+    uint64_t read = 0;
+    auto emit = [&](std::vector<uint8_t>& data) {
+        if (encrypt) {
+            for (uint8_t& b : data)
+                b = crypto.EncryptByte(b);
+        }
+        const bool ok = data.empty() || out(data.data(), data.size());
+        data.clear();
+        return ok;
+    };
+    auto dropEntry = [&] {
+        if (!temp_.TruncateTo(headerOffset))
+            error(ErrorDiskFull);
+    };
+    while (!file.directory) {
+        ssize_t n = ::read(fd, in.data(), in.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            // Not fatal: the entry is dropped (the old one stays) and the others go on.
+            error(ErrorInvalidArchive, file.path, false);
+            dropEntry();
+            return false;
+        }
+        if (n == 0)
+            break;
+        crc = Crc32Update(crc, in.data(), static_cast<size_t>(n));
+        read += static_cast<uint64_t>(n);
+        if (read >= kMax32) {
+            warn(WarningCantOpen, file.path);
+            dropEntry();
+            return false;
+        }
+        if (deflate) {
+            if (!deflater.Feed(in.data(), static_cast<size_t>(n), false, packed)) {
+                error(ErrorInternal, file.path);
+                return false;
+            }
+        } else {
+            packed.assign(in.begin(), in.begin() + n);
+        }
+        if (!emit(packed))
+            return false;
+        ProgressFields pf;
+        pf.archive = archive_;
+        pf.name = file.name;
+        pf.size = size;
+        pf.done = std::min(read, size);
+        pf.percent = ProgressPercent(pf.done, size);
+        pf.count = count_;
+        pf.index = index_;
+        pf.totalBytes = totalBytes_;
+        pf.totalDone = totalDone_ + pf.done;
+        if (!send(RecordCompressing, FormatProgress(pf)))
+            return false;
+    }
+    if (deflate) {
+        if (!deflater.Feed(nullptr, 0, true, packed)) {
+            error(ErrorInternal, file.path);
+            return false;
+        }
+        if (!emit(packed))
+            return false;
+    }
+    const uint64_t stored = temp_.offset() - dataOffset;
+    if (stored >= kMax32 || headerOffset > kMax32) {
+        error(ErrorInternal, file.path);
+        return false;
+    }
+    // The sizes are known now: the header is completed in place. Encrypted entries keep
+    // bit 3 (their check byte is the time) and so need the descriptor as well.
+    if (!encrypt)
+        flags = static_cast<uint16_t>(flags & ~8);
+    PutLe16(header + 6, flags);
+    PutLe32(header + 14, crc);
+    PutLe32(header + 18, static_cast<uint32_t>(stored));
+    PutLe32(header + 22, static_cast<uint32_t>(read));
+    if (!temp_.RewriteAt(headerOffset, header, sizeof header)) {
+        error(ErrorDiskFull);
+        return false;
+    }
+    if (encrypt) {
+        uint8_t descriptor[16];
+        PutLe32(descriptor, kSpanningSig);
+        PutLe32(descriptor + 4, crc);
+        PutLe32(descriptor + 8, static_cast<uint32_t>(stored));
+        PutLe32(descriptor + 12, static_cast<uint32_t>(read));
+        if (!out(descriptor, sizeof descriptor))
+            return false;
+    }
+
+    Written w;
+    w.entry.versionMadeBy = 20;
+    w.entry.versionNeeded = needed;
+    w.entry.flags = flags;
+    w.entry.method = method;
+    w.entry.dosTime = static_cast<uint16_t>(dos);
+    w.entry.dosDate = static_cast<uint16_t>(dos >> 16);
+    w.entry.crc = crc;
+    w.entry.compressedSize = stored;
+    w.entry.uncompressedSize = read;
+    w.entry.internalAttributes = deflate && deflater.isText() ? 1 : 0;
+    w.entry.externalAttributes =
+        file.attributes & static_cast<uint32_t>(options_.saveAttributes) & kSavedAttributeBits;
+    w.entry.localHeaderOffset = headerOffset;
+    w.entry.name = file.name;
+    std::string c(kCentralHeaderSize, '\0');
+    auto* p = reinterpret_cast<uint8_t*>(c.data());
+    PutLe32(p, kCentralHeaderSig);
+    PutLe16(p + 4, w.entry.versionMadeBy);
+    PutLe16(p + 6, needed);
+    PutLe16(p + 8, flags);
+    PutLe16(p + 10, method);
+    PutLe16(p + 12, w.entry.dosTime);
+    PutLe16(p + 14, w.entry.dosDate);
+    PutLe32(p + 16, crc);
+    PutLe32(p + 20, static_cast<uint32_t>(stored));
+    PutLe32(p + 24, static_cast<uint32_t>(read));
+    PutLe16(p + 28, static_cast<uint16_t>(file.name.size()));
+    PutLe16(p + 36, w.entry.internalAttributes);
+    PutLe32(p + 38, w.entry.externalAttributes);
+    PutLe32(p + 42, static_cast<uint32_t>(headerOffset));
+    w.central = c + file.name;
+    written_.push_back(std::move(w));
+    zippedSources_.push_back(file.directory ? file.path + "/" : file.path);
+    ++processed_;
+    ++index_;
+    totalDone_ += size;
+
+    ProgressFields pf;
+    pf.archive = archive_;
+    pf.name = file.name;
+    pf.size = read;
+    pf.done = stored;
+    pf.percent = ProgressPercent(stored, read);
+    pf.count = count_;
+    pf.index = index_;
+    pf.totalBytes = totalBytes_;
+    pf.totalDone = totalDone_;
+    send(RecordAdded, FormatProgress(pf));
+    return true;
+}
+
+void ZipWriteAction::writeCentralDirectory() {
+    const uint64_t start = temp_.offset();
+    for (const Written& w : written_) {
+        if (!out(w.central.data(), w.central.size()))
+            return;
+    }
+    const uint64_t size = temp_.offset() - start;
+    if (start > kMax32 || size > kMax32) {
+        error(ErrorInternal);
+        return;
+    }
+    std::string comment = options_.comment;
+    if (comment.empty() && !options_.deleteComment)
+        comment = oldComment_;
+    if (comment.size() > 0xffff)
+        comment.resize(0xffff);
+    uint8_t end[22] = {};
+    PutLe32(end, kEndRecordSig);
+    PutLe16(end + 8, static_cast<uint16_t>(written_.size()));
+    PutLe16(end + 10, static_cast<uint16_t>(written_.size()));
+    PutLe32(end + 12, static_cast<uint32_t>(size));
+    PutLe32(end + 16, static_cast<uint32_t>(start));
+    PutLe16(end + 20, static_cast<uint16_t>(comment.size()));
+    if (out(end, sizeof end))
+        out(comment.data(), comment.size());
+}
+
+void ZipWriteAction::appendSfxBlock() {
+    // No stub program is available here, so only the block a stub would read is written.
+    constexpr uint8_t kKey = 0x5a;
+    std::string items;
+    auto text = [&](uint8_t tag, std::string value) {
+        if (value.size() > 255)
+            value.resize(255);
+        items += static_cast<char>(tag);
+        items += static_cast<char>(value.size());
+        uint8_t previous = kKey;
+        for (char ch : value) {
+            const auto scrambled = static_cast<uint8_t>(static_cast<uint8_t>(ch) - previous);
+            items += static_cast<char>(scrambled);
+            previous = scrambled;
+        }
+    };
+    if (options_.sfxRestoreStructure)
+        items += '\x02';
+    if (!options_.sfxExtractTo.empty())
+        text(3, options_.sfxExtractTo);
+    if (!options_.sfxProgram.empty())
+        text(4, options_.sfxParameters.empty()
+                    ? options_.sfxProgram
+                    : options_.sfxProgram + " " + options_.sfxParameters);
+    if (options_.sfxAutoPasswordPrompt)
+        items += '\x07';
+    std::string block = "AZ" + items;
+    uint8_t length[2];
+    PutLe16(length, static_cast<uint16_t>(block.size()));
+    block.append(reinterpret_cast<const char*>(length), 2);
+    out(block.data(), block.size());
+}
+
+void ZipWriteAction::replaceArchive() {
+    if (!send(RecordReplacing, archive_))
+        return;
+    if (::rename(temp_.path().c_str(), archive_.c_str()) != 0) {
+        error(ErrorNotModified);
+        return;
+    }
+    temp_.Forget();
+    replaced_ = true;
+    if (archiveExisted_ && (archiveAttributes_ & (AttrHidden | AttrSystem)) != 0)
+        WriteAttributes(archive_, archiveAttributes_ & kWritableAttributes);
+    int64_t when = -1;
+    if (options_.setArchiveDate == 0 && archiveExisted_) {
+        when = archiveTime_;
+    } else if (options_.setArchiveDate == 2 || options_.setArchiveDate == 3) {
+        for (const Written& w : written_) {
+            if (!w.entry.name.empty() && w.entry.name.back() == '/')
+                continue;
+            const int64_t t = DosToUnixLocal(w.entry.dosDate, w.entry.dosTime);
+            if (when < 0 || (options_.setArchiveDate == 2 ? t < when : t > when))
+                when = t;
+        }
+    }
+    if (when >= 0)
+        SetModificationTime(archive_, when);
+    send(RecordReplaced, archive_);
+}
+
+void ZipWriteAction::finishSources() {
+    if (options_.move) {
+        std::vector<std::string> dirs;
+        for (const std::string& path : zippedSources_) {
+            if (path.back() == '/') {
+                dirs.push_back(path.substr(0, path.size() - 1));
+                continue;
+            }
+            if (::unlink(path.c_str()) != 0)
+                warn(WarningCantDelete, path);
+            dirs.push_back(directoryOf(path));
+        }
+        // Deepest first: a parent sorts before its children.
+        std::sort(dirs.begin(), dirs.end(), std::greater<>());
+        dirs.erase(std::unique(dirs.begin(), dirs.end()), dirs.end());
+        for (const std::string& d : dirs)
+            ::rmdir(d.c_str());
+        return;
+    }
+    if (options_.clearAttributes == 0)
+        return;
+    for (const std::string& path : zippedSources_) {
+        uint32_t a = 0;
+        if (ReadPathAttributes(path, a) == 0)
+            WriteAttributes(path, a & ~static_cast<uint32_t>(options_.clearAttributes) &
+                                      kWritableAttributes);
+    }
+}
+
+} // namespace km::zip

@@ -1,0 +1,550 @@
+// Archives written by the ZipEngine, checked with Info-ZIP unzip and with our own reader.
+#include "ZipTestSupport.h"
+#include "support/TempDir.h"
+
+#include "archive/zip/CentralDirectory.h"
+#include "archive/zip/ZipEngine.h"
+
+#include <csignal>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <map>
+#include <random>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <utime.h>
+
+namespace km::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+void StartZip(RecordLog& log) {
+    log.records.clear();
+    ZipEngine_Initialise();
+    ZipEngine_SetParentWindowHandle(nullptr);
+    ZipEngine_SetWindowHandle(nullptr);
+    ZipEngine_InstallCallbackEx(&LogRecord, reinterpret_cast<uintptr_t>(&log));
+}
+
+std::string RandomBytes(size_t n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (char& c : s)
+        c = static_cast<char>(rng());
+    return s;
+}
+
+std::string TextBytes(size_t n) {
+    std::string s;
+    while (s.size() < n)
+        s += "The quick brown fox jumps over the lazy dog " + std::to_string(s.size() % 97) + "\n";
+    s.resize(n);
+    return s;
+}
+
+struct CentralView {
+    zip::ZipEntry entry;
+    zip::LocalHeader local;
+};
+
+// Every entry of an archive with its local header, read straight from the bytes.
+std::vector<CentralView> ReadEntries(const std::string& archive) {
+    const std::string data = ReadAll(archive);
+    std::vector<CentralView> out;
+    const size_t end = data.rfind("PK\x05\x06");
+    if (end == std::string::npos)
+        return out;
+    const auto* p = reinterpret_cast<const uint8_t*>(data.data());
+    size_t at = zip::Le32(p + end + 16);
+    const unsigned count = zip::Le16(p + end + 10);
+    for (unsigned i = 0; i < count; ++i) {
+        CentralView v;
+        zip::CentralLengths len;
+        if (!zip::ParseCentralHeader(p + at, &v.entry, &len))
+            break;
+        v.entry.name = data.substr(at + 46, len.name);
+        zip::ParseLocalHeader(p + v.entry.localHeaderOffset, &v.local);
+        out.push_back(v);
+        at += 46 + len.name + len.extra + len.comment;
+    }
+    return out;
+}
+
+const CentralView* Find(const std::vector<CentralView>& v, const std::string& name) {
+    for (const auto& e : v) {
+        if (e.entry.name == name)
+            return &e;
+    }
+    return nullptr;
+}
+
+// unzip -t passes, and unzip and our UnzipEngine both extract `files` byte for byte.
+void ExpectPeersRead(const std::string& archive, const std::map<std::string, std::string>& files,
+                     const std::string& password = "") {
+    std::vector<std::string> test = {"unzip", "-t", "-q"};
+    if (!password.empty())
+        test.insert(test.end(), {"-P", password});
+    test.push_back(archive);
+    EXPECT_EQ(RunTool(test, ""), 0) << archive;
+
+    TempDir theirs;
+    std::vector<std::string> extract = {"unzip", "-q", "-o"};
+    if (!password.empty())
+        extract.insert(extract.end(), {"-P", password});
+    extract.insert(extract.end(), {archive, "-d", theirs.path()});
+    EXPECT_EQ(RunTool(extract, ""), 0);
+
+    TempDir ours;
+    RecordLog log;
+    StartUnzip(log);
+    UnzipEngine_ArchiveName(archive.c_str());
+    UnzipEngine_ExtractTo(ours.path().c_str());
+    UnzipEngine_RestoreStructure(1);
+    UnzipEngine_Decrypt(password.c_str());
+    UnzipEngine_Run();
+    EXPECT_EQ(UnzipEngine_GetLastError(), 0);
+    EXPECT_EQ(UnzipEngine_GetLastWarning(), 0);
+    for (const auto& [name, data] : files) {
+        EXPECT_EQ(ReadAll(theirs.file(name)), data) << "unzip: " << name;
+        EXPECT_EQ(ReadAll(ours.file(name)), data) << "ours: " << name;
+    }
+}
+
+class ZipWriter : public ::testing::Test {
+protected:
+    void SetUp() override {
+        src = tmp.file("src");
+        fs::create_directories(src + "/sub/deeper");
+        files["a.txt"] = TextBytes(100000);
+        files["b.bin"] = RandomBytes(70000, 1);
+        files["empty.txt"] = "";
+        files["sub/c.txt"] = TextBytes(5000);
+        files["sub/deeper/d.dat"] = RandomBytes(40000, 2) + TextBytes(40000);
+        for (const auto& [name, data] : files)
+            WriteAll(src + "/" + name, data);
+        archive = tmp.file("out.zip");
+    }
+
+    // Zips src recursively with names relative to it.
+    int64_t ZipSource(const std::function<void()>& extra = {}) {
+        StartZip(log);
+        ZipEngine_ArchiveName(archive.c_str());
+        ZipEngine_Include((src + "/*.*").c_str());
+        ZipEngine_Recurse(1);
+        ZipEngine_SaveStructure(1);
+        ZipEngine_SaveRelativeTo(src.c_str());
+        if (extra)
+            extra();
+        return ZipEngine_Run();
+    }
+
+    TempDir tmp;
+    std::string src;
+    std::string archive;
+    std::map<std::string, std::string> files;
+    RecordLog log;
+};
+
+TEST_F(ZipWriter, ArchiveReadByUnzipAndOurReaderAtEveryLevel) {
+    for (int level = 0; level <= 3; ++level) {
+        fs::remove(archive);
+        EXPECT_EQ(ZipSource([&] { ZipEngine_SetCompressionLevel(level); }), 5) << level;
+        EXPECT_EQ(ZipEngine_GetLastError(), 0);
+        ExpectPeersRead(archive, files);
+        const auto entries = ReadEntries(archive);
+        ASSERT_EQ(entries.size(), 5u);
+        const CentralView* a = Find(entries, "a.txt");
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(a->entry.method, level == 0 ? 0 : 8);
+        EXPECT_EQ(a->entry.versionNeeded, level == 0 ? 10 : 20);
+        if (level != 0) {
+            EXPECT_EQ(a->entry.internalAttributes & 1, 1) << "text classified";
+        }
+        const uint16_t optionBits = level == 1 ? 4 : level == 3 ? 2 : 0;
+        EXPECT_EQ(a->entry.flags & 6, optionBits);
+        // Written to a seekable file: no descriptor, bit 3 cleared in both headers.
+        EXPECT_EQ(a->entry.flags & 8, 0);
+        EXPECT_EQ(a->local.flags & 8, 0);
+        EXPECT_EQ(a->local.crc, Crc(files["a.txt"]));
+    }
+    EXPECT_FALSE(log.of(13).empty());
+    EXPECT_FALSE(log.of(12).empty());
+    ASSERT_EQ(log.of(25).size(), 1u);
+    EXPECT_EQ(log.of(26).size(), 1u);
+}
+
+TEST_F(ZipWriter, StoreListIsCaseSensitiveAndLevelThreeDeflatesAll) {
+    WriteAll(src + "/UPPER.ZIP", TextBytes(20000));
+    WriteAll(src + "/lower.zip", TextBytes(20000));
+    ZipSource();
+    auto entries = ReadEntries(archive);
+    ASSERT_NE(Find(entries, "UPPER.ZIP"), nullptr);
+    EXPECT_EQ(Find(entries, "UPPER.ZIP")->entry.method, 0);
+    EXPECT_EQ(Find(entries, "lower.zip")->entry.method, 8);
+
+    fs::remove(archive);
+    ZipSource([] { ZipEngine_SetCompressionLevel(3); });
+    entries = ReadEntries(archive);
+    EXPECT_EQ(Find(entries, "UPPER.ZIP")->entry.method, 8);
+
+    fs::remove(archive);
+    ZipSource([] { ZipEngine_Store("|txt|"); });
+    entries = ReadEntries(archive);
+    EXPECT_EQ(Find(entries, "a.txt")->entry.method, 0);
+    EXPECT_EQ(Find(entries, "UPPER.ZIP")->entry.method, 8);
+}
+
+TEST_F(ZipWriter, ArchiveInsideTheZippedDirectoryIsNotAdded) {
+    archive = src + "/self.zip";
+    EXPECT_EQ(ZipSource(), 5);
+    // Second run: the archive now exists in the tree and must still not be taken.
+    WriteAll(src + "/new.txt", "new");
+    EXPECT_EQ(ZipSource(), 6);
+    const auto entries = ReadEntries(archive);
+    EXPECT_EQ(entries.size(), 6u);
+    EXPECT_EQ(Find(entries, "self.zip"), nullptr);
+    for (const auto& e : entries)
+        EXPECT_EQ(e.entry.name.find("~az"), std::string::npos);
+    EXPECT_EQ(RunTool({"unzip", "-t", "-q", archive}, ""), 0);
+}
+
+TEST_F(ZipWriter, HiddenFilesOnlyOnRequest) {
+    WriteAll(src + "/.hidden", "secret");
+    fs::create_directories(src + "/.dotdir");
+    WriteAll(src + "/.dotdir/inside.txt", "inside");
+    ZipSource();
+    auto entries = ReadEntries(archive);
+    EXPECT_EQ(entries.size(), 5u);
+    EXPECT_EQ(Find(entries, ".hidden"), nullptr);
+    EXPECT_EQ(Find(entries, ".dotdir/inside.txt"), nullptr);
+
+    fs::remove(archive);
+    ZipSource([] { ZipEngine_IncludeHidden(255); });
+    entries = ReadEntries(archive);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].entry.name, ".hidden");
+    EXPECT_EQ(entries[0].entry.externalAttributes & 2, 0u) << "hidden bit not saved by default";
+
+    fs::remove(archive);
+    ZipSource([] {
+        ZipEngine_IncludeHidden(1);
+        ZipEngine_SaveAttributes(3);
+    });
+    entries = ReadEntries(archive);
+    EXPECT_EQ(entries.size(), 7u);
+    EXPECT_EQ(Find(entries, ".hidden")->entry.externalAttributes & 2, 2u);
+}
+
+TEST_F(ZipWriter, EncryptedEntriesCarryDescriptorAndUnzipReadsThem) {
+    ZipSource([] { ZipEngine_Encrypt("s3cret"); });
+    EXPECT_EQ(ZipEngine_GetLastError(), 0);
+    const std::string data = ReadAll(archive);
+    for (const auto& e : ReadEntries(archive)) {
+        EXPECT_EQ(e.entry.flags & 9, 9) << e.entry.name;
+        EXPECT_EQ(e.local.flags & 9, 9);
+        const size_t descriptor =
+            e.entry.localHeaderOffset + 30 + e.entry.name.size() + e.entry.compressedSize;
+        EXPECT_EQ(data.substr(descriptor, 4), std::string("PK\x07\x08")) << e.entry.name;
+        EXPECT_EQ(e.entry.compressedSize, e.local.compressedSize);
+    }
+    ExpectPeersRead(archive, files, "s3cret");
+    EXPECT_NE(RunTool({"unzip", "-t", "-q", "-P", "wrong", archive}, ""), 0);
+}
+
+TEST_F(ZipWriter, UpdateKeepsUnchangedEntriesAndReplacesNewerOnes) {
+    ZipSource();
+    const auto before = ReadEntries(archive);
+    const std::string bytesBefore = ReadAll(archive);
+    // Nothing changed: nothing to do, and the file is left exactly as it was.
+    EXPECT_EQ(ZipSource([] { ZipEngine_Update(1); }), 0);
+    EXPECT_EQ(ZipEngine_GetLastError(), 0);
+    EXPECT_EQ(ReadAll(archive), bytesBefore);
+
+    // One newer file: only its entry is rewritten; the others keep their bytes.
+    files["sub/c.txt"] = "changed";
+    WriteAll(src + "/sub/c.txt", files["sub/c.txt"]);
+    const auto later = fs::last_write_time(src + "/sub/c.txt") + std::chrono::seconds(10);
+    fs::last_write_time(src + "/sub/c.txt", later);
+    EXPECT_EQ(ZipSource([] { ZipEngine_Update(1); }), 1);
+    const std::string bytesAfter = ReadAll(archive);
+    const auto after = ReadEntries(archive);
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t i = 0; i < after.size(); ++i) {
+        EXPECT_EQ(after[i].entry.name, before[i].entry.name) << "archive order kept";
+        if (after[i].entry.name == "sub/c.txt")
+            continue;
+        const size_t len = 30 + after[i].entry.name.size() + after[i].entry.compressedSize;
+        EXPECT_EQ(bytesAfter.substr(after[i].entry.localHeaderOffset, len),
+                  bytesBefore.substr(before[i].entry.localHeaderOffset, len));
+    }
+    ExpectPeersRead(archive, files);
+
+    // Freshen adds nothing new.
+    WriteAll(src + "/fresh.txt", "fresh");
+    EXPECT_EQ(ZipSource([] { ZipEngine_Freshen(1); }), 0);
+    EXPECT_EQ(Find(ReadEntries(archive), "fresh.txt"), nullptr);
+}
+
+TEST_F(ZipWriter, OverwriteQueryDecidesReplacement) {
+    ZipSource();
+    const std::string bytes = ReadAll(archive);
+    log.answer = [](int type, const std::string&) -> uint16_t { return type == 24 ? 3 : 0; };
+    ZipSource();
+    // "No to all": asked once, everything kept.
+    EXPECT_EQ(log.of(24).size(), 1u);
+    const auto f = Fields(log.of(24).front());
+    ASSERT_GE(f.size(), 7u);
+    EXPECT_EQ(f[1], f[4]);
+    EXPECT_EQ(ReadAll(archive).size(), bytes.size());
+    log.answer = nullptr;
+    EXPECT_EQ(ZipSource([] { ZipEngine_Overwrite(11); }), 5);
+    EXPECT_TRUE(log.of(24).empty());
+}
+
+TEST_F(ZipWriter, DeleteAndViewSelectByPattern) {
+    ZipSource([] { ZipEngine_Comment("kept comment"); });
+    StartZip(log);
+    ZipEngine_ArchiveName(archive.c_str());
+    ZipEngine_Include("*.txt");
+    ZipEngine_View(1);
+    EXPECT_EQ(ZipEngine_Run(), 3);
+    EXPECT_EQ(log.of(21).size(), 3u);
+
+    StartZip(log);
+    ZipEngine_ArchiveName(archive.c_str());
+    ZipEngine_Include("sub/*");
+    ZipEngine_Delete(1);
+    EXPECT_EQ(ZipEngine_Run(), 2);
+    EXPECT_EQ(log.of(18).size(), 2u);
+    EXPECT_EQ(log.of(19).size(), 2u);
+    const auto entries = ReadEntries(archive);
+    EXPECT_EQ(entries.size(), 3u);
+    EXPECT_EQ(Find(entries, "sub/c.txt"), nullptr);
+    files.erase("sub/c.txt");
+    files.erase("sub/deeper/d.dat");
+    ExpectPeersRead(archive, files);
+    const std::string data = ReadAll(archive);
+    EXPECT_EQ(data.substr(data.size() - 12), "kept comment");
+
+    StartZip(log);
+    ZipEngine_ArchiveName(archive.c_str());
+    ZipEngine_Include("nothing*");
+    ZipEngine_View(1);
+    EXPECT_EQ(ZipEngine_Run(), 0);
+    EXPECT_EQ(ZipEngine_GetLastError(), 12);
+
+    // Refused combinations and a missing archive.
+    StartZip(log);
+    ZipEngine_ArchiveName(archive.c_str());
+    ZipEngine_Delete(1);
+    ZipEngine_Move(1);
+    ZipEngine_Run();
+    EXPECT_EQ(ZipEngine_GetLastError(), 16);
+    StartZip(log);
+    ZipEngine_ArchiveName(tmp.file("missing.zip").c_str());
+    ZipEngine_Delete(1);
+    ZipEngine_Run();
+    EXPECT_EQ(ZipEngine_GetLastError(), 13);
+    EXPECT_FALSE(fs::exists(tmp.file("missing.zip")));
+}
+
+TEST_F(ZipWriter, MoveDeletesFilesThenEmptiedDirectoriesDeepestFirst) {
+    archive = tmp.file("moved");
+    EXPECT_EQ(ZipSource([] { ZipEngine_Move(1); }), 5);
+    archive += ".ZIP";
+    ASSERT_TRUE(fs::exists(archive)) << "name without a dot gets .ZIP";
+    ExpectPeersRead(archive, files);
+    EXPECT_FALSE(fs::exists(src + "/sub"));
+    EXPECT_FALSE(fs::exists(src));
+}
+
+TEST_F(ZipWriter, MoveLeavesWhatWasNotZipped) {
+    WriteAll(src + "/sub/.keep", "hidden, not zipped");
+    ZipSource([] { ZipEngine_Move(1); });
+    EXPECT_TRUE(fs::exists(src + "/sub/.keep"));
+    EXPECT_FALSE(fs::exists(src + "/sub/c.txt"));
+    EXPECT_FALSE(fs::exists(src + "/sub/deeper"));
+}
+
+TEST_F(ZipWriter, StructureModesDirectoryEntriesAndFilters) {
+    ZipSource([] {
+        ZipEngine_SaveStructure(0);
+        ZipEngine_Exclude("*.bin|deeper/*");
+    });
+    auto entries = ReadEntries(archive);
+    EXPECT_EQ(entries.size(), 3u);
+    EXPECT_NE(Find(entries, "c.txt"), nullptr);
+    EXPECT_EQ(Find(entries, "b.bin"), nullptr);
+    EXPECT_EQ(Find(entries, "d.dat"), nullptr);
+
+    fs::remove(archive);
+    fs::create_directories(src + "/emptydir");
+    ZipSource([] { ZipEngine_IncludeDirectoryEntries(1); });
+    entries = ReadEntries(archive);
+    EXPECT_NE(Find(entries, "sub/"), nullptr);
+    EXPECT_NE(Find(entries, "sub/deeper/"), nullptr);
+    EXPECT_EQ(Find(entries, "emptydir/"), nullptr);
+    EXPECT_EQ(Find(entries, "sub/")->entry.method, 0);
+    EXPECT_EQ(RunTool({"unzip", "-t", "-q", archive}, ""), 0);
+
+    fs::remove(archive);
+    // Whole paths without the leading separator.
+    StartZip(log);
+    ZipEngine_ArchiveName(archive.c_str());
+    ZipEngine_Include((src + "/a.txt").c_str());
+    ZipEngine_Run();
+    entries = ReadEntries(archive);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].entry.name, src.substr(1) + "/a.txt");
+
+    // Date filter: a file from 2001 is older than the given day.
+    fs::remove(archive);
+    struct utimbuf old = {978350400, 978350400};
+    ::utime((src + "/b.bin").c_str(), &old);
+    ZipSource([] { ZipEngine_IncludeFilesNewer("2010-01-01"); });
+    entries = ReadEntries(archive);
+    EXPECT_EQ(entries.size(), 4u);
+    EXPECT_EQ(Find(entries, "b.bin"), nullptr);
+}
+
+TEST_F(ZipWriter, NothingToDoAndSpanningRefused) {
+    StartZip(log);
+    ZipEngine_ArchiveName(archive.c_str());
+    ZipEngine_Include((src + "/*.none").c_str());
+    ZipEngine_Run();
+    EXPECT_EQ(ZipEngine_GetLastError(), 13);
+    EXPECT_FALSE(fs::exists(archive));
+
+    ZipSource([] { ZipEngine_Span(1); });
+    EXPECT_EQ(ZipEngine_GetLastError(), 27);
+    ZipSource([] {
+        ZipEngine_Span(1);
+        ZipEngine_Update(1);
+    });
+    EXPECT_EQ(ZipEngine_GetLastError(), 16);
+    EXPECT_FALSE(fs::exists(archive));
+}
+
+TEST_F(ZipWriter, SelfExtractorConfigurationBlockFollowsTheArchive) {
+    archive = tmp.file("setup");
+    ZipSource([] {
+        ZipEngine_BuildSFX(1);
+        ZipEngine_SFXRestoreStructure(1);
+        ZipEngine_SFXExtractTo("/opt/x");
+    });
+    const std::string data = ReadAll(archive + ".EXE");
+    ASSERT_GT(data.size(), 12u);
+    const auto* p = reinterpret_cast<const uint8_t*>(data.data());
+    const uint16_t length = zip::Le16(p + data.size() - 2);
+    ASSERT_EQ(length, 2u + 1u + 2u + 6u);
+    const std::string block = data.substr(data.size() - 2 - length, length);
+    EXPECT_EQ(block.substr(0, 3), std::string("AZ\x02"));
+    EXPECT_EQ(block[3], 3);
+    EXPECT_EQ(block[4], 6);
+    // Unscramble: each byte plus the byte before it (the first plus the key).
+    std::string text;
+    auto previous = static_cast<uint8_t>(block[5]);
+    text += static_cast<char>(static_cast<uint8_t>(block[5]) + 0x5a);
+    for (size_t i = 6; i < block.size(); ++i) {
+        text += static_cast<char>(static_cast<uint8_t>(block[i]) + previous);
+        previous = static_cast<uint8_t>(block[i]);
+    }
+    EXPECT_EQ(text, "/opt/x");
+    EXPECT_EQ(RunTool({"unzip", "-l", "-q", archive + ".EXE"}, ""), 0);
+}
+
+TEST_F(ZipWriter, FailedWriteLeavesTheOldArchiveIntact) {
+    ZipSource();
+    const std::string bytes = ReadAll(archive);
+    files["big.bin"] = RandomBytes(600000, 3);
+    WriteAll(src + "/big.bin", files["big.bin"]);
+    // A child with a small file-size limit: the temporary archive cannot be completed.
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {300000, 300000};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        RecordLog childLog;
+        StartZip(childLog);
+        ZipEngine_ArchiveName(archive.c_str());
+        ZipEngine_Include((src + "/*.*").c_str());
+        ZipEngine_Recurse(1);
+        ZipEngine_SaveStructure(1);
+        ZipEngine_SaveRelativeTo(src.c_str());
+        ZipEngine_SetCompressionLevel(0);
+        ZipEngine_Overwrite(11);
+        ZipEngine_Run();
+        ::_exit(ZipEngine_GetLastError());
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 14);
+    EXPECT_EQ(ReadAll(archive), bytes);
+    for (const auto& e : fs::directory_iterator(tmp.path()))
+        EXPECT_EQ(e.path().filename().string().find("~az"), std::string::npos) << e.path();
+}
+
+TEST_F(ZipWriter, AbortKeepsTheOldArchiveAndLinkLoopsEnd) {
+    ZipSource();
+    const std::string bytes = ReadAll(archive);
+    WriteAll(src + "/a.txt", TextBytes(300000));
+    fs::create_directory_symlink(src, src + "/sub/loop");
+    log.answer = [](int type, const std::string&) -> uint16_t { return type == 12 ? 255 : 0; };
+    EXPECT_EQ(ZipSource([] { ZipEngine_Overwrite(11); }), 0);
+    EXPECT_EQ(ZipEngine_GetLastError(), 255);
+    EXPECT_EQ(ReadAll(archive), bytes);
+    EXPECT_TRUE(log.of(25).empty());
+    log.answer = nullptr;
+    fs::remove(archive);
+    EXPECT_EQ(ZipSource(), 5) << "the linked directory is not searched again";
+}
+
+TEST(ZipWriterMemory, MemoryOutputIsWhatTheReaderTakesFromMemory) {
+    const std::string plain = TextBytes(50000);
+    for (int level : {0, 2}) {
+        std::vector<uint8_t> packed(60000);
+        RecordLog log;
+        StartZip(log);
+        ZipEngine_FromMemory(plain.data(), plain.size());
+        ZipEngine_ToMemory(packed.data(), packed.size());
+        ZipEngine_SetCompressionLevel(level);
+        const int64_t n = ZipEngine_Run();
+        ASSERT_GT(n, 14) << level;
+        EXPECT_EQ(packed[1], level == 0 ? 0 : 8);
+        std::string back(plain.size(), '\0');
+        StartUnzip(log);
+        EXPECT_EQ(
+            UnzipEngine_InMemory(packed.data(), static_cast<size_t>(n), back.data(), back.size()),
+            static_cast<int64_t>(plain.size()));
+        EXPECT_EQ(back, plain);
+    }
+    // Too small a buffer is a full disk, not a cut entry.
+    std::vector<uint8_t> tiny(100);
+    RecordLog log;
+    StartZip(log);
+    ZipEngine_FromMemory(plain.data(), plain.size());
+    ZipEngine_ToMemory(tiny.data(), tiny.size());
+    ZipEngine_SetCompressionLevel(0);
+    EXPECT_EQ(ZipEngine_Run(), 0);
+    EXPECT_EQ(ZipEngine_GetLastError(), 14);
+}
+
+TEST_F(ZipWriter, ChangesArchivesWrittenByInfoZip) {
+    ASSERT_EQ(RunTool({"zip", "-q", "-r", archive, "."}, src), 0);
+    WriteAll(src + "/added.txt", "added");
+    files["added.txt"] = "added";
+    StartZip(log);
+    ZipEngine_ArchiveName(archive.c_str());
+    ZipEngine_Include((src + "/added.txt").c_str());
+    ZipEngine_SaveStructure(1);
+    ZipEngine_SaveRelativeTo(src.c_str());
+    EXPECT_EQ(ZipEngine_Run(), 1);
+    EXPECT_EQ(ZipEngine_GetLastError(), 0);
+    ExpectPeersRead(archive, files);
+}
+
+} // namespace
+} // namespace km::test
