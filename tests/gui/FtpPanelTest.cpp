@@ -15,6 +15,7 @@
 #include "viewers/TextEditorWindow.h"
 
 #include <QLineEdit>
+#include <QPrinterInfo>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -191,6 +192,15 @@ TEST_F(FtpPanelTest, ViewFetchesALocalCopyAndUnsuitableCommandsAreRefused) {
     test::AnswerModal("MESSAGEBOX", "OK", &boxes);
     SendPanelMessage(remote(), PmFileSearch);
     EXPECT_EQ(boxes, 1);
+    test::AnswerModal("MESSAGEBOX", "OK", &boxes);
+    SendPanelMessage(remote(), PmPrintTree);
+    EXPECT_EQ(boxes, 2) << "no tree of a site";
+    if (QPrinterInfo::defaultPrinter().isNull()) {
+        // The listing comes from the server; with no printer that is said.
+        test::AnswerModal("MESSAGEBOX", "OK", &boxes);
+        SendPanelMessage(remote(), PmPrintListing);
+        EXPECT_EQ(boxes, 3);
+    }
 
     // Disconnecting takes the panel back to where it was.
     QuietUi ui;

@@ -7,7 +7,9 @@
 #include "fileops/ui/CopyDialog.h"
 #include "ftp/FtpConnection.h"
 #include "ftp/RemoteDirectory.h"
+#include "fileops/printing/ui/PrintCommands.h"
 #include "ftp/ui/FtpPanelSource.h"
+#include "panels/RemotePanelSource.h"
 #include "panels/FilePanel.h"
 #include "platform/Collation.h"
 #include "platform/PathUtil.h"
@@ -392,6 +394,27 @@ void viewOrEdit(FilePanel& panel, bool edit, QWidget* mainWindow) {
         TextEditorWindow::Open(local, true, false);
 }
 
+// The server's own listing lines, printed as they came.
+void printRemoteListing(FilePanel& panel, QWidget* mainWindow) {
+    FtpSession* s = session();
+    const std::string dir = PrivateTempDir();
+    if (!s || dir.empty())
+        return;
+    if (RemoteSource())
+        RemoteSource()->Activate(panel.listing());
+    s->FlushReplies();
+    s->SetSynchronous();
+    const std::string file = dir + "/$$$DIR.TXT";
+    const int r = s->List({}, file);
+    s->FlushReplies();
+    if (r != 0) {
+        ShowFtpFailure(r);
+        return;
+    }
+    PrintFiles({{file, "KM - Print directory [FTP] " + FtpState().siteName + " " + panel.listing().path}}, mainWindow);
+    unlink(file.c_str());
+}
+
 } // namespace
 
 bool HandleFtpOperation(FilePanel& panel, FilePanel& other, const PanelMessageEvent& m, QWidget* mainWindow) {
@@ -423,6 +446,7 @@ bool HandleFtpOperation(FilePanel& panel, FilePanel& other, const PanelMessageEv
     case PmDirAttributesMany:
     case PmPrintTree: ShowWarning(kRefused); return true;
     case PmPrintFiles: ShowWarning(kCopyFirst); return true;
+    case PmPrintListing: printRemoteListing(panel, mainWindow); return true;
     default: return false;
     }
 }

@@ -38,8 +38,9 @@ namespace {
 
 constexpr const char* kNoPrinter = "No printer is installed: nothing was printed";
 
-// Runs the printing with the progress window over the main window.
-void printFiles(const std::vector<std::pair<std::string, std::string>>& jobs, QWidget* mainWindow) {
+} // namespace
+
+void PrintFiles(const std::vector<std::pair<std::string, std::string>>& jobs, QWidget* mainWindow) {
     if (jobs.empty())
         return;
     if (QPrinterInfo::defaultPrinter().isNull()) {
@@ -64,6 +65,8 @@ void printFiles(const std::vector<std::pair<std::string, std::string>>& jobs, QW
         mainWindow->activateWindow();
     }
 }
+
+namespace {
 
 // The directory (tree) listing of `dir` as `ls` writes it, complete before
 // it is printed.
@@ -92,13 +95,13 @@ bool HandlePrintCommand(FilePanel& panel, const PanelMessageEvent& m, QWidget* m
         std::vector<std::pair<std::string, std::string>> jobs;
         for (const std::string& p : list.paths)
             jobs.emplace_back(p, p);
-        printFiles(jobs, mainWindow);
+        PrintFiles(jobs, mainWindow);
         return true;
     }
     case PmPrintListing:
     case PmPrintTree: {
         if (li.isFtp()) {
-            ShowWarning(4480);
+            ShowWarning(4480); // the FTP side prints its own listing; never a tree
             return true;
         }
         const bool tree = m.message == PmPrintTree;
@@ -110,7 +113,7 @@ bool HandlePrintCommand(FilePanel& panel, const PanelMessageEvent& m, QWidget* m
         }
         const std::string header = std::string(tree ? "KM - Print directory tree " : "KM - Print directory ") +
                                    JoinPath(li.path, App().filterMask);
-        printFiles({{file, header}}, mainWindow);
+        PrintFiles({{file, header}}, mainWindow);
         unlink(file.c_str());
         return true;
     }

@@ -6,6 +6,9 @@
 #include <QDialog>
 
 #include <array>
+#include <string>
+#include <utility>
+#include <vector>
 
 class QCheckBox;
 class QLabel;
@@ -16,6 +19,10 @@ class QRadioButton;
 namespace km {
 
 class FilePanel;
+
+// Prints the files (path and header each) with "PRINTDLG" over the main window;
+// says so when there is no printer.
+void PrintFiles(const std::vector<std::pair<std::string, std::string>>& jobs, QWidget* mainWindow);
 
 // True when `m` was one of the three print messages.
 bool HandlePrintCommand(FilePanel& panel, const PanelMessageEvent& m, QWidget* mainWindow);
