@@ -108,6 +108,7 @@ int ListRemoteDirectory(FtpSession& session, bool vms, const std::string& listin
     std::ifstream in(listingFile, std::ios::binary);
     if (!in) {
         readFailed = true;
+        unlink(listingFile.c_str());
         return 0;
     }
     std::ostringstream text;

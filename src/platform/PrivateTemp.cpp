@@ -27,4 +27,16 @@ std::string PrivateTempDir() {
     return dir;
 }
 
+std::string PrivateTempFile(const std::string& stem) {
+    const std::string dir = PrivateTempDir();
+    if (dir.empty())
+        return {};
+    std::string path = dir + "/" + stem + "-XXXXXX";
+    const int fd = mkstemp(path.data());
+    if (fd < 0)
+        return {};
+    close(fd);
+    return path;
+}
+
 } // namespace km

@@ -10,4 +10,9 @@ namespace km {
 // made or is not a directory of this user that only this user can enter.
 std::string PrivateTempDir();
 
+// A new empty file there, "<stem>-XXXXXX" with a unique tail, so that two
+// runs of the program (or two tests at once) never share a listing or list
+// file. Empty when it cannot be made.
+std::string PrivateTempFile(const std::string& stem);
+
 } // namespace km

@@ -368,8 +368,7 @@ bool ArchiveBrowser::extractZip(const std::string& target, bool interactive) {
         restore = !storedPaths_ || ShowMessage(LoadString(4790), MbYesNo | MbIconQuestion) == IdYes ? 1 : 0;
     UnzipEngine_RestoreStructure(restore);
     UnzipEngine_Overwrite(interactive && askOverwrite_ ? 10 : 11);
-    const std::string dir = PrivateTempDir();
-    const std::string listFile = dir.empty() ? std::string() : dir + "/$$$DIR.TXT";
+    const std::string listFile = PrivateTempFile("list");
     std::ofstream out;
     if (!listFile.empty())
         out.open(listFile, std::ios::trunc);

@@ -397,17 +397,17 @@ void viewOrEdit(FilePanel& panel, bool edit, QWidget* mainWindow) {
 // The server's own listing lines, printed as they came.
 void printRemoteListing(FilePanel& panel, QWidget* mainWindow) {
     FtpSession* s = session();
-    const std::string dir = PrivateTempDir();
-    if (!s || dir.empty())
+    const std::string file = PrivateTempFile("dir");
+    if (!s || file.empty())
         return;
     if (RemoteSource())
         RemoteSource()->Activate(panel.listing());
     s->FlushReplies();
     s->SetSynchronous();
-    const std::string file = dir + "/$$$DIR.TXT";
     const int r = s->List({}, file);
     s->FlushReplies();
     if (r != 0) {
+        unlink(file.c_str());
         ShowFtpFailure(r);
         return;
     }

@@ -58,10 +58,10 @@ void FtpPanelSource::Read(PanelListing& listing) {
     const int depth = RemoteDepth(listing.path);
     std::vector<RemoteEntry> remote;
     bool readFailed = false;
-    const std::string dir = PrivateTempDir();
-    const int r = dir.empty() ? -1 : ListRemoteDirectory(*s, FtpState().hostType == kVmsHostType,
-                                                          dir + "/$$$DIR.TXT", remote, readFailed);
-    if (dir.empty() || readFailed) {
+    const std::string listFile = PrivateTempFile("dir");
+    const int r = listFile.empty() ? -1 : ListRemoteDirectory(*s, FtpState().hostType == kVmsHostType,
+                                                               listFile, remote, readFailed);
+    if (listFile.empty() || readFailed) {
         ShowMessage("Can't read FTP directory", MbOk | MbIconStop);
     } else if (r != 0) {
         ShowFtpFailure(r);

@@ -235,8 +235,7 @@ bool HandleZipCommand(FilePanel& panel, FilePanel& other, const PanelMessageEven
     }
 
     // The list of what to zip goes to the private directory, never a shared one.
-    const std::string tempDir = PrivateTempDir();
-    const std::string listFile = tempDir.empty() ? std::string() : JoinPath(tempDir, "$$$DIR.TXT");
+    const std::string listFile = PrivateTempFile("list");
     {
         std::FILE* f = listFile.empty() ? nullptr : std::fopen(listFile.c_str(), "w");
         if (!f) {

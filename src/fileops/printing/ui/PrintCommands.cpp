@@ -105,9 +105,10 @@ bool HandlePrintCommand(FilePanel& panel, const PanelMessageEvent& m, QWidget* m
             return true;
         }
         const bool tree = m.message == PmPrintTree;
-        const std::string dir = PrivateTempDir();
-        const std::string file = dir.empty() ? std::string() : dir + "/$$$DIR.TXT";
+        const std::string file = PrivateTempFile("dir");
         if (file.empty() || !writeListing(li.path, tree, file)) {
+            if (!file.empty())
+                unlink(file.c_str());
             ShowWarning(4179);
             return true;
         }
