@@ -60,11 +60,11 @@ FileSearchDialog::FileSearchDialog(FilePanel& panel, QWidget* mainWindow)
     text_->setObjectName(QStringLiteral("combo1490"));
     text_->setEditable(true);
     text_->setInsertPolicy(QComboBox::NoInsert);
-    auto* specLabel = new QLabel(QStringLiteral("File specification:"), this);
-    specLabel->setBuddy(pattern_);
+    auto* patternLabel = new QLabel(QStringLiteral("File specification:"), this);
+    patternLabel->setBuddy(pattern_);
     auto* textLabel = new QLabel(QStringLiteral("Search text:"), this);
     textLabel->setBuddy(text_);
-    grid->addWidget(specLabel, 0, 0);
+    grid->addWidget(patternLabel, 0, 0);
     grid->addWidget(pattern_, 0, 1);
     grid->addWidget(textLabel, 1, 0);
     grid->addWidget(text_, 1, 1);
