@@ -5,6 +5,7 @@
 #include "archive/browser/ExtractDialog.h"
 #include "archive/zip/UnzipEngine.h"
 #include "archive/zip/ZipErrorTexts.h"
+#include "archive/zip/ZipRecords.h"
 #include "fileops/CopyEngine.h"
 #include "fileops/open_execute/ui/OpenExecuteCommands.h"
 #include "fileops/ui/OverwriteDialog.h"
@@ -46,18 +47,6 @@ namespace {
 constexpr int kContentsHelp = 6430;
 
 QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-
-std::vector<std::string> fields(const char* text) {
-    std::vector<std::string> out;
-    std::string_view s = text ? text : "";
-    for (;;) {
-        const size_t bar = s.find('|');
-        out.emplace_back(s.substr(0, bar));
-        if (bar == std::string_view::npos)
-            return out;
-        s.remove_prefix(bar + 1);
-    }
-}
 
 uint16_t zipCallback(uint16_t, uint16_t type, const char* text, uintptr_t user) {
     return reinterpret_cast<ArchiveBrowser*>(user)->OnZipRecord(type, text);
@@ -211,7 +200,7 @@ uint16_t ArchiveBrowser::OnZipRecord(uint16_t type, const char* text) {
     EventPump::pump();
     if (App().cancelFlag)
         return zip::kAnswerAbort;
-    const std::vector<std::string> f = fields(text);
+    const std::vector<std::string> f = zip::RecordFields(text ? text : "");
     auto at = [&f](size_t i) -> const std::string& {
         static const std::string none;
         return i >= 1 && i <= f.size() ? f[i - 1] : none;

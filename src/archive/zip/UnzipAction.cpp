@@ -626,18 +626,7 @@ bool UnzipAction::mayReplace(const ZipEntry& e, const std::string& outputName,
         // Nobody to ask: keep what is there.
         answer = 2;
     }
-    switch (answer) {
-    case 1:
-        overwrite_ = 11;
-        [[fallthrough]];
-    case 0:
-        return true;
-    case 3:
-        overwrite_ = 12;
-        return false;
-    default:
-        return false;
-    }
+    return ApplyOverwriteAnswer(answer, overwrite_);
 }
 
 void UnzipAction::extractEntry(const Selected& s) {

@@ -164,4 +164,28 @@ std::string FormatOverwriteQuery(std::string_view archive, std::string_view name
     return out;
 }
 
+std::vector<std::string> RecordFields(std::string_view text) {
+    std::vector<std::string> out;
+    for (;;) {
+        const size_t bar = text.find('|');
+        out.emplace_back(text.substr(0, bar));
+        if (bar == std::string_view::npos)
+            return out;
+        text.remove_prefix(bar + 1);
+    }
+}
+
+bool ApplyOverwriteAnswer(int answer, int& mode) {
+    switch (answer) {
+    case 1:
+        mode = 11;
+        return true;
+    case 0: return true;
+    case 3:
+        mode = 12;
+        return false;
+    default: return false;
+    }
+}
+
 } // namespace km::zip

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace km::zip {
 
@@ -87,5 +88,12 @@ std::string FormatDiskRequest(std::string_view archive, uint32_t disk);
 std::string FormatOverwriteQuery(std::string_view archive, std::string_view name,
                                  uint64_t existingSize, std::string_view existingDate,
                                  uint64_t newSize, std::string_view newDate);
+
+// The fields of a record's text, split at '|'.
+std::vector<std::string> RecordFields(std::string_view text);
+
+// The answer to record 24 (0 yes, 1 yes to all, 2 no, 3 no to all): true when
+// the entry is to be written; "to all" answers turn `mode` into 11 or 12.
+bool ApplyOverwriteAnswer(int answer, int& mode);
 
 } // namespace km::zip

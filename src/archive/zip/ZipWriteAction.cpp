@@ -754,18 +754,7 @@ bool ZipWriteAction::askReplace(const OldEntry& e) {
         answer = host->AskOverwrite(text);
         channel_.ProcessMessages();
     }
-    switch (answer) {
-    case 1:
-        overwrite_ = 11;
-        [[fallthrough]];
-    case 0:
-        return true;
-    case 3:
-        overwrite_ = 12;
-        return false;
-    default:
-        return false;
-    }
+    return ApplyOverwriteAnswer(answer, overwrite_);
 }
 
 void ZipWriteAction::copyOldEntry(const OldEntry& e) {

@@ -2,6 +2,7 @@
 
 #include "archive/zip/ZipEngine.h"
 #include "archive/zip/ZipErrorTexts.h"
+#include "archive/zip/ZipRecords.h"
 #include "archive/zip/ui/ZipDialogs.h"
 #include "fileops/CopyEngine.h"
 #include "fileops/ui/OverwriteDialog.h"
@@ -44,18 +45,6 @@ std::string lower(std::string s) {
     return s;
 }
 
-std::vector<std::string> fields(const char* text) {
-    std::vector<std::string> out;
-    std::string_view s = text ? text : "";
-    for (;;) {
-        const size_t bar = s.find('|');
-        out.emplace_back(s.substr(0, bar));
-        if (bar == std::string_view::npos)
-            return out;
-        s.remove_prefix(bar + 1);
-    }
-}
-
 struct ZipRun {
     QPointer<ProgressWindow> status;
 };
@@ -65,7 +54,7 @@ uint16_t zipRecord(uint16_t, uint16_t type, const char* text, uintptr_t user) {
     EventPump::pump();
     if (App().cancelFlag)
         return zip::kAnswerAbort;
-    const std::vector<std::string> f = fields(text);
+    const std::vector<std::string> f = zip::RecordFields(text ? text : "");
     auto at = [&f](size_t i) -> const std::string& {
         static const std::string none;
         return i >= 1 && i <= f.size() ? f[i - 1] : none;
