@@ -4,6 +4,7 @@
 #include "fileops/RenamePattern.h"
 #include "platform/DirectoryReader.h"
 #include "platform/PathUtil.h"
+#include "platform/ReplacementFile.h"
 
 #include <cerrno>
 #include <climits>
@@ -21,6 +22,8 @@ namespace {
 constexpr size_t kBufferSize = 0x10000;
 constexpr size_t kReadSize = 0xFFFF;
 constexpr size_t kKernelChunk = 8u << 20; // per copy_file_range call, between pumps
+// copyTree's result when entries were skipped but the walk went on.
+constexpr int Incomplete = 2;
 
 std::string dirPart(const std::string& p) {
     const size_t slash = p.rfind('/');
@@ -72,7 +75,8 @@ bool CopyEngine::pump() {
     return cancelled_;
 }
 
-std::string CopyEngine::TargetName(const std::string& source, const std::string& target, bool intoDirectory) {
+std::string CopyEngine::TargetName(const std::string& source, const std::string& target,
+                                   bool intoDirectory) {
     const std::string name = lastPart(source);
     if (intoDirectory)
         return target.empty() ? name : JoinPath(target, name);
@@ -81,77 +85,97 @@ std::string CopyEngine::TargetName(const std::string& source, const std::string&
     return dir.empty() ? renamed : JoinPath(dir, renamed);
 }
 
-int CopyEngine::checkExisting(const std::string& source, const std::string& dest, bool forMove) {
-    struct stat s, t;
-    if (stat(source.c_str(), &s) != 0) {
-        ui_.Warning(4197); // "Cannot open input file"
-        return CopyNotDone;
-    }
-    if (lstat(dest.c_str(), &t) != 0)
-        return -2;
+void CopyEngine::skipSpecial(const std::string& path) {
+    // Reading a FIFO or a device would block or never end.
+    ui_.Message("Skipped special file " + path, false);
+}
+
+int CopyEngine::checkExisting(const struct stat& s, const std::string& dest, bool& targetExisted) {
+    struct stat t;
+    targetExisted = lstat(dest.c_str(), &t) == 0;
+    if (!targetExisted)
+        return GoOn;
     struct stat tf;
-    if (stat(dest.c_str(), &tf) == 0 && tf.st_dev == s.st_dev && tf.st_ino == s.st_ino) {
-        ui_.Warning(4198); // the target is the source itself
+    const bool resolves = stat(dest.c_str(), &tf) == 0;
+    const bool same = (t.st_dev == s.st_dev && t.st_ino == s.st_ino) ||
+                      (resolves && tf.st_dev == s.st_dev && tf.st_ino == s.st_ino);
+    // The source itself; a directory (or a link to one); a pipe, socket or
+    // device that something else may be using: none is replaced by a file.
+    if (same || S_ISDIR(t.st_mode) || (resolves && S_ISDIR(tf.st_mode)) ||
+        !(S_ISREG(t.st_mode) || S_ISLNK(t.st_mode))) {
+        ui_.Warning(4198); // "Cannot open output file"
         return CopyNotDone;
     }
-    if (S_ISDIR(t.st_mode)) {
-        ui_.Warning(4198);
-        return CopyNotDone;
+    // Only a real file at least as new makes the copy needless: a dangling
+    // link's own time says nothing about the data.
+    if (onlyNewer && resolves && S_ISREG(tf.st_mode) && !(s.st_mtim.tv_sec > tf.st_mtim.tv_sec)) {
+        return Skip;
     }
-    if (onlyNewer && !(s.st_mtim.tv_sec > t.st_mtim.tv_sec))
-        return CopyDone; // skipped: the target is not older
     if (!yesToAll && confirmOverwrite) {
+        const struct stat& shown = resolves ? tf : t;
         OverwriteQuestion q;
         q.targetPath = dest;
-        q.targetSize = static_cast<uint64_t>(t.st_size);
-        q.targetTime = t.st_mtim.tv_sec;
+        q.targetSize = static_cast<uint64_t>(shown.st_size);
+        q.targetTime = shown.st_mtim.tv_sec;
         q.sourceSize = static_cast<uint64_t>(s.st_size);
         q.sourceTime = s.st_mtim.tv_sec;
         q.allowYesToAll = entryCount > 1;
         switch (ui_.AskOverwrite(q)) {
-        case OverwriteYes: break;
-        case OverwriteYesToAll: yesToAll = true; break;
-        case OverwriteNo: yesToAll = false; return CopyNotDone;
+        case OverwriteYes:
+            break;
+        case OverwriteYesToAll:
+            yesToAll = true;
+            break;
+        case OverwriteNo:
+            yesToAll = false;
+            return CopyNotDone;
         default:
             cancelled_ = true;
             yesToAll = false;
             return CopyCancelled;
         }
     }
-    (void)forMove;
-    return -2;
+    // Yes does not reach a file its owner protected or we may not write.
+    if (S_ISREG(t.st_mode) && ((t.st_mode & S_IWUSR) == 0 || access(dest.c_str(), W_OK) != 0)) {
+        ui_.Warning(4198);
+        return CopyNotDone;
+    }
+    return GoOn;
 }
 
-int CopyEngine::copyData(const std::string& source, const std::string& dest) {
+int CopyEngine::copyData(const std::string& source, const std::string& dest, bool durable) {
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[kBufferSize]());
     if (!buffer) {
         ui_.Warning(4177); // "Not enough memory"
         return CopyNotDone;
     }
+    // O_NONBLOCK: a pipe put in the file's place meanwhile must not hang us.
     Fd in;
-    in.fd = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    in.fd = open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     struct stat s;
     if (in.fd < 0 || fstat(in.fd, &s) != 0) {
-        ui_.Warning(4197);
+        ui_.Warning(4197); // "Cannot open input file"
         return CopyNotDone;
     }
-    std::string dir = dirPart(dest);
-    if (dir.empty())
-        dir = ".";
-    std::string tmp = JoinPath(dir, ".km-copy-XXXXXX");
-    Fd out;
-    out.fd = mkostemp(tmp.data(), O_CLOEXEC);
-    if (out.fd < 0) {
-        ui_.Warning(4198); // "Cannot open output file"
+    if (!S_ISREG(s.st_mode)) {
+        skipSpecial(source);
         return CopyNotDone;
     }
+    // The read-only attribute is not carried over: the owner may always write.
+    ReplacementFile out;
+    if (out.Create(dest, ((s.st_mode & 07777) & ~umask_) | S_IWUSR) != 0) {
+        ui_.Warning(4198);
+        return CopyNotDone;
+    }
+    const int outFd = out.Descriptor();
     auto fail = [&](int stringId) {
-        unlink(tmp.c_str());
+        out.Discard();
         if (stringId)
             ui_.Warning(stringId);
         return CopyNotDone;
     };
 
+    uint64_t copied = 0;
     bool kernelCopy = true;
     for (;;) {
         if (pump()) {
@@ -159,9 +183,11 @@ int CopyEngine::copyData(const std::string& source, const std::string& dest) {
             return CopyCancelled;
         }
         if (kernelCopy) {
-            const ssize_t n = copy_file_range(in.fd, nullptr, out.fd, nullptr, kKernelChunk, 0);
-            if (n > 0)
+            const ssize_t n = copy_file_range(in.fd, nullptr, outFd, nullptr, kKernelChunk, 0);
+            if (n > 0) {
+                copied += static_cast<uint64_t>(n);
                 continue;
+            }
             if (n == 0)
                 break;
             if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
@@ -181,71 +207,85 @@ int CopyEngine::copyData(const std::string& source, const std::string& dest) {
             break;
         ssize_t done = 0;
         while (done < got) {
-            const ssize_t w = write(out.fd, buffer.get() + done, static_cast<size_t>(got - done));
+            const ssize_t w = write(outFd, buffer.get() + done, static_cast<size_t>(got - done));
             if (w < 0 && errno == EINTR)
                 continue;
             if (w <= 0)
                 return fail(4200); // "Error writing output file"
             done += w;
         }
+        copied += static_cast<uint64_t>(got);
     }
-    // The read-only attribute is not carried over: the owner may always write.
-    fchmod(out.fd, ((s.st_mode & 07777) & ~umask_) | S_IWUSR);
+    // A source that shrank or grew while we read it gave no faithful copy.
+    struct stat after;
+    if (fstat(in.fd, &after) != 0 || static_cast<uint64_t>(after.st_size) != copied)
+        return fail(4199);
     const struct timespec times[2] = {s.st_atim, s.st_mtim};
-    futimens(out.fd, times);
-    if (close(out.fd) != 0) {
-        out.fd = -1;
-        return fail(4200);
+    futimens(outFd, times);
+    const int err = out.Commit(durable);
+    if (err != 0) {
+        const bool full = err == ENOSPC || err == EDQUOT || err == EFBIG || err == EIO;
+        ui_.Warning(full ? 4200 : 4198);
+        return CopyNotDone;
     }
-    out.fd = -1;
-    if (rename(tmp.c_str(), dest.c_str()) != 0)
-        return fail(4198);
     return CopyDone;
 }
 
-int CopyEngine::copyLink(const std::string& source, const std::string& dest) {
+int CopyEngine::writeLink(const std::string& source, const std::string& dest, bool targetExisted) {
     std::vector<char> buf(PATH_MAX + 1);
     const ssize_t n = readlink(source.c_str(), buf.data(), buf.size() - 1);
     if (n < 0) {
         ui_.Warning(4197);
         return CopyNotDone;
     }
-    const std::string target(buf.data(), static_cast<size_t>(n));
-    const std::string tmp = JoinPath(dirPart(dest).empty() ? "." : dirPart(dest),
-                                     ".km-link-" + std::to_string(getpid()));
-    unlink(tmp.c_str());
-    if (symlink(target.c_str(), tmp.c_str()) != 0 || rename(tmp.c_str(), dest.c_str()) != 0) {
-        unlink(tmp.c_str());
+    if (ReplaceWithSymlink(dest, std::string(buf.data(), static_cast<size_t>(n)), targetExisted) !=
+        0) {
         ui_.Warning(4198);
         return CopyNotDone;
     }
     return CopyDone;
 }
 
-int CopyEngine::CopyOneFile(const std::string& source, const std::string& target, bool intoDirectory) {
-    const std::string dest = TargetName(source, target, intoDirectory);
-    struct stat ls;
-    if (lstat(source.c_str(), &ls) == 0 && !S_ISLNK(ls.st_mode) && !S_ISREG(ls.st_mode) && !S_ISDIR(ls.st_mode)) {
-        // Reading a FIFO or a device would block or never end.
-        ui_.Message("Skipped special file " + source, false);
-        return CopyDone;
-    }
-    const int existing = checkExisting(source, dest, false);
-    if (existing != -2)
-        return existing;
-    ui_.ShowPaths(source, dest);
-    return copyData(source, dest);
-}
-
-int CopyEngine::CopyTree(const std::string& sourceDir, const std::string& target, bool intoDirectory) {
-    const std::string newDir = TargetName(sourceDir, target, intoDirectory);
-    if (isWithin(newDir, sourceDir)) {
-        ui_.Message("Cannot copy the directory " + sourceDir + " into itself", false);
+int CopyEngine::copyLink(const std::string& source, const std::string& dest) {
+    struct stat s;
+    if (lstat(source.c_str(), &s) != 0) {
+        ui_.Warning(4197);
         return CopyNotDone;
     }
-    struct stat ls;
-    if (lstat(sourceDir.c_str(), &ls) == 0 && S_ISLNK(ls.st_mode))
-        return copyLink(sourceDir, newDir); // never follow a link to a directory
+    bool existed = false;
+    const int verdict = checkExisting(s, dest, existed);
+    if (verdict == Skip)
+        return CopyDone;
+    if (verdict != GoOn)
+        return verdict;
+    ui_.ShowPaths(source, dest);
+    return writeLink(source, dest, existed);
+}
+
+int CopyEngine::CopyOneFile(const std::string& source, const std::string& target,
+                            bool intoDirectory) {
+    const std::string dest = TargetName(source, target, intoDirectory);
+    struct stat s; // a link named at the top is followed: the user pointed at its file
+    if (stat(source.c_str(), &s) != 0) {
+        ui_.Warning(4197);
+        return CopyNotDone;
+    }
+    if (!S_ISREG(s.st_mode)) {
+        skipSpecial(source);
+        return CopyNotDone;
+    }
+    bool existed = false;
+    const int verdict = checkExisting(s, dest, existed);
+    if (verdict == Skip)
+        return CopyDone;
+    if (verdict != GoOn)
+        return verdict;
+    ui_.ShowPaths(source, dest);
+    // Replacing a file destroys its old contents: make the new ones durable first.
+    return copyData(source, dest, existed);
+}
+
+int CopyEngine::copyTree(const std::string& sourceDir, const std::string& newDir) {
     if (!IsExistingDirectory(newDir) && MakePath(newDir) != 0) {
         ui_.Message("Error creating directory " + newDir, false);
         return CopyNotDone;
@@ -268,67 +308,109 @@ int CopyEngine::CopyTree(const std::string& sourceDir, const std::string& target
             children.emplace_back(child, st.st_mode);
     }
     closedir(d);
+    bool complete = true;
     for (const auto& [child, mode] : children) {
+        const std::string dest = JoinPath(newDir, lastPart(child));
         int r;
         if (S_ISDIR(mode)) {
-            r = CopyTree(child, newDir, true);
+            r = copyTree(child, dest);
         } else if (S_ISLNK(mode)) {
-            r = copyLink(child, JoinPath(newDir, lastPart(child)));
+            r = copyLink(child, dest); // never followed: it may lead out of the tree
         } else if (S_ISREG(mode)) {
             r = CopyOneFile(child, newDir, true);
         } else {
-            ui_.Message("Skipped special file " + child, false);
+            skipSpecial(child);
+            r = Incomplete;
+        }
+        if (r == Incomplete) {
+            complete = false;
             r = CopyDone;
         }
         if (r != CopyDone || cancelled_)
             return CopyNotDone;
     }
-    return CopyDone;
+    return complete ? CopyDone : Incomplete;
 }
 
-int CopyEngine::MoveOneFile(const std::string& source, const std::string& target, bool intoDirectory) {
-    const std::string dest = TargetName(source, target, intoDirectory);
-    const int existing = checkExisting(source, dest, true);
-    if (existing == CopyDone && onlyNewer) {
-        struct stat t;
-        if (lstat(dest.c_str(), &t) == 0) { // skipped as not newer: the source goes
-            if (unlink(source.c_str()) != 0)
-                ui_.Message("Error deleting " + source, false);
-            return CopyDone;
-        }
+int CopyEngine::CopyTree(const std::string& sourceDir, const std::string& target,
+                         bool intoDirectory) {
+    const std::string newDir = TargetName(sourceDir, target, intoDirectory);
+    if (isWithin(newDir, sourceDir)) {
+        ui_.Message("Cannot copy the directory " + sourceDir + " into itself", false);
+        return CopyNotDone;
     }
-    if (existing != -2)
-        return existing;
+    struct stat ls;
+    if (lstat(sourceDir.c_str(), &ls) == 0 && S_ISLNK(ls.st_mode))
+        return copyLink(sourceDir, newDir); // never follow a link to a directory
+    return copyTree(sourceDir, newDir) == CopyDone ? CopyDone : CopyNotDone;
+}
+
+int CopyEngine::MoveOneFile(const std::string& source, const std::string& target,
+                            bool intoDirectory) {
+    const std::string dest = TargetName(source, target, intoDirectory);
+    struct stat s; // the entry itself: a link moves as a link
+    if (lstat(source.c_str(), &s) != 0) {
+        ui_.Warning(4197);
+        return CopyNotDone;
+    }
+    bool existed = false;
+    const int verdict = checkExisting(s, dest, existed);
+    if (verdict == Skip) { // the existing target is a file at least as new
+        if (unlink(source.c_str()) != 0)
+            ui_.Message("Error deleting " + source, false);
+        return CopyDone;
+    }
+    if (verdict != GoOn)
+        return verdict;
     ui_.ShowPaths(source, dest);
     // Within one file system a rename is atomic and instant.
-    if (rename(source.c_str(), dest.c_str()) == 0)
+    const int err = RenameInto(source, dest, existed);
+    if (err == 0)
         return CopyDone;
-    if (errno != EXDEV) {
+    if (err != EXDEV) {
         ui_.Warning(4198);
         return CopyNotDone;
     }
-    const int r = copyData(source, dest);
+    int r;
+    if (S_ISLNK(s.st_mode)) {
+        r = writeLink(source, dest, existed);
+        if (r == CopyDone)
+            SyncParentDirectory(dest);
+    } else if (S_ISREG(s.st_mode)) {
+        r = copyData(source, dest, true); // the source goes next: the copy must be on disk
+    } else {
+        skipSpecial(source); // kept where it is
+        return CopyNotDone;
+    }
     if (r == CopyDone && unlink(source.c_str()) != 0)
         ui_.Message("Error deleting " + source, false);
     return r;
 }
 
-int CopyEngine::MoveTree(const std::string& sourceDir, const std::string& target, bool intoDirectory) {
+int CopyEngine::MoveTree(const std::string& sourceDir, const std::string& target,
+                         bool intoDirectory) {
     const std::string newDir = TargetName(sourceDir, target, intoDirectory);
     if (isWithin(newDir, sourceDir)) {
         ui_.Message("Cannot move the directory " + sourceDir + " into itself", false);
         return CopyDone;
     }
     struct stat st;
+    if (lstat(sourceDir.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        MoveOneFile(sourceDir, target, intoDirectory); // the link moves, not what it names
+        return CopyDone;
+    }
     if (lstat(newDir.c_str(), &st) != 0) {
         const std::string parent = dirPart(newDir);
         if (!parent.empty() && !IsExistingDirectory(parent))
             MakePath(parent);
         ui_.ShowPaths(sourceDir, newDir);
-        if (rename(sourceDir.c_str(), newDir.c_str()) == 0)
+        if (RenameInto(sourceDir, newDir, false) == 0)
             return CopyDone;
     }
+    // Anything not copied (an error, a No, a skipped pipe) keeps the whole
+    // source; otherwise the copy is flushed to disk before the source goes.
     if (CopyTree(sourceDir, target, intoDirectory) == CopyDone) {
+        SyncFileSystemOf(newDir);
         DeleteEngine del(ui_, recycle, false);
         if (del.DeleteTree(sourceDir) != 0)
             ui_.Message("Error deleting " + sourceDir, false);

@@ -46,6 +46,14 @@ int DeleteEngine::DeleteTree(const std::string& dir) {
         return 1;
     if (S_ISLNK(st.st_mode)) // a link to a directory goes, its target stays
         return DeleteFile(dir) ? 0 : 1;
+    // Whole, so the desktop's trash restores it as the folder it was; file
+    // by file only where no trash on its own file system takes it.
+    if (recycle_ && MoveToTrash(dir) == 0)
+        return 0;
+    return deleteWalk(dir);
+}
+
+int DeleteEngine::deleteWalk(const std::string& dir) {
     DIR* d = opendir(dir.c_str());
     if (!d)
         return 1;
@@ -67,12 +75,12 @@ int DeleteEngine::DeleteTree(const std::string& dir) {
                 cancelled_ = true;
             if (cancelled_)
                 break;
-            DeleteTree(child);
+            deleteWalk(child);
         } else {
             DeleteFile(child);
         }
     }
-    // Directories are always removed for good; their files went one by one.
+    // Directories are removed for good; their files went one by one.
     if (rmdir(dir.c_str()) != 0) {
         ui_.Message(ErrorText(errno), true);
         return 1;

@@ -17,11 +17,14 @@ public:
     // "Error deleting " + path on failure; true when it is gone.
     bool DeleteFile(const std::string& path);
     // 0 when the directory and everything below it are gone, 1 otherwise.
+    // To the trash, the directory goes as one entry where it can.
     int DeleteTree(const std::string& dir);
     // True when `dir` may be deleted: empty, not asked for, or answered Yes.
     bool ConfirmNonEmptyDirectory(const std::string& dir);
 
 private:
+    int deleteWalk(const std::string& dir);
+
     FileOpUi& ui_;
     bool recycle_;
     bool confirmDirs_;

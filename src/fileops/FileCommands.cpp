@@ -3,13 +3,16 @@
 #include "fileops/CopyEngine.h"
 #include "fileops/DeleteEngine.h"
 #include "fileops/RenameInDirectory.h"
+#include "fileops/RenamePattern.h"
 #include "platform/DirectoryReader.h"
 #include "platform/PathUtil.h"
 
 namespace km {
 namespace {
 
-bool hasWildcard(const std::string& s) { return s.find_first_of("*?") != std::string::npos; }
+bool hasWildcard(const std::string& s) {
+    return s.find_first_of("*?") != std::string::npos;
+}
 
 std::string lastComponent(const std::string& s) {
     const size_t slash = s.rfind('/');
@@ -57,12 +60,15 @@ std::string DefaultCopyTarget(const PanelListing& panel, const std::string& othe
 
 std::string DeleteQuestion(const PanelListing& panel) {
     const std::vector<int> rows = OperationRows(panel);
-    const std::string what = rows.size() == 1 ? panel.FullPath(panel.entries[static_cast<size_t>(rows[0])])
-                                              : std::to_string(rows.size()) + " items";
+    const std::string what = rows.size() == 1
+                                 ? panel.FullPath(panel.entries[static_cast<size_t>(rows[0])])
+                                 : std::to_string(rows.size()) + " items";
     return "You are about to delete " + what + ". Are you sure?";
 }
 
-bool IsMoveTarget(const std::string& typed) { return typed.find('/') != std::string::npos; }
+bool IsMoveTarget(const std::string& typed) {
+    return typed.find('/') != std::string::npos;
+}
 
 int RunCopyCommand(const PanelListing& source, const CopyCommand& cmd, FileOpUi& ui) {
     const std::vector<int> rows = OperationRows(source);
@@ -116,10 +122,16 @@ bool RunRenameInPlace(const PanelListing& source, const std::string& newName, Fi
         ui.Warning(4940);
         return false;
     }
+    // '*' and '?' are legal in names here: a wildcard is a pattern applied to
+    // each entry, as Copy and Move apply it.
+    const bool pattern = hasWildcard(newName);
     for (int row : rows) {
         const std::string& name = source.entries[static_cast<size_t>(row)].name;
-        if (const int err = RenameInDirectory(source.path, name, newName))
-            ui.Message(ErrorText(err) + ": " + source.FullPath(source.entries[static_cast<size_t>(row)]), true);
+        const std::string to = pattern ? ApplyRenamePattern(name, newName) : newName;
+        if (const int err = RenameInDirectory(source.path, name, to))
+            ui.Message(ErrorText(err) + ": " +
+                           source.FullPath(source.entries[static_cast<size_t>(row)]),
+                       true);
     }
     return true;
 }
@@ -136,9 +148,11 @@ void RunDropCopy(const std::vector<std::string>& paths, const std::string& sourc
         if (engine.cancelled())
             break;
         // Keep the path below the source directory; anything else lands at the base.
-        std::string rel = p.rfind(prefix, 0) == 0 ? p.substr(prefix.size()) : std::string(BaseName(p));
+        std::string rel =
+            p.rfind(prefix, 0) == 0 ? p.substr(prefix.size()) : std::string(BaseName(p));
         const size_t slash = rel.rfind('/');
-        const std::string dir = slash == std::string::npos ? targetBase : JoinPath(targetBase, rel.substr(0, slash));
+        const std::string dir =
+            slash == std::string::npos ? targetBase : JoinPath(targetBase, rel.substr(0, slash));
         if (!IsExistingDirectory(dir) && MakePath(dir) != 0) {
             ui.Message("Error creating directory " + dir, false);
             continue;

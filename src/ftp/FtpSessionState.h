@@ -2,7 +2,7 @@
 // Internal: what one FtpSession holds between Init and Release.
 #include "ftp/FtpLineEnds.h"
 #include "ftp/FtpSession.h"
-#include "net/ReplacementFile.h"
+#include "platform/ReplacementFile.h"
 
 #include <cstdint>
 

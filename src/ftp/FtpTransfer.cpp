@@ -95,7 +95,7 @@ int FtpSession::Transfer(Direction direction, std::string_view remote, const std
         s.upload = OpenSource(local);
         if (s.upload < 0)
             return kFtpCannotOpenLocal;
-    } else if (!s.download.Create(local)) {
+    } else if (s.download.Create(local) != 0) {
         return kFtpCannotOpenLocal;
     }
     if (IsTransferType(type)) {
@@ -223,11 +223,11 @@ int FtpSession::ReceiveData() {
         const int n = TcpRecv(s.data, s.block, State::kBlock, config_.timeout, -1);
         if (n == kTcpClosed) {
             const size_t tail = s.ascii ? s.lineEnds.FinishFromNetwork(s.converted) : 0;
-            const bool written = tail == 0 || s.download.Write(s.converted, tail);
+            const bool written = tail == 0 || s.download.Write(s.converted, tail) == 0;
             // The file is kept aside until the server confirms the transfer.
             TcpClose(s.data);
             int r = Exchange(kCmdTransferEnd);
-            if (r == kFtpOk && (!written || !s.download.Commit()))
+            if (r == kFtpOk && (!written || s.download.Commit(s.download.TargetExisted()) != 0))
                 r = kFtpCannotWrite;
             s.download.Discard();
             return r;
@@ -243,7 +243,7 @@ int FtpSession::ReceiveData() {
             length = s.lineEnds.FromNetwork(s.block, length, s.converted);
             out = s.converted;
         }
-        if (!s.download.Write(out, length)) {
+        if (s.download.Write(out, length) != 0) {
             Abort(true);
             return kFtpCannotWrite;
         }

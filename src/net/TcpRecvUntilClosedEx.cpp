@@ -1,6 +1,6 @@
 #include "net/TcpRecvUntilClosedEx.h"
 
-#include "net/ReplacementFile.h"
+#include "platform/ReplacementFile.h"
 #include "net/TcpStatus.h"
 #include "net/TcpTransport.h"
 
@@ -11,7 +11,7 @@ int TcpRecvUntilClosedEx(int sock, const std::string& path, int timeout,
     if (sock < 0)
         return kTcpError;
     ReplacementFile file;
-    if (!path.empty() && !file.Create(path))
+    if (!path.empty() && file.Create(path) != 0)
         return kTcpFileError;
     if (progress && !progress(0))
         return kTcpCancelled;
@@ -20,10 +20,10 @@ int TcpRecvUntilClosedEx(int sock, const std::string& path, int timeout,
     for (;;) {
         const int n = TcpRecv(sock, block, sizeof block, timeout, log);
         if (n == kTcpClosed)
-            return path.empty() || file.Commit() ? kTcpSuccess : kTcpFileError;
+            return path.empty() || file.Commit(file.TargetExisted()) == 0 ? kTcpSuccess : kTcpFileError;
         if (n < 0)
             return n;
-        if (!path.empty() && !file.Write(block, static_cast<size_t>(n)))
+        if (!path.empty() && file.Write(block, static_cast<size_t>(n)) != 0)
             return kTcpFileError;
         total += static_cast<uint64_t>(n);
         if (progress && !progress(total))

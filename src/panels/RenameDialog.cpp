@@ -1,11 +1,12 @@
 #include "panels/RenameDialog.h"
 
+#include "ui_services/LosslessText.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
-
 
 namespace km {
 
@@ -13,12 +14,15 @@ RenameDialog::RenameDialog(const std::string& oldName, QWidget* parent) : QDialo
     setObjectName(QStringLiteral("RENAME"));
     setWindowTitle(QStringLiteral("KM - Rename"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("New name:"), this));
-    edit_ = new QLineEdit(QString::fromUtf8(oldName.data(), static_cast<qsizetype>(oldName.size())), this);
+    layout->addWidget(new QLabel(QStringLiteral("Rename to:"), this));
+    // Names are bytes: whatever the user leaves alone keeps its bytes.
+    edit_ = new QLineEdit(NameToText(oldName), this);
     edit_->setObjectName(QStringLiteral("newName"));
     edit_->selectAll();
     layout->addWidget(edit_);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    auto* buttons = new QDialogButtonBox(this);
+    buttons->addButton(QStringLiteral("&Rename"), QDialogButtonBox::AcceptRole)->setDefault(true);
+    buttons->addButton(QStringLiteral("&Cancel"), QDialogButtonBox::RejectRole);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -28,7 +32,7 @@ std::optional<std::string> RenameDialog::Ask(const std::string& oldName, QWidget
     RenameDialog dlg(oldName, parent);
     if (dlg.exec() != QDialog::Accepted)
         return std::nullopt;
-    return dlg.edit_->text().toStdString();
+    return NameFromText(dlg.edit_->text());
 }
 
 } // namespace km

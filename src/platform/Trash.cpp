@@ -1,7 +1,6 @@
 #include "platform/Trash.h"
 
 #include "platform/PathUtil.h"
-#include "platform/Volumes.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -55,9 +54,9 @@ std::string EscapeTrashPath(const std::string& path) {
     static const char* hex = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : path) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                           c == '/' || c == '-' || c == '_' || c == '.' || c == '~' || c == '!' ||
-                           c == '*' || c == '\'' || c == '(' || c == ')';
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == '/' || c == '-' || c == '_' || c == '.' ||
+                           c == '~' || c == '!' || c == '*' || c == '\'' || c == '(' || c == ')';
         if (plain) {
             out += static_cast<char>(c);
         } else {
@@ -78,7 +77,11 @@ std::string TrashDirectoryFor(const std::string& path) {
         probe = ParentPath(probe);
     if (deviceOf(probe, true) == deviceOf(parent, true))
         return home;
-    const std::string top = MountPointForPath(ReadVolumes(), parent);
+    // $topdir is where the volume is mounted: climb while the device stays the same.
+    std::string top = parent;
+    const dev_t dev = deviceOf(parent, true);
+    while (top != "/" && deviceOf(ParentPath(top), true) == dev)
+        top = ParentPath(top);
     const std::string shared = JoinPath(top, ".Trash");
     struct stat st;
     if (lstat(shared.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX))
@@ -166,9 +169,9 @@ int MoveToTrash(const std::string& path) {
     // Paths in a volume's own trash are relative to its top directory.
     std::string shown = path;
     if (!isHome) {
-        const std::string top = ParentPath(trash.size() > 0 && trash.find("/.Trash/") != std::string::npos
-                                               ? ParentPath(trash)
-                                               : trash);
+        const std::string top = ParentPath(
+            trash.size() > 0 && trash.find("/.Trash/") != std::string::npos ? ParentPath(trash)
+                                                                            : trash);
         if (top != "/" && shown.rfind(top + "/", 0) == 0)
             shown = shown.substr(top.size() + 1);
         else if (top == "/")
@@ -179,7 +182,8 @@ int MoveToTrash(const std::string& path) {
     struct tm lt;
     localtime_r(&now, &lt);
     strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &lt);
-    const std::string text = "[Trash Info]\nPath=" + EscapeTrashPath(shown) + "\nDeletionDate=" + date + "\n";
+    const std::string text =
+        "[Trash Info]\nPath=" + EscapeTrashPath(shown) + "\nDeletionDate=" + date + "\n";
     const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     const int closeRc = close(fd);
     if (!written || closeRc != 0) {

@@ -1,5 +1,7 @@
 #include "viewers/AtomicSave.h"
 
+#include "platform/ReplacementFile.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -21,12 +23,6 @@ std::string ResolveLink(const std::string& path) {
         }
     }
     return path;
-}
-
-mode_t NewFileMode() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
 }
 
 // Best effort: attributes the file system or our rights refuse are dropped
@@ -53,21 +49,6 @@ void CopyAttributes(const std::string& from, int toFd) {
     }
 }
 
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        data.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
 } // namespace
 
 int SaveFileAtomically(const std::string& path, std::string_view data) {
@@ -88,51 +69,23 @@ int SaveFileAtomically(const std::string& path, std::string_view data) {
             return errno;
     }
 
-    const size_t slash = target.rfind('/');
-    const std::string dir =
-        slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-    // Leave room for the suffix within the file system's name limit.
-    const std::string base =
-        (slash == std::string::npos ? target : target.substr(slash + 1)).substr(0, 200);
-    std::string temp = dir + "/." + base + ".XXXXXX";
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    auto abandon = [&]() {
-        const int err = errno ? errno : EIO;
-        if (fd >= 0)
-            ::close(fd);
-        ::unlink(temp.c_str());
+    ReplacementFile file;
+    if (const int err = file.Create(target))
         return err;
-    };
-    if (::fchmod(fd, exists ? (st.st_mode & 07777) : NewFileMode()) != 0)
-        return abandon();
-    if (exists) {
-        if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) {
-            // Without the right to give the file away it keeps at least the
-            // group where we belong to it, and otherwise becomes ours.
-            if (::fchown(fd, st.st_uid, st.st_gid) != 0)
-                (void)!::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
-            // fchown may clear set-id bits; put the mode back.
-            ::fchmod(fd, st.st_mode & 07777);
-        }
+    const int fd = file.Descriptor();
+    if (exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
+        // Without the right to give the file away it keeps at least the
+        // group where we belong to it, and otherwise becomes ours.
+        if (::fchown(fd, st.st_uid, st.st_gid) != 0)
+            (void)!::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+        // fchown may clear set-id bits; put the mode back.
+        ::fchmod(fd, st.st_mode & 07777);
+    }
+    if (exists)
         CopyAttributes(target, fd);
-    }
-    if (!WriteAll(fd, data) || ::fsync(fd) != 0)
-        return abandon();
-    const int closed = ::close(fd);
-    fd = -1;
-    if (closed != 0 || ::rename(temp.c_str(), target.c_str()) != 0)
-        return abandon();
-
-    // The new file is complete and in place; a directory that refuses fsync
-    // only weakens durability, so it does not make the save a failure.
-    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return 0;
+    if (const int err = file.Write(data.data(), data.size()))
+        return err;
+    return file.Commit(true);
 }
 
 } // namespace km

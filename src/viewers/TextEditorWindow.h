@@ -1,6 +1,6 @@
 #pragma once
 #include "viewers/EditorFont.h"
-#include "viewers/LosslessText.h"
+#include "ui_services/LosslessText.h"
 
 #include <QMainWindow>
 #include <QPointer>

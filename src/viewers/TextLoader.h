@@ -1,5 +1,5 @@
 #pragma once
-#include "viewers/LosslessText.h"
+#include "ui_services/LosslessText.h"
 
 #include <QObject>
 #include <atomic>

@@ -217,7 +217,8 @@ TEST_F(CopyTest, LinksAndSpecialFilesInATree) {
     mkfifo(src("t/fifo").c_str(), 0644);
     WriteAll(src("t/plain"), "p");
     CopyEngine e(ui);
-    EXPECT_EQ(e.CopyTree(src("t"), dir.file("dst"), true), CopyDone);
+    // The skipped FIFO makes the tree not done, but the rest is copied.
+    EXPECT_EQ(e.CopyTree(src("t"), dir.file("dst"), true), CopyNotDone);
     char buf[512];
     ssize_t n = readlink(dst("t/dirlink").c_str(), buf, sizeof buf);
     ASSERT_GT(n, 0);
@@ -352,4 +353,126 @@ TEST_F(CopyTest, DropCopyRecreatesDirectoriesThatHoldFiles) {
     EXPECT_EQ(ReadAll(dst("d/full/f")), "f");
     EXPECT_EQ(ReadAll(dst("top")), "t");
     EXPECT_FALSE(exists(dst("d/empty")));
+}
+
+TEST_F(CopyTest, ExistingTargetsOfEveryKind) {
+    WriteAll(src("f"), "new");
+    setMtime(src("f"), 2000000000);
+    // A read-only file: asked about, and still not replaced after Yes.
+    WriteAll(dst("f"), "protected");
+    chmod(dst("f").c_str(), 0444);
+    CopyEngine e(ui);
+    EXPECT_EQ(e.CopyOneFile(src("f"), dir.file("dst"), true), CopyNotDone);
+    EXPECT_EQ(ui.overwriteAsked.size(), 1u);
+    EXPECT_EQ(ui.warnings, std::vector<int>{4198});
+    EXPECT_EQ(ReadAll(dst("f")), "protected");
+    EXPECT_EQ(e.MoveOneFile(src("f"), dir.file("dst"), true), CopyNotDone);
+    EXPECT_EQ(ReadAll(src("f")), "new");
+    EXPECT_EQ(ReadAll(dst("f")), "protected");
+    unlink(dst("f").c_str());
+
+    // A dangling link and a link to a file: the link is replaced, never written through.
+    symlink(dir.file("nowhere").c_str(), dst("f").c_str());
+    EXPECT_EQ(e.CopyOneFile(src("f"), dir.file("dst"), true), CopyDone);
+    EXPECT_EQ(ReadAll(dst("f")), "new");
+    EXPECT_FALSE(exists(dir.file("nowhere")));
+    unlink(dst("f").c_str());
+    WriteAll(dir.file("linked"), "linked");
+    symlink(dir.file("linked").c_str(), dst("f").c_str());
+    EXPECT_EQ(e.CopyOneFile(src("f"), dir.file("dst"), true), CopyDone);
+    EXPECT_EQ(ReadAll(dst("f")), "new");
+    EXPECT_EQ(ReadAll(dir.file("linked")), "linked");
+    EXPECT_EQ(ui.overwriteAsked.size(), 4u);
+    unlink(dst("f").c_str());
+
+    // A directory and a FIFO are never replaced by a file (and the FIFO is not opened).
+    mkdir(dst("f").c_str(), 0755);
+    EXPECT_EQ(e.CopyOneFile(src("f"), dir.file("dst"), true), CopyNotDone);
+    rmdir(dst("f").c_str());
+    mkfifo(dst("f").c_str(), 0644);
+    EXPECT_EQ(e.CopyOneFile(src("f"), dir.file("dst"), true), CopyNotDone);
+    EXPECT_EQ(e.MoveOneFile(src("f"), dir.file("dst"), true), CopyNotDone);
+    struct stat st;
+    ASSERT_EQ(lstat(dst("f").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(ReadAll(src("f")), "new");
+    EXPECT_EQ(ui.warnings, (std::vector<int>{4198, 4198, 4198, 4198, 4198}));
+    EXPECT_TRUE(noTempFiles(dir.file("dst")));
+}
+
+TEST_F(CopyTest, LinksInATreeObeyTheExistingTargetRules) {
+    mkdir(src("t").c_str(), 0755);
+    symlink("somewhere", src("t/l").c_str());
+    mkdir(dst("t").c_str(), 0755);
+    WriteAll(dst("t/l"), "precious");
+    CopyEngine e(ui);
+    ui.overwriteAnswers = {OverwriteNo};
+    EXPECT_EQ(e.CopyTree(src("t"), dir.file("dst"), true), CopyNotDone);
+    EXPECT_EQ(ui.overwriteAsked.size(), 1u);
+    EXPECT_EQ(ReadAll(dst("t/l")), "precious");
+    // Only newer: the link (made now) is older than a target file from the future.
+    setMtime(dst("t/l"), 4000000000);
+    e.onlyNewer = true;
+    EXPECT_EQ(e.CopyTree(src("t"), dir.file("dst"), true), CopyDone);
+    EXPECT_EQ(ReadAll(dst("t/l")), "precious");
+    // Answered Yes, the file becomes the link.
+    e.onlyNewer = false;
+    EXPECT_EQ(e.CopyTree(src("t"), dir.file("dst"), true), CopyDone);
+    char buf[64];
+    const ssize_t n = readlink(dst("t/l").c_str(), buf, sizeof buf);
+    EXPECT_EQ(std::string(buf, static_cast<size_t>(std::max<ssize_t>(n, 0))), "somewhere");
+    EXPECT_TRUE(noTempFiles(dst("t")));
+}
+
+TEST_F(CopyTest, MoveWithOnlyNewerDropsTheSourceOnlyBehindANewerFile) {
+    CopyEngine e(ui);
+    e.onlyNewer = true;
+    e.confirmOverwrite = false;
+    // A dangling link whose own time is newer says nothing about the data.
+    WriteAll(src("a"), "a");
+    setMtime(src("a"), 1000000000);
+    symlink(dir.file("nowhere").c_str(), dst("a").c_str());
+    EXPECT_EQ(e.MoveOneFile(src("a"), dir.file("dst"), true), CopyDone);
+    EXPECT_EQ(ReadAll(dst("a")), "a");
+    EXPECT_FALSE(exists(src("a")));
+    // A link to an older file: copied over.
+    WriteAll(src("b"), "b");
+    WriteAll(dir.file("old"), "old");
+    setMtime(dir.file("old"), 900000000);
+    symlink(dir.file("old").c_str(), dst("b").c_str());
+    EXPECT_EQ(e.MoveOneFile(src("b"), dir.file("dst"), true), CopyDone);
+    EXPECT_EQ(ReadAll(dst("b")), "b");
+    // A newer real file behind a link: the source goes without a copy.
+    WriteAll(src("c"), "c");
+    setMtime(src("c"), 1000000000);
+    WriteAll(dir.file("newer"), "newer");
+    symlink(dir.file("newer").c_str(), dst("c").c_str());
+    EXPECT_EQ(e.MoveOneFile(src("c"), dir.file("dst"), true), CopyDone);
+    EXPECT_FALSE(exists(src("c")));
+    EXPECT_EQ(ReadAll(dst("c")), "newer");
+}
+
+TEST_F(CopyTest, RenameInPlaceAppliesAWildcardToEachEntry) {
+    WriteAll(src("a.txt"), "a");
+    WriteAll(src("b.txt"), "b");
+    EXPECT_TRUE(RunRenameInPlace(panel({"a.txt", "b.txt"}), "*.bak", ui));
+    EXPECT_EQ(ReadAll(src("a.bak")), "a");
+    EXPECT_EQ(ReadAll(src("b.bak")), "b");
+    EXPECT_FALSE(exists(src("*.bak")));
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(CopyTest, OddNamesThroughMoveAndRename) {
+    const std::vector<std::string> names = {"-rf", "with space", "quote\"'s", "new\nline", "bad\xff\xfe"};
+    CopyEngine e(ui);
+    for (const auto& n : names) {
+        WriteAll(src(n), n);
+        EXPECT_EQ(e.MoveOneFile(src(n), dir.file("dst"), true), CopyDone) << n;
+        EXPECT_EQ(ReadAll(dst(n)), n);
+        EXPECT_FALSE(exists(src(n)));
+        WriteAll(src(n), n);
+        EXPECT_TRUE(RunRenameInPlace(panel({n.c_str()}), n + "\xe9", ui));
+        EXPECT_EQ(ReadAll(src(n + "\xe9")), n);
+    }
+    EXPECT_TRUE(ui.messages.empty());
 }

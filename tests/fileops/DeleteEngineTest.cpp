@@ -3,6 +3,7 @@
 #include "fileops/FileCommands.h"
 #include "fileops/ScriptedUi.h"
 #include "platform/Trash.h"
+#include "support/ScratchFileSystem.h"
 #include "support/TempDir.h"
 
 #include <cstdlib>
@@ -108,7 +109,12 @@ TEST_F(DeleteTest, TrashKeepsFilesWithTheirOriginalPaths) {
     const std::string trash = dir.file("data/Trash");
     EXPECT_EQ(TrashDirectoryFor(p("x")), trash);
     EXPECT_EQ(ReadAll(trash + "/files/file one"), "1");
-    EXPECT_EQ(ReadAll(trash + "/files/inner"), "2");
+    // The directory went whole, with one trashinfo, so it is restored as a folder.
+    EXPECT_EQ(ReadAll(trash + "/files/t/inner"), "2");
+    EXPECT_EQ(ReadAll(trash + "/files/t/inner2"), "3");
+    EXPECT_NE(ReadAll(trash + "/info/t.trashinfo").find("Path=" + EscapeTrashPath(p("t")) + "\n"),
+              std::string::npos);
+    EXPECT_FALSE(exists(trash + "/info/inner.trashinfo"));
     const std::string info = ReadAll(trash + "/info/file one.trashinfo");
     EXPECT_EQ(info.rfind("[Trash Info]\nPath=", 0), 0u);
     EXPECT_NE(info.find("Path=" + EscapeTrashPath(p("file one")) + "\n"), std::string::npos);
@@ -149,4 +155,52 @@ TEST_F(DeleteTest, FailedEntriesAreReportedAndTheLoopGoesOn) {
     EXPECT_FALSE(exists(p("z")));
     EXPECT_TRUE(exists(p("locked/f")));
     chmod(p("locked").c_str(), 0755);
+}
+
+namespace {
+
+// What a trash's "Restore" does: the percent-decoded Path of the trashinfo.
+std::string restoredPath(const std::string& info) {
+    const size_t at = info.find("Path=");
+    std::string out;
+    for (size_t i = at + 5; i < info.size() && info[i] != '\n'; ++i) {
+        if (info[i] == '%' && i + 2 < info.size()) {
+            out += static_cast<char>(std::stoi(info.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += info[i];
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+TEST_F(DeleteTest, OddNamesGoToTheTrashRestorably) {
+    const std::vector<std::string> names = {"-rf", "with space", "100% \"q\"", "new\nline", "bad\xff\xfe"};
+    DeleteEngine e(ui, true, false);
+    for (const auto& n : names) {
+        mkdir(p(n).c_str(), 0755);
+        WriteAll(p(n + "/inside"), n);
+        EXPECT_EQ(e.DeleteTree(p(n)), 0) << n;
+        const std::string trash = dir.file("data/Trash");
+        EXPECT_EQ(restoredPath(ReadAll(trash + "/info/" + n + ".trashinfo")), p(n));
+        EXPECT_EQ(ReadAll(trash + "/files/" + n + "/inside"), n);
+        EXPECT_FALSE(exists(p(n)));
+    }
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(DeleteTest, ADirectoryOnAnotherVolumeGoesToThatVolumesTrashWhole) {
+    test::ScratchFileSystem other("4m");
+    if (!other.mounted())
+        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+    mkdir(other.file("d").c_str(), 0755);
+    WriteAll(other.file("d/f"), "f");
+    DeleteEngine e(ui, true, false);
+    EXPECT_EQ(e.DeleteTree(other.file("d")), 0);
+    const std::string trash = other.file(".Trash-" + std::to_string(getuid()));
+    EXPECT_EQ(ReadAll(trash + "/files/d/f"), "f");
+    EXPECT_NE(ReadAll(trash + "/info/d.trashinfo").find("Path=d\n"), std::string::npos);
+    EXPECT_FALSE(exists(other.file("d")));
 }

@@ -3,6 +3,7 @@
 #include "fileops/FileOpUi.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@ public:
     long cancelAfterPumps = -1; // Pump reports a cancel from this call on
     std::vector<std::string> shown; // the "from" paths, when recordPaths
     bool recordPaths = false;
+    std::function<void(long)> onPump; // called with the pump's number, before answering
 
     int AskOverwrite(const OverwriteQuestion& q) override {
         overwriteAsked.push_back(q);
@@ -45,6 +47,8 @@ public:
     }
     bool Pump() override {
         ++pumps;
+        if (onPump)
+            onPump(pumps);
         return cancelAfterPumps >= 0 && pumps > cancelAfterPumps;
     }
 };

@@ -3,11 +3,15 @@
 #include "panels/DropList.h"
 #include "panels/PanelDelegate.h"
 #include "panels/PanelModel.h"
+#include "panels/RenameDialog.h"
 #include "settings/SettingsStore.h"
+#include "DialogAnswerer.h"
 #include "support/TempDir.h"
 #include "ui_services/AppState.h"
 
 #include <QAbstractItemModelTester>
+#include <QLabel>
+#include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -196,4 +200,30 @@ TEST(CellFit, CutsWithEllipsisAndDrawsNothingWhenNarrow) {
     EXPECT_TRUE(cut.endsWith("..."));
     EXPECT_LE(fm.horizontalAdvance(cut.left(cut.size() - 3)), 60 - 8);
     EXPECT_EQ(FitCellText("ok", fm, 200), "ok");
+}
+
+TEST(RenameDialog, TheNameTravelsAsBytes) {
+    const std::string odd = "bad\xff name";
+    // OK on the unchanged text gives the very bytes back.
+    test::AnswerModal(QStringLiteral("RENAME"), QStringLiteral("Rename"));
+    EXPECT_EQ(RenameDialog::Ask(odd, nullptr), std::optional<std::string>(odd));
+    // An edit keeps the bytes it did not touch.
+    test::WithModal(QStringLiteral("RENAME"), [](QDialog* d) {
+        auto* edit = d->findChild<QLineEdit*>();
+        edit->setText(edit->text() + QStringLiteral("2"));
+        d->accept();
+    });
+    EXPECT_EQ(RenameDialog::Ask(odd, nullptr), std::optional<std::string>(odd + "2"));
+    test::AnswerModal(QStringLiteral("RENAME"), QStringLiteral("Cancel"));
+    EXPECT_EQ(RenameDialog::Ask(odd, nullptr), std::nullopt);
+    // The dialog's own texts.
+    RenameDialog dlg("x");
+    std::vector<QString> texts;
+    for (auto* l : dlg.findChildren<QLabel*>())
+        texts.push_back(l->text());
+    for (auto* b : dlg.findChildren<QAbstractButton*>())
+        texts.push_back(b->text());
+    std::sort(texts.begin(), texts.end());
+    EXPECT_EQ(texts, (std::vector<QString>{QStringLiteral("&Cancel"), QStringLiteral("&Rename"),
+                                           QStringLiteral("Rename to:")}));
 }

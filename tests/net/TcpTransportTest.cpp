@@ -1,6 +1,5 @@
 #include "net/TcpTransport.h"
 #include "SocketPair.h"
-#include "net/ReplacementFile.h"
 #include "net/SocketTable.h"
 #include "net/TcpHooks.h"
 #include "net/TcpLengthPrefixed.h"
@@ -284,35 +283,6 @@ TEST(TcpRecvUntilClosedEx, ReceivesIntoAFileWithProgress) {
     SocketPair p;
     EXPECT_EQ(TcpRecvUntilClosedEx(p.ours, tmp.file("missing/dir/x"), 1, nullptr, -1),
               kTcpFileError);
-}
-
-TEST(ReplacementFile, ReplacesOnlyOnCommit) {
-    test::TempDir tmp;
-    const std::string target = tmp.file("t.txt");
-    test::WriteAll(target, "old");
-    {
-        ReplacementFile f;
-        ASSERT_TRUE(f.Create(target));
-        EXPECT_TRUE(f.Write("new", 3));
-    }
-    EXPECT_EQ(test::ReadAll(target), "old");
-    ::chmod(target.c_str(), 0600);
-    ReplacementFile f;
-    ASSERT_TRUE(f.Create(target));
-    const std::string big(300000, 'q');
-    EXPECT_TRUE(f.Write("x", 1));
-    EXPECT_TRUE(f.Write(big.data(), big.size()));
-    EXPECT_TRUE(f.Commit());
-    EXPECT_EQ(test::ReadAll(target), "x" + big);
-    struct stat st;
-    ASSERT_EQ(::stat(target.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_FALSE(f.Create(tmp.path()));
-    // Nothing is left behind in the directory.
-    size_t entries = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(tmp.path()))
-        ++entries;
-    EXPECT_EQ(entries, 1u);
 }
 
 TEST(TcpTrace, DumpLineLayoutAndMaskedOutput) {

@@ -44,6 +44,11 @@ TEST(DiskSpace, LinksAreNotFollowedNorCountedTwice) {
     EXPECT_EQ(t.directories, 1u);
     EXPECT_EQ(t.files, 4u); // x, d/y and the two links themselves
     EXPECT_EQ(t.bytes, 100u + 5u + 1u + 1u);
+    // The link the user pointed at is followed; the loop below it is not.
+    ASSERT_TRUE(CountDiskSpace(dir.file("ld"), t, {}));
+    EXPECT_EQ(t.directories, 0u);
+    EXPECT_EQ(t.files, 2u); // y and loop
+    EXPECT_EQ(t.bytes, 5u + 1u);
 }
 
 TEST(DiskSpace, TotalsBeyondFourGigabytesAndCancel) {

@@ -3,9 +3,12 @@
 #include "support/TempDir.h"
 
 #include <climits>
+#include <csignal>
+#include <filesystem>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace km {
@@ -226,6 +229,37 @@ TEST_F(SettingsStoreTest, WritesArePrivateAndAtomic) {
     }
     EXPECT_TRUE(std::filesystem::is_symlink(tmp.file("link.reg")));
     EXPECT_EQ(SettingsStore(tmp.file("new/deeper/KM.reg")).GetInt("A", "b", 0), 2);
+}
+
+TEST_F(SettingsStoreTest, KilledWhileWritingLeavesOldOrNewFileWhole) {
+    const std::string big(4u << 20, 'v'); // each write takes a while
+    for (int delayMs : {5, 30, 80}) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            SettingsStore s(path);
+            for (int i = 0;; ++i)
+                s.PutString("Big", "value", std::to_string(i % 10) + big);
+        }
+        ::usleep(static_cast<useconds_t>(delayMs) * 1000);
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        SettingsStore s(path);
+        const std::string v = s.GetString("Big", "value", "none");
+        if (v != "none") { // the first write may not have finished yet
+            EXPECT_EQ(v.size(), big.size() + 1) << "after " << delayMs << " ms";
+        }
+        EXPECT_FALSE(std::filesystem::exists(path + ".bad"));
+        int temps = 0;
+        std::error_code ec; // the directory itself may not be made yet
+        for (const auto& e : std::filesystem::directory_iterator(tmp.file("Orlent"), ec)) {
+            const std::string n = e.path().filename().string();
+            if (n.rfind(".km-", 0) == 0) {
+                ++temps;
+                std::filesystem::remove(e.path());
+            }
+        }
+        EXPECT_LE(temps, 1);
+    }
 }
 
 TEST_F(SettingsStoreTest, FailedWriteKeepsOldFileAndRetriesLater) {

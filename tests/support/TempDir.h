@@ -11,9 +11,12 @@ namespace km::test {
 
 class TempDir {
 public:
-    TempDir() {
+    TempDir() : TempDir(std::string()) {}
+    // Below `base` instead of $TMPDIR (another file system, say).
+    explicit TempDir(const std::string& base) {
         const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/km-test-XXXXXX";
+        std::string pattern =
+            (base.empty() ? std::string(tmp && *tmp ? tmp : "/tmp") : base) + "/km-test-XXXXXX";
         if (::mkdtemp(pattern.data()))
             path_ = pattern;
     }

@@ -1,4 +1,4 @@
-#include "viewers/LosslessText.h"
+#include "ui_services/LosslessText.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -98,4 +98,15 @@ TEST(LosslessText, RandomBytesInRandomPiecesRoundTrip) {
         ASSERT_EQ(pieces.text, whole.text) << round;
         ASSERT_EQ(pieces.ends, whole.ends) << round;
     }
+}
+
+TEST(NameText, EveryByteSurvivesAndEditsKeepTheUntouchedBytes) {
+    const std::vector<std::string> names = {"plain", "caf\xc3\xa9", "bad\xff\xfe", "new\nline\r", "\x01tab\t",
+                                            "\xe6\x9d\xb1\xe4\xba\xac", "half\xe6\x9d", ""};
+    for (const auto& n : names)
+        EXPECT_EQ(NameFromText(NameToText(n)), n);
+    QString edited = NameToText("bad\xff.txt");
+    edited.replace(QStringLiteral(".txt"), QStringLiteral(".bak"));
+    EXPECT_EQ(NameFromText(edited), "bad\xff.bak");
+    EXPECT_EQ(NameToText("caf\xc3\xa9"), QStringLiteral("caf\u00e9")); // valid text reads as text
 }

@@ -21,8 +21,10 @@ bool CountDiskSpace(const std::string& dirPath, DiskSpaceTotals& totals,
     while (!pending.empty()) {
         const std::string dir = std::move(pending.back());
         pending.pop_back();
-        // O_NOFOLLOW: a directory swapped for a link meanwhile is not entered.
-        const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        // The directory pointed at is followed even when it is a link; below
+        // it, O_NOFOLLOW keeps a directory swapped for a link meanwhile out.
+        const int follow = dir == dirPath ? 0 : O_NOFOLLOW;
+        const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | follow | O_CLOEXEC);
         if (fd < 0)
             continue;
         DIR* d = ::fdopendir(fd);

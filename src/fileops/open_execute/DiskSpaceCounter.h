@@ -13,8 +13,8 @@ struct DiskSpaceTotals {
 };
 
 // Counts everything below `dirPath` (not the directory itself), hidden
-// entries included. Symbolic links are counted as themselves and never
-// followed, so a link to a directory adds one file and cannot loop; a file
+// entries included. `dirPath` itself may be a link to the directory; below
+// it symbolic links are counted as themselves and never followed, so a link to a directory adds one file and cannot loop; a file
 // with several hard links in the tree is counted once. Unreadable
 // subdirectories count as directories without contents. `pump` runs before
 // each entry; when it returns true counting stops and the result is false.

@@ -45,6 +45,12 @@ void AppendEncoded(QStringView text, std::string& out);
 
 std::string_view LineEndBytes(LineEnd end);
 
+// A file name for editing in a one-line field: control bytes and bytes that
+// are not valid UTF-8 become U+DC00 + byte, so NameFromText gives back the
+// very bytes of every part the user did not touch.
+QString NameToText(std::string_view name);
+std::string NameFromText(QStringView text);
+
 // The bytes `decoded` came from: each '\n' written as its recorded kind
 // (`fallback` where none is recorded).
 std::string EncodeLossless(const DecodedText& decoded, LineEnd fallback = LineEnd::Lf);

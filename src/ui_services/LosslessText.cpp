@@ -1,4 +1,4 @@
-#include "viewers/LosslessText.h"
+#include "ui_services/LosslessText.h"
 
 namespace km {
 namespace {
@@ -186,6 +186,39 @@ std::string EncodeLossless(const DecodedText& decoded, LineEnd fallback) {
         out.append(LineEndBytes(line < decoded.ends.size() ? decoded.ends[line] : fallback));
         ++line;
         from = nl + 1;
+    }
+    return out;
+}
+
+QString NameToText(std::string_view name) {
+    // Control bytes are cut out first, so the decoder sees no line ends.
+    QString text;
+    size_t from = 0;
+    while (from <= name.size()) {
+        size_t to = from;
+        while (to < name.size() && static_cast<unsigned char>(name[to]) >= 0x20)
+            ++to;
+        text += DecodeLossless(name.substr(from, to - from)).text;
+        if (to == name.size())
+            break;
+        text += QChar(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(name[to])));
+        from = to + 1;
+    }
+    return text;
+}
+
+std::string NameFromText(QStringView text) {
+    std::string out;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        const bool control = i < text.size() && text[i].unicode() >= kEscapeBase &&
+                             text[i].unicode() < kEscapeBase + 0x20;
+        if (i < text.size() && !control)
+            continue;
+        AppendEncoded(text.mid(from, i - from), out);
+        if (control)
+            out.push_back(static_cast<char>(text[i].unicode() - kEscapeBase));
+        from = i + 1;
     }
     return out;
 }

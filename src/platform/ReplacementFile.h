@@ -1,0 +1,76 @@
+#pragma once
+// The one way this program replaces or creates a file: the bytes go to a
+// temporary file beside the target (".km-<name>-XXXXXX", so a crash leaves at
+// most such a file), which is renamed over the target only when complete.
+// Discard (also the destructor) removes the temporary file and leaves the
+// target as it was. A durable commit syncs the file before the rename and the
+// directory after it; callers ask for it when the next step destroys the only
+// other copy (a moved source, a replaced target, the settings file).
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <sys/types.h>
+
+namespace km {
+
+class ReplacementFile {
+public:
+    // For Create: the existing target's permission bits, or 0666 less the
+    // umask for a new file.
+    static constexpr mode_t kKeepMode = static_cast<mode_t>(-1);
+
+    ReplacementFile() = default;
+    ~ReplacementFile() { Discard(); }
+    ReplacementFile(const ReplacementFile&) = delete;
+    ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+    // Opens the temporary file for `target` (the name itself: a symbolic link
+    // there is replaced, not written through). `mode` is applied as it is.
+    // Returns 0 or an errno value (EISDIR for a directory or a link to one).
+    int Create(const std::string& target, mode_t mode = kKeepMode);
+    bool IsOpen() const { return fd_ >= 0; }
+    bool TargetExisted() const { return targetExisted_; }
+    const std::string& TempPath() const { return temp_; }
+
+    // Appends bytes, gathered into large writes. 0 or the errno of the first
+    // failed write (ENOSPC, EFBIG...), which every later call repeats.
+    int Write(const void* data, size_t length);
+    // The open descriptor with everything gathered written out, for callers
+    // that write or set attributes themselves; -1 when not open or failed.
+    int Descriptor();
+
+    // Writes what is gathered, closes and renames over the target. A target
+    // that did not exist at Create is never replaced by one that appeared
+    // since (EEXIST). 0 or an errno value; on failure the temporary file is
+    // gone and the target untouched.
+    int Commit(bool durable);
+    void Discard();
+
+private:
+    int flush();
+
+    int fd_ = -1;
+    int error_ = 0;
+    bool targetExisted_ = false;
+    std::string target_;
+    std::string temp_;
+    std::unique_ptr<char[]> pending_;
+    size_t pendingLength_ = 0;
+};
+
+// Makes `target` a symbolic link to `linkText` through a temporary link and a
+// rename, under the same rule for a target that did not exist. 0 or errno.
+int ReplaceWithSymlink(const std::string& target, const std::string& linkText, bool targetExisted);
+
+// Renames `from` to `to`; when `to` did not exist before (`targetExisted`
+// false), refuses with EEXIST to replace whatever appeared there since.
+int RenameInto(const std::string& from, const std::string& to, bool targetExisted);
+
+// fsync of the directory holding `path`; best effort.
+void SyncParentDirectory(const std::string& path);
+// Flushes the whole file system holding `path` (one call for a moved tree
+// instead of one fsync per file); best effort.
+void SyncFileSystemOf(const std::string& path);
+
+} // namespace km
