@@ -24,7 +24,9 @@ public:
     int AskOverwrite(const OverwriteQuestion&) override { return OverwriteYes; }
     bool AskYesNo(std::string_view) override { return true; }
     void Warning(int id) override { std::fprintf(stderr, "warning %d\n", id); }
-    void Message(std::string_view t, bool) override { std::fprintf(stderr, "%.*s\n", int(t.size()), t.data()); }
+    void Message(std::string_view t, bool) override {
+        std::fprintf(stderr, "%.*s\n", int(t.size()), t.data());
+    }
     void ShowPaths(std::string_view, std::string_view) override {}
     bool Pump() override { return false; }
 };
@@ -69,7 +71,8 @@ void makeTree(const std::string& root) {
 }
 
 void report(const char* what, double ours, double peer) {
-    std::printf("%-28s ours %8.1f ms  peer %8.1f ms  ratio: %.2f\n", what, ours * 1000, peer * 1000, ours / peer);
+    std::printf("%-28s ours %8.1f ms  peer %8.1f ms  ratio: %.2f\n", what, ours * 1000, peer * 1000,
+                ours / peer);
 }
 
 } // namespace
@@ -117,7 +120,8 @@ int main(int argc, char** argv) {
     for (int round = 0; round < 2; ++round) {
         cpTree = std::min(cpTree, run({"cp", "-r", tree.c_str(), (root + "/tree.cp").c_str()}));
         CopyEngine copier(ui);
-        ourTree = std::min(ourTree, timed([&] { copier.CopyTree(tree, root + "/tree.km", false); }));
+        ourTree =
+            std::min(ourTree, timed([&] { copier.CopyTree(tree, root + "/tree.km", false); }));
         rmTree = std::min(rmTree, run({"rm", "-rf", (root + "/tree.cp").c_str()}));
         DeleteEngine permanent(ui, false, false);
         ourDelete = std::min(ourDelete, timed([&] { permanent.DeleteTree(root + "/tree.km"); }));
@@ -135,9 +139,12 @@ int main(int argc, char** argv) {
         for (int round = 0; round < 2; ++round) {
             run({"cp", "-r", tree.c_str(), (staging + "/mv").c_str()});
             run({"cp", "-r", tree.c_str(), (staging + "/km").c_str()});
-            mvTree = std::min(mvTree, run({"mv", (staging + "/mv").c_str(), (root + "/moved.mv").c_str()}));
+            mvTree = std::min(mvTree,
+                              run({"mv", (staging + "/mv").c_str(), (root + "/moved.mv").c_str()}));
             CopyEngine mover(ui);
-            ourMove = std::min(ourMove, timed([&] { mover.MoveTree(staging + "/km", root + "/moved.km", false); }));
+            ourMove = std::min(ourMove, timed([&] {
+                                   mover.MoveTree(staging + "/km", root + "/moved.km", false);
+                               }));
             std::filesystem::remove_all(root + "/moved.mv");
             std::filesystem::remove_all(root + "/moved.km");
         }

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -54,21 +55,30 @@ int DeleteEngine::DeleteTree(const std::string& dir) {
 }
 
 int DeleteEngine::deleteWalk(const std::string& dir) {
-    DIR* d = opendir(dir.c_str());
-    if (!d)
+    // O_NOFOLLOW: a directory swapped for a link meanwhile is not entered.
+    const int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    DIR* d = dfd >= 0 ? fdopendir(dfd) : nullptr;
+    if (!d) {
+        if (dfd >= 0)
+            close(dfd);
         return 1;
+    }
     std::vector<std::pair<std::string, bool>> children;
     while (dirent* e = readdir(d)) {
-        const std::string n = e->d_name;
-        if (n == "." || n == "..")
+        const char* n = e->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
             continue;
-        const std::string child = JoinPath(dir, n);
+        bool isDir = e->d_type == DT_DIR;
         struct stat cs;
-        if (lstat(child.c_str(), &cs) == 0)
-            children.emplace_back(child, S_ISDIR(cs.st_mode));
+        if (e->d_type == DT_UNKNOWN) { // some file systems do not say
+            if (fstatat(dfd, n, &cs, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;
+            isDir = S_ISDIR(cs.st_mode);
+        }
+        children.emplace_back(n, isDir);
     }
-    closedir(d);
-    for (const auto& [child, isDir] : children) {
+    for (const auto& [name, isDir] : children) {
+        const std::string child = JoinPath(dir, name);
         ui_.ShowPaths(child, {});
         if (isDir) {
             if (ui_.Pump())
@@ -76,10 +86,13 @@ int DeleteEngine::deleteWalk(const std::string& dir) {
             if (cancelled_)
                 break;
             deleteWalk(child);
-        } else {
+        } else if (recycle_) {
             DeleteFile(child);
+        } else if (unlinkat(dfd, name.c_str(), 0) != 0) { // by name: no path walk per file
+            ui_.Message("Error deleting " + child, false);
         }
     }
+    closedir(d);
     // Directories are removed for good; their files went one by one.
     if (rmdir(dir.c_str()) != 0) {
         ui_.Message(ErrorText(errno), true);
