@@ -1,5 +1,5 @@
 // The application buttons and the command prompt in the real main window.
-#include "DialogAnswerer.h"
+#include "support/DialogAnswerer.h"
 #include "mainwindow/AppButtonBar.h"
 #include "mainwindow/CommandPrompt.h"
 #include "mainwindow/MainFrame.h"

@@ -1,6 +1,6 @@
 // The archive browser on archives Info-ZIP writes now: listing, sorting,
 // extracting with its questions, viewing an entry, opening from a panel.
-#include "DialogAnswerer.h"
+#include "support/DialogAnswerer.h"
 #include "archive/browser/ArchiveBrowser.h"
 #include "archive/browser/ArchiveEntryModel.h"
 #include "fileops/open_execute/ProcessLauncher.h"

@@ -1,6 +1,6 @@
 // The command table through the real main window: keys, function keys,
 // menu states and the dialogs the commands open.
-#include "DialogAnswerer.h"
+#include "support/DialogAnswerer.h"
 #include "mainwindow/FunctionKeyBar.h"
 #include "mainwindow/HelpWindow.h"
 #include "mainwindow/ThisComputerDialog.h"

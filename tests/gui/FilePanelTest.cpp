@@ -5,7 +5,7 @@
 #include "panels/PanelModel.h"
 #include "panels/RenameDialog.h"
 #include "settings/SettingsStore.h"
-#include "DialogAnswerer.h"
+#include "support/DialogAnswerer.h"
 #include "support/TempDir.h"
 #include "ui_services/AppState.h"
 

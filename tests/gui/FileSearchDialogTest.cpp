@@ -1,5 +1,5 @@
 // "FILESEARCH" through the real main window: search, go there, saved results.
-#include "DialogAnswerer.h"
+#include "support/DialogAnswerer.h"
 #include "fileops/ui/FileSearchDialog.h"
 #include "mainwindow/MainFrame.h"
 #include "panels/FilePanel.h"

@@ -1,6 +1,6 @@
 // A panel on the FTP site of a real server on 127.0.0.1: listing, moving,
 // copying both ways, deleting, making directories, viewing, refusals.
-#include "DialogAnswerer.h"
+#include "support/DialogAnswerer.h"
 #include "fileops/open_execute/ProcessLauncher.h"
 #include "ftp/FtpConnection.h"
 #include "ftp/FtpSiteBook.h"

@@ -1,5 +1,5 @@
 // The site book dialogs against a real FTP server on 127.0.0.1.
-#include "DialogAnswerer.h"
+#include "support/DialogAnswerer.h"
 #include "ftp/FtpConnection.h"
 #include "ftp/FtpSiteBook.h"
 #include "ftp/PyFtpServer.h"

@@ -1,6 +1,6 @@
 #include "mainwindow/MainFrame.h"
 
-#include "DialogAnswerer.h"
+#include "support/DialogAnswerer.h"
 #include "panels/DriveBar.h"
 #include "panels/FilePanel.h"
 #include "settings/SettingsStore.h"

@@ -1,7 +1,7 @@
 // The picture window through its real dialog on the offscreen platform, and
 // the View command's choice between it and the text viewer.
 #include "viewers/ImageViewWindow.h"
-#include "gui/DialogAnswerer.h"
+#include "support/DialogAnswerer.h"
 #include "mainwindow/MainFrame.h"
 #include "panels/FilePanel.h"
 #include "settings/SettingsStore.h"
