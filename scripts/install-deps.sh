@@ -11,6 +11,8 @@ packages=(
     # peers the tests drive
     python3 python3-pyftpdlib zip unzip tar gzip cabextract poppler-utils
     xvfb xauth xdg-utils shared-mime-info
+    # fuzzing with libFuzzer and the sanitizers' symbolizer
+    clang libclang-rt-14-dev llvm
 )
 
 missing=()

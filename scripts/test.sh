@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs the whole test suite.
-# KM_SANITIZE=1 also builds and runs the suite under ASan + UBSan (build-asan/).
+# KM_SANITIZE adds sanitizer runs, as a list: "1" or "address" builds and runs
+# the suite under ASan + UBSan (build-asan/); "thread" builds the tests that
+# run threads (directory watchers, the editor's background loader) under
+# ThreadSanitizer (build-tsan/). KM_FUZZ_SECONDS runs scripts/fuzz.sh after.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -11,9 +14,30 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs"
 (cd build && ctest -j "$jobs" --output-on-failure --timeout 120)
 
-if [ "${KM_SANITIZE:-0}" = "1" ]; then
-    cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKM_SANITIZE=ON -DKM_BUILD_BENCH=OFF >/dev/null
-    cmake --build build-asan -j "$jobs"
-    export ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1
-    (cd build-asan && ctest -j "$jobs" --output-on-failure --timeout 600)
+for kind in ${KM_SANITIZE:-}; do
+    case "$kind" in
+    1 | address)
+        cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKM_SANITIZE=ON \
+            -DKM_BUILD_BENCH=OFF >/dev/null
+        cmake --build build-asan -j "$jobs"
+        (cd build-asan && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+            ctest -j "$jobs" --output-on-failure --timeout 600)
+        ;;
+    thread)
+        cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKM_SANITIZE=thread \
+            -DKM_BUILD_BENCH=OFF >/dev/null
+        cmake --build build-tsan -j "$jobs" --target test_platform test_viewers
+        export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/scripts/tsan.supp"
+        build-tsan/tests/platform/test_platform --gtest_filter='DirectoryWatcher*:DirectoryReader*'
+        build-tsan/tests/viewers/test_viewers --gtest_filter='EditorRoundTrip*:EditorWindowTest*'
+        ;;
+    *)
+        echo "KM_SANITIZE: unknown kind '$kind'" >&2
+        exit 2
+        ;;
+    esac
+done
+
+if [ -n "${KM_FUZZ_SECONDS:-}" ]; then
+    scripts/fuzz.sh "$KM_FUZZ_SECONDS"
 fi
