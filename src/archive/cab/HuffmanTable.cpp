@@ -1,17 +1,22 @@
 #include "archive/cab/HuffmanTable.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace km::cab {
 
 bool HuffmanTable::Build(const uint8_t* lengths, unsigned count) {
     lengths_.assign(lengths, lengths + count);
-    std::fill(symbols_.begin(), symbols_.end(), kInvalid);
+    symbols_.resize(1u << kMaxBits);
     empty_ = true;
+    auto refuse = [this] {
+        MarkInvalid(0);
+        return false;
+    };
     unsigned perLength[kMaxBits + 1] = {};
     for (unsigned i = 0; i < count; ++i) {
         if (lengths[i] > kMaxBits)
-            return false;
+            return refuse();
         ++perLength[lengths[i]];
     }
     // Kraft sum in units of 2^-16: more than 1 means over-subscribed.
@@ -19,7 +24,7 @@ bool HuffmanTable::Build(const uint8_t* lengths, unsigned count) {
     for (int len = 1; len <= kMaxBits; ++len)
         kraft += perLength[len] << (kMaxBits - len);
     if (kraft > (1u << kMaxBits))
-        return false;
+        return refuse();
 
     uint32_t code = 0;
     for (int len = 1; len <= kMaxBits; ++len) {
@@ -35,7 +40,15 @@ bool HuffmanTable::Build(const uint8_t* lengths, unsigned count) {
         }
         code <<= 1;
     }
+    // Canonical codes fill the table from the front without gaps, up to the Kraft sum; only
+    // the rest of an incomplete code is left to mark.
+    MarkInvalid(kraft);
     return true;
+}
+
+void HuffmanTable::MarkInvalid(size_t from) {
+    static_assert(kInvalid == 0xFFFF, "cleared bytewise");
+    std::memset(symbols_.data() + from, 0xFF, (symbols_.size() - from) * sizeof(uint16_t));
 }
 
 } // namespace km::cab

@@ -1,6 +1,7 @@
 #pragma once
 // A canonical Huffman code read most significant bit first, decoded through one lookup of
 // the next 16 bits. Incomplete codes are allowed (their holes decode as invalid).
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -15,12 +16,19 @@ public:
     bool Build(const uint8_t* lengths, unsigned count);
 
     // The symbol for the next 16 bits (most significant first) and its code length.
-    uint16_t Symbol(uint32_t next16) const { return symbols_[next16]; }
+    // Requires: next16 < 2^16.
+    uint16_t Symbol(uint32_t next16) const {
+        return symbols_.empty() ? kInvalid : symbols_[next16];
+    }
     uint8_t Length(uint16_t symbol) const { return lengths_[symbol]; }
     bool empty() const { return empty_; }
 
 private:
-    std::vector<uint16_t> symbols_ = std::vector<uint16_t>(1u << kMaxBits, kInvalid);
+    // Marks the entries from `from` on as holes.
+    void MarkInvalid(size_t from);
+
+    // Sized by the first Build: a decoder sets up several tables that many folders never use.
+    std::vector<uint16_t> symbols_;
     std::vector<uint8_t> lengths_;
     bool empty_ = true;
 };

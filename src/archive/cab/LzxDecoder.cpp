@@ -45,7 +45,7 @@ unsigned PositionSlotCount(int windowBits) {
 } // namespace
 
 LzxDecoder::LzxDecoder(int windowBits)
-    : windowBits_(windowBits), windowSize_(1u << windowBits), window_(windowSize_, 0),
+    : windowSize_(1u << windowBits), window_(new uint8_t[windowSize_]),
       mainSymbols_(256 + 8 * PositionSlotCount(windowBits)) {}
 
 void LzxDecoder::StartBits(size_t pos) {

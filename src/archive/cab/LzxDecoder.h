@@ -5,7 +5,7 @@
 #include "archive/cab/CabDecoder.h"
 #include "archive/cab/HuffmanTable.h"
 
-#include <vector>
+#include <memory>
 
 namespace km::cab {
 
@@ -34,9 +34,10 @@ private:
     bool CopyUncompressed(uint8_t* out, size_t& produced, size_t frameEnd);
     void Translate(uint8_t* out, size_t size) const;
 
-    int windowBits_;
     uint32_t windowSize_;
-    std::vector<uint8_t> window_;
+    // Not cleared: no match may reach before the first byte, so nothing is read before it
+    // is written, and a small folder touches only the pages it uses.
+    std::unique_ptr<uint8_t[]> window_;
     uint32_t windowPos_ = 0;
     uint64_t totalOut_ = 0;
     unsigned mainSymbols_;

@@ -61,7 +61,7 @@ void QuantumDecoder::Model::Rescale() {
 }
 
 QuantumDecoder::QuantumDecoder(int windowBits)
-    : windowSize_(1u << windowBits), window_(windowSize_, 0) {
+    : windowSize_(1u << windowBits), window_(new uint8_t[windowSize_]) {
     const unsigned slots = static_cast<unsigned>(windowBits) * 2;
     for (unsigned i = 0; i < 4; ++i)
         literals_[i].Init(i * 64, 64);

@@ -4,6 +4,7 @@
 // window carry from frame to frame; the coder restarts with every frame (data block).
 #include "archive/cab/CabDecoder.h"
 
+#include <memory>
 #include <vector>
 
 namespace km::cab {
@@ -34,7 +35,9 @@ private:
     bool DecodeSymbol(Model& model, unsigned& symbol);
 
     uint32_t windowSize_;
-    std::vector<uint8_t> window_;
+    // Not cleared: no match may reach before the first byte, so nothing is read before it
+    // is written, and a small folder touches only the pages it uses.
+    std::unique_ptr<uint8_t[]> window_;
     uint32_t windowPos_ = 0;
     uint64_t totalOut_ = 0;
 

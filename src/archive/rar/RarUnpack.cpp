@@ -35,16 +35,29 @@ struct DistanceTables {
 };
 constexpr DistanceTables kDist;
 
+// The window of the last unpacker on this thread, kept for the next one: testing or listing
+// archive after archive would otherwise map and clear a fresh megabyte each time. Every
+// decode that does not continue a solid stream clears the window, so nothing carries over.
+thread_local std::vector<uint8_t> spareWindow;
+
 } // namespace
 
 Unpacker::Unpacker() {
     try {
-        window_.assign(kWindowSize, 0);
+        if (spareWindow.size() == kWindowSize)
+            window_.swap(spareWindow);
+        else
+            window_.assign(kWindowSize, 0);
         inBuf_.assign(kInBufSize, 0);
     } catch (const std::bad_alloc&) {
         window_.clear();
         inBuf_.clear();
     }
+}
+
+Unpacker::~Unpacker() {
+    if (spareWindow.empty())
+        spareWindow.swap(window_);
 }
 
 void Unpacker::ResetInput(PackedInput* input) {
@@ -115,7 +128,7 @@ UnpackResult Unpacker::Unpack(int version, bool solid, uint64_t size, PackedInpu
     aborted_ = false;
     const bool continuing = solid && (version == 20 ? haveState20_ : haveState15_);
     if (!continuing) {
-        std::fill(window_.begin(), window_.end(), 0);
+        std::memset(window_.data(), 0, window_.size());
         unpPtr_ = wrPtr_ = 0;
         std::memset(oldDist_, 0, sizeof oldDist_);
         oldDistPtr_ = 0;

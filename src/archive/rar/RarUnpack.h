@@ -24,6 +24,9 @@ class Unpacker {
 public:
     // Allocates the window; Valid() is false when that failed.
     Unpacker();
+    ~Unpacker();
+    Unpacker(const Unpacker&) = delete;
+    Unpacker& operator=(const Unpacker&) = delete;
     bool Valid() const { return !window_.empty(); }
 
     // Decodes `size` bytes. `version` is 20 (RAR 2.0) or 13/15 (RAR 1.5); `solid` continues the

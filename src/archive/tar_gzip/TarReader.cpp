@@ -196,6 +196,11 @@ int ListTarMemory(const uint8_t* data, size_t size, bool gzip, ArchiveSink& sink
     return RunPass(MemoryInput(data, size, pieceSize), gzip, lister);
 }
 
+int ScanTarMemory(const uint8_t* data, size_t size, bool gzip, tar::TarEntryHandler& handler,
+                  size_t pieceSize) {
+    return RunPass(MemoryInput(data, size, pieceSize), gzip, handler);
+}
+
 int ExtractTarMemory(const uint8_t* data, size_t size, bool gzip,
                      const ArchiveExtractOptions& options, ArchiveSink& sink, TarReport* report,
                      size_t pieceSize) {

@@ -19,6 +19,10 @@
 
 namespace km {
 
+namespace tar {
+class TarEntryHandler;
+}
+
 // Results of the passes. Message numbers are those of the string table.
 constexpr int kTarOk = 0;
 constexpr int kTarCancelled = 1;           // ArchiveSink::Progress asked to stop
@@ -64,6 +68,11 @@ int ListTarMemory(const uint8_t* data, size_t size, bool gzip, ArchiveSink& sink
 int ExtractTarMemory(const uint8_t* data, size_t size, bool gzip,
                      const ArchiveExtractOptions& options, ArchiveSink& sink,
                      TarReport* report = nullptr, size_t pieceSize = 64 * 1024);
+
+// A pass over an archive in memory that hands every entry and its data to `handler` instead
+// of writing anything (the fuzz target's way through the data path). Results as the listing.
+int ScanTarMemory(const uint8_t* data, size_t size, bool gzip, tar::TarEntryHandler& handler,
+                  size_t pieceSize = 64 * 1024);
 
 // The file time the browser lists for a TAR time stamp (see ListTarArchive).
 FileTime TarListedTime(int64_t unixSeconds);

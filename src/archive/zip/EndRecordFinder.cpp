@@ -36,7 +36,8 @@ const ReverseSkip& skip() {
 bool ZipMemoryAccess::ReadAt(uint64_t offset, uint8_t* dst, size_t length) {
     if (offset > size_ || length > size_ - offset)
         return false;
-    std::memcpy(dst, data_ + offset, length);
+    if (length != 0)
+        std::memcpy(dst, data_ + offset, length);
     return true;
 }
 

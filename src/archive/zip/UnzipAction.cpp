@@ -254,7 +254,7 @@ int64_t UnzipAction::Run() {
     if (!options_.excludeListFile.empty())
         exclude_.AddListFile(options_.excludeListFile);
     try {
-        if (options_.fromMemory || options_.archiveName == "-")
+        if (!options_.image && (options_.fromMemory || options_.archiveName == "-"))
             runMemory();
         else
             runArchive();
@@ -375,6 +375,11 @@ bool UnzipAction::openArchive(std::string* path) {
         return label.find(number) != std::string::npos;
     };
     volumes_ = std::make_unique<ZipVolumeSet>(prompt, labelCheck);
+    if (options_.image) {
+        *path = "-";
+        archive_ = *path;
+        return volumes_->OpenImage(options_.image, options_.imageLength) == VolumeStatus::Ok;
+    }
     *path = resolveArchiveName(options_.archiveName);
     archive_ = *path;
     switch (volumes_->OpenFirst(*path)) {

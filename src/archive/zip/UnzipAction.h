@@ -75,7 +75,6 @@ private:
     int lastWarning_ = 0;
     // Progress context of the entry being decoded.
     uint64_t currentIndex_ = 0;
-    int progressType_ = 14;
 };
 
 } // namespace km::zip

@@ -33,7 +33,7 @@ int64_t UnzipEngine_Run() {
     s.lastError = 0;
     s.lastWarning = 0;
     s.abortRequested = false;
-    if (s.options.archiveName.empty() && !s.options.fromMemory) {
+    if (s.options.archiveName.empty() && !s.options.fromMemory && !s.options.image) {
         UnzipEngine_Initialise();
         return -1;
     }
@@ -124,6 +124,13 @@ int UnzipEngine_FromMemory(const void* buffer, size_t length) {
     o.inputLength = length;
     o.fromMemory = true;
     o.archiveName = "-";
+    return 1;
+}
+
+int UnzipEngine_ArchiveImage(const void* buffer, size_t length) {
+    zip::UnzipOptions& o = state().options;
+    o.image = static_cast<const uint8_t*>(buffer);
+    o.imageLength = buffer ? length : 0;
     return 1;
 }
 

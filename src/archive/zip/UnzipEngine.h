@@ -40,6 +40,9 @@ int UnzipEngine_Abort(int flag);
 // uncompressed size); memory output receives the extracted data up to `length` bytes.
 int UnzipEngine_FromMemory(const void* buffer, size_t length);
 int UnzipEngine_ToMemory(void* buffer, size_t length);
+// A whole archive held in memory, read exactly as the archive file would be (multi-disk
+// archives aside); the buffer must outlive the action. Records name the archive "-".
+int UnzipEngine_ArchiveImage(const void* buffer, size_t length);
 int64_t UnzipEngine_InMemory(const void* input, size_t inputLength, void* output,
                              size_t outputLength);
 

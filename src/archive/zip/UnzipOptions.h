@@ -25,6 +25,8 @@ struct UnzipOptions {
     const uint8_t* input = nullptr;
     size_t inputLength = 0;
     bool fromMemory = false;
+    const uint8_t* image = nullptr; // a whole archive in memory, read instead of a file
+    size_t imageLength = 0;
     uint8_t* output = nullptr;
     size_t outputLength = 0;
     bool toMemory = false;

@@ -75,6 +75,7 @@ ZipVolumeSet::ZipVolumeSet(DiskPrompt prompt, LabelCheck labelCheck)
     : prompt_(std::move(prompt)), labelCheck_(std::move(labelCheck)) {}
 
 VolumeStatus ZipVolumeSet::OpenFirst(const std::string& path) {
+    image_.reset();
     lastPath_ = path;
     const size_t dot = path.rfind('.');
     const size_t slash = path.rfind('/');
@@ -88,7 +89,19 @@ VolumeStatus ZipVolumeSet::OpenFirst(const std::string& path) {
     return file_.Open(path);
 }
 
+VolumeStatus ZipVolumeSet::OpenImage(const uint8_t* data, size_t size) {
+    file_.Close();
+    image_ = std::make_unique<ZipMemoryAccess>(data, size);
+    lastPath_ = "-";
+    base_ = "-";
+    bufLen_ = 0;
+    pos_ = 0;
+    return VolumeStatus::Ok;
+}
+
 VolumeStatus ZipVolumeSet::OpenLastDisk() {
+    if (image_)
+        return VolumeStatus::Unavailable;
     // A split set is opened at its first part: the last part is name.zip beside it.
     if (endsWithNoCase(lastPath_, ".z01")) {
         for (const char* ext : {".zip", ".ZIP"}) {
@@ -112,7 +125,7 @@ void ZipVolumeSet::SetMultiDisk(uint32_t lastDisk) {
     multi_ = true;
     lastDisk_ = lastDisk;
     disk_ = lastDisk;
-    split_ = lastDisk > 0 && isRegularFile(partPath(0));
+    split_ = !image_ && lastDisk > 0 && isRegularFile(partPath(0));
 }
 
 std::string ZipVolumeSet::partPath(uint32_t disk) const {
@@ -124,9 +137,9 @@ std::string ZipVolumeSet::partPath(uint32_t disk) const {
 }
 
 VolumeStatus ZipVolumeSet::changeDisk(uint32_t disk) {
-    if (disk == disk_ && file_.isOpen())
+    if (disk == disk_ && (image_ || file_.isOpen()))
         return VolumeStatus::Ok;
-    if (disk > lastDisk_)
+    if (disk > lastDisk_ || image_)
         return VolumeStatus::Unavailable;
     bufLen_ = 0;
     const uint32_t recordDisk = disk + 1;
@@ -156,8 +169,8 @@ VolumeStatus ZipVolumeSet::Seek(uint32_t disk, uint64_t offset) {
         if (st != VolumeStatus::Ok)
             return st;
         // An offset past this volume continues on the next ones.
-        while (offset > file_.Size() && disk_ < lastDisk_) {
-            offset -= file_.Size();
+        while (offset > current().Size() && disk_ < lastDisk_) {
+            offset -= current().Size();
             if ((st = changeDisk(disk_ + 1)) != VolumeStatus::Ok)
                 return st;
         }
@@ -169,7 +182,7 @@ VolumeStatus ZipVolumeSet::Seek(uint32_t disk, uint64_t offset) {
 VolumeStatus ZipVolumeSet::Read(uint8_t* dst, size_t length, size_t* got) {
     *got = 0;
     while (length > 0) {
-        if (pos_ >= file_.Size()) {
+        if (pos_ >= current().Size()) {
             if (!multi_ || disk_ >= lastDisk_)
                 return VolumeStatus::Ok;
             const VolumeStatus st = changeDisk(disk_ + 1);
@@ -187,11 +200,12 @@ VolumeStatus ZipVolumeSet::Read(uint8_t* dst, size_t length, size_t* got) {
             pos_ += n;
             continue;
         }
-        const size_t avail = static_cast<size_t>(std::min<uint64_t>(file_.Size() - pos_, SIZE_MAX));
+        const size_t avail =
+            static_cast<size_t>(std::min<uint64_t>(current().Size() - pos_, SIZE_MAX));
         if (length >= kBufferSize) {
             // Large reads go straight into the caller's buffer.
             const size_t n = std::min(length, avail);
-            if (!file_.ReadAt(pos_, dst, n))
+            if (!current().ReadAt(pos_, dst, n))
                 return VolumeStatus::ReadError;
             dst += n;
             length -= n;
@@ -202,7 +216,7 @@ VolumeStatus ZipVolumeSet::Read(uint8_t* dst, size_t length, size_t* got) {
         if (buf_.empty())
             buf_.resize(kBufferSize);
         const size_t n = std::min(kBufferSize, avail);
-        if (!file_.ReadAt(pos_, buf_.data(), n))
+        if (!current().ReadAt(pos_, buf_.data(), n))
             return VolumeStatus::ReadError;
         bufStart_ = pos_;
         bufLen_ = n;

@@ -39,6 +39,9 @@ public:
     ZipVolumeSet(DiskPrompt prompt, LabelCheck labelCheck);
 
     VolumeStatus OpenFirst(const std::string& path);
+    // The whole archive as one volume in memory (the caller keeps it alive); there are no
+    // other disks to change to.
+    VolumeStatus OpenImage(const uint8_t* data, size_t size);
     // The first volume of a spanned set is open; fetch the last one (beside it when it is a
     // split set, else by asking once for the last disk).
     VolumeStatus OpenLastDisk();
@@ -48,7 +51,7 @@ public:
     bool multiDisk() const { return multi_; }
     bool splitFiles() const { return split_; }
     uint32_t currentDisk() const { return disk_; }
-    ZipRandomAccess& volume() { return file_; }
+    ZipRandomAccess& volume() { return current(); }
     const std::string& path() const { return lastPath_; }
 
     // Sequential reading from (disk, offset); on a single-disk archive the disk is ignored.
@@ -60,9 +63,13 @@ public:
     uint64_t position() const { return pos_; }
 
     // Remaining bytes in the current volume after the position.
-    uint64_t remainingInVolume() const { return pos_ < file_.Size() ? file_.Size() - pos_ : 0; }
+    uint64_t remainingInVolume() const {
+        const uint64_t size = image_ ? image_->Size() : file_.Size();
+        return pos_ < size ? size - pos_ : 0;
+    }
 
 private:
+    ZipRandomAccess& current() { return image_ ? static_cast<ZipRandomAccess&>(*image_) : file_; }
     VolumeStatus changeDisk(uint32_t disk);
     std::string partPath(uint32_t disk) const;
     static constexpr int kMaxPrompts = 10;
@@ -70,6 +77,7 @@ private:
     DiskPrompt prompt_;
     LabelCheck labelCheck_;
     ZipFileVolume file_;
+    std::unique_ptr<ZipMemoryAccess> image_;
     std::string lastPath_; // the volume holding the end record (or the one first opened)
     std::string base_;     // lastPath_ without its extension, for split parts
     char zLetter_ = 'z';

@@ -1,12 +1,12 @@
 #include "archive/zip/ZipWriteAction.h"
 
 #include "archive/zip/Crc32.h"
-#include "archive/zip/EndRecordFinder.h"
 #include "archive/zip/ZipBytes.h"
 #include "archive/zip/ZipCrypto.h"
 #include "archive/zip/ZipDeflater.h"
 #include "archive/zip/ZipDosTime.h"
 #include "archive/zip/ZipErrorTexts.h"
+#include "archive/zip/ZipOldArchive.h"
 #include "archive/zip/ZipRecords.h"
 #include "platform/FileAttributes.h"
 #include "platform/Wildcard.h"
@@ -362,81 +362,20 @@ void ZipWriteAction::readOldArchive() {
     }
     if (old_.Size() == 0)
         return;
-    EndRecord end;
-    if (FindEndRecord(old_, 0, &end) != EndSearchResult::Found ||
-        (end.zip64 && !ApplyZip64EndRecord(old_, &end)) || end.thisDisk != 0 ||
-        end.centralDisk != 0) {
+    ZipOldArchive old;
+    if (!ReadZipOldArchive(old_, &old)) {
         error(ErrorInvalidArchive);
         return;
     }
-    const uint64_t size = old_.Size();
-    const uint64_t cdEnd = end.centralOffset + end.centralSize;
-    const uint64_t cdLimit = end.zip64 ? end.zip64Position : end.position;
-    if (end.centralOffset > size || end.centralSize > size || cdEnd > cdLimit) {
-        error(ErrorInvalidArchive);
-        return;
-    }
-    // Bytes in front of the archive (a self-extractor) shift every stored offset.
-    const uint64_t extra = cdLimit - cdEnd;
-    std::vector<uint8_t> cd(static_cast<size_t>(end.centralSize));
-    oldComment_.resize(end.commentLength);
-    if (!old_.ReadAt(end.centralOffset + extra, cd.data(), cd.size()) ||
-        !old_.ReadAt(end.position + 22, reinterpret_cast<uint8_t*>(oldComment_.data()),
-                     oldComment_.size())) {
-        error(ErrorInvalidArchive);
-        return;
-    }
-    size_t at = 0;
-    for (uint64_t i = 0; i < end.totalEntries; ++i) {
+    oldComment_ = std::move(old.comment);
+    prefixLength_ = old.prefixLength;
+    for (ZipOldEntry& o : old.entries) {
         OldEntry e;
-        CentralLengths len;
-        if (cd.size() - at < kCentralHeaderSize || !ParseCentralHeader(&cd[at], &e.entry, &len) ||
-            cd.size() - at - kCentralHeaderSize <
-                static_cast<size_t>(len.name) + len.extra + len.comment) {
-            error(ErrorInvalidArchive);
-            return;
-        }
-        const size_t total = kCentralHeaderSize + len.name + len.extra + len.comment;
-        e.central.assign(reinterpret_cast<const char*>(&cd[at]), total);
-        const std::string raw(reinterpret_cast<const char*>(&cd[at + kCentralHeaderSize]),
-                              len.name);
-        e.entry.extra.assign(reinterpret_cast<const char*>(&cd[at + kCentralHeaderSize + len.name]),
-                             len.extra);
-        // A ZIP64 offset would have to be rewritten in the extra block; such entries are not
-        // changed by this engine.
-        if (Le32(&cd[at + 42]) == kMax32 || Le32(&cd[at + 20]) == kMax32 ||
-            Le32(&cd[at + 24]) == kMax32) {
-            error(ErrorInvalidArchive);
-            return;
-        }
-        e.entry.name = NormaliseStoredName(raw);
-        e.start = e.entry.localHeaderOffset + extra;
-        if (e.start + kLocalHeaderSize > end.centralOffset + extra) {
-            error(ErrorInvalidArchive);
-            return;
-        }
+        e.entry = std::move(o.entry);
+        e.central = std::move(o.central);
+        e.start = o.start;
+        e.length = o.length;
         entries_.push_back(std::move(e));
-        at += total;
-    }
-    // An entry reaches to the next local header (or the central directory): this takes its
-    // data descriptor along, whatever form it has.
-    std::vector<size_t> order(entries_.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::sort(order.begin(), order.end(),
-              [&](size_t a, size_t b) { return entries_[a].start < entries_[b].start; });
-    prefixLength_ = end.centralOffset + extra;
-    for (size_t k = 0; k < order.size(); ++k) {
-        OldEntry& e = entries_[order[k]];
-        const uint64_t next =
-            k + 1 < order.size() ? entries_[order[k + 1]].start : end.centralOffset + extra;
-        const uint64_t needed = kLocalHeaderSize + e.entry.compressedSize;
-        if (next - e.start < needed) {
-            error(ErrorInvalidArchive);
-            return;
-        }
-        e.length = next - e.start;
-        prefixLength_ = std::min(prefixLength_, e.start);
     }
 }
 

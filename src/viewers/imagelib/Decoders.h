@@ -9,6 +9,10 @@
 
 namespace km::imagelib {
 
+// JPEG, PNG and TIFF go through libjpeg, libpng and libtiff.
+int DecodeJpeg(const uint8_t* data, size_t size, PixelBlock& out, const ProgressFn& progress);
+int DecodePng(const uint8_t* data, size_t size, PixelBlock& out, const ProgressFn& progress);
+int DecodeTiff(const uint8_t* data, size_t size, PixelBlock& out, const ProgressFn& progress);
 int DecodeBmp(const uint8_t* data, size_t size, PixelBlock& out, const ProgressFn& progress);
 int DecodeGif(const uint8_t* data, size_t size, PixelBlock& out, const ProgressFn& progress);
 int DecodeTga(const uint8_t* data, size_t size, PixelBlock& out, const ProgressFn& progress);

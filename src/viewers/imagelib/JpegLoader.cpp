@@ -2,6 +2,7 @@
 // fatal errors by a long jump, so everything with a destructor lives in the
 // caller and the jumping function holds plain data only.
 #include "viewers/imagelib/DecodeSupport.h"
+#include "viewers/imagelib/Decoders.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -31,7 +32,7 @@ void onMessage(j_common_ptr cinfo, int level) {
 
 void silent(j_common_ptr) {}
 
-int decode(const std::vector<uint8_t>& data, PixelBlock& out, std::vector<uint8_t>& row,
+int decode(const uint8_t* data, size_t size, PixelBlock& out, std::vector<uint8_t>& row,
            const ProgressFn& progress) {
     jpeg_decompress_struct cinfo;
     ErrorManager err;
@@ -45,7 +46,7 @@ int decode(const std::vector<uint8_t>& data, PixelBlock& out, std::vector<uint8_
         return ErrBadJpg;
     }
     jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, data.data(), static_cast<unsigned long>(data.size()));
+    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
     if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK) {
         jpeg_destroy_decompress(&cinfo);
         return ErrBadJpg;
@@ -97,13 +98,19 @@ int decode(const std::vector<uint8_t>& data, PixelBlock& out, std::vector<uint8_
 
 } // namespace
 
+int DecodeJpeg(const uint8_t* data, size_t size, PixelBlock& out, const ProgressFn& progress) {
+    if (size == 0)
+        return ErrBadJpg;
+    std::vector<uint8_t> row;
+    return decode(data, size, out, row, progress);
+}
+
 std::optional<PixelBlock> LoadJpeg(const std::string& path) {
     std::vector<uint8_t> data;
     int rc = detail::ReadWholeFile(path, data);
     PixelBlock block;
-    std::vector<uint8_t> row;
     if (rc == ErrNone)
-        rc = data.empty() ? ErrBadJpg : decode(data, block, row, detail::CurrentProgress());
+        rc = DecodeJpeg(data.data(), data.size(), block, detail::CurrentProgress());
     detail::SetLastError(rc);
     if (rc != ErrNone)
         return std::nullopt;

@@ -2,6 +2,7 @@
 // expanded to 8-bit RGBA and composed on white. libpng reports errors by a
 // long jump, so the buffers live in the caller.
 #include "viewers/imagelib/DecodeSupport.h"
+#include "viewers/imagelib/Decoders.h"
 
 #include <cstring>
 #include <new>
@@ -11,26 +12,27 @@ namespace km::imagelib {
 namespace {
 
 struct Source {
-    const std::vector<uint8_t>* data;
+    const uint8_t* data;
+    size_t size;
     size_t pos;
     bool truncated;
 };
 
 void readBytes(png_structp png, png_bytep target, png_size_t length) {
     auto* src = static_cast<Source*>(png_get_io_ptr(png));
-    if (length > src->data->size() - src->pos) {
+    if (length > src->size - src->pos) {
         src->truncated = true;
         png_error(png, "truncated");
     }
-    std::memcpy(target, src->data->data() + src->pos, length);
+    std::memcpy(target, src->data + src->pos, length);
     src->pos += length;
 }
 
 void quiet(png_structp, png_const_charp) {}
 
-int decode(const std::vector<uint8_t>& data, PixelBlock& out, std::vector<uint8_t>& rgba,
+int decode(const uint8_t* data, size_t size, PixelBlock& out, std::vector<uint8_t>& rgba,
            const ProgressFn& progress) {
-    if (data.size() < 8 || png_sig_cmp(data.data(), 0, 8) != 0)
+    if (size < 8 || png_sig_cmp(data, 0, 8) != 0)
         return ErrPngInternal;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quiet, quiet);
     if (!png)
@@ -40,7 +42,7 @@ int decode(const std::vector<uint8_t>& data, PixelBlock& out, std::vector<uint8_
         png_destroy_read_struct(&png, nullptr, nullptr);
         return ErrPngInternal;
     }
-    Source src{&data, 0, false};
+    Source src{data, size, 0, false};
     // Set before the jump point so a long jump finds it as it was.
     volatile int rc = ErrNone;
     if (setjmp(png_jmpbuf(png))) {
@@ -100,13 +102,17 @@ int decode(const std::vector<uint8_t>& data, PixelBlock& out, std::vector<uint8_
 
 } // namespace
 
+int DecodePng(const uint8_t* data, size_t size, PixelBlock& out, const ProgressFn& progress) {
+    std::vector<uint8_t> rgba;
+    return decode(data, size, out, rgba, progress);
+}
+
 std::optional<PixelBlock> LoadPng(const std::string& path) {
     std::vector<uint8_t> data;
     int rc = detail::ReadWholeFile(path, data);
     PixelBlock block;
-    std::vector<uint8_t> rgba;
     if (rc == ErrNone)
-        rc = decode(data, block, rgba, detail::CurrentProgress());
+        rc = DecodePng(data.data(), data.size(), block, detail::CurrentProgress());
     detail::SetLastError(rc);
     if (rc != ErrNone)
         return std::nullopt;

@@ -2,6 +2,7 @@
 // interpretation, bit depth and compression libtiff knows. The file is read
 // into memory first and handed to libtiff through client procedures.
 #include "viewers/imagelib/DecodeSupport.h"
+#include "viewers/imagelib/Decoders.h"
 
 #include <algorithm>
 #include <cstring>
@@ -12,17 +13,17 @@ namespace km::imagelib {
 namespace {
 
 struct Memory {
-    const std::vector<uint8_t>* data;
+    const uint8_t* data;
+    size_t size;
     toff_t pos;
 };
 
 tmsize_t readProc(thandle_t h, void* buf, tmsize_t size) {
     auto* m = static_cast<Memory*>(h);
-    if (size <= 0 || m->pos >= m->data->size())
+    if (size <= 0 || m->pos >= m->size)
         return 0;
-    const size_t n =
-        std::min(static_cast<size_t>(size), static_cast<size_t>(m->data->size() - m->pos));
-    std::memcpy(buf, m->data->data() + m->pos, n);
+    const size_t n = std::min(static_cast<size_t>(size), static_cast<size_t>(m->size - m->pos));
+    std::memcpy(buf, m->data + m->pos, n);
     m->pos += n;
     return static_cast<tmsize_t>(n);
 }
@@ -35,7 +36,7 @@ toff_t seekProc(thandle_t h, toff_t off, int whence) {
     if (whence == SEEK_CUR)
         base = m->pos;
     else if (whence == SEEK_END)
-        base = m->data->size();
+        base = m->size;
     if (off > UINT64_MAX - base)
         return static_cast<toff_t>(-1);
     m->pos = base + off;
@@ -45,18 +46,18 @@ int closeProc(thandle_t) {
     return 0;
 }
 toff_t sizeProc(thandle_t h) {
-    return static_cast<Memory*>(h)->data->size();
+    return static_cast<Memory*>(h)->size;
 }
 int mapProc(thandle_t, void**, toff_t*) {
     return 0;
 }
 void unmapProc(thandle_t, void*, toff_t) {}
 
-int decode(const std::vector<uint8_t>& data, PixelBlock& out, const ProgressFn& progress) {
+int decode(const uint8_t* data, size_t size, PixelBlock& out, const ProgressFn& progress) {
     // libtiff would print every complaint on the terminal.
     TIFFSetErrorHandler(nullptr);
     TIFFSetWarningHandler(nullptr);
-    Memory mem{&data, 0};
+    Memory mem{data, size, 0};
     TIFF* tif = TIFFClientOpen("image", "rm", &mem, readProc, writeProc, seekProc, closeProc,
                                sizeProc, mapProc, unmapProc);
     if (!tif)
@@ -111,12 +112,16 @@ int decode(const std::vector<uint8_t>& data, PixelBlock& out, const ProgressFn& 
 
 } // namespace
 
+int DecodeTiff(const uint8_t* data, size_t size, PixelBlock& out, const ProgressFn& progress) {
+    return decode(data, size, out, progress);
+}
+
 std::optional<PixelBlock> LoadTiff(const std::string& path) {
     std::vector<uint8_t> data;
     int rc = detail::ReadWholeFile(path, data);
     PixelBlock block;
     if (rc == ErrNone)
-        rc = decode(data, block, detail::CurrentProgress());
+        rc = DecodeTiff(data.data(), data.size(), block, detail::CurrentProgress());
     detail::SetLastError(rc);
     if (rc != ErrNone)
         return std::nullopt;

@@ -1,6 +1,7 @@
 // The readers over the collected fixtures and over hand-made, hostile and broken archives.
 #include "archive/tar_gzip/TarReader.h"
 #include "TarTestSupport.h"
+#include "archive/tar_gzip/TarParser.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -157,6 +158,41 @@ TEST(TarListing, EndBlocksEmptyArchivesAndNonArchives) {
               kTarInvalidArchive);
     EXPECT_EQ(ListBytes("", false, empty), kTarInvalidArchive);
     EXPECT_TRUE(empty.rows.empty());
+}
+
+TEST(TarListing, ScanHandsEveryFileItsDataInAnyPieces) {
+    struct Collector : tar::TarEntryHandler {
+        std::vector<std::pair<std::string, std::string>> files;
+        tar::TarAction Begin(const tar::TarEntry& entry) override {
+            if (!entry.IsFile())
+                return tar::TarAction::Skip;
+            files.emplace_back(entry.name, std::string());
+            return tar::TarAction::Receive;
+        }
+        bool Data(const uint8_t* data, size_t size) override {
+            files.back().second.append(reinterpret_cast<const char*>(data), size);
+            return true;
+        }
+        bool End() override { return true; }
+    };
+    std::string tar;
+    test::AppendTarEntry(tar, "dir/", "", '5');
+    test::AppendTarEntry(tar, "dir/a.txt", std::string(1000, 'a'));
+    test::AppendTarEntry(tar, "empty", "");
+    test::AppendTarEntry(tar, "b", "bee");
+    tar = test::EndTar(tar);
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"dir/a.txt", std::string(1000, 'a')}, {"empty", ""}, {"b", "bee"}};
+    for (const bool gzip : {false, true}) {
+        const std::string bytes = gzip ? test::Gzip(tar) : tar;
+        for (const size_t piece : {size_t{1}, size_t{7}, size_t{512}, bytes.size()}) {
+            Collector c;
+            EXPECT_EQ(ScanTarMemory(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
+                                    gzip, c, piece),
+                      kTarOk);
+            EXPECT_EQ(c.files, expected) << gzip << " " << piece;
+        }
+    }
 }
 
 TEST(TarListing, SizesAreSixtyFourBit) {

@@ -444,6 +444,35 @@ TEST_F(UnzipEngine, MemoryInputAndOutput) {
     EXPECT_EQ(out.substr(0, 8), std::string("abcdefg\0", 8));
 }
 
+TEST_F(UnzipEngine, ArchiveImageReadsAsTheFileWould) {
+    ZipBuilder b;
+    b.prefix = std::string(50, '\x7f');
+    b.Add(ZipBuilder::Stored("1", "abc"));
+    b.Add(Deflated("2", "defg"));
+    b.comment = "image comment";
+    const std::string bytes = b.Build();
+    std::string out(16, 'x');
+    StartUnzip(log_);
+    UnzipEngine_ArchiveImage(bytes.data(), bytes.size());
+    UnzipEngine_ToMemory(out.data(), out.size());
+    EXPECT_EQ(UnzipEngine_Run(), 7);
+    EXPECT_EQ(out.substr(0, 8), std::string("abcdefg\0", 8));
+    ASSERT_EQ(log_.of(11).size(), 1u);
+    EXPECT_NE(log_.of(11)[0].find("image comment"), std::string::npos);
+
+    StartUnzip(log_);
+    UnzipEngine_ArchiveImage(bytes.data(), bytes.size());
+    UnzipEngine_Test(1);
+    EXPECT_EQ(UnzipEngine_Run(), 2);
+    EXPECT_EQ(log_.of(17).size(), 2u);
+    // Cut into its end record, the image fails as the file would.
+    StartUnzip(log_);
+    UnzipEngine_ArchiveImage(bytes.data(), bytes.size() - 30);
+    UnzipEngine_Test(1);
+    EXPECT_EQ(UnzipEngine_Run(), 0);
+    EXPECT_EQ(UnzipEngine_GetLastError(), zip::UnzipErrorInvalidArchive);
+}
+
 TEST_F(UnzipEngine, EncryptedEntriesByHand) {
     ZipBuilder b;
     b.Add(ZipBuilder::Encrypted("s.txt", "secret text", "pw"));

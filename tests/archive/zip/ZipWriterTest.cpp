@@ -546,5 +546,23 @@ TEST_F(ZipWriter, ChangesArchivesWrittenByInfoZip) {
     ExpectPeersRead(archive, files);
 }
 
+TEST_F(ZipWriter, ChangesArchivesEndingInZip64Records) {
+    // Streaming writers (Info-ZIP reading a pipe among them) end small archives this way; the
+    // entries need no ZIP64 fields, so the archive can be changed like any other.
+    ZipBuilder b;
+    b.Add(ZipBuilder::Stored("old.txt", "old entry"));
+    b.zip64End = true;
+    WriteAll(archive, b.Build());
+    WriteAll(src + "/added.txt", "added");
+    StartZip(log);
+    ZipEngine_ArchiveName(archive.c_str());
+    ZipEngine_Include((src + "/added.txt").c_str());
+    ZipEngine_SaveStructure(1);
+    ZipEngine_SaveRelativeTo(src.c_str());
+    EXPECT_EQ(ZipEngine_Run(), 1);
+    EXPECT_EQ(ZipEngine_GetLastError(), 0);
+    ExpectPeersRead(archive, {{"old.txt", "old entry"}, {"added.txt", "added"}});
+}
+
 } // namespace
 } // namespace km::test
