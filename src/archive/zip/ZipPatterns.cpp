@@ -118,6 +118,17 @@ bool ZipPatternList::AddListFile(const std::string& path) {
     return true;
 }
 
+std::string ZipSelectionListText(const std::vector<std::string>& files,
+                                 const std::vector<std::string>& directories) {
+    std::string text = "-\n";
+    for (const std::string& f : files)
+        text += f + "\n";
+    text += "+\n";
+    for (const std::string& d : directories)
+        text += (d == "/" ? std::string() : d) + "/*.*\n";
+    return text;
+}
+
 bool ZipWildcardMatch(std::string_view pattern, std::string_view subject) {
     size_t p = 0;
     size_t s = 0;

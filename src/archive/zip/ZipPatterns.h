@@ -22,6 +22,12 @@ private:
     std::vector<std::string> patterns_;
 };
 
+// The include list for an exact selection: the files as they are ("-" turns
+// recursion off, and a line naming an existing file then means that file
+// alone), then each directory's whole tree ("+" and "dir/*.*").
+std::string ZipSelectionListText(const std::vector<std::string>& files,
+                                 const std::vector<std::string>& directories);
+
 // The match itself: '?' one character, '*' any run (separators too), "[...]" a class with
 // ranges, '!' or '^' negation and '\' quoting inside it; everything else case-insensitive.
 // Outside a class '\' stands for the separator '/', so DOS-style patterns still work.

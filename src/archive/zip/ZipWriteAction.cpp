@@ -401,6 +401,13 @@ void ZipWriteAction::findFiles() {
         const size_t slash = path.rfind('/');
         const std::string namePattern = path.substr(slash + 1);
         const std::string dir = slash == 0 ? "/" : path.substr(0, slash);
+        // Without recursion, a line that names an existing file means that file
+        // alone, whatever wildcard characters or letter case its name has.
+        struct stat exact;
+        if (!p.recurse && ::stat(path.c_str(), &exact) == 0 && S_ISREG(exact.st_mode)) {
+            addFile(path, exact, ReadAttributes(path.c_str(), namePattern, exact));
+            continue;
+        }
         if (namePattern.find(':') != std::string::npos) {
             error(ErrorInvalidCombination);
             return;
@@ -475,17 +482,21 @@ void ZipWriteAction::searchDirectory(const std::string& dir, const std::string& 
         }
         if (!S_ISREG(st.st_mode) || !WildcardMatch(namePattern, name))
             continue;
-        const std::string stored = storedName(path);
-        if (!keepFile(path, stored, st, attributes))
-            continue;
-        SourceFile f;
-        f.path = path;
-        f.name = stored;
-        f.mtime = st.st_mtime;
-        f.size = static_cast<uint64_t>(st.st_size);
-        f.attributes = attributes;
-        takeFile(f);
+        addFile(path, st, attributes);
     }
+}
+
+void ZipWriteAction::addFile(const std::string& path, const struct stat& st, uint32_t attributes) {
+    const std::string stored = storedName(path);
+    if (!keepFile(path, stored, st, attributes))
+        return;
+    SourceFile f;
+    f.path = path;
+    f.name = stored;
+    f.mtime = st.st_mtime;
+    f.size = static_cast<uint64_t>(st.st_size);
+    f.attributes = attributes;
+    takeFile(f);
 }
 
 bool ZipWriteAction::keepFile(const std::string& path, const std::string& name,

@@ -60,6 +60,8 @@ private:
     void readOldArchive();
     void markEntries();
     void findFiles();
+    // Takes one found file, after the filters.
+    void addFile(const std::string& path, const struct stat& st, uint32_t attributes);
     void searchDirectory(const std::string& dir, const std::string& namePattern, bool recurse,
                          bool isBase);
     bool keepFile(const std::string& path, const std::string& name, const struct stat& st,

@@ -4,6 +4,7 @@
 
 #include "archive/zip/CentralDirectory.h"
 #include "archive/zip/ZipEngine.h"
+#include "archive/zip/ZipPatterns.h"
 
 #include <csignal>
 #include <filesystem>
@@ -407,6 +408,30 @@ TEST_F(ZipWriter, StructureModesDirectoryEntriesAndFilters) {
     entries = ReadEntries(archive);
     EXPECT_EQ(entries.size(), 4u);
     EXPECT_EQ(Find(entries, "b.bin"), nullptr);
+}
+
+TEST_F(ZipWriter, AListFileOfASelectionAddsExactlyTheSelection) {
+    const std::string w = tmp.file("w");
+    for (const char* n : {"notes.txt", "NOTES.TXT", "file[1].txt", "dir/keep.txt", "dir/sub/notes.txt",
+                          "dir/sub/NOTES.TXT", "other/notes.txt"}) {
+        fs::create_directories(fs::path(w + "/" + n).parent_path());
+        WriteAll(w + "/" + n, n);
+    }
+    const std::string list = tmp.file("list");
+    WriteAll(list, zip::ZipSelectionListText({w + "/notes.txt", w + "/file[1].txt"}, {w + "/dir"}));
+    StartZip(log);
+    ZipEngine_ArchiveName(archive.c_str());
+    ZipEngine_IncludeListFile(list.c_str());
+    ZipEngine_Recurse(1);
+    ZipEngine_SaveStructure(1);
+    ZipEngine_SaveRelativeTo(w.c_str());
+    ZipEngine_Run();
+    std::vector<std::string> names;
+    for (const auto& e : ReadEntries(archive))
+        names.push_back(e.entry.name);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"dir/keep.txt", "dir/sub/NOTES.TXT", "dir/sub/notes.txt",
+                                               "file[1].txt", "notes.txt"}));
 }
 
 TEST_F(ZipWriter, NothingToDoAndSpanningRefused) {

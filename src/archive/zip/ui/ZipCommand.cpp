@@ -2,6 +2,7 @@
 
 #include "archive/zip/ZipEngine.h"
 #include "archive/zip/ZipErrorTexts.h"
+#include "archive/zip/ZipPatterns.h"
 #include "archive/zip/ZipRecords.h"
 #include "archive/zip/ui/ZipDialogs.h"
 #include "fileops/CopyEngine.h"
@@ -231,13 +232,16 @@ bool HandleZipCommand(FilePanel& panel, FilePanel& other, const PanelMessageEven
             ShowMessage("Zip error - Can't open list file", MbOk | MbIconStop);
             return true;
         }
-        for (const FileEntry* e : entries) {
-            std::string line = listing.FullPath(*e);
-            if (e->kind == KindDirectory)
-                line = JoinPath(line, "*.*");
-            std::fprintf(f, "%s\n", line.c_str());
+        std::vector<std::string> files, directories;
+        for (const FileEntry* e : entries)
+            (e->kind == KindDirectory ? directories : files).push_back(listing.FullPath(*e));
+        const std::string text = zip::ZipSelectionListText(files, directories);
+        const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+        if (std::fclose(f) != 0 || !written) {
+            ::unlink(listFile.c_str());
+            ShowMessage("Zip error - Can't open list file", MbOk | MbIconStop);
+            return true;
         }
-        std::fclose(f);
     }
 
     ZipRun run;
