@@ -1,6 +1,5 @@
 // The archive browser on archives Info-ZIP writes now: listing, sorting,
 // extracting with its questions, viewing an entry, opening from a panel.
-#include "support/DialogAnswerer.h"
 #include "archive/browser/ArchiveBrowser.h"
 #include "archive/browser/ArchiveEntryModel.h"
 #include "fileops/open_execute/ProcessLauncher.h"
@@ -8,6 +7,7 @@
 #include "panels/FilePanel.h"
 #include "resources/CommandIds.h"
 #include "settings/SettingsStore.h"
+#include "support/DialogAnswerer.h"
 #include "support/TempDir.h"
 #include "ui_services/AppState.h"
 #include "ui_services/FormatThousands.h"
@@ -31,7 +31,8 @@ TEST(ArchiveFormat, FirstBytesDecideWhateverTheName) {
     EXPECT_EQ(DetectArchiveFormat("MSCF\0\0\0\0"), ArchiveFormat::Cab);
     EXPECT_EQ(DetectArchiveFormat(std::string_view("Rar!\x1a\x07\x00", 7)), ArchiveFormat::Rar);
     EXPECT_EQ(DetectArchiveFormat("x"), ArchiveFormat::Tar);
-    EXPECT_EQ(DetectArchiveFormat("PK\x05\x06"), ArchiveFormat::Tar) << "an empty ZIP has no local header first";
+    EXPECT_EQ(DetectArchiveFormat("PK\x05\x06"), ArchiveFormat::Tar)
+        << "an empty ZIP has no local header first";
     EXPECT_EQ(DetectArchiveFormatOfFile("/nonexistent/file"), ArchiveFormat::Zip);
     EXPECT_TRUE(IsArchiveName("a.ZIP"));
     EXPECT_TRUE(IsArchiveName("b.tar.gz"));
@@ -48,7 +49,8 @@ protected:
         test::WriteAll(dir.file("src/readme.txt"), "read me\n");
         test::WriteAll(dir.file("src/docs/big.txt"), std::string(5000, 'b'));
         test::WriteAll(dir.file("src/docs/tab.txt"), "a\tb\n");
-        ASSERT_EQ(RunAndWait({"zip", "-q", "-r", dir.file("a.zip"), "."}, dir.file("src")).exitStatus, 0);
+        ASSERT_EQ(
+            RunAndWait({"zip", "-q", "-r", dir.file("a.zip"), "."}, dir.file("src")).exitStatus, 0);
         mkdir(dir.file("out").c_str(), 0755);
         store = std::make_unique<SettingsStore>(dir.file("KM.reg"));
         App().store = store.get();
@@ -90,11 +92,15 @@ TEST_F(ArchiveBrowserTest, ListsSortsAndExtractsTheSelectionWithItsPaths) {
         for (const ArchiveRow& r : model->rows())
             names.push_back(r.name);
         std::sort(names.begin(), names.end());
-        EXPECT_EQ(names, (std::vector<std::string>{"docs/", "docs/big.txt", "docs/tab.txt", "readme.txt"}));
+        EXPECT_EQ(names, (std::vector<std::string>{"docs/", "docs/big.txt", "docs/tab.txt",
+                                                   "readme.txt"}));
         EXPECT_FALSE(button(d, 2170)->isEnabled());
         model->sort(1);
         EXPECT_EQ(model->rows().back().name, "docs/big.txt");
-        EXPECT_EQ(model->index(static_cast<int>(model->rows().size()) - 1, 1).data().toString().toStdString(),
+        EXPECT_EQ(model->index(static_cast<int>(model->rows().size()) - 1, 1)
+                      .data()
+                      .toString()
+                      .toStdString(),
                   FormatThousands(5000));
         model->sort(0);
         model->sort(0);
@@ -104,7 +110,8 @@ TEST_F(ArchiveBrowserTest, ListsSortsAndExtractsTheSelectionWithItsPaths) {
         EXPECT_TRUE(button(d, 2170)->isEnabled());
         test::WithModal("UNZIP", [&](QDialog* u) {
             EXPECT_EQ(u->findChild<QLineEdit*>("edit1260")->text().toStdString(), dir.file("out"));
-            u->findChild<QLineEdit*>("edit1260")->setText(QString::fromStdString(dir.file("out/new/deeper")));
+            u->findChild<QLineEdit*>("edit1260")
+                ->setText(QString::fromStdString(dir.file("out/new/deeper")));
             u->findChild<QPushButton*>("ok")->click();
         });
         int boxes = 0;
@@ -122,6 +129,23 @@ TEST_F(ArchiveBrowserTest, ListsSortsAndExtractsTheSelectionWithItsPaths) {
     EXPECT_EQ(test::ReadAll(dir.file("out/new/deeper/docs/big.txt")), std::string(5000, 'b'));
     struct stat st;
     EXPECT_NE(stat(dir.file("out/new/deeper/readme.txt").c_str(), &st), 0) << "only the selection";
+}
+
+TEST_F(ArchiveBrowserTest, ExtractAllTakesNamesThatLookLikePatterns) {
+    mkdir(dir.file("odd").c_str(), 0755);
+    for (const char* n : {"file[1].txt", ";notes", "plain.txt"})
+        test::WriteAll(dir.file("odd/") + n, n);
+    ASSERT_EQ(RunAndWait({"zip", "-q", dir.file("odd.zip"), "file[1].txt", ";notes", "plain.txt"},
+                         dir.file("odd"))
+                  .exitStatus,
+              0);
+    test::WithModal("FILECONT", [&](QDialog* d) {
+        test::WithModal("UNZIP", [&](QDialog* u) { u->findChild<QPushButton*>("ok")->click(); });
+        button(d, 2180)->click();
+    });
+    ArchiveBrowser::Run(dir.file("odd.zip"), dir.file("out"), nullptr);
+    for (const char* n : {"file[1].txt", ";notes", "plain.txt"})
+        EXPECT_EQ(test::ReadAll(dir.file("out/") + n), n) << n;
 }
 
 TEST_F(ArchiveBrowserTest, OverwriteQuestionViewAndTheTextTest) {
@@ -176,9 +200,12 @@ TEST_F(ArchiveBrowserTest, EnterOnAnArchiveInAPanelOpensTheBrowser) {
 namespace {
 
 TEST_F(ArchiveBrowserTest, GzipCompressedTarIsListedAndExtractedWithItsDirectories) {
-    ASSERT_EQ(RunAndWait({"tar", "-czf", dir.file("t.tgz"), "-C", dir.file("src"), "."}, {}).exitStatus, 0);
+    ASSERT_EQ(
+        RunAndWait({"tar", "-czf", dir.file("t.tgz"), "-C", dir.file("src"), "."}, {}).exitStatus,
+        0);
     test::WithModal("FILECONT", [&](QDialog* d) {
-        auto* model = static_cast<ArchiveEntryModel*>(d->findChild<QTableView*>("list2190")->model());
+        auto* model =
+            static_cast<ArchiveEntryModel*>(d->findChild<QTableView*>("list2190")->model());
         bool found = false;
         for (const ArchiveRow& r : model->rows())
             found = found || (r.name == "./docs/big.txt" && r.size == 5000);
@@ -206,7 +233,8 @@ namespace {
 TEST_F(ArchiveBrowserTest, CabinetEntriesOfEveryCompressionAreListedAndExtracted) {
     const std::string cab = std::string(KM_FIXTURES_DIR) + "/cab/mszip_lzx_qtm.cab";
     test::WithModal("FILECONT", [&](QDialog* d) {
-        auto* model = static_cast<ArchiveEntryModel*>(d->findChild<QTableView*>("list2190")->model());
+        auto* model =
+            static_cast<ArchiveEntryModel*>(d->findChild<QTableView*>("list2190")->model());
         ASSERT_EQ(model->rows().size(), 3u);
         select(d, "lzx.txt");
         button(d, 6500)->click(); // view through the temporary copy
@@ -229,7 +257,8 @@ namespace {
 TEST_F(ArchiveBrowserTest, RarEntriesAreListedAndExtractedWithTheirDirectories) {
     const std::string rar = std::string(KM_FIXTURES_DIR) + "/rar/Rar2.rar";
     test::WithModal("FILECONT", [&](QDialog* d) {
-        auto* model = static_cast<ArchiveEntryModel*>(d->findChild<QTableView*>("list2190")->model());
+        auto* model =
+            static_cast<ArchiveEntryModel*>(d->findChild<QTableView*>("list2190")->model());
         bool found = false;
         for (const ArchiveRow& r : model->rows())
             found = found || (r.name.find("test.jpg") != std::string::npos && r.size == 40372);

@@ -24,10 +24,10 @@
 
 #include <QApplication>
 #include <QHBoxLayout>
-#include <QInputDialog>
-#include <QLineEdit>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -46,7 +46,9 @@ namespace {
 
 constexpr int kContentsHelp = 6430;
 
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString qs(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 uint16_t zipCallback(uint16_t, uint16_t type, const char* text, uintptr_t user) {
     return reinterpret_cast<ArchiveBrowser*>(user)->OnZipRecord(type, text);
@@ -70,7 +72,6 @@ std::string lastComponent(const std::string& name) {
     return cut == std::string::npos ? name : name.substr(cut + 1);
 }
 
-
 // Text when each of the first 32 bytes is printable ASCII, CR or LF; bytes
 // from 0x80 on count as printable so UTF-8 text passes.
 bool looksLikeText(const std::string& path) {
@@ -89,8 +90,10 @@ bool looksLikeText(const std::string& path) {
 
 } // namespace
 
-ArchiveBrowser::ArchiveBrowser(const std::string& archive, const std::string& defaultTarget, QWidget* parent)
-    : QDialog(parent), archive_(archive), defaultTarget_(defaultTarget), format_(DetectArchiveFormatOfFile(archive)) {
+ArchiveBrowser::ArchiveBrowser(const std::string& archive, const std::string& defaultTarget,
+                               QWidget* parent)
+    : QDialog(parent), archive_(archive), defaultTarget_(defaultTarget),
+      format_(DetectArchiveFormatOfFile(archive)) {
     setObjectName(QStringLiteral("FILECONT"));
     setWindowTitle(QStringLiteral("KM - Contents of archive"));
     auto* layout = new QVBoxLayout(this);
@@ -111,7 +114,8 @@ ArchiveBrowser::ArchiveBrowser(const std::string& archive, const std::string& de
     view_->horizontalHeader()->resizeSection(0, s.GetInt("ZipPositie", "Col1", 256));
     view_->horizontalHeader()->resizeSection(1, s.GetInt("ZipPositie", "Col2", 64));
     view_->horizontalHeader()->resizeSection(2, s.GetInt("ZipPositie", "Col3", 128));
-    connect(view_->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int c) { model_->sort(c); });
+    connect(view_->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int c) { model_->sort(c); });
     layout->addWidget(view_);
 
     auto* row = new QHBoxLayout;
@@ -140,21 +144,25 @@ ArchiveBrowser::ArchiveBrowser(const std::string& archive, const std::string& de
         done(1);
     });
     connect(view_, &QTableView::doubleClicked, this, [this] { openEntry(0); });
-    connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { updateButtons(); });
+    connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { updateButtons(); });
     updateButtons();
     resize(620, 420);
 }
 
 ArchiveBrowser::~ArchiveBrowser() = default;
 
-int ArchiveBrowser::Run(const std::string& archive, const std::string& defaultTarget, QWidget* parent) {
+int ArchiveBrowser::Run(const std::string& archive, const std::string& defaultTarget,
+                        QWidget* parent) {
     ArchiveBrowser browser(archive, defaultTarget, parent);
     if (!browser.list())
         return 0;
     return browser.exec();
 }
 
-void ArchiveBrowser::reject() { done(2); }
+void ArchiveBrowser::reject() {
+    done(2);
+}
 
 void ArchiveBrowser::updateButtons() {
     const bool any = view_->selectionModel() && view_->selectionModel()->hasSelection();
@@ -215,8 +223,9 @@ uint16_t ArchiveBrowser::OnZipRecord(uint16_t type, const char* text) {
         }
         return 0;
     case 20: {
-        const std::string question = at(2) != "0" ? std::string(LoadString(4660)) + at(2) + std::string(LoadString(4670))
-                                                  : std::string(LoadString(4680));
+        const std::string question =
+            at(2) != "0" ? std::string(LoadString(4660)) + at(2) + std::string(LoadString(4670))
+                         : std::string(LoadString(4680));
         return ShowMessage(question, MbOkCancel | MbIconStop) == IdOk ? 0 : zip::kAnswerAbort;
     }
     case 21: {
@@ -230,7 +239,8 @@ uint16_t ArchiveBrowser::OnZipRecord(uint16_t type, const char* text) {
     }
     case 22:
     case 23:
-        ShowMessage(zip::ZipMessageBoxText(1, type == 23, at(2), std::atoi(at(3).c_str())), MbOk | MbIconExclamation);
+        ShowMessage(zip::ZipMessageBoxText(1, type == 23, at(2), std::atoi(at(3).c_str())),
+                    MbOk | MbIconExclamation);
         if (type == 22)
             error_ = true;
         return 0;
@@ -250,13 +260,18 @@ uint16_t ArchiveBrowser::OnZipRecord(uint16_t type, const char* text) {
         }
         q.allowYesToAll = extractAll_ || wantedCount_ > 1;
         switch (OverwriteDialog::Ask(q, status_ ? static_cast<QWidget*>(status_) : this)) {
-        case OverwriteYes: return 0;
-        case OverwriteYesToAll: return 1;
-        case OverwriteNo: return 2;
-        default: return 3;
+        case OverwriteYes:
+            return 0;
+        case OverwriteYesToAll:
+            return 1;
+        case OverwriteNo:
+            return 2;
+        default:
+            return 3;
         }
     }
-    default: return 0;
+    default:
+        return 0;
     }
 }
 
@@ -288,7 +303,8 @@ void ArchiveBrowser::extract(bool all) {
     }
     const std::string target = ResolvePath(defaultTarget_, *typed);
     if (!IsExistingDirectory(target)) {
-        const std::string question = std::string(LoadString(4175)) + target + std::string(LoadString(4176));
+        const std::string question =
+            std::string(LoadString(4175)) + target + std::string(LoadString(4176));
         if (ShowMessage(question, MbYesNo | MbIconQuestion) != IdYes || MakePath(target) != 0) {
             extractAll_ = false;
             return;
@@ -334,7 +350,8 @@ bool ArchiveBrowser::extractTo(const std::string& target, bool interactive) {
     const auto askPassword = [this](const std::string& entry, std::string& password) {
         bool ok = false;
         const QString typed = QInputDialog::getText(this, QStringLiteral("KM - Password"),
-                                                    QStringLiteral("Password for file ") + qs(entry) + QStringLiteral(":"),
+                                                    QStringLiteral("Password for file ") +
+                                                        qs(entry) + QStringLiteral(":"),
                                                     QLineEdit::Password, QString(), &ok);
         password = typed.toStdString();
         return ok;
@@ -354,13 +371,20 @@ bool ArchiveBrowser::extractZip(const std::string& target, bool interactive) {
     // where it is looked for: a path question would only lose it.
     int restore = 0;
     if (interactive)
-        restore = !storedPaths_ || ShowMessage(LoadString(4790), MbYesNo | MbIconQuestion) == IdYes ? 1 : 0;
+        restore = !storedPaths_ || ShowMessage(LoadString(4790), MbYesNo | MbIconQuestion) == IdYes
+                      ? 1
+                      : 0;
     UnzipEngine_RestoreStructure(restore);
     UnzipEngine_Overwrite(interactive && askOverwrite_ ? 10 : 11);
+    if (extractAll_) { // no list at all: every entry, whatever its name looks like
+        UnzipEngine_Run();
+        return UnzipEngine_GetLastError() == 0;
+    }
+    // The picked rows by their exact names: "file[1].txt" or ";notes" are not patterns.
     const std::string listFile = PrivateTempFile("list");
     std::ofstream out;
     if (!listFile.empty())
-        out.open(listFile, std::ios::trunc);
+        out.open(listFile, std::ios::trunc | std::ios::binary);
     if (!out) {
         ShowMessage("Internal unzip error - Can't open list file", MbOk | MbIconStop);
         return false;
@@ -368,7 +392,7 @@ bool ArchiveBrowser::extractZip(const std::string& target, bool interactive) {
     for (const std::string& n : wantedNames())
         out << n << '\n';
     out.close();
-    UnzipEngine_IncludeListFile(listFile.c_str());
+    UnzipEngine_IncludeNamesFile(listFile.c_str());
     UnzipEngine_Run();
     unlink(listFile.c_str());
     return UnzipEngine_GetLastError() == 0;
@@ -398,7 +422,9 @@ void ArchiveBrowser::openEntry(int how) {
             return; // the reader has said why
     }
     switch (how) {
-    case 0: ExecuteByAssociation(path, dir); break;
+    case 0:
+        ExecuteByAssociation(path, dir);
+        break;
     case 1:
         if (imagelib::IsPictureName(path))
             ImageViewWindow::Show(path, this);
@@ -407,7 +433,9 @@ void ArchiveBrowser::openEntry(int how) {
         else
             ShowWarning(4970);
         break;
-    default: EditFile(path, this, false, dir); break;
+    default:
+        EditFile(path, this, false, dir);
+        break;
     }
 }
 
@@ -423,13 +451,15 @@ bool ArchiveBrowser::IsWanted(const std::string& name) {
     if (extractAll_)
         return true;
     for (const QModelIndex& i : view_->selectionModel()->selectedRows()) {
-        if (strcasecmp(model_->rows()[static_cast<size_t>(i.row())].name.c_str(), name.c_str()) == 0)
+        if (strcasecmp(model_->rows()[static_cast<size_t>(i.row())].name.c_str(), name.c_str()) ==
+            0)
             return true;
     }
     return false;
 }
 
-bool ArchiveBrowser::ConfirmOverwrite(const std::string& outputPath, uint64_t size, FileTime modified) {
+bool ArchiveBrowser::ConfirmOverwrite(const std::string& outputPath, uint64_t size,
+                                      FileTime modified) {
     if (!interactive_ || yesToAll_ || !askOverwrite_)
         return true;
     OverwriteQuestion q;
@@ -443,9 +473,13 @@ bool ArchiveBrowser::ConfirmOverwrite(const std::string& outputPath, uint64_t si
     q.sourceTime = UnixSecondsFromFileTime(modified);
     q.allowYesToAll = wantedCount_ > 1 || extractAll_;
     switch (OverwriteDialog::Ask(q, status_ ? static_cast<QWidget*>(status_) : this)) {
-    case OverwriteYes: return true;
-    case OverwriteYesToAll: yesToAll_ = true; return true;
-    case OverwriteNo: return false;
+    case OverwriteYes:
+        return true;
+    case OverwriteYesToAll:
+        yesToAll_ = true;
+        return true;
+    case OverwriteNo:
+        return false;
     default:
         App().cancelFlag = true;
         yesToAll_ = false;

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <new>
 #include <sys/stat.h>
 
@@ -253,6 +254,12 @@ int64_t UnzipAction::Run() {
     exclude_.AddBarSeparated(options_.exclude);
     if (!options_.excludeListFile.empty())
         exclude_.AddListFile(options_.excludeListFile);
+    if (!options_.includeNamesFile.empty()) {
+        namesOnly_ = true;
+        std::ifstream in(options_.includeNamesFile, std::ios::binary);
+        for (std::string line; std::getline(in, line);)
+            names_.insert(std::move(line));
+    }
     try {
         if (!options_.image && (options_.fromMemory || options_.archiveName == "-"))
             runMemory();
@@ -567,7 +574,9 @@ bool UnzipAction::readCentralDirectory(uint32_t disk, uint64_t offset, uint64_t 
         std::string unicode;
         s.entry.name = NormaliseStoredName(
             UnicodePathName(s.entry.extra, raw, &unicode) ? std::string_view(unicode) : raw);
-        if (!ZipNameSelected(include_, exclude_, s.entry.name, options_.restoreStructure))
+        if (namesOnly_
+                ? names_.count(s.entry.name) == 0
+                : !ZipNameSelected(include_, exclude_, s.entry.name, options_.restoreStructure))
             continue;
         if (options_.view) {
             sendView(s.entry);

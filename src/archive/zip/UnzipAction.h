@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace km::zip {
@@ -60,6 +61,9 @@ private:
     std::string archive_;
     ZipPatternList include_;
     ZipPatternList exclude_;
+    // With a names file: the only names extracted, looked up in constant time.
+    std::unordered_set<std::string> names_;
+    bool namesOnly_ = false;
     std::unique_ptr<ZipVolumeSet> volumes_;
     std::unique_ptr<ZipOutputTarget> target_;
     std::vector<Selected> table_;

@@ -66,6 +66,10 @@ int UnzipEngine_IncludeListFile(const char* path) {
     return zip::SetListFileOption(state().options.includeListFile, path);
 }
 
+int UnzipEngine_IncludeNamesFile(const char* path) {
+    return zip::SetListFileOption(state().options.includeNamesFile, path);
+}
+
 int UnzipEngine_Exclude(const char* patterns) {
     return zip::SetTextOption(state().options.exclude, patterns);
 }

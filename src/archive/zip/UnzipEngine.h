@@ -19,6 +19,9 @@ void UnzipEngine_Initialise();
 int UnzipEngine_ArchiveName(const char* path); // "-" reads from memory
 int UnzipEngine_Include(const char* patterns); // separated by '|'
 int UnzipEngine_IncludeListFile(const char* path);
+// Extracts exactly the stored names listed in `path`, one per line, compared
+// literally: rows a user picked, whatever wildcard characters they hold.
+int UnzipEngine_IncludeNamesFile(const char* path);
 int UnzipEngine_Exclude(const char* patterns);
 int UnzipEngine_ExcludeListFile(const char* path);
 int UnzipEngine_ExtractTo(const char* directory);

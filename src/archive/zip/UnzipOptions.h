@@ -10,6 +10,7 @@ struct UnzipOptions {
     std::string archiveName;
     std::string include;
     std::string includeListFile;
+    std::string includeNamesFile; // exact stored names, one per line, instead of patterns
     std::string exclude;
     std::string excludeListFile;
     std::string extractTo; // ends in '/' unless empty (the current directory)

@@ -105,6 +105,24 @@ TEST_F(UnzipEngine, StarDotVersusStarDotStarAndClasses) {
     EXPECT_EQ(viewed("file[[]1].txt", false), (std::vector<std::string>{"file[1].txt"}));
 }
 
+TEST_F(UnzipEngine, ANamesFileExtractsExactlyThoseNames) {
+    ZipBuilder b;
+    for (const char* n : {"file[1].txt", "file1.txt", ";notes", "dir/A.txt", "dir/a.txt"})
+        b.Add(ZipBuilder::Stored(n, n));
+    const std::string archive = write(b);
+    const std::string names = work_.file("names");
+    WriteAll(names, "file[1].txt\n;notes\ndir/a.txt\n");
+    StartUnzip(log_);
+    UnzipEngine_ArchiveName(archive.c_str());
+    UnzipEngine_ExtractTo(target_.path().c_str());
+    UnzipEngine_RestoreStructure(1);
+    UnzipEngine_IncludeNamesFile(names.c_str());
+    EXPECT_EQ(UnzipEngine_Run(), 3);
+    EXPECT_EQ(listing(target_.path()),
+              (std::vector<std::string>{";notes", "dir", "dir/a.txt", "file[1].txt"}));
+    EXPECT_EQ(ReadAll(target_.file(";notes")), ";notes");
+}
+
 TEST_F(UnzipEngine, ColonsAndReservedCharactersInNames) {
     ZipBuilder b;
     b.Add(ZipBuilder::Stored("a:b.txt", "1"));

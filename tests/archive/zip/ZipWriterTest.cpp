@@ -412,8 +412,8 @@ TEST_F(ZipWriter, StructureModesDirectoryEntriesAndFilters) {
 
 TEST_F(ZipWriter, AListFileOfASelectionAddsExactlyTheSelection) {
     const std::string w = tmp.file("w");
-    for (const char* n : {"notes.txt", "NOTES.TXT", "file[1].txt", "dir/keep.txt", "dir/sub/notes.txt",
-                          "dir/sub/NOTES.TXT", "other/notes.txt"}) {
+    for (const char* n : {"notes.txt", "NOTES.TXT", "file[1].txt", "dir/keep.txt",
+                          "dir/sub/notes.txt", "dir/sub/NOTES.TXT", "other/notes.txt"}) {
         fs::create_directories(fs::path(w + "/" + n).parent_path());
         WriteAll(w + "/" + n, n);
     }
@@ -430,8 +430,8 @@ TEST_F(ZipWriter, AListFileOfASelectionAddsExactlyTheSelection) {
     for (const auto& e : ReadEntries(archive))
         names.push_back(e.entry.name);
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"dir/keep.txt", "dir/sub/NOTES.TXT", "dir/sub/notes.txt",
-                                               "file[1].txt", "notes.txt"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"dir/keep.txt", "dir/sub/NOTES.TXT",
+                                               "dir/sub/notes.txt", "file[1].txt", "notes.txt"}));
 }
 
 TEST_F(ZipWriter, NothingToDoAndSpanningRefused) {
