@@ -408,10 +408,6 @@ void ZipWriteAction::findFiles() {
             addFile(path, exact, ReadAttributes(path.c_str(), namePattern, exact));
             continue;
         }
-        if (namePattern.find(':') != std::string::npos) {
-            error(ErrorInvalidCombination);
-            return;
-        }
         if (!send(RecordSearching, namePattern + "|" + dir))
             return;
         struct stat top;

@@ -434,6 +434,14 @@ TEST_F(ZipWriter, AListFileOfASelectionAddsExactlyTheSelection) {
                                                "dir/sub/notes.txt", "file[1].txt", "notes.txt"}));
 }
 
+TEST_F(ZipWriter, AColonIsAnOrdinaryCharacterInANameHere) {
+    WriteAll(src + "/a:b.txt", "colon");
+    const std::string pattern = src + "/a:*.txt";
+    ZipSource([&] { ZipEngine_Include(pattern.c_str()); });
+    EXPECT_NE(Find(ReadEntries(archive), "a:b.txt"), nullptr);
+    EXPECT_EQ(RunTool({"unzip", "-t", "-q", archive}, ""), 0);
+}
+
 TEST_F(ZipWriter, NothingToDoAndSpanningRefused) {
     StartZip(log);
     ZipEngine_ArchiveName(archive.c_str());
