@@ -108,6 +108,12 @@ TEST_F(ArchiveBrowserTest, ListsSortsAndExtractsTheSelectionWithItsPaths) {
 
         select(d, "docs/big.txt");
         EXPECT_TRUE(button(d, 2170)->isEnabled());
+        // Sorting keeps the picked row picked, so the enabled buttons still mean it.
+        model->sort(1);
+        const QModelIndexList picked = view->selectionModel()->selectedRows();
+        ASSERT_EQ(picked.size(), 1);
+        EXPECT_EQ(model->rows()[static_cast<size_t>(picked[0].row())].name, "docs/big.txt");
+        model->sort(0);
         test::WithModal("UNZIP", [&](QDialog* u) {
             EXPECT_EQ(u->findChild<QLineEdit*>("edit1260")->text().toStdString(), dir.file("out"));
             u->findChild<QLineEdit*>("edit1260")
