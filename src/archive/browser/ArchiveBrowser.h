@@ -6,6 +6,7 @@
 #include "archive/browser/ArchiveFormat.h"
 
 #include <QDialog>
+#include <QPointer>
 
 #include <string>
 
@@ -62,7 +63,7 @@ private:
     QPushButton* extractSelected_;
     QPushButton* viewButton_;
     QPushButton* execute_;
-    ProgressWindow* status_ = nullptr;
+    QPointer<ProgressWindow> status_; // Cancel deletes the window under us
     bool storedPaths_ = false;
     bool error_ = false;
     bool interactive_ = false;
