@@ -53,20 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (e.entry.name.size() > km::zip::kMaxNameLength)
             std::abort();
         (void)km::zip::ZipNameSelected(include, exclude, e.entry.name, (size & 1) != 0);
-        km::zip::ViewFields v;
-        v.archive = "-";
-        v.name = e.entry.name;
-        v.uncompressed = e.entry.uncompressedSize;
-        v.compressed = e.entry.compressedSize;
-        v.encrypted = e.entry.encrypted();
-        v.dosDate = e.entry.dosDate;
-        v.dosTime = e.entry.dosTime;
-        v.externalAttributes = e.entry.externalAttributes;
-        v.method = e.entry.method;
-        v.flags = e.entry.flags;
-        v.crc = e.entry.crc;
-        v.extra = e.entry.extra;
-        (void)km::zip::FormatView(v);
+        (void)km::zip::FormatView(km::zip::ViewFieldsOf(e.entry, "-"));
     }
     return 0;
 }

@@ -279,23 +279,7 @@ int64_t UnzipAction::Run() {
 }
 
 void UnzipAction::sendView(const ZipEntry& e) {
-    ViewFields v;
-    v.archive = archive_;
-    v.name = e.name;
-    v.uncompressed = e.uncompressedSize;
-    v.compressed = e.compressedSize;
-    v.encrypted = e.encrypted();
-    v.dosDate = e.dosDate;
-    v.dosTime = e.dosTime;
-    v.externalAttributes = e.externalAttributes;
-    v.method = e.method;
-    v.flags = e.flags;
-    v.crc = e.crc;
-    v.internalAttributes = e.internalAttributes;
-    v.versionMadeBy = e.versionMadeBy;
-    v.versionNeeded = e.versionNeeded;
-    v.extra = e.extra;
-    if (send(RecordView, FormatView(v)))
+    if (send(RecordView, FormatView(ViewFieldsOf(e, archive_))))
         ++done_;
 }
 

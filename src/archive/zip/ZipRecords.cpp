@@ -1,5 +1,7 @@
 #include "archive/zip/ZipRecords.h"
 
+#include "archive/zip/CentralDirectory.h"
+
 #include "archive/zip/ZipCallbacks.h"
 #include "archive/zip/ZipDosTime.h"
 
@@ -59,6 +61,26 @@ std::string FormatProgress(const ProgressFields& f) {
     field(out, f.totalBytes);
     field(out, f.totalDone);
     return out;
+}
+
+ViewFields ViewFieldsOf(const ZipEntry& e, std::string_view archive) {
+    ViewFields v;
+    v.archive = archive;
+    v.name = e.name;
+    v.uncompressed = e.uncompressedSize;
+    v.compressed = e.compressedSize;
+    v.encrypted = e.encrypted();
+    v.dosDate = e.dosDate;
+    v.dosTime = e.dosTime;
+    v.externalAttributes = e.externalAttributes;
+    v.method = e.method;
+    v.flags = e.flags;
+    v.crc = e.crc;
+    v.internalAttributes = e.internalAttributes;
+    v.versionMadeBy = e.versionMadeBy;
+    v.versionNeeded = e.versionNeeded;
+    v.extra = e.extra;
+    return v;
 }
 
 int ViewPercent(uint64_t uncompressed, uint64_t compressed, bool encrypted) {
@@ -180,11 +202,13 @@ bool ApplyOverwriteAnswer(int answer, int& mode) {
     case 1:
         mode = 11;
         return true;
-    case 0: return true;
+    case 0:
+        return true;
     case 3:
         mode = 12;
         return false;
-    default: return false;
+    default:
+        return false;
     }
 }
 

@@ -64,6 +64,10 @@ struct ViewFields {
     std::string_view extra; // the entry's extra field as stored
 };
 
+struct ZipEntry;
+// The view fields of a central directory entry, as both engines report it.
+ViewFields ViewFieldsOf(const ZipEntry& e, std::string_view archive);
+
 // Compression as percent saved: ((u - c) x 1000 + u / 2) / u per mille, +5, /10, with
 // c less the 12-byte encryption header; 0 for an empty entry, negative when it grew.
 int ViewPercent(uint64_t uncompressed, uint64_t compressed, bool encrypted);

@@ -194,23 +194,7 @@ void ZipWriteAction::run() {
             for (const OldEntry& e : entries_) {
                 if (!e.marked)
                     continue;
-                ViewFields v;
-                v.archive = archive_;
-                v.name = e.entry.name;
-                v.uncompressed = e.entry.uncompressedSize;
-                v.compressed = e.entry.compressedSize;
-                v.encrypted = e.entry.encrypted();
-                v.dosDate = e.entry.dosDate;
-                v.dosTime = e.entry.dosTime;
-                v.externalAttributes = e.entry.externalAttributes;
-                v.method = e.entry.method;
-                v.flags = e.entry.flags;
-                v.crc = e.entry.crc;
-                v.internalAttributes = e.entry.internalAttributes;
-                v.versionMadeBy = e.entry.versionMadeBy;
-                v.versionNeeded = e.entry.versionNeeded;
-                v.extra = e.entry.extra;
-                if (!send(RecordView, FormatView(v)))
+                if (!send(RecordView, FormatView(ViewFieldsOf(e.entry, archive_))))
                     return;
                 ++processed_;
             }
