@@ -136,7 +136,7 @@ int CopyEngine::checkExisting(const struct stat& s, const std::string& dest, boo
         }
     }
     // Yes does not reach a file its owner protected or we may not write.
-    if (S_ISREG(t.st_mode) && ((t.st_mode & S_IWUSR) == 0 || access(dest.c_str(), W_OK) != 0)) {
+    if (!MayReplace(dest)) {
         ui_.Warning(4198);
         return CopyNotDone;
     }
@@ -162,8 +162,9 @@ int CopyEngine::copyData(const std::string& source, const std::string& dest, boo
         return CopyNotDone;
     }
     // The read-only attribute is not carried over: the owner may always write.
+    // Set-user and set-group bits are not either: the copy is the copier's.
     ReplacementFile out;
-    if (out.Create(dest, ((s.st_mode & 07777) & ~umask_) | S_IWUSR) != 0) {
+    if (out.Create(dest, ((s.st_mode & 0777) & ~umask_) | S_IWUSR) != 0) {
         ui_.Warning(4198);
         return CopyNotDone;
     }
@@ -410,7 +411,12 @@ int CopyEngine::MoveTree(const std::string& sourceDir, const std::string& target
     // Anything not copied (an error, a No, a skipped pipe) keeps the whole
     // source; otherwise the copy is flushed to disk before the source goes.
     if (CopyTree(sourceDir, target, intoDirectory) == CopyDone) {
-        SyncFileSystemOf(newDir);
+        // The kernel reports a failed write-back here; then the copy may be
+        // incomplete on disk and the source is the only sure copy.
+        if (SyncFileSystemOf(newDir) != 0) {
+            ui_.Warning(4200); // "Error writing output file"
+            return CopyNotDone;
+        }
         DeleteEngine del(ui_, recycle, false);
         if (del.DeleteTree(sourceDir) != 0)
             ui_.Message("Error deleting " + sourceDir, false);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <new>
 #include <random>
 #include <sys/stat.h>
@@ -15,6 +16,7 @@ namespace {
 constexpr size_t kGather = 256 * 1024;
 // Room for ".km-" and "-XXXXXX" within the usual 255-byte name limit.
 constexpr size_t kMaxBase = 200;
+constexpr int kDirFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 
 std::string directoryOf(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -23,11 +25,23 @@ std::string directoryOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// "<dir>/.km-<name>-": hidden, and recognisable as ours after a crash.
-std::string tempPrefix(const std::string& target) {
-    const size_t slash = target.rfind('/');
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    return directoryOf(target) + "/.km-" + base.substr(0, kMaxBase) + "-";
+std::string baseOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// ".km-<name>-XXXXXX": hidden, and recognisable as ours after a crash.
+std::string tempName(const std::string& name) {
+    static std::mt19937 random{std::random_device{}()};
+    static std::mutex lock;
+    unsigned suffix;
+    {
+        const std::lock_guard<std::mutex> hold(lock);
+        suffix = static_cast<unsigned>(random() & 0xFFFFFF);
+    }
+    char tail[8];
+    std::snprintf(tail, sizeof tail, "%06x", suffix);
+    return ".km-" + name.substr(0, kMaxBase) + "-" + tail;
 }
 
 bool writeAll(int fd, const char* data, size_t length) {
@@ -47,74 +61,132 @@ bool writeAll(int fd, const char* data, size_t length) {
 }
 
 mode_t newFileMode() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
+    // Read once: toggling the umask later would race with other threads.
+    static const mode_t mode = [] {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return 0666 & ~mask;
+    }();
+    return mode;
+}
+
+int openDirectoryOf(const std::string& path) {
+    // The directory part is the caller's own choice, so a link there is followed.
+    return ::open(directoryOf(path).c_str(), kDirFlags);
 }
 
 } // namespace
 
-int RenameInto(const std::string& from, const std::string& to, bool targetExisted) {
+int RenameIntoAt(int dir, const std::string& from, const std::string& to, bool targetExisted) {
     if (!targetExisted) {
-        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        if (::renameat2(dir, from.c_str(), dir, to.c_str(), RENAME_NOREPLACE) == 0)
             return 0;
         if (errno != EINVAL && errno != ENOSYS)
             return errno;
         struct stat st; // a file system without the flag: check, then rename
-        if (::lstat(to.c_str(), &st) == 0)
+        if (::fstatat(dir, to.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
             return EEXIST;
     }
-    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    return ::renameat(dir, from.c_str(), dir, to.c_str()) == 0 ? 0 : errno;
+}
+
+int RenameInto(const std::string& from, const std::string& to, bool targetExisted) {
+    return RenameIntoAt(AT_FDCWD, from, to, targetExisted);
 }
 
 void SyncParentDirectory(const std::string& path) {
     // A directory that refuses fsync only weakens durability; the data is in place.
-    const int fd = ::open(directoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = openDirectoryOf(path);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
     }
 }
 
-void SyncFileSystemOf(const std::string& path) {
+int SyncFileSystemOf(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd >= 0) {
-        ::syncfs(fd);
-        ::close(fd);
-    }
+    if (fd < 0)
+        return errno;
+    const int err = ::syncfs(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return err;
+}
+
+bool MayReplace(const std::string& path) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return true; // a link is replaced itself, never written through
+    return (st.st_mode & S_IWUSR) != 0 && ::access(path.c_str(), W_OK) == 0;
 }
 
 int ReplacementFile::Create(const std::string& target, mode_t mode) {
     Discard();
     if (target.empty() || target.back() == '/')
         return EISDIR;
-    struct stat st;
-    targetExisted_ = ::lstat(target.c_str(), &st) == 0;
-    if (!targetExisted_ && errno != ENOENT)
+    const int dir = openDirectoryOf(target);
+    if (dir < 0)
         return errno;
+    const int err = open(dir, baseOf(target), mode);
+    if (err == 0)
+        temp_ = directoryOf(target) + "/" + tempName_;
+    return err;
+}
+
+int ReplacementFile::CreateAt(int directoryFd, const std::string& name, mode_t mode) {
+    Discard();
+    if (name.empty() || name.find('/') != std::string::npos)
+        return EINVAL;
+    const int dir = ::fcntl(directoryFd, F_DUPFD_CLOEXEC, 0);
+    if (dir < 0)
+        return errno;
+    const int err = open(dir, name, mode);
+    if (err == 0)
+        temp_ = tempName_;
+    return err;
+}
+
+// Takes ownership of `dir`.
+int ReplacementFile::open(int dir, const std::string& name, mode_t mode) {
+    struct stat st;
+    targetExisted_ = ::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    int err = targetExisted_ || errno == ENOENT ? 0 : errno;
     struct stat resolved; // a directory, or a link to one, is never replaced by a file
-    if (targetExisted_ && (S_ISDIR(st.st_mode) ||
-                           (::stat(target.c_str(), &resolved) == 0 && S_ISDIR(resolved.st_mode))))
-        return EISDIR;
+    if (err == 0 && targetExisted_ &&
+        (S_ISDIR(st.st_mode) ||
+         (::fstatat(dir, name.c_str(), &resolved, 0) == 0 && S_ISDIR(resolved.st_mode))))
+        err = EISDIR;
+    if (err == 0 && !pending_) {
+        pending_.reset(new (std::nothrow) char[kGather]);
+        if (!pending_)
+            err = ENOMEM;
+    }
     if (mode == kKeepMode)
         mode = targetExisted_ && S_ISREG(st.st_mode) ? (st.st_mode & 07777) : newFileMode();
-    pending_.reset(new (std::nothrow) char[kGather]);
-    if (!pending_)
-        return ENOMEM;
-    std::string temp = tempPrefix(target) + "XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    if (::fchmod(fd, mode) != 0) {
-        const int err = errno;
+    int fd = -1;
+    std::string temp;
+    for (int attempt = 0; err == 0 && attempt < 100; ++attempt) {
+        temp = tempName(name);
+        fd =
+            ::openat(dir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST)
+            break;
+    }
+    if (err == 0 && fd < 0)
+        err = errno;
+    if (err == 0 && ::fchmod(fd, mode) != 0) {
+        err = errno;
         ::close(fd);
-        ::unlink(temp.c_str());
+        ::unlinkat(dir, temp.c_str(), 0);
+    }
+    if (err != 0) {
+        ::close(dir);
         return err;
     }
+    dirFd_ = dir;
     fd_ = fd;
     error_ = 0;
-    target_ = target;
-    temp_ = std::move(temp);
+    name_ = name;
+    tempName_ = std::move(temp);
     pendingLength_ = 0;
     return 0;
 }
@@ -160,46 +232,60 @@ int ReplacementFile::Commit(bool durable) {
         err = errno; // a deferred write error (NFS, quota) shows up here
     fd_ = -1;
     if (err == 0)
-        err = RenameInto(temp_, target_, targetExisted_);
+        err = RenameIntoAt(dirFd_, tempName_, name_, targetExisted_);
     if (err != 0) {
-        ::unlink(temp_.c_str());
-        temp_.clear();
+        Discard();
         return err;
     }
-    temp_.clear();
+    tempName_.clear();
     if (durable)
-        SyncParentDirectory(target_);
+        ::fsync(dirFd_); // best effort: the data is in place
+    Discard();
     return 0;
+}
+
+void ReplacementFile::removeTemp() {
+    if (!tempName_.empty() && dirFd_ >= 0)
+        ::unlinkat(dirFd_, tempName_.c_str(), 0);
+    tempName_.clear();
+    temp_.clear();
 }
 
 void ReplacementFile::Discard() {
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
-    if (!temp_.empty())
-        ::unlink(temp_.c_str());
-    temp_.clear();
+    removeTemp();
+    if (dirFd_ >= 0)
+        ::close(dirFd_);
+    dirFd_ = -1;
     pendingLength_ = 0;
 }
 
-int ReplaceWithSymlink(const std::string& target, const std::string& linkText, bool targetExisted) {
-    static std::mt19937 random{std::random_device{}()};
-    const std::string prefix = tempPrefix(target);
+int ReplaceWithSymlinkAt(int dir, const std::string& name, const std::string& linkText,
+                         bool targetExisted) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        char suffix[8];
-        std::snprintf(suffix, sizeof suffix, "%06x", static_cast<unsigned>(random() & 0xFFFFFF));
-        const std::string temp = prefix + suffix;
-        if (::symlink(linkText.c_str(), temp.c_str()) != 0) {
+        const std::string temp = tempName(name);
+        if (::symlinkat(linkText.c_str(), dir, temp.c_str()) != 0) {
             if (errno == EEXIST)
                 continue;
             return errno;
         }
-        const int err = RenameInto(temp, target, targetExisted);
+        const int err = RenameIntoAt(dir, temp, name, targetExisted);
         if (err != 0)
-            ::unlink(temp.c_str());
+            ::unlinkat(dir, temp.c_str(), 0);
         return err;
     }
     return EEXIST;
+}
+
+int ReplaceWithSymlink(const std::string& target, const std::string& linkText, bool targetExisted) {
+    const int dir = openDirectoryOf(target);
+    if (dir < 0)
+        return errno;
+    const int err = ReplaceWithSymlinkAt(dir, baseOf(target), linkText, targetExisted);
+    ::close(dir);
+    return err;
 }
 
 } // namespace km

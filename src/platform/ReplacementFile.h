@@ -29,6 +29,9 @@ public:
     // there is replaced, not written through). `mode` is applied as it is.
     // Returns 0 or an errno value (EISDIR for a directory or a link to one).
     int Create(const std::string& target, mode_t mode = kKeepMode);
+    // The same for `name` (one component) in an open directory, for callers
+    // that reached the directory without following links (archive output).
+    int CreateAt(int directoryFd, const std::string& name, mode_t mode = kKeepMode);
     bool IsOpen() const { return fd_ >= 0; }
     bool TargetExisted() const { return targetExisted_; }
     const std::string& TempPath() const { return temp_; }
@@ -49,28 +52,44 @@ public:
 
 private:
     int flush();
+    int open(int directoryFd, const std::string& name, mode_t mode);
+    void removeTemp();
 
+    int dirFd_ = -1; // owned
     int fd_ = -1;
     int error_ = 0;
     bool targetExisted_ = false;
-    std::string target_;
-    std::string temp_;
+    std::string name_;     // the target's last component
+    std::string tempName_; // the temporary file's, in the same directory
+    std::string temp_;     // for messages: the temporary file's whole path
     std::unique_ptr<char[]> pending_;
     size_t pendingLength_ = 0;
 };
 
+// False when `path` is a regular file (not a link to one) that its owner protected
+// (write bit clear) or that this user may not write: such a file is never
+// replaced, whatever the overwrite answer.
+bool MayReplace(const std::string& path);
+
 // Makes `target` a symbolic link to `linkText` through a temporary link and a
 // rename, under the same rule for a target that did not exist. 0 or errno.
 int ReplaceWithSymlink(const std::string& target, const std::string& linkText, bool targetExisted);
+// The same for `name` in an open directory.
+int ReplaceWithSymlinkAt(int directoryFd, const std::string& name, const std::string& linkText,
+                         bool targetExisted);
 
 // Renames `from` to `to`; when `to` did not exist before (`targetExisted`
 // false), refuses with EEXIST to replace whatever appeared there since.
 int RenameInto(const std::string& from, const std::string& to, bool targetExisted);
+// The same for two names in one open directory.
+int RenameIntoAt(int directoryFd, const std::string& from, const std::string& to,
+                 bool targetExisted);
 
 // fsync of the directory holding `path`; best effort.
 void SyncParentDirectory(const std::string& path);
 // Flushes the whole file system holding `path` (one call for a moved tree
-// instead of one fsync per file); best effort.
-void SyncFileSystemOf(const std::string& path);
+// instead of one fsync per file). 0 or the errno of a failed write-back, which
+// means what was copied may not be on the disk.
+int SyncFileSystemOf(const std::string& path);
 
 } // namespace km

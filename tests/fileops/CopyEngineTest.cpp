@@ -85,6 +85,14 @@ TEST_F(CopyTest, KeepsTimesAndDropsReadOnly) {
     EXPECT_EQ(st.st_atim.tv_sec, 1000000000);
     EXPECT_TRUE(st.st_mode & S_IWUSR);
     EXPECT_TRUE(st.st_mode & S_IRUSR);
+
+    // The copy belongs to whoever copies: it never keeps set-user or set-group rights.
+    WriteAll(src("tool"), "#!/bin/sh\n");
+    chmod(src("tool").c_str(), 06755);
+    ASSERT_EQ(e.CopyOneFile(src("tool"), dir.file("dst"), true), CopyDone);
+    ASSERT_EQ(stat(dst("tool").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07000, 0u);
+    EXPECT_TRUE(st.st_mode & S_IXUSR);
 }
 
 TEST_F(CopyTest, CommandRulesForSeveralEntries) {
@@ -165,7 +173,7 @@ TEST_F(CopyTest, NoInsideATreeStopsThatTreeOnly) {
     cmd.target = dir.file("dst");
     RunCopyCommand(panel({"t", "top"}), cmd, ui);
     EXPECT_EQ(ui.overwriteAsked.size(), 1u); // the tree stopped at the first No
-    EXPECT_EQ(ReadAll(dst("top")), "top");    // the command went on
+    EXPECT_EQ(ReadAll(dst("top")), "top");   // the command went on
 }
 
 TEST_F(CopyTest, OnlyNewerComparesWholeSeconds) {
@@ -293,7 +301,10 @@ TEST_F(CopyTest, PermissionDeniedAsAnUnprivilegedUser) {
         CopyEngine e(childUi);
         const int a = e.CopyOneFile(src("secret"), dir.file("dst"), true);
         const int b = e.CopyOneFile(src("open"), dst("locked"), true);
-        _exit(a == CopyNotDone && b == CopyNotDone && childUi.warnings == std::vector<int>{4197, 4198} ? 0 : 1);
+        _exit(a == CopyNotDone && b == CopyNotDone &&
+                      childUi.warnings == std::vector<int>{4197, 4198}
+                  ? 0
+                  : 1);
     }
     int status = 0;
     waitpid(pid, &status, 0);
@@ -463,7 +474,8 @@ TEST_F(CopyTest, RenameInPlaceAppliesAWildcardToEachEntry) {
 }
 
 TEST_F(CopyTest, OddNamesThroughMoveAndRename) {
-    const std::vector<std::string> names = {"-rf", "with space", "quote\"'s", "new\nline", "bad\xff\xfe"};
+    const std::vector<std::string> names = {"-rf", "with space", "quote\"'s", "new\nline",
+                                            "bad\xff\xfe"};
     CopyEngine e(ui);
     for (const auto& n : names) {
         WriteAll(src(n), n);

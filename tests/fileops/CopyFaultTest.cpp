@@ -241,7 +241,8 @@ TEST_F(CopyFaultTest, DirectoriesTheUserMayNotTouch) {
     WriteAll(src("f"), "f");
     chmod(src("f").c_str(), 0644);
     chmod(dir.file("src").c_str(), 0555); // cannot remove from it
-    mkdir(dst("locked").c_str(), 0555);   // cannot write into it
+    chmod(dir.file("dst").c_str(), 0777); // may write here...
+    mkdir(dst("locked").c_str(), 0555);   // ...but not into this one
     mkdir(dir.file("tree").c_str(), 0755);
     mkdir(dir.file("tree/closed").c_str(), 0755);
     WriteAll(dir.file("tree/closed/x"), "x");
@@ -262,4 +263,7 @@ TEST_F(CopyFaultTest, DirectoriesTheUserMayNotTouch) {
     EXPECT_EQ(ReadAll(src("f")), "f");
     EXPECT_FALSE(exists(dst("f")));
     EXPECT_FALSE(exists(dst("locked/f")));
+    // The tree was begun, and stopped at the directory that cannot be read.
+    EXPECT_TRUE(exists(dst("tree")));
+    EXPECT_FALSE(exists(dst("tree/closed/x")));
 }

@@ -4,16 +4,17 @@
 #include "fileops/open_execute/NewDirectory.h"
 #include "fileops/open_execute/ui/NewDirDialog.h"
 #include "fileops/open_execute/ui/OpenExecuteCommands.h"
+#include "fileops/printing/ui/PrintCommands.h"
 #include "fileops/ui/CopyDialog.h"
 #include "ftp/FtpConnection.h"
 #include "ftp/RemoteDirectory.h"
-#include "fileops/printing/ui/PrintCommands.h"
 #include "ftp/ui/FtpPanelSource.h"
-#include "panels/RemotePanelSource.h"
 #include "panels/FilePanel.h"
+#include "panels/RemotePanelSource.h"
 #include "platform/Collation.h"
 #include "platform/PathUtil.h"
 #include "platform/PrivateTemp.h"
+#include "platform/ReplacementFile.h"
 #include "resources/StringTable.h"
 #include "settings/SettingsStore.h"
 #include "ui_services/AppState.h"
@@ -42,9 +43,13 @@ constexpr int kRefused = 4480;
 constexpr int kCopyFirst = 4510;
 constexpr int kNoDirectories = 4500;
 
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString qs(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
-char typeOf(int xferType) { return xferType == 2 ? 'A' : xferType == 3 ? 'L' : 'I'; }
+char typeOf(int xferType) {
+    return xferType == 2 ? 'A' : xferType == 3 ? 'L' : 'I';
+}
 
 FtpSession* session() {
     FtpConnectionState& st = FtpState();
@@ -143,16 +148,27 @@ struct CopyRun {
 };
 
 // 0 transferred, 1 not, -1 cancelled.
-int download(CopyRun& run, TransferProgress& progress, const std::string& remoteName, const std::string& local) {
+int download(CopyRun& run, TransferProgress& progress, const std::string& remoteName,
+             const std::string& local) {
     FtpSession* s = session();
     progress.show("[FTP] " + remoteName, local);
     if (exists(local) && !run.yesToAll && run.confirm) {
         switch (askOverwrite(local, run.owner)) {
-        case Overwrite::All: run.yesToAll = true; break;
-        case Overwrite::No: return 1;
-        case Overwrite::Cancel: App().cancelFlag = true; return -1;
-        case Overwrite::Yes: break;
+        case Overwrite::All:
+            run.yesToAll = true;
+            break;
+        case Overwrite::No:
+            return 1;
+        case Overwrite::Cancel:
+            App().cancelFlag = true;
+            return -1;
+        case Overwrite::Yes:
+            break;
         }
+    }
+    if (!MayReplace(local)) {
+        ShowWarning(4198); // "Cannot open output file": a protected file stays
+        return 1;
     }
     s->FlushReplies();
     if (const int r = s->Retrieve(remoteName, local, run.type, true)) {
@@ -164,7 +180,8 @@ int download(CopyRun& run, TransferProgress& progress, const std::string& remote
     return 0;
 }
 
-int upload(CopyRun& run, TransferProgress& progress, const std::string& local, const std::string& remoteName) {
+int upload(CopyRun& run, TransferProgress& progress, const std::string& local,
+           const std::string& remoteName) {
     progress.show(local, "[FTP] " + remoteName);
     if (const int r = session()->Store(local, remoteName, run.type, true)) {
         if (App().cancelFlag)
@@ -203,8 +220,9 @@ void copyFiles(CopyRun& run, const std::vector<int>& rows, const std::string& ty
     // A target naming a directory takes the files under their own names; any
     // other target is the new name of a single file.
     const bool upload = dst.isFtp();
-    const bool intoDirectory = upload ? typedTarget == dst.path || isRemoteDirectory(*s, typedTarget)
-                                      : isLocalDirectory(ResolvePath(dst.path, typedTarget));
+    const bool intoDirectory = upload
+                                   ? typedTarget == dst.path || isRemoteDirectory(*s, typedTarget)
+                                   : isLocalDirectory(ResolvePath(dst.path, typedTarget));
     if (!intoDirectory && files.size() > 1) {
         ShowWarning(4940);
         return;
@@ -215,9 +233,10 @@ void copyFiles(CopyRun& run, const std::vector<int>& rows, const std::string& ty
             break;
         int r;
         if (upload) {
-            const std::string remote = intoDirectory ? RemoteJoin(typedTarget == dst.path ? std::string() : typedTarget,
-                                                                  e->name, FtpState().slashPaths)
-                                                     : typedTarget;
+            const std::string remote =
+                intoDirectory ? RemoteJoin(typedTarget == dst.path ? std::string() : typedTarget,
+                                           e->name, FtpState().slashPaths)
+                              : typedTarget;
             // A name in the server's current directory is sent bare.
             const std::string name = typedTarget == dst.path && intoDirectory ? e->name : remote;
             r = ::km::upload(run, progress, src.FullPath(*e), name);
@@ -247,8 +266,9 @@ void copyOrMove(FilePanel& panel, FilePanel& other, bool move, QWidget* mainWind
     }
     SettingsStore& settings = Settings();
     const int type = settings.GetInt("FTP", "XferType", 1);
-    const auto answer = CopyDialog::Ask(move, CopyLabel(source, move), DefaultCopyTarget(source, other.listing().path),
-                                        type, true, mainWindow);
+    const auto answer =
+        CopyDialog::Ask(move, CopyLabel(source, move),
+                        DefaultCopyTarget(source, other.listing().path), type, true, mainWindow);
     if (!answer)
         return;
     if (move && source.isFtp() && !IsMoveTarget(answer->target)) {
@@ -286,7 +306,8 @@ void dropOnto(FilePanel& target, FilePanel& source, QWidget* mainWindow) {
         return;
     {
         BusyGuard busy(mainWindow);
-        CopyRun run{source, target, false, typeOf(Settings().GetInt("FTP", "XferType", 1)), mainWindow};
+        CopyRun run{source, target, false, typeOf(Settings().GetInt("FTP", "XferType", 1)),
+                    mainWindow};
         copyFiles(run, rows, target.listing().path);
     }
     PostPanelMessage(mainWindow, PmRefreshOne, target.controlId());
@@ -345,7 +366,8 @@ void makeRemoteDirectory(FilePanel& panel, QWidget* mainWindow) {
 
 } // namespace
 
-std::string FetchRemoteCopy(FilePanel& panel, const FileEntry& e, bool forArchive, QWidget* mainWindow) {
+std::string FetchRemoteCopy(FilePanel& panel, const FileEntry& e, bool forArchive,
+                            QWidget* mainWindow) {
     SettingsStore& settings = Settings();
     if (settings.GetInt("FTP", "Confirm", 1) == 1 &&
         ShowMessage(LoadString(4490), MbYesNo | MbIconExclamation) != IdYes)
@@ -356,7 +378,8 @@ std::string FetchRemoteCopy(FilePanel& panel, const FileEntry& e, bool forArchiv
         return {};
     const std::string local = JoinPath(dir, e.name);
     char type = typeOf(settings.GetInt("FTP", "XferType", 1));
-    if (forArchive ? settings.GetInt("FTP", "AlwaysBinary", 0) == 1 : settings.GetInt("FTP", "AlwaysAscii", 0) == 1)
+    if (forArchive ? settings.GetInt("FTP", "AlwaysBinary", 0) == 1
+                   : settings.GetInt("FTP", "AlwaysAscii", 0) == 1)
         type = forArchive ? 'I' : 'A';
     QApplication::setOverrideCursor(Qt::WaitCursor);
     int r;
@@ -382,7 +405,8 @@ void viewOrEdit(FilePanel& panel, bool edit, QWidget* mainWindow) {
         ShowWarning(4173);
         return;
     }
-    const std::string local = FetchRemoteCopy(panel, li.entries[static_cast<size_t>(cur)], false, mainWindow);
+    const std::string local =
+        FetchRemoteCopy(panel, li.entries[static_cast<size_t>(cur)], false, mainWindow);
     if (local.empty())
         return;
     // The copy is a copy: an edited one is not sent back.
@@ -411,29 +435,47 @@ void printRemoteListing(FilePanel& panel, QWidget* mainWindow) {
         ShowFtpFailure(r);
         return;
     }
-    PrintFiles({{file, "KM - Print directory [FTP] " + FtpState().siteName + " " + panel.listing().path}}, mainWindow);
+    PrintFiles(
+        {{file, "KM - Print directory [FTP] " + FtpState().siteName + " " + panel.listing().path}},
+        mainWindow);
     unlink(file.c_str());
 }
 
 } // namespace
 
-bool HandleFtpOperation(FilePanel& panel, FilePanel& other, const PanelMessageEvent& m, QWidget* mainWindow) {
+bool HandleFtpOperation(FilePanel& panel, FilePanel& other, const PanelMessageEvent& m,
+                        QWidget* mainWindow) {
     const bool here = panel.listing().isFtp();
     if (!here && !other.listing().isFtp())
         return false;
     switch (m.message) {
-    case PmCopy: copyOrMove(panel, other, false, mainWindow); return true;
-    case PmRenameMove: copyOrMove(panel, other, true, mainWindow); return true;
-    case PmDrop: dropOnto(panel, other, mainWindow); return true;
-    default: break;
+    case PmCopy:
+        copyOrMove(panel, other, false, mainWindow);
+        return true;
+    case PmRenameMove:
+        copyOrMove(panel, other, true, mainWindow);
+        return true;
+    case PmDrop:
+        dropOnto(panel, other, mainWindow);
+        return true;
+    default:
+        break;
     }
     if (!here)
         return false;
     switch (m.message) {
-    case PmDelete: deleteRemote(panel, mainWindow); return true;
-    case PmMakeDirectory: makeRemoteDirectory(panel, mainWindow); return true;
-    case PmViewFile: viewOrEdit(panel, false, mainWindow); return true;
-    case PmEditFile: viewOrEdit(panel, true, mainWindow); return true;
+    case PmDelete:
+        deleteRemote(panel, mainWindow);
+        return true;
+    case PmMakeDirectory:
+        makeRemoteDirectory(panel, mainWindow);
+        return true;
+    case PmViewFile:
+        viewOrEdit(panel, false, mainWindow);
+        return true;
+    case PmEditFile:
+        viewOrEdit(panel, true, mainWindow);
+        return true;
     case PmFileSearch:
     case PmZip:
     case PmOpenArchive:
@@ -444,10 +486,17 @@ bool HandleFtpOperation(FilePanel& panel, FilePanel& other, const PanelMessageEv
     case PmFileAttributesMany:
     case PmDirAttributes:
     case PmDirAttributesMany:
-    case PmPrintTree: ShowWarning(kRefused); return true;
-    case PmPrintFiles: ShowWarning(kCopyFirst); return true;
-    case PmPrintListing: printRemoteListing(panel, mainWindow); return true;
-    default: return false;
+    case PmPrintTree:
+        ShowWarning(kRefused);
+        return true;
+    case PmPrintFiles:
+        ShowWarning(kCopyFirst);
+        return true;
+    case PmPrintListing:
+        printRemoteListing(panel, mainWindow);
+        return true;
+    default:
+        return false;
     }
 }
 
