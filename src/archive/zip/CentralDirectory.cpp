@@ -108,4 +108,17 @@ bool ParseLocalHeader(const uint8_t* p, LocalHeader* h) {
     return true;
 }
 
+UnixMode UnixModeOf(const ZipEntry& entry) {
+    UnixMode m;
+    const unsigned host = entry.versionMadeBy >> 8;
+    const uint32_t mode = entry.externalAttributes >> 16;
+    if ((host != kHostUnix && host != kHostMacOsX) || mode == 0)
+        return m;
+    const uint32_t type = mode & 0170000;
+    m.isLink = type == 0120000;
+    if (type == 0 || type == 0100000)
+        m.permissions = static_cast<int>(mode & 0777);
+    return m;
+}
+
 } // namespace km::zip

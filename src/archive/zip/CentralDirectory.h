@@ -10,6 +10,9 @@ namespace km::zip {
 constexpr size_t kCentralHeaderSize = 46;
 constexpr size_t kLocalHeaderSize = 30;
 constexpr size_t kMaxNameLength = 1023;
+// "Version made by" hosts whose external attributes carry a Unix mode.
+constexpr unsigned kHostUnix = 3;
+constexpr unsigned kHostMacOsX = 19;
 
 struct ZipEntry {
     uint16_t versionMadeBy = 0;
@@ -31,6 +34,13 @@ struct ZipEntry {
     bool encrypted() const { return (flags & 1) != 0; }
     bool hasDataDescriptor() const { return (flags & 8) != 0; }
 };
+
+// What an entry made on a Unix-like host keeps in the high half of its external attributes.
+struct UnixMode {
+    bool isLink = false;
+    int permissions = -1; // -1: none stored
+};
+UnixMode UnixModeOf(const ZipEntry& entry);
 
 struct CentralLengths {
     uint16_t name = 0;

@@ -9,10 +9,12 @@
 #include "archive/zip/ZipCrypto.h"
 #include "archive/zip/ZipDosTime.h"
 #include "archive/zip/ZipErrorTexts.h"
+#include "archive/zip/ZipNameCharset.h"
 #include "archive/zip/ZipOutputName.h"
 #include "archive/zip/ZipRecords.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -113,7 +115,9 @@ public:
         : action_(action), type_(type), name_(name), size_(size) {
         window_.reserve(kWindowSize);
     }
-    void toFile(ZipOutputFile* file) { file_ = file; }
+    void toFile(ExtractFile* file) { file_ = file; }
+    // A link's target text: small, kept whole.
+    void toText(std::string* text) { text_ = text; }
     void toMemory(uint8_t* buffer, size_t length, uint64_t* written) {
         memory_ = buffer;
         memoryLength_ = length;
@@ -143,14 +147,21 @@ public:
     uint32_t crc() const { return crc_; }
     uint64_t written() const { return written_; }
     Failure failure() const { return failure_; }
+    bool textTooLong() const { return textTooLong_; }
 
 private:
     bool process(const uint8_t* data, size_t length) {
         crc_ = Crc32Update(crc_, data, length);
         written_ += length;
-        if (file_ && !file_->Write(data, length)) {
+        if (file_ && file_->Write(data, length) != 0) {
             failure_ = Failure::Write;
             return false;
+        }
+        if (text_) {
+            if (text_->size() + length < PATH_MAX)
+                text_->append(reinterpret_cast<const char*>(data), length);
+            else
+                textTooLong_ = true;
         }
         if (memory_ && *memoryWritten_ < memoryLength_) {
             // What does not fit is dropped.
@@ -174,7 +185,9 @@ private:
     std::vector<uint8_t> window_;
     uint32_t crc_ = 0;
     uint64_t written_ = 0;
-    ZipOutputFile* file_ = nullptr;
+    ExtractFile* file_ = nullptr;
+    std::string* text_ = nullptr;
+    bool textTooLong_ = false;
     uint8_t* memory_ = nullptr;
     size_t memoryLength_ = 0;
     uint64_t* memoryWritten_ = nullptr;
@@ -461,7 +474,7 @@ void UnzipAction::runArchive() {
         return;
     }
     if (!options_.test && !options_.toMemory)
-        target_ = std::make_unique<ZipOutputTarget>(options_.extractTo);
+        target_ = std::make_unique<ExtractTarget>(options_.extractTo);
     for (const Selected& s : table_) {
         if (stop_)
             return;
@@ -556,8 +569,10 @@ bool UnzipAction::readCentralDirectory(uint32_t disk, uint64_t offset, uint64_t 
         }
         ApplyZip64Extra(s.entry.extra, &s.entry);
         std::string unicode;
-        s.entry.name = NormaliseStoredName(
-            UnicodePathName(s.entry.extra, raw, &unicode) ? std::string_view(unicode) : raw);
+        s.entry.name =
+            NormaliseStoredName(UnicodePathName(s.entry.extra, raw, &unicode)
+                                    ? unicode
+                                    : DecodeEntryName(raw, s.entry.flags, s.entry.versionMadeBy));
         if (namesOnly_
                 ? names_.count(s.entry.name) == 0
                 : !ZipNameSelected(include_, exclude_, s.entry.name, options_.restoreStructure))
@@ -587,7 +602,7 @@ bool UnzipAction::readCentralDirectory(uint32_t disk, uint64_t offset, uint64_t 
 }
 
 bool UnzipAction::mayReplace(const ZipEntry& e, const std::string& outputName,
-                             const ExistingFile& f) {
+                             const ExistingEntry& f) {
     if (options_.freshen || options_.update) {
         const uint32_t entryTime = static_cast<uint32_t>(e.dosDate) << 16 | e.dosTime;
         return entryTime > UnixToDosLocal(f.mtime);
@@ -690,8 +705,7 @@ void UnzipAction::extractData(const ZipEntry& e, uint64_t index, ZipByteSource& 
             return;
         }
         outputName = options_.extractTo + mapped.joined();
-        ExistingFile existing;
-        target_->Lookup(mapped.components, &existing);
+        const ExistingEntry existing = target_->Lookup(mapped.components);
         if (existing.exists) {
             if (existing.isDirectory) {
                 warn(UnzipWarningCantOpenOutput, outputName);
@@ -733,14 +747,19 @@ void UnzipAction::extractData(const ZipEntry& e, uint64_t index, ZipByteSource& 
         return;
     }
 
-    ZipOutputFile file;
-    if (toFile && !file.Open(*target_, mapped.components)) {
+    const UnixMode unix = UnixModeOf(e);
+    const bool link = toFile && unix.isLink;
+    ExtractFile file;
+    std::string linkText;
+    if (toFile && !link && target_->OpenFile(mapped.components, &file) != 0) {
         warn(UnzipWarningCantOpenOutput, outputName);
         return;
     }
     const int progress = options_.test ? RecordTesting : RecordExtracting;
     EntrySink sink(*this, progress, outputName, e.uncompressedSize);
-    if (toFile)
+    if (link)
+        sink.toText(&linkText);
+    else if (toFile)
         sink.toFile(&file);
     if (options_.toMemory)
         sink.toMemory(options_.output, options_.output ? options_.outputLength : 0,
@@ -784,11 +803,21 @@ void UnzipAction::extractData(const ZipEntry& e, uint64_t index, ZipByteSource& 
         warn(UnzipWarningBadCrc, outputName);
         return;
     }
-    if (toFile) {
+    if (link) {
+        // Written as the link it is; no later entry is ever written through it.
+        if (sink.textTooLong() || target_->MakeSymlink(mapped.components, linkText) != 0) {
+            warn(UnzipWarningCantOpenOutput, outputName);
+            return;
+        }
+    } else if (toFile) {
         const uint32_t attributes = ((e.externalAttributes & 0xff) | 0x20) &
                                     static_cast<uint32_t>(options_.restoreAttributes) & 0x27;
-        if (!file.Commit(DosToUnixLocal(e.dosDate, e.dosTime), (attributes & 1) != 0,
-                         attributes & 0x26)) {
+        EntryAttributes a;
+        a.mtime = DosToUnixLocal(e.dosDate, e.dosTime);
+        a.mode = unix.permissions;
+        a.readOnly = (attributes & 1) != 0;
+        a.dosBits = attributes & 0x26;
+        if (file.Commit(a) != 0) {
             warn(UnzipWarningCantOpenOutput, outputName);
             return;
         }

@@ -1,10 +1,10 @@
 #pragma once
 // One run of the UnzipEngine: find the end record, read the central directory, select
 // entries and list, test or extract them, reporting through the records.
+#include "archive/extract/ExtractTarget.h"
 #include "archive/zip/CentralDirectory.h"
 #include "archive/zip/UnzipOptions.h"
 #include "archive/zip/ZipCallbacks.h"
-#include "archive/zip/ZipOutputFile.h"
 #include "archive/zip/ZipPatterns.h"
 #include "archive/zip/ZipStreams.h"
 #include "archive/zip/ZipVolumeSet.h"
@@ -45,7 +45,7 @@ private:
     void extractEntry(const Selected& s);
     void extractData(const ZipEntry& entry, uint64_t index, ZipByteSource& raw, uint64_t rawSize,
                      bool headerCheckPossible);
-    bool mayReplace(const ZipEntry& entry, const std::string& outputName, const ExistingFile& f);
+    bool mayReplace(const ZipEntry& entry, const std::string& outputName, const ExistingEntry& f);
     void sendView(const ZipEntry& entry);
     bool handleVolumeStatus(VolumeStatus st);
 
@@ -65,7 +65,7 @@ private:
     std::unordered_set<std::string> names_;
     bool namesOnly_ = false;
     std::unique_ptr<ZipVolumeSet> volumes_;
-    std::unique_ptr<ZipOutputTarget> target_;
+    std::unique_ptr<ExtractTarget> target_;
     std::vector<Selected> table_;
     uint64_t extraBytes_ = 0;
     uint64_t totalStored_ = 0;

@@ -417,6 +417,62 @@ TEST_F(UnzipEngine, AttributesTimesAndDirectories) {
     EXPECT_NE(st.st_mode & 0200, 0u);
 }
 
+Entry MadeOnUnix(Entry e, uint32_t mode) {
+    e.madeBy = 3 << 8 | 30;
+    e.external = mode << 16;
+    return e;
+}
+
+TEST_F(UnzipEngine, UnixModesAndLinksComeBackWithoutSetUidAndNothingIsWrittenThroughALink) {
+    const mode_t mask = umask(022);
+    ZipBuilder b;
+    b.Add(MadeOnUnix(ZipBuilder::Stored("configure", "#!/bin/sh\n"), 0100755));
+    b.Add(MadeOnUnix(ZipBuilder::Stored("secret", "s"), 0100600));
+    b.Add(MadeOnUnix(ZipBuilder::Stored("su", "x"), 0106777)); // set-uid, set-gid, all write
+    b.Add(MadeOnUnix(ZipBuilder::Stored("lib.so", "libreal.so.1"), 0120777));
+    b.Add(MadeOnUnix(ZipBuilder::Stored("out", "../../outside"), 0120777));
+    // An entry below the link that points out: it must not land outside.
+    b.Add(MadeOnUnix(ZipBuilder::Stored("out/escaped.txt", "gotcha"), 0100644));
+    b.Add(ZipBuilder::Stored("dos.txt", "d")); // made on DOS: the usual mode
+    EXPECT_EQ(extract(write(b)), 6);
+    umask(mask);
+    struct stat st;
+    ASSERT_EQ(stat(target_.file("configure").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
+    ASSERT_EQ(stat(target_.file("secret").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    ASSERT_EQ(stat(target_.file("su").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u); // the umask applies, the special bits do not
+    ASSERT_EQ(stat(target_.file("dos.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+    EXPECT_EQ(fs::read_symlink(target_.file("lib.so")), "libreal.so.1");
+    EXPECT_EQ(fs::read_symlink(target_.file("out")), "../../outside");
+    EXPECT_FALSE(fs::exists(fs::path(target_.path()).parent_path().parent_path() / "outside"));
+    EXPECT_EQ(log_.codes(23), std::vector<int>{zip::UnzipWarningCantOpenOutput});
+
+    // A link obeys the overwrite rules of a file: kept when the answer is no.
+    StartUnzip(log_);
+    UnzipEngine_ArchiveName(work_.file("a.zip").c_str());
+    UnzipEngine_ExtractTo(target_.path().c_str());
+    UnzipEngine_Overwrite(12);
+    UnzipEngine_Include("lib.so");
+    EXPECT_EQ(UnzipEngine_Run(), 0);
+    EXPECT_EQ(fs::read_symlink(target_.file("lib.so")), "libreal.so.1");
+}
+
+TEST_F(UnzipEngine, NamesWithoutTheUtf8FlagAreCodePage437) {
+    ZipBuilder b;
+    b.Add(ZipBuilder::Stored("caf\x82.txt", "dos")); // 0x82 is e-acute in code page 437
+    Entry flagged = ZipBuilder::Stored("na\xc3\xafve.txt", "utf8");
+    flagged.flags = 0x800;
+    b.Add(flagged);
+    b.Add(MadeOnUnix(ZipBuilder::Stored("\xd0\x96.txt", "unix"), 0100644)); // valid UTF-8
+    EXPECT_EQ(extract(write(b)), 3);
+    EXPECT_EQ(ReadAll(target_.file("caf\xc3\xa9.txt")), "dos");
+    EXPECT_EQ(ReadAll(target_.file("na\xc3\xafve.txt")), "utf8");
+    EXPECT_EQ(ReadAll(target_.file("\xd0\x96.txt")), "unix");
+}
+
 TEST_F(UnzipEngine, MemoryInputAndOutput) {
     const std::string plain(70000, 'm');
     const std::string packed = Deflate(plain);

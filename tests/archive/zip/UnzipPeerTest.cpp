@@ -237,6 +237,24 @@ TEST_F(PeerArchives, StoredAndDeflatedAtSeveralLevels) {
     }
 }
 
+TEST_F(PeerArchives, ModesAndLinksFromZipDashY) {
+    const std::string script = src_ + "/run.sh";
+    WriteAll(script, "#!/bin/sh\necho hi\n");
+    chmod(script.c_str(), 0750);
+    fs::create_symlink("docs/deep/small.txt", src_ + "/link");
+    fs::create_symlink("/etc/nowhere", src_ + "/dangling");
+    const std::string archive = zip({"-y"});
+    TempDir out;
+    RecordLog log;
+    extract(archive, out.path(), log);
+    expectTree(out.path());
+    struct stat st;
+    ASSERT_EQ(stat((out.path() + "/run.sh").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0750u & ~static_cast<mode_t>(umask(umask(0))));
+    EXPECT_EQ(fs::read_symlink(out.path() + "/link"), "docs/deep/small.txt");
+    EXPECT_EQ(fs::read_symlink(out.path() + "/dangling"), "/etc/nowhere");
+}
+
 TEST_F(PeerArchives, EncryptedWithZipDashP) {
     const std::string archive = zip({"-P", "secret"});
     TempDir out;

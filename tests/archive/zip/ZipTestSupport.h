@@ -144,6 +144,7 @@ public:
         uint16_t dosDate = 0x5a21; // 2025-01-01
         uint32_t external = 0;
         uint16_t versionNeeded = 20;
+        uint16_t madeBy = 20; // host in the high byte: 0 DOS, 3 Unix
         std::string centralExtra;
         bool zip64 = false; // sizes and offset go into a ZIP64 extra field
     };
@@ -259,7 +260,7 @@ private:
         }
         std::string h(46, '\0');
         put32(h, 0, zip::kCentralHeaderSig);
-        put16(h, 4, 20);
+        put16(h, 4, e.madeBy);
         put16(h, 6, e.versionNeeded);
         put16(h, 8, e.flags);
         put16(h, 10, e.method);
