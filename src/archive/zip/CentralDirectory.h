@@ -13,6 +13,8 @@ constexpr size_t kMaxNameLength = 1023;
 // "Version made by" hosts whose external attributes carry a Unix mode.
 constexpr unsigned kHostUnix = 3;
 constexpr unsigned kHostMacOsX = 19;
+// General-purpose flag bit 11: the name (and comment) are UTF-8.
+constexpr uint16_t kUtf8NameFlag = 0x800;
 
 struct ZipEntry {
     uint16_t versionMadeBy = 0;

@@ -91,7 +91,7 @@ std::string Cp437ToUtf8(std::string_view bytes) {
 
 std::string DecodeEntryName(std::string_view raw, unsigned flags, unsigned versionMadeBy) {
     const unsigned host = versionMadeBy >> 8;
-    if ((flags & 0x800) != 0 || isAscii(raw) ||
+    if ((flags & kUtf8NameFlag) != 0 || isAscii(raw) ||
         ((host == kHostUnix || host == kHostMacOsX) && IsValidUtf8(raw)))
         return std::string(raw);
     return Cp437ToUtf8(raw);

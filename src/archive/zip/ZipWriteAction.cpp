@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
@@ -388,7 +389,8 @@ void ZipWriteAction::findFiles() {
         // Without recursion, a line that names an existing file means that file
         // alone, whatever wildcard characters or letter case its name has.
         struct stat exact;
-        if (!p.recurse && ::stat(path.c_str(), &exact) == 0 && S_ISREG(exact.st_mode)) {
+        if (!p.recurse && ::lstat(path.c_str(), &exact) == 0 &&
+            (S_ISREG(exact.st_mode) || S_ISLNK(exact.st_mode))) {
             addFile(path, exact, ReadAttributes(path.c_str(), namePattern, exact));
             continue;
         }
@@ -424,7 +426,8 @@ void ZipWriteAction::searchDirectory(const std::string& dir, const std::string& 
             return;
         const std::string path = joinPath(dir, name);
         struct stat st;
-        if (::stat(path.c_str(), &st) != 0)
+        // Links are stored as links (never followed), as Unix zip tools do with -y.
+        if (::lstat(path.c_str(), &st) != 0)
             continue;
         const uint32_t attributes = ReadAttributes(path.c_str(), name, st);
         if (S_ISDIR(st.st_mode)) {
@@ -449,6 +452,7 @@ void ZipWriteAction::searchDirectory(const std::string& dir, const std::string& 
                 f.name = storedName(path) + "/";
                 f.mtime = st.st_mtime;
                 f.attributes = attributes;
+                f.mode = st.st_mode;
                 f.directory = true;
                 // The directory's entry goes in front of its contents.
                 const size_t insertAt = before;
@@ -460,7 +464,7 @@ void ZipWriteAction::searchDirectory(const std::string& dir, const std::string& 
             }
             continue;
         }
-        if (!S_ISREG(st.st_mode) || !WildcardMatch(namePattern, name))
+        if (!(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) || !WildcardMatch(namePattern, name))
             continue;
         addFile(path, st, attributes);
     }
@@ -476,6 +480,19 @@ void ZipWriteAction::addFile(const std::string& path, const struct stat& st, uin
     f.mtime = st.st_mtime;
     f.size = static_cast<uint64_t>(st.st_size);
     f.attributes = attributes;
+    f.mode = st.st_mode;
+    if (S_ISLNK(st.st_mode)) {
+        std::string text(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(path.c_str(), text.data(), text.size());
+        if (n <= 0) {
+            warn(WarningCantOpen, path);
+            return;
+        }
+        text.resize(static_cast<size_t>(n));
+        f.isLink = true;
+        f.size = text.size();
+        f.linkText = std::move(text);
+    }
     takeFile(f);
 }
 
@@ -716,7 +733,7 @@ void ZipWriteAction::copyOldEntry(const OldEntry& e) {
 bool ZipWriteAction::compressFile(const SourceFile& file) {
     int fd = -1;
     uint64_t size = file.size;
-    if (!file.directory) {
+    if (!file.directory && !file.isLink) {
         fd = ::open(file.path.c_str(), O_RDONLY | O_CLOEXEC);
         struct stat st;
         if (fd >= 0 && ::fstat(fd, &st) == 0)
@@ -738,7 +755,7 @@ bool ZipWriteAction::compressFile(const SourceFile& file) {
     } closer{fd};
 
     const int level = options_.compressionLevel;
-    bool deflate = !file.directory && level != 0;
+    bool deflate = !file.directory && !file.isLink && level != 0;
     if (deflate && level != 3) {
         const std::string name = baseName(file.path);
         const size_t dot = name.rfind('.');
@@ -757,6 +774,10 @@ bool ZipWriteAction::compressFile(const SourceFile& file) {
         flags |= 4;
     if (deflate && level == 3)
         flags |= 2;
+    // Names beyond ASCII are the UTF-8 they are here, and say so.
+    if (std::any_of(file.name.begin(), file.name.end(),
+                    [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+        flags |= kUtf8NameFlag;
     const uint32_t dos = UnixToDosLocal(file.mtime);
     const uint16_t method = deflate ? 8 : 0;
     const uint16_t needed = deflate ? 20 : 10;
@@ -811,8 +832,17 @@ bool ZipWriteAction::compressFile(const SourceFile& file) {
         if (!temp_.TruncateTo(headerOffset))
             error(ErrorDiskFull);
     };
+    size_t linkDone = 0;
+    auto readSome = [&]() -> ssize_t {
+        if (!file.isLink)
+            return ::read(fd, in.data(), in.size());
+        const size_t n = std::min(in.size(), file.linkText.size() - linkDone);
+        std::memcpy(in.data(), file.linkText.data() + linkDone, n);
+        linkDone += n;
+        return static_cast<ssize_t>(n);
+    };
     while (!file.directory) {
-        ssize_t n = ::read(fd, in.data(), in.size());
+        ssize_t n = readSome();
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -889,7 +919,7 @@ bool ZipWriteAction::compressFile(const SourceFile& file) {
     }
 
     Written w;
-    w.entry.versionMadeBy = 20;
+    w.entry.versionMadeBy = kHostUnix << 8 | 20;
     w.entry.versionNeeded = needed;
     w.entry.flags = flags;
     w.entry.method = method;
@@ -899,8 +929,10 @@ bool ZipWriteAction::compressFile(const SourceFile& file) {
     w.entry.compressedSize = stored;
     w.entry.uncompressedSize = read;
     w.entry.internalAttributes = deflate && deflater.isText() ? 1 : 0;
+    // The low byte keeps the DOS attributes, the high half the Unix mode.
     w.entry.externalAttributes =
-        file.attributes & static_cast<uint32_t>(options_.saveAttributes) & kSavedAttributeBits;
+        (file.mode & 0xffffu) << 16 |
+        (file.attributes & static_cast<uint32_t>(options_.saveAttributes) & kSavedAttributeBits);
     w.entry.localHeaderOffset = headerOffset;
     w.entry.name = file.name;
     std::string c(kCentralHeaderSize, '\0');

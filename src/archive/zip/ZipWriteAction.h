@@ -33,7 +33,10 @@ private:
         int64_t mtime = 0;
         uint64_t size = 0;
         uint32_t attributes = 0;
+        uint32_t mode = 0; // type and permission bits, kept for Unix hosts
         bool directory = false;
+        bool isLink = false;
+        std::string linkText; // a link is stored as itself: its target text is the data
     };
     struct OldEntry {
         ZipEntry entry;
