@@ -13,12 +13,14 @@
 #include "ui_services/FormatThousands.h"
 #include "viewers/TextEditorWindow.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 
 using namespace km;
 
@@ -178,6 +180,76 @@ TEST_F(ArchiveBrowserTest, OverwriteQuestionViewAndTheTextTest) {
     EXPECT_EQ(ArchiveBrowser::Run(dir.file("a.zip"), dir.file("out"), nullptr), 1);
     EXPECT_EQ(test::ReadAll(dir.file("out/readme.txt")), "old");
     EXPECT_EQ(test::ReadAll(dir.file("out/big.txt")), std::string(5000, 'b')) << "without paths";
+}
+
+TEST_F(ArchiveBrowserTest, EncryptedEntriesAskThePasswordAndTheOverwriteQuestionShowsBothFiles) {
+    mkdir(dir.file("enc").c_str(), 0755);
+    test::WriteAll(dir.file("enc/secret.txt"), "the new text");
+    ASSERT_EQ(RunAndWait({"zip", "-q", "-P", "open sesame", dir.file("enc.zip"), "secret.txt"},
+                         dir.file("enc"))
+                  .exitStatus,
+              0);
+    test::WriteAll(dir.file("out/secret.txt"), "old");
+    struct tm old = {};
+    old.tm_year = 2020 - 1900;
+    old.tm_mon = 0;
+    old.tm_mday = 2;
+    old.tm_hour = 12;
+    old.tm_isdst = -1;
+    const struct timeval times[2] = {{mktime(&old), 0}, {mktime(&old), 0}};
+    utimes(dir.file("out/secret.txt").c_str(), times);
+    std::string question;
+    test::WithModal("FILECONT", [&](QDialog* d) {
+        test::AnswerModal("UNZIP", "Extract");
+        test::WithModal("PASSWORD", [&](QDialog* p) {
+            EXPECT_EQ(p->windowTitle().toStdString(), "KM - Password protected archive");
+            EXPECT_EQ(p->findChild<QLabel*>("passwordText")->text().toStdString(),
+                      "Password for file secret.txt:");
+            p->findChild<QLineEdit*>("edit1250")->setText("open sesame");
+            test::WithModal("OVERWRITE", [&](QDialog* o) {
+                for (auto* l : o->findChildren<QLabel*>())
+                    question += l->text().toStdString() + "\n";
+                clickButton(o, "Yes");
+            });
+            p->findChild<QPushButton*>("ok")->click();
+        });
+        button(d, 2180)->click();
+    });
+    EXPECT_EQ(ArchiveBrowser::Run(dir.file("enc.zip"), dir.file("out"), nullptr), 1);
+    EXPECT_EQ(test::ReadAll(dir.file("out/secret.txt")), "the new text");
+    EXPECT_NE(question.find("Target directory " + dir.file("out") + " already contains a secret.txt."),
+              std::string::npos)
+        << question;
+    EXPECT_NE(question.find("2020"), std::string::npos) << question;
+    EXPECT_EQ(question.find("1970"), std::string::npos) << question;
+}
+
+TEST_F(ArchiveBrowserTest, SplitSetsAndArchivesBehindAStubAreZip) {
+    std::string noise(300000, '\0');
+    uint32_t x = 1;
+    for (char& c : noise)
+        c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+    test::WriteAll(dir.file("src/noise.bin"), noise);
+    ASSERT_EQ(RunAndWait({"zip", "-q", "-s", "64k", "-r", dir.file("set.zip"), "."}, dir.file("src"))
+                  .exitStatus,
+              0);
+    EXPECT_EQ(DetectArchiveFormatOfFile(dir.file("set.z01")), ArchiveFormat::Zip);
+    EXPECT_EQ(DetectArchiveFormatOfFile(dir.file("set.zip")), ArchiveFormat::Zip);
+    EXPECT_TRUE(IsArchiveName("set.Z01"));
+    test::WriteAll(dir.file("sfx"), std::string("\x7f" "ELF stub") + test::ReadAll(dir.file("a.zip")));
+    EXPECT_EQ(DetectArchiveFormatOfFile(dir.file("sfx")), ArchiveFormat::Zip);
+    // A tarball stays one, even when its last member is a ZIP archive.
+    ASSERT_EQ(RunAndWait({"tar", "cf", dir.file("t.tar"), "a.zip"}, dir.path()).exitStatus, 0);
+    EXPECT_EQ(DetectArchiveFormatOfFile(dir.file("t.tar")), ArchiveFormat::Tar);
+
+    test::WithModal("FILECONT", [&](QDialog* d) {
+        test::AnswerModal("UNZIP", "Extract");
+        test::AnswerModal("MESSAGEBOX", "Yes"); // with paths
+        button(d, 2180)->click();
+    });
+    EXPECT_EQ(ArchiveBrowser::Run(dir.file("set.zip"), dir.file("out"), nullptr), 1);
+    EXPECT_EQ(test::ReadAll(dir.file("out/noise.bin")), noise);
+    EXPECT_EQ(test::ReadAll(dir.file("out/docs/big.txt")), std::string(5000, 'b'));
 }
 
 TEST_F(ArchiveBrowserTest, EnterOnAnArchiveInAPanelOpensTheBrowser) {

@@ -3,6 +3,7 @@
 #include "archive/browser/ArchiveEntryModel.h"
 #include "archive/browser/ArchiveReaders.h"
 #include "archive/browser/ExtractDialog.h"
+#include "archive/browser/PasswordDialog.h"
 #include "archive/zip/UnzipEngine.h"
 #include "archive/zip/ZipErrorTexts.h"
 #include "archive/zip/ZipRecords.h"
@@ -25,7 +26,6 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -36,10 +36,13 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <fstream>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace km {
 namespace {
@@ -65,6 +68,25 @@ FileTime zipTime(const std::string& date, const std::string& time) {
     tm.tm_isdst = -1;
     const time_t t = mktime(&tm);
     return t == static_cast<time_t>(-1) ? 0 : FileTimeFromUnix(t, 0);
+}
+
+// "dd Month yyyy hh:mm", the dates of the engine's overwrite question, as a local time.
+int64_t queryTime(const std::string& text) {
+    static const char* const kMonths[] = {"January", "February", "March",     "April",
+                                          "May",     "June",     "July",      "August",
+                                          "September", "October", "November", "December"};
+    std::tm tm{};
+    char month[16] = {};
+    if (std::sscanf(text.c_str(), "%d %15s %d %d:%d", &tm.tm_mday, month, &tm.tm_year,
+                    &tm.tm_hour, &tm.tm_min) != 5)
+        return 0;
+    for (int m = 0; m < 12; ++m)
+        if (std::strcmp(month, kMonths[m]) == 0)
+            tm.tm_mon = m;
+    tm.tm_year -= 1900;
+    tm.tm_isdst = -1;
+    const time_t t = mktime(&tm);
+    return t == static_cast<time_t>(-1) ? 0 : static_cast<int64_t>(t);
 }
 
 std::string lastComponent(const std::string& name) {
@@ -234,6 +256,7 @@ uint16_t ArchiveBrowser::OnZipRecord(uint16_t type, const char* text) {
         storedPaths_ = storedPaths_ || !at(2).empty();
         r.size = std::strtoull(at(4).c_str(), nullptr, 10);
         r.modified = zipTime(at(7), at(8));
+        r.encrypted = at(11) == "1";
         model_->add(std::move(r));
         return 0;
     }
@@ -247,17 +270,14 @@ uint16_t ArchiveBrowser::OnZipRecord(uint16_t type, const char* text) {
     case 24: {
         if (!interactive_)
             return 0;
+        // Field 2 is the output path the engine would replace; 3 and 4 describe
+        // the file there, 6 and 7 the entry.
         OverwriteQuestion q;
-        q.targetPath = JoinPath(target_, lastComponent(at(2)));
+        q.targetPath = at(2);
         q.targetSize = std::strtoull(at(3).c_str(), nullptr, 10);
+        q.targetTime = queryTime(at(4));
         q.sourceSize = std::strtoull(at(6).c_str(), nullptr, 10);
-        struct stat st;
-        if (stat(JoinPath(target_, at(2)).c_str(), &st) == 0)
-            q.targetTime = st.st_mtime;
-        for (const ArchiveRow& row : model_->rows()) {
-            if (row.name == at(2))
-                q.sourceTime = UnixSecondsFromFileTime(row.modified);
-        }
+        q.sourceTime = queryTime(at(7));
         q.allowYesToAll = extractAll_ || wantedCount_ > 1;
         switch (OverwriteDialog::Ask(q, status_ ? static_cast<QWidget*>(status_) : this)) {
         case OverwriteYes:
@@ -348,13 +368,11 @@ bool ArchiveBrowser::extractTo(const std::string& target, bool interactive) {
         options.restorePaths = ShowMessage(LoadString(4790), MbYesNo | MbIconQuestion) == IdYes;
     std::string message;
     const auto askPassword = [this](const std::string& entry, std::string& password) {
-        bool ok = false;
-        const QString typed = QInputDialog::getText(this, QStringLiteral("KM - Password"),
-                                                    QStringLiteral("Password for file ") +
-                                                        qs(entry) + QStringLiteral(":"),
-                                                    QLineEdit::Password, QString(), &ok);
-        password = typed.toStdString();
-        return ok;
+        const auto typed =
+            PasswordDialog::Ask(entry, status_ ? static_cast<QWidget*>(status_) : this);
+        if (typed)
+            password = *typed;
+        return typed.has_value();
     };
     const bool ok = ExtractArchive(format_, archive_, options, *this, message, askPassword);
     if (!ok && !App().cancelFlag)
@@ -376,6 +394,18 @@ bool ArchiveBrowser::extractZip(const std::string& target, bool interactive) {
                       : 0;
     UnzipEngine_RestoreStructure(restore);
     UnzipEngine_Overwrite(interactive && askOverwrite_ ? 10 : 11);
+    // An encrypted entry among those wanted: its password first (one serves the run).
+    const std::vector<std::string> wanted = wantedNames();
+    const std::unordered_set<std::string> wantedSet(wanted.begin(), wanted.end());
+    for (const ArchiveRow& r : model_->rows()) {
+        if (!r.encrypted || wantedSet.count(r.name) == 0)
+            continue;
+        const auto password = PasswordDialog::Ask(r.name, status_ ? static_cast<QWidget*>(status_) : this);
+        if (!password)
+            return false;
+        UnzipEngine_Decrypt(password->c_str());
+        break;
+    }
     if (extractAll_) { // no list at all: every entry, whatever its name looks like
         UnzipEngine_Run();
         return UnzipEngine_GetLastError() == 0;
@@ -389,7 +419,7 @@ bool ArchiveBrowser::extractZip(const std::string& target, bool interactive) {
         ShowMessage("Internal unzip error - Can't open list file", MbOk | MbIconStop);
         return false;
     }
-    for (const std::string& n : wantedNames())
+    for (const std::string& n : wanted)
         out << n << '\n';
     out.close();
     UnzipEngine_IncludeNamesFile(listFile.c_str());

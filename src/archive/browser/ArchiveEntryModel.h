@@ -14,6 +14,7 @@ struct ArchiveRow {
     std::string name; // as the reader delivers it
     uint64_t size = 0;
     FileTime modified = 0; // UTC
+    bool encrypted = false; // ZIP: the entry needs the password
 };
 
 class ArchiveEntryModel : public QAbstractTableModel {

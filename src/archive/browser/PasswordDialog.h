@@ -1,0 +1,23 @@
+#pragma once
+// "PASSWORD": the password for one encrypted entry.
+#include <QDialog>
+
+#include <optional>
+#include <string>
+
+class QLineEdit;
+
+namespace km {
+
+class PasswordDialog : public QDialog {
+    Q_OBJECT
+public:
+    PasswordDialog(const std::string& entryName, QWidget* parent);
+    // The typed password, or nothing for Cancel.
+    static std::optional<std::string> Ask(const std::string& entryName, QWidget* parent);
+
+private:
+    QLineEdit* edit_;
+};
+
+} // namespace km
