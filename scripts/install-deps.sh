@@ -9,7 +9,7 @@ packages=(
     zlib1g-dev libjpeg-dev libpng-dev libtiff-dev
     libgtest-dev
     # peers the tests drive
-    python3 python3-pyftpdlib zip unzip tar gzip cabextract poppler-utils
+    python3 python3-pyftpdlib zip unzip tar gzip cabextract poppler-utils 7zip libarchive-tools
     xvfb xauth xdg-utils shared-mime-info
     # fuzzing with libFuzzer and the sanitizers' symbolizer
     clang libclang-rt-14-dev llvm

@@ -3,6 +3,8 @@
 #include "archive/zip/Crc32.h"
 #include "archive/zip/ZipBytes.h"
 
+#include <algorithm>
+
 namespace km::zip {
 
 namespace {
@@ -65,6 +67,67 @@ void ApplyZip64Extra(std::string_view extra, ZipEntry* e) {
             e->diskStart = Le32(d + at);
         return false;
     });
+}
+
+std::string WithoutZip64Extra(std::string_view extra) {
+    std::string out;
+    size_t at = 0;
+    forEachBlock(extra, [&](uint16_t id, const uint8_t*, size_t len) {
+        if (id != 0x0001)
+            out.append(extra.substr(at, 4 + len));
+        at += 4 + len;
+        return true;
+    });
+    out.append(extra.substr(at)); // a broken tail stays as it was
+    return out;
+}
+
+std::string BuildCentralHeader(const ZipEntry& e, std::string_view name,
+                               std::string_view otherExtra, std::string_view comment) {
+    constexpr uint64_t kMax32 = 0xffffffffu;
+    std::string zip64;
+    auto wide = [&](uint64_t v) {
+        if (v < kMax32)
+            return static_cast<uint32_t>(v);
+        uint8_t b[8];
+        PutLe64(b, v);
+        zip64.append(reinterpret_cast<const char*>(b), 8);
+        return static_cast<uint32_t>(kMax32);
+    };
+    // The block's fields come in this order, each only when saturated above.
+    const uint32_t uncompressed = wide(e.uncompressedSize);
+    const uint32_t compressed = wide(e.compressedSize);
+    const uint32_t offset = wide(e.localHeaderOffset);
+    if (!zip64.empty()) {
+        uint8_t head[4];
+        PutLe16(head, 0x0001);
+        PutLe16(head + 2, static_cast<uint16_t>(zip64.size()));
+        zip64.insert(0, reinterpret_cast<const char*>(head), 4);
+    }
+    const size_t extraLength = zip64.size() + otherExtra.size();
+    std::string h(kCentralHeaderSize, '\0');
+    auto* p = reinterpret_cast<uint8_t*>(h.data());
+    PutLe32(p, kCentralHeaderSig);
+    PutLe16(p + 4, e.versionMadeBy);
+    PutLe16(p + 6, zip64.empty() ? e.versionNeeded : std::max<uint16_t>(e.versionNeeded, 45));
+    PutLe16(p + 8, e.flags);
+    PutLe16(p + 10, e.method);
+    PutLe16(p + 12, e.dosTime);
+    PutLe16(p + 14, e.dosDate);
+    PutLe32(p + 16, e.crc);
+    PutLe32(p + 20, compressed);
+    PutLe32(p + 24, uncompressed);
+    PutLe16(p + 28, static_cast<uint16_t>(std::min<size_t>(name.size(), 0xffff)));
+    PutLe16(p + 30, static_cast<uint16_t>(std::min<size_t>(extraLength, 0xffff)));
+    PutLe16(p + 32, static_cast<uint16_t>(std::min<size_t>(comment.size(), 0xffff)));
+    PutLe16(p + 36, e.internalAttributes);
+    PutLe32(p + 38, e.externalAttributes);
+    PutLe32(p + 42, offset);
+    h.append(name);
+    h.append(zip64);
+    h.append(otherExtra);
+    h.append(comment);
+    return h;
 }
 
 bool UnicodePathName(std::string_view extra, std::string_view rawName, std::string* name) {

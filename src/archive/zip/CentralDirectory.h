@@ -56,6 +56,15 @@ bool ParseCentralHeader(const uint8_t* p, ZipEntry* entry, CentralLengths* lengt
 // Replaces the saturated sizes, offset and disk by the values of the ZIP64 extra block.
 void ApplyZip64Extra(std::string_view extra, ZipEntry* entry);
 
+// `extra` without its ZIP64 block (which a writer builds anew for new offsets).
+std::string WithoutZip64Extra(std::string_view extra);
+
+// The central header of `entry` (its sizes and offset 64-bit), with a ZIP64 block in front of
+// `otherExtra` exactly when a size or the offset does not fit 32 bits; version needed then
+// becomes at least 4.5. The disk is 0.
+std::string BuildCentralHeader(const ZipEntry& entry, std::string_view name,
+                               std::string_view otherExtra, std::string_view comment);
+
 // The name of an Info-ZIP Unicode path block (0x7075) when its CRC says it belongs to
 // rawName; false otherwise.
 bool UnicodePathName(std::string_view extra, std::string_view rawName, std::string* name);

@@ -8,12 +8,6 @@
 
 namespace km::zip {
 
-namespace {
-
-constexpr uint32_t kMax32 = 0xffffffffu;
-
-} // namespace
-
 bool ReadZipOldArchive(ZipRandomAccess& in, ZipOldArchive* out) {
     out->entries.clear();
     EndRecord end;
@@ -48,11 +42,9 @@ bool ReadZipOldArchive(ZipRandomAccess& in, ZipOldArchive* out) {
                               len.name);
         e.entry.extra.assign(reinterpret_cast<const char*>(&cd[at + kCentralHeaderSize + len.name]),
                              len.extra);
-        // A ZIP64 offset would have to be rewritten in the extra block; such entries are not
-        // changed by this engine.
-        if (Le32(&cd[at + 42]) == kMax32 || Le32(&cd[at + 20]) == kMax32 ||
-            Le32(&cd[at + 24]) == kMax32)
-            return false;
+        // Saturated sizes and offset are in the ZIP64 block; one missing there stays
+        // saturated, and the checks below refuse what then does not fit the file.
+        ApplyZip64Extra(e.entry.extra, &e.entry);
         e.entry.name = NormaliseStoredName(raw);
         e.start = e.entry.localHeaderOffset + extra;
         if (e.start + kLocalHeaderSize > end.centralOffset + extra)

@@ -620,10 +620,6 @@ void ZipWriteAction::writeArchive() {
         ++count_;
         totalBytes_ += f.size;
     }
-    if (entries_.size() + newFiles_.size() > 0xffff) {
-        error(ErrorTooManyFiles);
-        return;
-    }
     for (const OldEntry& e : entries_) {
         if (stop_)
             return;
@@ -721,12 +717,13 @@ void ZipWriteAction::copyOldEntry(const OldEntry& e) {
     Written w;
     w.entry = e.entry;
     w.entry.localHeaderOffset = offset;
-    w.central = e.central;
-    auto* p = reinterpret_cast<uint8_t*>(w.central.data());
-    PutLe16(p + 34, 0);
-    PutLe32(p + 42, static_cast<uint32_t>(offset));
-    if (offset > kMax32)
-        error(ErrorInternal, e.entry.name);
+    w.entry.diskStart = 0;
+    const auto* c = reinterpret_cast<const uint8_t*>(e.central.data());
+    const size_t nameLength = Le16(c + 28), extraLength = Le16(c + 30);
+    w.name = e.central.substr(kCentralHeaderSize, nameLength);
+    w.extra = WithoutZip64Extra(
+        std::string_view(e.central).substr(kCentralHeaderSize + nameLength, extraLength));
+    w.comment = e.central.substr(kCentralHeaderSize + nameLength + extraLength);
     written_.push_back(std::move(w));
 }
 
@@ -738,8 +735,7 @@ bool ZipWriteAction::compressFile(const SourceFile& file) {
         struct stat st;
         if (fd >= 0 && ::fstat(fd, &st) == 0)
             size = static_cast<uint64_t>(st.st_size);
-        // Entries past 4 GiB would need ZIP64 fields, which this engine does not write.
-        if (fd < 0 || size >= kMax32) {
+        if (fd < 0) {
             if (fd >= 0)
                 ::close(fd);
             warn(WarningCantOpen, file.path);
@@ -780,7 +776,10 @@ bool ZipWriteAction::compressFile(const SourceFile& file) {
         flags |= kUtf8NameFlag;
     const uint32_t dos = UnixToDosLocal(file.mtime);
     const uint16_t method = deflate ? 8 : 0;
-    const uint16_t needed = deflate ? 20 : 10;
+    // A file that may reach 4 GiB, even after deflate's worst growth and the encryption
+    // header, gets a ZIP64 block in its local header for the sizes.
+    const bool zip64 = size + size / 128 + (1u << 20) >= kMax32;
+    const uint16_t needed = zip64 ? 45 : deflate ? 20 : 10;
 
     const uint64_t headerOffset = temp_.offset();
     uint8_t header[kLocalHeaderSize] = {};
@@ -791,7 +790,16 @@ bool ZipWriteAction::compressFile(const SourceFile& file) {
     PutLe16(header + 10, static_cast<uint16_t>(dos));
     PutLe16(header + 12, static_cast<uint16_t>(dos >> 16));
     PutLe16(header + 26, static_cast<uint16_t>(file.name.size()));
-    if (!out(header, sizeof header) || !out(file.name.data(), file.name.size()))
+    uint8_t zip64Block[20] = {};
+    if (zip64) {
+        PutLe32(header + 18, kMax32);
+        PutLe32(header + 22, kMax32);
+        PutLe16(header + 28, sizeof zip64Block);
+        PutLe16(zip64Block, 0x0001);
+        PutLe16(zip64Block + 2, 16);
+    }
+    if (!out(header, sizeof header) || !out(file.name.data(), file.name.size()) ||
+        (zip64 && !out(zip64Block, sizeof zip64Block)))
         return false;
     const uint64_t dataOffset = temp_.offset();
 
@@ -855,7 +863,7 @@ bool ZipWriteAction::compressFile(const SourceFile& file) {
             break;
         crc = Crc32Update(crc, in.data(), static_cast<size_t>(n));
         read += static_cast<uint64_t>(n);
-        if (read >= kMax32) {
+        if (read >= kMax32 && !zip64) { // grew past 4 GiB while being read
             warn(WarningCantOpen, file.path);
             dropEntry();
             return false;
@@ -892,8 +900,9 @@ bool ZipWriteAction::compressFile(const SourceFile& file) {
             return false;
     }
     const uint64_t stored = temp_.offset() - dataOffset;
-    if (stored >= kMax32 || headerOffset > kMax32) {
-        error(ErrorInternal, file.path);
+    if (stored >= kMax32 && !zip64) {
+        warn(WarningCantOpen, file.path);
+        dropEntry();
         return false;
     }
     // The sizes are known now: the header is completed in place. Encrypted entries keep
@@ -902,19 +911,34 @@ bool ZipWriteAction::compressFile(const SourceFile& file) {
         flags = static_cast<uint16_t>(flags & ~8);
     PutLe16(header + 6, flags);
     PutLe32(header + 14, crc);
-    PutLe32(header + 18, static_cast<uint32_t>(stored));
-    PutLe32(header + 22, static_cast<uint32_t>(read));
-    if (!temp_.RewriteAt(headerOffset, header, sizeof header)) {
+    if (zip64) {
+        PutLe64(zip64Block + 4, read);
+        PutLe64(zip64Block + 12, stored);
+    } else {
+        PutLe32(header + 18, static_cast<uint32_t>(stored));
+        PutLe32(header + 22, static_cast<uint32_t>(read));
+    }
+    if (!temp_.RewriteAt(headerOffset, header, sizeof header) ||
+        (zip64 && !temp_.RewriteAt(headerOffset + sizeof header + file.name.size(), zip64Block,
+                                   sizeof zip64Block))) {
         error(ErrorDiskFull);
         return false;
     }
     if (encrypt) {
-        uint8_t descriptor[16];
+        // With a ZIP64 local block the descriptor's sizes are eight bytes each.
+        uint8_t descriptor[24];
         PutLe32(descriptor, kSpanningSig);
         PutLe32(descriptor + 4, crc);
-        PutLe32(descriptor + 8, static_cast<uint32_t>(stored));
-        PutLe32(descriptor + 12, static_cast<uint32_t>(read));
-        if (!out(descriptor, sizeof descriptor))
+        size_t length = 16;
+        if (zip64) {
+            PutLe64(descriptor + 8, stored);
+            PutLe64(descriptor + 16, read);
+            length = 24;
+        } else {
+            PutLe32(descriptor + 8, static_cast<uint32_t>(stored));
+            PutLe32(descriptor + 12, static_cast<uint32_t>(read));
+        }
+        if (!out(descriptor, length))
             return false;
     }
 
@@ -935,23 +959,7 @@ bool ZipWriteAction::compressFile(const SourceFile& file) {
         (file.attributes & static_cast<uint32_t>(options_.saveAttributes) & kSavedAttributeBits);
     w.entry.localHeaderOffset = headerOffset;
     w.entry.name = file.name;
-    std::string c(kCentralHeaderSize, '\0');
-    auto* p = reinterpret_cast<uint8_t*>(c.data());
-    PutLe32(p, kCentralHeaderSig);
-    PutLe16(p + 4, w.entry.versionMadeBy);
-    PutLe16(p + 6, needed);
-    PutLe16(p + 8, flags);
-    PutLe16(p + 10, method);
-    PutLe16(p + 12, w.entry.dosTime);
-    PutLe16(p + 14, w.entry.dosDate);
-    PutLe32(p + 16, crc);
-    PutLe32(p + 20, static_cast<uint32_t>(stored));
-    PutLe32(p + 24, static_cast<uint32_t>(read));
-    PutLe16(p + 28, static_cast<uint16_t>(file.name.size()));
-    PutLe16(p + 36, w.entry.internalAttributes);
-    PutLe32(p + 38, w.entry.externalAttributes);
-    PutLe32(p + 42, static_cast<uint32_t>(headerOffset));
-    w.central = c + file.name;
+    w.name = file.name;
     written_.push_back(std::move(w));
     zippedSources_.push_back(file.directory ? file.path + "/" : file.path);
     ++processed_;
@@ -975,25 +983,44 @@ bool ZipWriteAction::compressFile(const SourceFile& file) {
 void ZipWriteAction::writeCentralDirectory() {
     const uint64_t start = temp_.offset();
     for (const Written& w : written_) {
-        if (!out(w.central.data(), w.central.size()))
+        const std::string h = BuildCentralHeader(w.entry, w.name, w.extra, w.comment);
+        if (!out(h.data(), h.size()))
             return;
     }
     const uint64_t size = temp_.offset() - start;
-    if (start > kMax32 || size > kMax32) {
-        error(ErrorInternal);
-        return;
-    }
+    const uint64_t count = written_.size();
     std::string comment = options_.comment;
     if (comment.empty() && !options_.deleteComment)
         comment = oldComment_;
     if (comment.size() > 0xffff)
         comment.resize(0xffff);
+    // Past 65,534 entries or 4 GiB the values go into the ZIP64 end record and its
+    // locator, and the old record holds saturated fields.
+    const bool zip64 = count >= 0xffff || size >= kMax32 || start >= kMax32;
+    if (zip64) {
+        const uint64_t at = temp_.offset();
+        uint8_t record[56] = {};
+        PutLe32(record, kZip64EndRecordSig);
+        PutLe64(record + 4, sizeof record - 12);
+        PutLe16(record + 12, kHostUnix << 8 | 45);
+        PutLe16(record + 14, 45);
+        PutLe64(record + 24, count);
+        PutLe64(record + 32, count);
+        PutLe64(record + 40, size);
+        PutLe64(record + 48, start);
+        uint8_t locator[20] = {};
+        PutLe32(locator, kZip64LocatorSig);
+        PutLe64(locator + 8, at);
+        PutLe32(locator + 16, 1);
+        if (!out(record, sizeof record) || !out(locator, sizeof locator))
+            return;
+    }
     uint8_t end[22] = {};
     PutLe32(end, kEndRecordSig);
-    PutLe16(end + 8, static_cast<uint16_t>(written_.size()));
-    PutLe16(end + 10, static_cast<uint16_t>(written_.size()));
-    PutLe32(end + 12, static_cast<uint32_t>(size));
-    PutLe32(end + 16, static_cast<uint32_t>(start));
+    PutLe16(end + 8, static_cast<uint16_t>(std::min<uint64_t>(count, 0xffff)));
+    PutLe16(end + 10, static_cast<uint16_t>(std::min<uint64_t>(count, 0xffff)));
+    PutLe32(end + 12, static_cast<uint32_t>(std::min<uint64_t>(size, kMax32)));
+    PutLe32(end + 16, static_cast<uint32_t>(std::min<uint64_t>(start, kMax32)));
     PutLe16(end + 20, static_cast<uint16_t>(comment.size()));
     if (out(end, sizeof end))
         out(comment.data(), comment.size());

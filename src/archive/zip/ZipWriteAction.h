@@ -51,9 +51,13 @@ private:
         std::string text;
         bool recurse = false;
     };
+    // An entry of the new archive; its central header is built when the directory is
+    // written, with ZIP64 fields where its sizes or offset need them.
     struct Written {
         ZipEntry entry;
-        std::string central;
+        std::string name; // as stored
+        std::string extra; // without a ZIP64 block
+        std::string comment;
     };
 
     void run();
