@@ -244,6 +244,16 @@ int ReplacementFile::Commit(bool durable) {
     return 0;
 }
 
+int ReplacementFile::CommitAs(const std::string& name, bool durable) {
+    if (name.empty() || name.find('/') != std::string::npos) {
+        Discard();
+        return EINVAL;
+    }
+    name_ = name;
+    targetExisted_ = true;
+    return Commit(durable);
+}
+
 void ReplacementFile::removeTemp() {
     if (!tempName_.empty() && dirFd_ >= 0)
         ::unlinkat(dirFd_, tempName_.c_str(), 0);

@@ -48,6 +48,9 @@ public:
     // since (EEXIST). 0 or an errno value; on failure the temporary file is
     // gone and the target untouched.
     int Commit(bool durable);
+    // Commit under another name in the same directory (one component), replacing
+    // what is there: for a writer that learns the final name only at the end.
+    int CommitAs(const std::string& name, bool durable);
     void Discard();
 
 private:

@@ -120,6 +120,7 @@ std::string BuildCentralHeader(const ZipEntry& e, std::string_view name,
     PutLe16(p + 28, static_cast<uint16_t>(std::min<size_t>(name.size(), 0xffff)));
     PutLe16(p + 30, static_cast<uint16_t>(std::min<size_t>(extraLength, 0xffff)));
     PutLe16(p + 32, static_cast<uint16_t>(std::min<size_t>(comment.size(), 0xffff)));
+    PutLe16(p + 34, static_cast<uint16_t>(e.diskStart));
     PutLe16(p + 36, e.internalAttributes);
     PutLe32(p + 38, e.externalAttributes);
     PutLe32(p + 42, offset);

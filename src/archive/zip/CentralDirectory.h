@@ -61,7 +61,7 @@ std::string WithoutZip64Extra(std::string_view extra);
 
 // The central header of `entry` (its sizes and offset 64-bit), with a ZIP64 block in front of
 // `otherExtra` exactly when a size or the offset does not fit 32 bits; version needed then
-// becomes at least 4.5. The disk is 0.
+// becomes at least 4.5. The disk is the entry's own (split sets count far below 65,535).
 std::string BuildCentralHeader(const ZipEntry& entry, std::string_view name,
                                std::string_view otherExtra, std::string_view comment);
 

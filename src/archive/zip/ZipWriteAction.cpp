@@ -8,6 +8,7 @@
 #include "archive/zip/ZipErrorTexts.h"
 #include "archive/zip/ZipOldArchive.h"
 #include "archive/zip/ZipRecords.h"
+#include "archive/zip/ZipSplitSet.h"
 #include "platform/FileAttributes.h"
 #include "platform/Wildcard.h"
 
@@ -47,6 +48,8 @@ enum ZipWarningCode : int {
 };
 
 constexpr uint32_t kMax32 = 0xffffffffu;
+// The smallest part of a split set, as Info-ZIP's zip takes it.
+constexpr uint64_t kMinPart = 64 * 1024;
 constexpr uint32_t kSavedAttributeBits = AttrReadOnly | AttrHidden | AttrSystem | AttrArchive;
 
 bool isFatal(int code) {
@@ -156,13 +159,16 @@ void ZipWriteAction::run() {
     }
     resolveArchiveName();
     if (o.span) {
-        if (o.deleteEntries || o.freshen || o.update || o.view ||
-            (o.spanCreateImages && (o.spanFirstSize == 0 || o.spanOtherSize == 0)))
+        // Parts as files are a split set; a set of removable disks is not written here.
+        if (o.deleteEntries || o.freshen || o.update || o.view || o.buildSfx ||
+            (o.spanCreateImages && (o.spanFirstSize < kMinPart || o.spanOtherSize < kMinPart))) {
             error(ErrorInvalidCombination);
-        else
-            // No removable disks here, and image volumes are not written.
+            return;
+        }
+        if (!o.spanCreateImages) {
             error(ErrorNotRemovable);
-        return;
+            return;
+        }
     }
     if (o.deleteEntries && (o.compressionLevel == 0 || o.move || !o.password.empty())) {
         error(ErrorInvalidCombination);
@@ -980,50 +986,140 @@ bool ZipWriteAction::compressFile(const SourceFile& file) {
     return true;
 }
 
-void ZipWriteAction::writeCentralDirectory() {
-    const uint64_t start = temp_.offset();
-    for (const Written& w : written_) {
-        const std::string h = BuildCentralHeader(w.entry, w.name, w.extra, w.comment);
-        if (!out(h.data(), h.size()))
-            return;
-    }
-    const uint64_t size = temp_.offset() - start;
-    const uint64_t count = written_.size();
+std::string ZipWriteAction::archiveComment() const {
     std::string comment = options_.comment;
     if (comment.empty() && !options_.deleteComment)
         comment = oldComment_;
     if (comment.size() > 0xffff)
         comment.resize(0xffff);
+    return comment;
+}
+
+std::string ZipWriteAction::endRecords(uint64_t count, uint64_t countHere, uint64_t size,
+                                       uint64_t start, uint32_t centralDisk, uint32_t thisDisk,
+                                       uint64_t at) const {
+    const std::string comment = archiveComment();
+    std::string out;
     // Past 65,534 entries or 4 GiB the values go into the ZIP64 end record and its
     // locator, and the old record holds saturated fields.
-    const bool zip64 = count >= 0xffff || size >= kMax32 || start >= kMax32;
+    const bool zip64 = count >= 0xffff || size >= kMax32 || start >= kMax32 || thisDisk >= 0xffff;
     if (zip64) {
-        const uint64_t at = temp_.offset();
         uint8_t record[56] = {};
         PutLe32(record, kZip64EndRecordSig);
         PutLe64(record + 4, sizeof record - 12);
         PutLe16(record + 12, kHostUnix << 8 | 45);
         PutLe16(record + 14, 45);
-        PutLe64(record + 24, count);
+        PutLe32(record + 16, thisDisk);
+        PutLe32(record + 20, centralDisk);
+        PutLe64(record + 24, countHere);
         PutLe64(record + 32, count);
         PutLe64(record + 40, size);
         PutLe64(record + 48, start);
         uint8_t locator[20] = {};
         PutLe32(locator, kZip64LocatorSig);
+        PutLe32(locator + 4, thisDisk);
         PutLe64(locator + 8, at);
-        PutLe32(locator + 16, 1);
-        if (!out(record, sizeof record) || !out(locator, sizeof locator))
-            return;
+        PutLe32(locator + 16, thisDisk + 1);
+        out.append(reinterpret_cast<const char*>(record), sizeof record);
+        out.append(reinterpret_cast<const char*>(locator), sizeof locator);
     }
     uint8_t end[22] = {};
     PutLe32(end, kEndRecordSig);
-    PutLe16(end + 8, static_cast<uint16_t>(std::min<uint64_t>(count, 0xffff)));
+    PutLe16(end + 4, static_cast<uint16_t>(std::min<uint32_t>(thisDisk, 0xffff)));
+    PutLe16(end + 6, static_cast<uint16_t>(std::min<uint32_t>(centralDisk, 0xffff)));
+    PutLe16(end + 8, static_cast<uint16_t>(std::min<uint64_t>(countHere, 0xffff)));
     PutLe16(end + 10, static_cast<uint16_t>(std::min<uint64_t>(count, 0xffff)));
     PutLe32(end + 12, static_cast<uint32_t>(std::min<uint64_t>(size, kMax32)));
     PutLe32(end + 16, static_cast<uint32_t>(std::min<uint64_t>(start, kMax32)));
     PutLe16(end + 20, static_cast<uint16_t>(comment.size()));
-    if (out(end, sizeof end))
-        out(comment.data(), comment.size());
+    out.append(reinterpret_cast<const char*>(end), sizeof end);
+    out.append(comment);
+    return out;
+}
+
+void ZipWriteAction::writeCentralDirectory() {
+    centralStart_ = temp_.offset();
+    for (const Written& w : written_) {
+        const std::string h = BuildCentralHeader(w.entry, w.name, w.extra, w.comment);
+        if (!out(h.data(), h.size()))
+            return;
+    }
+    const uint64_t size = temp_.offset() - centralStart_;
+    const std::string end = endRecords(written_.size(), written_.size(), size, centralStart_, 0,
+                                       0, temp_.offset());
+    out(end.data(), end.size());
+}
+
+bool ZipWriteAction::writeSplitSet() {
+    const int fd = ::open(temp_.path().c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    ZipSplitSet set(archive_, options_.spanFirstSize, options_.spanOtherSize);
+    std::vector<uint8_t> buffer(64 * 1024);
+    auto copy = [&](uint64_t from, uint64_t length) {
+        while (length > 0) {
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(buffer.size(), length));
+            if (::pread(fd, buffer.data(), n, static_cast<off_t>(from)) != static_cast<ssize_t>(n) ||
+                !set.Write(buffer.data(), n))
+                return false;
+            from += n;
+            length -= n;
+        }
+        return true;
+    };
+    uint8_t marker[4]; // the first part opens with the split-set signature
+    PutLe32(marker, kSpanningSig);
+    if (!set.Write(marker, sizeof marker))
+        return false;
+    for (size_t i = 0; i < written_.size(); ++i) {
+        ZipEntry& e = written_[i].entry;
+        const uint64_t start = e.localHeaderOffset;
+        const uint64_t end =
+            i + 1 < written_.size() ? written_[i + 1].entry.localHeaderOffset : centralStart_;
+        uint8_t local[kLocalHeaderSize];
+        if (::pread(fd, local, sizeof local, static_cast<off_t>(start)) != sizeof local)
+            return false;
+        if (!set.Keep(sizeof local + Le16(local + 26) + Le16(local + 28)))
+            return false;
+        e.diskStart = set.disk();
+        e.localHeaderOffset = set.offset();
+        if (!copy(start, end - start))
+            return false;
+    }
+    uint32_t centralDisk = set.disk();
+    uint64_t centralOffset = set.offset(), size = 0, here = 0;
+    for (size_t i = 0; i < written_.size(); ++i) {
+        const Written& w = written_[i];
+        const std::string h = BuildCentralHeader(w.entry, w.name, w.extra, w.comment);
+        const uint32_t before = set.disk();
+        if (!set.Keep(h.size()))
+            return false;
+        if (i == 0) {
+            centralDisk = set.disk();
+            centralOffset = set.offset();
+        }
+        if (set.disk() != before)
+            here = 0;
+        if (!set.Write(h.data(), h.size()))
+            return false;
+        size += h.size();
+        ++here;
+    }
+    // Sized first with the part as it is, then built for the part it lands in.
+    const uint32_t before = set.disk();
+    if (!set.Keep(endRecords(written_.size(), here, size, centralOffset, centralDisk, before,
+                             set.offset())
+                      .size()))
+        return false;
+    if (set.disk() != before)
+        here = 0;
+    const std::string end = endRecords(written_.size(), here, size, centralOffset, centralDisk,
+                                       set.disk(), set.offset());
+    return set.Write(end.data(), end.size()) && set.Commit();
 }
 
 void ZipWriteAction::appendSfxBlock() {
@@ -1062,11 +1158,19 @@ void ZipWriteAction::appendSfxBlock() {
 void ZipWriteAction::replaceArchive() {
     if (!send(RecordReplacing, archive_))
         return;
-    if (::rename(temp_.path().c_str(), archive_.c_str()) != 0) {
+    // A set larger than its first part is written as parts; one that fits is a plain archive.
+    if (options_.span && temp_.offset() > options_.spanFirstSize) {
+        if (!writeSplitSet()) {
+            error(ErrorNotModified);
+            return;
+        }
+        temp_.Discard();
+    } else if (::rename(temp_.path().c_str(), archive_.c_str()) != 0) {
         error(ErrorNotModified);
         return;
+    } else {
+        temp_.Forget();
     }
-    temp_.Forget();
     replaced_ = true;
     if (archiveExisted_ && (archiveAttributes_ & (AttrHidden | AttrSystem)) != 0)
         WriteAttributes(archive_, archiveAttributes_ & kWritableAttributes);

@@ -81,6 +81,12 @@ private:
     bool compressFile(const SourceFile& file);
     bool askReplace(const OldEntry& old);
     void writeCentralDirectory();
+    // The ZIP64 end record and locator when needed, then the end record and the comment.
+    std::string endRecords(uint64_t count, uint64_t countHere, uint64_t size, uint64_t start,
+                           uint32_t centralDisk, uint32_t thisDisk, uint64_t at) const;
+    std::string archiveComment() const;
+    // Rewrites the finished temporary archive as a split set in place of the archive.
+    bool writeSplitSet();
     void appendSfxBlock();
     void replaceArchive();
     void finishSources();
@@ -113,6 +119,7 @@ private:
     uint64_t prefixLength_ = 0;
     std::string oldComment_;
     ZipArchiveWriter temp_;
+    uint64_t centralStart_ = 0; // in temp_
     uint64_t count_ = 0;
     uint64_t index_ = 0;
     uint64_t totalBytes_ = 0;

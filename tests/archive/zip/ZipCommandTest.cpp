@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QWidget>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sys/stat.h>
@@ -140,6 +141,41 @@ TEST_F(ZipCommandTest, ZipsOneDirectoryRelativeToTheSourceDirectory) {
     });
     EXPECT_TRUE(zip(0));
     EXPECT_EQ(asked, 2);
+}
+
+TEST_F(ZipCommandTest, SplitIntoPartsOfTheChosenSize) {
+    std::string noise(1536 * 1024, '\0');
+    uint32_t x = 7;
+    for (char& c : noise)
+        c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+    test::WriteAll(dir.file("left/Project/noise.bin"), noise);
+    selectDirectory("Project");
+    int refused = 0;
+    test::AnswerModal(QStringLiteral("ZIPTO"), QStringLiteral("OK"));
+    test::WithModal(QStringLiteral("ZIP"), [&](QDialog* z) {
+        z->findChild<QLineEdit*>(QStringLiteral("edit1260"))
+            ->setText(QString::fromStdString(dir.file("Right.d/set.zip")));
+        auto* split = z->findChild<QLineEdit*>(QStringLiteral("splitSize"));
+        split->setText(QStringLiteral("1.5"));
+        test::WithModal(QStringLiteral("MESSAGEBOX"), [&, split, z](QDialog* box) {
+            ++refused;
+            box->accept();
+            split->setText(QStringLiteral("1"));
+            test::WithModal(QStringLiteral("ZIP"), [](QDialog* again) { again->accept(); });
+            (void)z;
+        });
+        z->accept();
+    });
+    EXPECT_TRUE(zip(0));
+    EXPECT_EQ(refused, 1);
+    EXPECT_EQ(std::filesystem::file_size(dir.file("Right.d/set.z01")), 1u << 20);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("Right.d/set.zip")));
+    // Info-ZIP joins the parts into the archive they make.
+    ASSERT_EQ(test::RunTool({"zip", "-q", "-s", "0", dir.file("Right.d/set.zip"), "--out",
+                             dir.file("joined.zip")},
+                            ""),
+              0);
+    EXPECT_NE(listing(dir.file("joined.zip")).find("Project/noise.bin"), std::string::npos);
 }
 
 TEST_F(ZipCommandTest, CancelAndNothingSelected) {

@@ -302,6 +302,57 @@ TEST_F(ZipWriter, AFileOfFiveGigabytesIsWrittenWithZip64Sizes) {
 }
 #endif
 
+TEST_F(ZipWriter, SplitSetInTheFormZipDashSWrites) {
+    // Parts of 64 KiB: the random files run across several of them.
+    const auto split = [&] {
+        ZipEngine_Span(1);
+        ZipEngine_SpanCreateImages(1);
+        ZipEngine_SpanSizes(64 * 1024, 64 * 1024);
+    };
+    EXPECT_EQ(ZipSource(split), 5);
+    EXPECT_EQ(ZipEngine_GetLastError(), 0);
+    ASSERT_TRUE(fs::exists(tmp.file("out.z01")));
+    EXPECT_EQ(ReadAll(tmp.file("out.z01")).substr(0, 4), "PK\x07\x08");
+    EXPECT_EQ(fs::file_size(tmp.file("out.z01")), 64u * 1024);
+    EXPECT_LE(fs::file_size(archive), 64u * 1024);
+    for (const auto& e : fs::directory_iterator(tmp.path()))
+        EXPECT_NE(e.path().filename().string().rfind(".km-", 0), 0u) << e.path();
+
+    // Info-ZIP's zip joins it into an archive unzip tests; 7-Zip reads the set itself.
+    ASSERT_EQ(RunTool({"zip", "-q", "-s", "0", archive, "--out", tmp.file("joined.zip")}, ""), 0);
+    ExpectPeersRead(tmp.file("joined.zip"), files);
+    const std::string seven = SevenZip();
+    if (!seven.empty()) {
+        EXPECT_EQ(RunTool({seven, "t", archive}, ""), 0);
+    }
+    // And our reader extracts it from its last part.
+    TempDir out;
+    StartUnzip(log);
+    UnzipEngine_ArchiveName(archive.c_str());
+    UnzipEngine_ExtractTo(out.path().c_str());
+    UnzipEngine_RestoreStructure(1);
+    EXPECT_EQ(UnzipEngine_Run(), 5);
+    for (const auto& [name, data] : files)
+        EXPECT_EQ(ReadAll(out.file(name)), data) << name;
+
+    // A set that fits its first part is a plain archive; parts under 64 KiB are refused.
+    fs::remove(archive);
+    StartZip(log);
+    ZipEngine_ArchiveName(archive.c_str());
+    ZipEngine_Include((src + "/empty.txt").c_str());
+    split();
+    EXPECT_EQ(ZipEngine_Run(), 1);
+    EXPECT_EQ(ReadAll(archive).substr(0, 4), "PK\x03\x04");
+    StartZip(log);
+    ZipEngine_ArchiveName(tmp.file("tiny.zip").c_str());
+    ZipEngine_Include((src + "/a.txt").c_str());
+    ZipEngine_Span(1);
+    ZipEngine_SpanCreateImages(1);
+    ZipEngine_SpanSizes(1000, 1000);
+    ZipEngine_Run();
+    EXPECT_EQ(ZipEngine_GetLastError(), 16);
+}
+
 TEST_F(ZipWriter, StoreListIsCaseSensitiveAndLevelThreeDeflatesAll) {
     WriteAll(src + "/UPPER.ZIP", TextBytes(20000));
     WriteAll(src + "/lower.zip", TextBytes(20000));

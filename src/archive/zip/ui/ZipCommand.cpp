@@ -206,10 +206,10 @@ bool HandleZipCommand(FilePanel& panel, FilePanel& other, const PanelMessageEven
     if (!mode)
         return true;
     const auto typed =
-        ZipNameDialog::Ask(DefaultZipArchiveName(listing, other.listing(), sfx), mainWindow);
-    if (!typed || typed->empty())
+        ZipNameDialog::Ask(DefaultZipArchiveName(listing, other.listing(), sfx), !sfx, mainWindow);
+    if (!typed || typed->name.empty())
         return true;
-    const std::string archive = ResolveZipArchiveName(*typed, listing, other.listing());
+    const std::string archive = ResolveZipArchiveName(typed->name, listing, other.listing());
     if (archive.empty()) {
         ShowWarning(kNotOnFtp);
         return true;
@@ -267,8 +267,13 @@ bool HandleZipCommand(FilePanel& panel, FilePanel& other, const PanelMessageEven
             ZipEngine_SaveRelativeTo(listing.path.c_str());
             ZipEngine_SaveStructure(*mode);
         }
-        // Spanning needs removable disks, which this platform does not have as such, so an
-        // archive on a removable volume is written as one file.
+        // Removable disks are not asked for here: a split set is parts as files, of the
+        // size the user chose.
+        if (typed->partSize != 0) {
+            ZipEngine_Span(1);
+            ZipEngine_SpanCreateImages(1);
+            ZipEngine_SpanSizes(typed->partSize, typed->partSize);
+        }
         ZipEngine_Overwrite(Settings().GetInt("Algemeen", "BevestigingOverwrite", 1) == 1 ? 10
                                                                                           : 11);
         if (sfx)

@@ -1,5 +1,7 @@
 #include "archive/zip/ui/ZipDialogs.h"
 
+#include "ui_services/MessageBoxes.h"
+
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -47,7 +49,8 @@ std::optional<int> ZipPathDialog::Ask(int initialMode, QWidget* parent) {
     return dlg.mode();
 }
 
-ZipNameDialog::ZipNameDialog(const std::string& initialName, QWidget* parent) : QDialog(parent) {
+ZipNameDialog::ZipNameDialog(const std::string& initialName, bool offerSplit, QWidget* parent)
+    : QDialog(parent) {
     setObjectName(QStringLiteral("ZIP"));
     setWindowTitle(QStringLiteral("KM - Zip files"));
     auto* layout = new QVBoxLayout(this);
@@ -63,6 +66,17 @@ ZipNameDialog::ZipNameDialog(const std::string& initialName, QWidget* parent) : 
     connect(browse, &QPushButton::clicked, this, &ZipNameDialog::browse);
     row->addWidget(browse);
     layout->addLayout(row);
+    if (offerSplit) {
+        auto* splitRow = new QHBoxLayout;
+        splitRow->addWidget(new QLabel(QStringLiteral("Split into parts of (MB):"), this));
+        split_ = new QLineEdit(this);
+        split_->setObjectName(QStringLiteral("splitSize"));
+        split_->setPlaceholderText(QStringLiteral("one file"));
+        split_->setMaximumWidth(100);
+        splitRow->addWidget(split_);
+        splitRow->addStretch();
+        layout->addLayout(splitRow);
+    }
     auto* buttons = new QHBoxLayout;
     auto* zip = new QPushButton(QStringLiteral("&Zip"), this);
     zip->setObjectName(QStringLiteral("ok"));
@@ -81,6 +95,17 @@ std::string ZipNameDialog::name() const {
     return edit_->text().trimmed().toStdString();
 }
 
+std::optional<uint64_t> ZipNameDialog::partSize() const {
+    const QString text = split_ ? split_->text().trimmed() : QString();
+    if (text.isEmpty())
+        return 0;
+    bool ok = false;
+    const qulonglong mb = text.toULongLong(&ok);
+    if (!ok || mb == 0 || mb > (1ull << 24))
+        return std::nullopt;
+    return static_cast<uint64_t>(mb) << 20;
+}
+
 void ZipNameDialog::browse() {
     const QString dir = QFileDialog::getExistingDirectory(this, QString(), edit_->text(),
                                                           QFileDialog::ShowDirsOnly);
@@ -88,11 +113,15 @@ void ZipNameDialog::browse() {
         edit_->setText(dir);
 }
 
-std::optional<std::string> ZipNameDialog::Ask(const std::string& initialName, QWidget* parent) {
-    ZipNameDialog dlg(initialName, parent);
-    if (dlg.exec() != QDialog::Accepted)
-        return std::nullopt;
-    return dlg.name();
+std::optional<ZipArchiveChoice> ZipNameDialog::Ask(const std::string& initialName,
+                                                    bool offerSplit, QWidget* parent) {
+    ZipNameDialog dlg(initialName, offerSplit, parent);
+    while (dlg.exec() == QDialog::Accepted) {
+        if (const auto size = dlg.partSize())
+            return ZipArchiveChoice{dlg.name(), *size};
+        ShowMessage("The part size is a whole number of megabytes.", MbOk | MbIconExclamation);
+    }
+    return std::nullopt;
 }
 
 } // namespace km

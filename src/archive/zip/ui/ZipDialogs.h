@@ -25,17 +25,27 @@ private:
     QRadioButton* buttons_[3] = {};
 };
 
-// "KM - Zip files": the archive name under "Zip to:", with a folder picker.
+struct ZipArchiveChoice {
+    std::string name;
+    uint64_t partSize = 0; // bytes per part of a split set; 0: one file
+};
+
+// "KM - Zip files": the archive name under "Zip to:", with a folder picker, and for a
+// plain archive the size of the parts to split it into (empty for one file).
 class ZipNameDialog : public QDialog {
     Q_OBJECT
 public:
-    ZipNameDialog(const std::string& initialName, QWidget* parent);
+    ZipNameDialog(const std::string& initialName, bool offerSplit, QWidget* parent);
     std::string name() const;
-    static std::optional<std::string> Ask(const std::string& initialName, QWidget* parent);
+    // 0 for an empty field; nothing for one that is not a whole number of megabytes.
+    std::optional<uint64_t> partSize() const;
+    static std::optional<ZipArchiveChoice> Ask(const std::string& initialName, bool offerSplit,
+                                               QWidget* parent);
 
 private:
     void browse();
     QLineEdit* edit_ = nullptr;
+    QLineEdit* split_ = nullptr;
 };
 
 } // namespace km
