@@ -217,8 +217,9 @@ TEST_F(ArchiveBrowserTest, EncryptedEntriesAskThePasswordAndTheOverwriteQuestion
     });
     EXPECT_EQ(ArchiveBrowser::Run(dir.file("enc.zip"), dir.file("out"), nullptr), 1);
     EXPECT_EQ(test::ReadAll(dir.file("out/secret.txt")), "the new text");
-    EXPECT_NE(question.find("Target directory " + dir.file("out") + " already contains a secret.txt."),
-              std::string::npos)
+    EXPECT_NE(
+        question.find("Target directory " + dir.file("out") + " already contains a secret.txt."),
+        std::string::npos)
         << question;
     EXPECT_NE(question.find("2020"), std::string::npos) << question;
     EXPECT_EQ(question.find("1970"), std::string::npos) << question;
@@ -230,13 +231,16 @@ TEST_F(ArchiveBrowserTest, SplitSetsAndArchivesBehindAStubAreZip) {
     for (char& c : noise)
         c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
     test::WriteAll(dir.file("src/noise.bin"), noise);
-    ASSERT_EQ(RunAndWait({"zip", "-q", "-s", "64k", "-r", dir.file("set.zip"), "."}, dir.file("src"))
-                  .exitStatus,
-              0);
+    ASSERT_EQ(
+        RunAndWait({"zip", "-q", "-s", "64k", "-r", dir.file("set.zip"), "."}, dir.file("src"))
+            .exitStatus,
+        0);
     EXPECT_EQ(DetectArchiveFormatOfFile(dir.file("set.z01")), ArchiveFormat::Zip);
     EXPECT_EQ(DetectArchiveFormatOfFile(dir.file("set.zip")), ArchiveFormat::Zip);
     EXPECT_TRUE(IsArchiveName("set.Z01"));
-    test::WriteAll(dir.file("sfx"), std::string("\x7f" "ELF stub") + test::ReadAll(dir.file("a.zip")));
+    test::WriteAll(dir.file("sfx"), std::string("\x7f"
+                                                "ELF stub") +
+                                        test::ReadAll(dir.file("a.zip")));
     EXPECT_EQ(DetectArchiveFormatOfFile(dir.file("sfx")), ArchiveFormat::Zip);
     // A tarball stays one, even when its last member is a ZIP archive.
     ASSERT_EQ(RunAndWait({"tar", "cf", dir.file("t.tar"), "a.zip"}, dir.path()).exitStatus, 0);

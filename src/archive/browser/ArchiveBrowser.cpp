@@ -72,13 +72,13 @@ FileTime zipTime(const std::string& date, const std::string& time) {
 
 // "dd Month yyyy hh:mm", the dates of the engine's overwrite question, as a local time.
 int64_t queryTime(const std::string& text) {
-    static const char* const kMonths[] = {"January", "February", "March",     "April",
-                                          "May",     "June",     "July",      "August",
-                                          "September", "October", "November", "December"};
+    static const char* const kMonths[] = {"January",   "February", "March",    "April",
+                                          "May",       "June",     "July",     "August",
+                                          "September", "October",  "November", "December"};
     std::tm tm{};
     char month[16] = {};
-    if (std::sscanf(text.c_str(), "%d %15s %d %d:%d", &tm.tm_mday, month, &tm.tm_year,
-                    &tm.tm_hour, &tm.tm_min) != 5)
+    if (std::sscanf(text.c_str(), "%d %15s %d %d:%d", &tm.tm_mday, month, &tm.tm_year, &tm.tm_hour,
+                    &tm.tm_min) != 5)
         return 0;
     for (int m = 0; m < 12; ++m)
         if (std::strcmp(month, kMonths[m]) == 0)
@@ -400,7 +400,8 @@ bool ArchiveBrowser::extractZip(const std::string& target, bool interactive) {
     for (const ArchiveRow& r : model_->rows()) {
         if (!r.encrypted || wantedSet.count(r.name) == 0)
             continue;
-        const auto password = PasswordDialog::Ask(r.name, status_ ? static_cast<QWidget*>(status_) : this);
+        const auto password =
+            PasswordDialog::Ask(r.name, status_ ? static_cast<QWidget*>(status_) : this);
         if (!password)
             return false;
         UnzipEngine_Decrypt(password->c_str());

@@ -13,7 +13,7 @@ namespace km {
 struct ArchiveRow {
     std::string name; // as the reader delivers it
     uint64_t size = 0;
-    FileTime modified = 0; // UTC
+    FileTime modified = 0;  // UTC
     bool encrypted = false; // ZIP: the entry needs the password
 };
 

@@ -3,10 +3,10 @@
 #include "archive/zip/EndRecordFinder.h"
 #include "platform/Collation.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <algorithm>
 #include <vector>
 
 namespace km {
@@ -35,7 +35,8 @@ ArchiveFormat DetectArchiveFormat(std::string_view b) {
     if (b.empty() || b.substr(0, 4) == std::string_view("PK\x03\x04", 4) ||
         b.substr(0, 4) == std::string_view("PK\x07\x08", 4) || b.substr(0, 4) == "PK00")
         return ArchiveFormat::Zip;
-    if (b.size() >= 2 && static_cast<unsigned char>(b[0]) == 0x1F && static_cast<unsigned char>(b[1]) == 0x8B)
+    if (b.size() >= 2 && static_cast<unsigned char>(b[0]) == 0x1F &&
+        static_cast<unsigned char>(b[1]) == 0x8B)
         return ArchiveFormat::Gzip;
     if (b.substr(0, 4) == "MSCF")
         return ArchiveFormat::Cab;

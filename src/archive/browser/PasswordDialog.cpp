@@ -13,15 +13,18 @@ PasswordDialog::PasswordDialog(const std::string& entryName, QWidget* parent) : 
     setObjectName(QStringLiteral("PASSWORD"));
     setWindowTitle(QStringLiteral("KM - Password protected archive"));
     auto* layout = new QVBoxLayout(this);
-    const std::string text = std::string(LoadString(4991)) + entryName + ":"; // "Password for file "
-    auto* label = new QLabel(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), this);
+    const std::string text =
+        std::string(LoadString(4991)) + entryName + ":"; // "Password for file "
+    auto* label =
+        new QLabel(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), this);
     label->setObjectName(QStringLiteral("passwordText"));
     layout->addWidget(label);
     edit_ = new QLineEdit(this);
     edit_->setObjectName(QStringLiteral("edit1250"));
     edit_->setEchoMode(QLineEdit::Password);
     layout->addWidget(edit_);
-    AddDialogButtons(this, layout, [this] { accept(); }, QStringLiteral("OK"));
+    AddDialogButtons(
+        this, layout, [this] { accept(); }, QStringLiteral("OK"));
 }
 
 std::optional<std::string> PasswordDialog::Ask(const std::string& entryName, QWidget* parent) {

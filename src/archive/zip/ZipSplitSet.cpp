@@ -21,10 +21,9 @@ ZipSplitSet::ZipSplitSet(std::string archive, uint64_t firstSize, uint64_t other
 std::string ZipSplitSet::PartName(const std::string& archive, uint32_t number) {
     const size_t slash = archive.rfind('/');
     const size_t dot = archive.rfind('.');
-    const std::string base =
-        dot != std::string::npos && (slash == std::string::npos || dot > slash)
-            ? archive.substr(0, dot)
-            : archive;
+    const std::string base = dot != std::string::npos && (slash == std::string::npos || dot > slash)
+                                 ? archive.substr(0, dot)
+                                 : archive;
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, ".z%02u", static_cast<unsigned>(number));
     return base + suffix;

@@ -8,6 +8,7 @@
 #include "archive/zip/ZipErrorTexts.h"
 #include "archive/zip/ZipOldArchive.h"
 #include "archive/zip/ZipRecords.h"
+#include "archive/zip/ZipSfxConfig.h"
 #include "archive/zip/ZipSplitSet.h"
 #include "platform/FileAttributes.h"
 #include "platform/Wildcard.h"
@@ -16,6 +17,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -296,8 +298,11 @@ void ZipWriteAction::resolveArchiveName() {
     archive_ = options_.archiveName;
     if (baseName(archive_).find('.') != std::string::npos)
         return;
-    const std::string upper = options_.buildSfx ? ".EXE" : ".ZIP";
-    const std::string lower = options_.buildSfx ? ".exe" : ".zip";
+    // A self-extractor is a program here, and programs have no extension.
+    if (options_.buildSfx)
+        return;
+    const std::string upper = ".ZIP";
+    const std::string lower = ".zip";
     struct stat st;
     // Names are case-sensitive here: an existing small-letter archive is the one meant.
     if (::stat((archive_ + upper).c_str(), &st) != 0 &&
@@ -600,7 +605,10 @@ void ZipWriteAction::writeArchive() {
         error(ErrorCantCreate);
         return;
     }
-    if (!options_.buildSfx && prefixLength_ > 0) {
+    if (options_.buildSfx) {
+        if (!writeSfxStub())
+            return;
+    } else if (prefixLength_ > 0) {
         // The prefix goes along as it is (a self-extractor or other leading bytes).
         std::vector<uint8_t> buffer(64 * 1024);
         uint64_t at = 0;
@@ -651,20 +659,17 @@ void ZipWriteAction::writeArchive() {
     writeCentralDirectory();
     if (stop_)
         return;
-    if (options_.buildSfx)
-        appendSfxBlock();
-    if (stop_)
-        return;
     if (!temp_.Flush()) {
         error(ErrorDiskFull);
         return;
     }
-    // The replacement keeps the old archive's permissions; a new one gets the usual ones.
+    // The replacement keeps the old archive's permissions; a new one gets the usual ones,
+    // a self-extractor with its program in front those of a program.
     mode_t mode = archiveMode_;
-    if (!archiveExisted_) {
+    if (!archiveExisted_ || sfxStubWritten_) {
         const mode_t mask = ::umask(0);
         ::umask(mask);
-        mode = 0666 & ~mask;
+        mode = (sfxStubWritten_ ? 0777 : 0666) & ~mask;
     }
     ::fchmod(temp_.fd(), mode);
     if (!temp_.Close())
@@ -988,11 +993,29 @@ bool ZipWriteAction::compressFile(const SourceFile& file) {
 
 std::string ZipWriteAction::archiveComment() const {
     std::string comment = options_.comment;
-    if (comment.empty() && !options_.deleteComment)
+    if (comment.empty() && !options_.deleteComment) {
         comment = oldComment_;
-    if (comment.size() > 0xffff)
-        comment.resize(0xffff);
-    return comment;
+        // An old self-extractor's block is not the user's comment.
+        SfxConfig old;
+        size_t blockBytes = 0;
+        if (DecodeSfxConfig(comment, &old, &blockBytes))
+            comment.resize(comment.size() - blockBytes);
+    }
+    std::string block;
+    if (options_.buildSfx) {
+        SfxConfig c;
+        c.restoreStructure = options_.sfxRestoreStructure;
+        c.askPassword = options_.sfxAutoPasswordPrompt;
+        c.extractTo = options_.sfxExtractTo;
+        c.program = options_.sfxParameters.empty()
+                        ? options_.sfxProgram
+                        : options_.sfxProgram + " " + options_.sfxParameters;
+        block = EncodeSfxConfig(c);
+    }
+    // The block ends the comment, where the program looks for it.
+    if (comment.size() + block.size() > 0xffff)
+        comment.resize(0xffff - block.size());
+    return comment + block;
 }
 
 std::string ZipWriteAction::endRecords(uint64_t count, uint64_t countHere, uint64_t size,
@@ -1045,8 +1068,8 @@ void ZipWriteAction::writeCentralDirectory() {
             return;
     }
     const uint64_t size = temp_.offset() - centralStart_;
-    const std::string end = endRecords(written_.size(), written_.size(), size, centralStart_, 0,
-                                       0, temp_.offset());
+    const std::string end =
+        endRecords(written_.size(), written_.size(), size, centralStart_, 0, 0, temp_.offset());
     out(end.data(), end.size());
 }
 
@@ -1063,7 +1086,8 @@ bool ZipWriteAction::writeSplitSet() {
     auto copy = [&](uint64_t from, uint64_t length) {
         while (length > 0) {
             const size_t n = static_cast<size_t>(std::min<uint64_t>(buffer.size(), length));
-            if (::pread(fd, buffer.data(), n, static_cast<off_t>(from)) != static_cast<ssize_t>(n) ||
+            if (::pread(fd, buffer.data(), n, static_cast<off_t>(from)) !=
+                    static_cast<ssize_t>(n) ||
                 !set.Write(buffer.data(), n))
                 return false;
             from += n;
@@ -1122,37 +1146,52 @@ bool ZipWriteAction::writeSplitSet() {
     return set.Write(end.data(), end.size()) && set.Commit();
 }
 
-void ZipWriteAction::appendSfxBlock() {
-    // No stub program is available here, so only the block a stub would read is written.
-    constexpr uint8_t kKey = 0x5a;
-    std::string items;
-    auto text = [&](uint8_t tag, std::string value) {
-        if (value.size() > 255)
-            value.resize(255);
-        items += static_cast<char>(tag);
-        items += static_cast<char>(value.size());
-        uint8_t previous = kKey;
-        for (char ch : value) {
-            const auto scrambled = static_cast<uint8_t>(static_cast<uint8_t>(ch) - previous);
-            items += static_cast<char>(scrambled);
-            previous = scrambled;
+// The self-extractor's program: named by KM_SFX_STUB, beside the running program, in the
+// build tree, or where it is installed. Empty when there is none.
+std::string ZipWriteAction::findSfxStub() {
+    std::vector<std::string> candidates;
+    if (const char* env = std::getenv("KM_SFX_STUB"))
+        candidates.emplace_back(env);
+    char self[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n > 0)
+        candidates.push_back(directoryOf(std::string(self, static_cast<size_t>(n))) + "/km-sfx");
+    candidates.emplace_back(KM_SFX_STUB_BUILD_PATH);
+    candidates.emplace_back("/usr/lib/kestrum/km-sfx");
+    for (const std::string& c : candidates) {
+        struct stat st;
+        if (::stat(c.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(c.c_str(), X_OK) == 0)
+            return c;
+    }
+    return {};
+}
+
+bool ZipWriteAction::writeSfxStub() {
+    const std::string stub = findSfxStub();
+    if (stub.empty())
+        return true; // without a program, the archive and its block are still written
+    const int fd = ::open(stub.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return true;
+    std::vector<uint8_t> buffer(64 * 1024);
+    bool ok = true;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error(ErrorInvalidArchive, stub);
+            ok = false;
+            break;
         }
-    };
-    if (options_.sfxRestoreStructure)
-        items += '\x02';
-    if (!options_.sfxExtractTo.empty())
-        text(3, options_.sfxExtractTo);
-    if (!options_.sfxProgram.empty())
-        text(4, options_.sfxParameters.empty()
-                    ? options_.sfxProgram
-                    : options_.sfxProgram + " " + options_.sfxParameters);
-    if (options_.sfxAutoPasswordPrompt)
-        items += '\x07';
-    std::string block = "AZ" + items;
-    uint8_t length[2];
-    PutLe16(length, static_cast<uint16_t>(block.size()));
-    block.append(reinterpret_cast<const char*>(length), 2);
-    out(block.data(), block.size());
+        if (n == 0 || !out(buffer.data(), static_cast<size_t>(n))) {
+            ok = n == 0;
+            break;
+        }
+    }
+    ::close(fd);
+    sfxStubWritten_ = ok;
+    return ok;
 }
 
 void ZipWriteAction::replaceArchive() {

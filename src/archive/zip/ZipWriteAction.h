@@ -55,7 +55,7 @@ private:
     // written, with ZIP64 fields where its sizes or offset need them.
     struct Written {
         ZipEntry entry;
-        std::string name; // as stored
+        std::string name;  // as stored
         std::string extra; // without a ZIP64 block
         std::string comment;
     };
@@ -87,7 +87,8 @@ private:
     std::string archiveComment() const;
     // Rewrites the finished temporary archive as a split set in place of the archive.
     bool writeSplitSet();
-    void appendSfxBlock();
+    static std::string findSfxStub();
+    bool writeSfxStub();
     void replaceArchive();
     void finishSources();
 
@@ -120,6 +121,7 @@ private:
     std::string oldComment_;
     ZipArchiveWriter temp_;
     uint64_t centralStart_ = 0; // in temp_
+    bool sfxStubWritten_ = false;
     uint64_t count_ = 0;
     uint64_t index_ = 0;
     uint64_t totalBytes_ = 0;

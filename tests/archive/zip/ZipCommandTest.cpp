@@ -1,10 +1,10 @@
 // The panels' zip command: its proposals, its two dialogs and the archive it produces.
 #include "archive/zip/ui/ZipCommand.h"
-#include "support/DialogAnswerer.h"
 #include "ZipTestSupport.h"
 #include "fileops/FileOpUi.h"
 #include "panels/FilePanel.h"
 #include "settings/SettingsStore.h"
+#include "support/DialogAnswerer.h"
 #include "support/TempDir.h"
 #include "ui_services/AppState.h"
 
@@ -91,12 +91,12 @@ TEST_F(ZipCommandTest, ProposedNames) {
     left->listing().SelectFileByName("notes.txt");
     // A file and a directory: the panel directory's name.
     EXPECT_EQ(DefaultZipArchiveName(left->listing(), right->listing(), true),
-              dir.file("Right.d/left.exe"));
+              dir.file("Right.d/left.run"));
     right->listing().SelectFileByName("old.zip");
     EXPECT_EQ(DefaultZipArchiveName(left->listing(), right->listing(), false),
               dir.file("Right.d/old.zip"));
     EXPECT_EQ(DefaultZipArchiveName(left->listing(), right->listing(), true),
-              dir.file("Right.d/left.exe"));
+              dir.file("Right.d/left.run"));
     right->listing().SelectAll(false);
     left->listing().path = "/";
     left->listing().SelectAll(false);
@@ -187,7 +187,7 @@ TEST_F(ZipCommandTest, CancelAndNothingSelected) {
     });
     EXPECT_TRUE(zip(1));
     EXPECT_TRUE(noneChosen);
-    EXPECT_FALSE(std::ifstream(dir.file("Right.d/left.exe")).good());
+    EXPECT_FALSE(std::ifstream(dir.file("Right.d/left.run")).good());
 
     left->listing().SelectAll(false);
     left->listing().SetCursor(0); // ".."

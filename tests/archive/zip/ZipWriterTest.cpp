@@ -5,6 +5,7 @@
 #include "archive/zip/CentralDirectory.h"
 #include "archive/zip/ZipEngine.h"
 #include "archive/zip/ZipPatterns.h"
+#include "archive/zip/ZipSfxConfig.h"
 
 #include <algorithm>
 #include <csignal>
@@ -637,32 +638,69 @@ TEST_F(ZipWriter, NothingToDoAndSpanningRefused) {
     EXPECT_FALSE(fs::exists(archive));
 }
 
-TEST_F(ZipWriter, SelfExtractorConfigurationBlockFollowsTheArchive) {
+TEST_F(ZipWriter, SelfExtractorRunsExtractsAndStartsItsProgram) {
     archive = tmp.file("setup");
-    ZipSource([] {
+    const std::string target = tmp.file("installed");
+    ZipSource([&] {
         ZipEngine_BuildSFX(1);
         ZipEngine_SFXRestoreStructure(1);
-        ZipEngine_SFXExtractTo("/opt/x");
+        ZipEngine_SFXExtractTo(target.c_str());
+        ZipEngine_SFXAutoExecute("touch", "\"it ran\"");
     });
-    const std::string data = ReadAll(archive + ".EXE");
-    ASSERT_GT(data.size(), 12u);
-    const auto* p = reinterpret_cast<const uint8_t*>(data.data());
-    const uint16_t length = zip::Le16(p + data.size() - 2);
-    ASSERT_EQ(length, 2u + 1u + 2u + 6u);
-    const std::string block = data.substr(data.size() - 2 - length, length);
-    EXPECT_EQ(block.substr(0, 3), std::string("AZ\x02"));
-    EXPECT_EQ(block[3], 3);
-    EXPECT_EQ(block[4], 6);
-    // Unscramble: each byte plus the byte before it (the first plus the key).
-    std::string text;
-    auto previous = static_cast<uint8_t>(block[5]);
-    text += static_cast<char>(static_cast<uint8_t>(block[5]) + 0x5a);
-    for (size_t i = 6; i < block.size(); ++i) {
-        text += static_cast<char>(static_cast<uint8_t>(block[i]) + previous);
-        previous = static_cast<uint8_t>(block[i]);
+    EXPECT_EQ(ZipEngine_GetLastError(), 0);
+    ASSERT_TRUE(fs::exists(archive)) << "no extension is added to a program";
+    struct stat st;
+    ASSERT_EQ(stat(archive.c_str(), &st), 0);
+    EXPECT_TRUE(st.st_mode & S_IXUSR);
+    const std::string data = ReadAll(archive);
+    EXPECT_EQ(data.substr(0, 4), "\x7f"
+                                 "ELF");
+    zip::SfxConfig config;
+    ASSERT_TRUE(zip::DecodeSfxConfig(data, &config));
+    EXPECT_TRUE(config.restoreStructure);
+    EXPECT_EQ(config.extractTo, target);
+    EXPECT_EQ(config.program, "touch \"it ran\"");
+    // Still a whole ZIP archive to the other tools, without warnings.
+    ExpectEveryPeerTests(archive, 5);
+
+    ASSERT_EQ(RunTool({archive}, tmp.path()), 0);
+    for (const auto& [name, bytes] : files)
+        EXPECT_EQ(ReadAll(target + "/" + name), bytes) << name;
+    EXPECT_TRUE(fs::exists(target + "/it ran")) << "the program starts in the target";
+
+    // Updated as an ordinary archive, it keeps one block, not two.
+    ZipSource([&] {
+        ZipEngine_BuildSFX(1);
+        ZipEngine_SFXExtractTo(target.c_str());
+    });
+    EXPECT_EQ(ZipEngine_GetLastError(), 0);
+    const std::string again = ReadAll(archive);
+    size_t blockBytes = 0;
+    ASSERT_TRUE(zip::DecodeSfxConfig(again, &config, &blockBytes));
+    EXPECT_FALSE(zip::DecodeSfxConfig(again.substr(0, again.size() - blockBytes), &config));
+}
+
+TEST(SfxConfig, RoundTripAndDamagedBlocks) {
+    zip::SfxConfig c;
+    c.restoreStructure = true;
+    c.askPassword = true;
+    c.extractTo = std::string("/t\xff\x01mp");
+    c.program = std::string(300, 'p'); // longer than a text item holds
+    const std::string block = zip::EncodeSfxConfig(c);
+    zip::SfxConfig back;
+    size_t bytes = 0;
+    ASSERT_TRUE(zip::DecodeSfxConfig("comment first" + block, &back, &bytes));
+    EXPECT_EQ(bytes, block.size());
+    EXPECT_TRUE(back.restoreStructure && back.askPassword);
+    EXPECT_EQ(back.extractTo, c.extractTo);
+    EXPECT_EQ(back.program, std::string(255, 'p'));
+    for (size_t cut = 0; cut < block.size() - 2; ++cut) {
+        std::string damaged = block;
+        damaged.erase(cut, 1); // its stated length no longer fits what is there
+        EXPECT_FALSE(zip::DecodeSfxConfig(damaged, &back)) << cut;
     }
-    EXPECT_EQ(text, "/opt/x");
-    EXPECT_EQ(RunTool({"unzip", "-l", "-q", archive + ".EXE"}, ""), 0);
+    EXPECT_FALSE(zip::DecodeSfxConfig("", &back));
+    EXPECT_FALSE(zip::DecodeSfxConfig(std::string("AZ\x09\x03\x00", 5), &back)) << "unknown item";
 }
 
 TEST_F(ZipWriter, FailedWriteLeavesTheOldArchiveIntact) {

@@ -157,7 +157,7 @@ std::string DefaultZipArchiveName(const PanelListing& panel, const PanelListing&
     }
     // Only the new name is put in small letters: the directories above it are case-sensitive.
     return JoinPath(other.isFtp() ? panel.path : other.path,
-                    lower(base) + (selfExtractor ? ".exe" : ".zip"));
+                    lower(base) + (selfExtractor ? ".run" : ".zip"));
 }
 
 std::string ResolveZipArchiveName(const std::string& typed, const PanelListing& panel,

@@ -113,8 +113,8 @@ void ZipNameDialog::browse() {
         edit_->setText(dir);
 }
 
-std::optional<ZipArchiveChoice> ZipNameDialog::Ask(const std::string& initialName,
-                                                    bool offerSplit, QWidget* parent) {
+std::optional<ZipArchiveChoice> ZipNameDialog::Ask(const std::string& initialName, bool offerSplit,
+                                                   QWidget* parent) {
     ZipNameDialog dlg(initialName, offerSplit, parent);
     while (dlg.exec() == QDialog::Accepted) {
         if (const auto size = dlg.partSize())
