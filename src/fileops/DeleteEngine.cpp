@@ -77,22 +77,30 @@ int DeleteEngine::deleteWalk(const std::string& dir) {
         }
         children.emplace_back(n, isDir);
     }
+    // Files first, by name in this directory; then this directory is closed before
+    // going down, so a deep tree holds one descriptor at a time, not one per level.
     for (const auto& [name, isDir] : children) {
+        if (isDir || cancelled_)
+            continue;
         const std::string child = JoinPath(dir, name);
         ui_.ShowPaths(child, {});
-        if (isDir) {
-            if (ui_.Pump())
-                cancelled_ = true;
-            if (cancelled_)
-                break;
-            deleteWalk(child);
-        } else if (recycle_) {
+        if (recycle_)
             DeleteFile(child);
-        } else if (unlinkat(dfd, name.c_str(), 0) != 0) { // by name: no path walk per file
+        else if (unlinkat(dfd, name.c_str(), 0) != 0) // by name: no path walk per file
             ui_.Message("Error deleting " + child, false);
-        }
     }
     closedir(d);
+    for (const auto& [name, isDir] : children) {
+        if (!isDir)
+            continue;
+        const std::string child = JoinPath(dir, name);
+        ui_.ShowPaths(child, {});
+        if (ui_.Pump())
+            cancelled_ = true;
+        if (cancelled_)
+            break;
+        deleteWalk(child);
+    }
     // Directories are removed for good; their files went one by one.
     if (rmdir(dir.c_str()) != 0) {
         ui_.Message(ErrorText(errno), true);

@@ -8,7 +8,9 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace km;
@@ -92,6 +94,28 @@ TEST_F(DeleteTest, PermanentTreeWithReadOnlyFilesAndLinksAsLinks) {
     EXPECT_FALSE(exists(p("t")));
     EXPECT_EQ(ReadAll(dir.file("keep/f")), "keep"); // the link's target is untouched
     EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(DeleteTest, ADeepTreeNeedsOneDescriptorAtATime) {
+    // 200 levels, each with a file, deleted by a child allowed 32 open files.
+    std::string path = p("deep");
+    for (int i = 0; i < 200; ++i) {
+        mkdir(path.c_str(), 0755);
+        WriteAll(path + "/f", "x");
+        path += "/d";
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const struct rlimit few = {32, 32};
+        setrlimit(RLIMIT_NOFILE, &few);
+        test::ScriptedUi childUi;
+        DeleteEngine e(childUi, false, true);
+        _exit(e.DeleteTree(p("deep")) == 0 && childUi.messages.empty() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_FALSE(exists(p("deep")));
 }
 
 TEST_F(DeleteTest, TrashKeepsFilesWithTheirOriginalPaths) {
