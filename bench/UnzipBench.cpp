@@ -33,8 +33,8 @@ uint16_t CollectRows(uint16_t, uint16_t type, const char* text) {
     if (type != 21)
         return 0;
     const std::vector<std::string> f = km::zip::RecordFields(text);
-    if (f.size() > 3)
-        g_rows.push_back(f[2].empty() ? f[3] : f[2] + "/" + f[3]);
+    if (f.size() >= 3) // fields 2 and 3: directory and name
+        g_rows.push_back(f[1].empty() ? f[2] : f[1] + "/" + f[2]);
     return 0;
 }
 

@@ -58,7 +58,8 @@ bool askLine(const char* prompt, bool secret, std::string* line) {
 
 uint16_t onRecord(uint16_t, uint16_t type, const char* text, uintptr_t) {
     const std::vector<std::string> f = zip::RecordFields(text ? text : "");
-    auto at = [&](size_t i) { return i < f.size() ? f[i] : std::string(); };
+    // Fields count from 1, as the record formats number them.
+    auto at = [&](size_t i) { return i >= 1 && i <= f.size() ? f[i - 1] : std::string(); };
     switch (type) {
     case 22:
     case 23:
@@ -176,7 +177,8 @@ int main(int argc, char** argv) {
     const int error = UnzipEngine_GetLastError();
     std::printf("%lld files extracted to %s\n", static_cast<long long>(done < 0 ? 0 : done),
                 target.c_str());
-    if (error != 0)
+    // Every file kept by the user's own answers is no failure.
+    if (error != 0 && error != zip::UnzipErrorNothingToDo)
         return 1;
     return config.program.empty() ? 0 : runProgram(config.program, target);
 }
