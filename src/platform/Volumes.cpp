@@ -15,9 +15,10 @@ std::string unescape(std::string_view s) {
     std::string out;
     out.reserve(s.size());
     for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '3' && s[i + 2] >= '0' && s[i + 2] <= '7' &&
-            s[i + 3] >= '0' && s[i + 3] <= '7') {
-            out += static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
+        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '3' &&
+            s[i + 2] >= '0' && s[i + 2] <= '7' && s[i + 3] >= '0' && s[i + 3] <= '7') {
+            out +=
+                static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
             i += 3;
         } else {
             out += s[i];
@@ -30,7 +31,8 @@ std::string unescape(std::string_view s) {
 std::string unescapeHex(std::string_view s) {
     std::string out;
     for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] == 'x' && std::isxdigit(static_cast<unsigned char>(s[i + 2])) &&
+        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] == 'x' &&
+            std::isxdigit(static_cast<unsigned char>(s[i + 2])) &&
             std::isxdigit(static_cast<unsigned char>(s[i + 3]))) {
             out += static_cast<char>(std::stoi(std::string(s.substr(i + 2, 2)), nullptr, 16));
             i += 3;
@@ -59,10 +61,11 @@ std::vector<std::string_view> splitSpaces(std::string_view line) {
 
 bool isPseudo(std::string_view fs, std::string_view mountPoint) {
     static constexpr std::array<std::string_view, 28> pseudo = {
-        "proc",     "sysfs",    "devtmpfs", "devpts",     "cgroup",   "cgroup2",  "pstore",
-        "bpf",      "tracefs",  "debugfs",  "securityfs", "mqueue",   "hugetlbfs", "configfs",
-        "fusectl",  "autofs",   "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs",  "ramfs",
-        "squashfs", "overlay",  "fuse.gvfsd-fuse", "fuse.portal", "selinuxfs", "tmpfs", "nfsd"};
+        "proc",        "sysfs",     "devtmpfs", "devpts",   "cgroup",      "cgroup2",
+        "pstore",      "bpf",       "tracefs",  "debugfs",  "securityfs",  "mqueue",
+        "hugetlbfs",   "configfs",  "fusectl",  "autofs",   "binfmt_misc", "efivarfs",
+        "rpc_pipefs",  "nsfs",      "ramfs",    "squashfs", "overlay",     "fuse.gvfsd-fuse",
+        "fuse.portal", "selinuxfs", "tmpfs",    "nfsd"};
     if (fs == "tmpfs") // /tmp on tmpfs is a real place to keep files
         return !(mountPoint == "/tmp" || mountPoint.starts_with("/media") ||
                  mountPoint.starts_with("/mnt"));
@@ -76,8 +79,8 @@ bool isPseudo(std::string_view fs, std::string_view mountPoint) {
 
 bool isRemote(std::string_view fs) {
     return fs == "nfs" || fs == "nfs4" || fs == "cifs" || fs == "smb3" || fs == "smbfs" ||
-           fs == "fuse.sshfs" || fs == "9p" || fs == "afs" || fs == "ceph" ||
-           fs == "fuse.rclone" || fs == "davfs" || fs == "fuse.davfs2";
+           fs == "fuse.sshfs" || fs == "9p" || fs == "afs" || fs == "ceph" || fs == "fuse.rclone" ||
+           fs == "davfs" || fs == "fuse.davfs2";
 }
 
 std::string readSmallFile(const std::string& path) {
@@ -195,6 +198,15 @@ DiskSpace QueryDiskSpace(const std::string& path) {
         return {};
     return {static_cast<uint64_t>(s.f_blocks) * s.f_frsize,
             static_cast<uint64_t>(s.f_bfree) * s.f_frsize};
+}
+
+bool IsOnRemovableVolume(const std::string& path) {
+    const std::vector<Volume> volumes = ReadVolumes();
+    const std::string mount = MountPointForPath(volumes, path);
+    for (const Volume& v : volumes)
+        if (v.mountPoint == mount)
+            return v.type == VolumeType::Removable;
+    return false;
 }
 
 } // namespace km

@@ -12,7 +12,7 @@ struct Volume {
     std::string mountPoint; // raw bytes, unescaped
     std::string source;     // device or remote share
     std::string fsType;
-    std::string label;      // file-system label where one is known
+    std::string label; // file-system label where one is known
     VolumeType type = VolumeType::Other;
 };
 
@@ -26,6 +26,9 @@ std::vector<Volume> ReadVolumes();
 
 // The volume whose mount point holds `path` (longest prefix); "/" if none.
 std::string MountPointForPath(const std::vector<Volume>& volumes, std::string_view path);
+
+// Whether `path` lies on a removable volume (a stick, a card, a floppy).
+bool IsOnRemovableVolume(const std::string& path);
 
 struct DiskSpace {
     uint64_t total = 0;

@@ -1,5 +1,8 @@
 #include "archive/zip/ZipSplitSet.h"
 
+#include "platform/PathUtil.h"
+#include "platform/Volumes.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -10,12 +13,25 @@ namespace {
 
 // The most parts the disk-number fields can count.
 constexpr size_t kMaxParts = 0xfffe;
+// Room a medium keeps for its own directory entries; a part is never smaller than a page.
+constexpr uint64_t kMediumMargin = 64 * 1024;
 
 } // namespace
 
 ZipSplitSet::ZipSplitSet(std::string archive, uint64_t firstSize, uint64_t otherSize)
     : archive_(std::move(archive)), firstSize_(firstSize), otherSize_(otherSize) {
     nextPart();
+}
+
+ZipSplitSet::ZipSplitSet(std::string archive, NextMedium nextMedium)
+    : archive_(std::move(archive)), nextMedium_(std::move(nextMedium)) {
+    nextPart();
+}
+
+uint64_t ZipSplitSet::capacity() const {
+    if (nextMedium_)
+        return mediumSpace_;
+    return parts_.size() == 1 ? firstSize_ : otherSize_;
 }
 
 std::string ZipSplitSet::PartName(const std::string& archive, uint32_t number) {
@@ -36,6 +52,25 @@ bool ZipSplitSet::nextPart() {
         error_ = EFBIG;
         return false;
     }
+    if (nextMedium_ && !parts_.empty()) {
+        // This medium comes out: its part must be whole on it first.
+        if (const int err = parts_.back()->Commit(true)) {
+            error_ = err;
+            return false;
+        }
+        if (!nextMedium_(static_cast<uint32_t>(parts_.size() + 1))) {
+            error_ = ECANCELED;
+            return false;
+        }
+    }
+    if (nextMedium_) {
+        const uint64_t space = QueryDiskSpace(std::string(ParentPath(archive_))).free;
+        if (space < 2 * kMediumMargin) {
+            error_ = ENOSPC;
+            return false;
+        }
+        mediumSpace_ = space - kMediumMargin;
+    }
     // Named for now as a numbered part; the last one takes the archive's name at Commit.
     auto part = std::make_unique<ReplacementFile>();
     const int err = part->Create(PartName(archive_, static_cast<uint32_t>(parts_.size() + 1)));
@@ -53,7 +88,7 @@ bool ZipSplitSet::Keep(size_t length) {
         return false;
     if (used_ + length <= capacity())
         return true;
-    if (length > otherSize_) {
+    if (used_ == 0 || (!nextMedium_ && length > otherSize_)) {
         error_ = EFBIG; // a header longer than a whole part
         return false;
     }
@@ -86,6 +121,8 @@ bool ZipSplitSet::Commit() {
         return false;
     }
     for (size_t i = 0; i + 1 < parts_.size(); ++i) {
+        if (!parts_[i]->IsOpen())
+            continue; // committed already, on a medium taken out since
         if (const int err = parts_[i]->Commit(false)) {
             error_ = err;
             parts_.clear();

@@ -7,6 +7,7 @@
 #include "platform/ReplacementFile.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,9 +16,15 @@ namespace km::zip {
 
 class ZipSplitSet {
 public:
+    // Asked before each further medium (number 2, 3...); false when the user cancels.
+    using NextMedium = std::function<bool(uint32_t number)>;
+
     // `archive` is the last part's name; the others take its name without the
     // extension plus ".z01", ".z02"...
     ZipSplitSet(std::string archive, uint64_t firstSize, uint64_t otherSize);
+    // Parts on removable media: each as large as the medium's free space, and
+    // complete on it before the next medium is asked for.
+    ZipSplitSet(std::string archive, NextMedium nextMedium);
 
     // Moves on to a new part when `length` bytes would not fit in this one.
     // False when they fit in no part at all, or a part cannot be made.
@@ -35,10 +42,12 @@ public:
 
 private:
     bool nextPart();
-    uint64_t capacity() const { return parts_.size() == 1 ? firstSize_ : otherSize_; }
+    uint64_t capacity() const;
 
     std::string archive_;
-    uint64_t firstSize_, otherSize_;
+    uint64_t firstSize_ = 0, otherSize_ = 0;
+    NextMedium nextMedium_;
+    uint64_t mediumSpace_ = 0;
     std::vector<std::unique_ptr<ReplacementFile>> parts_;
     uint64_t used_ = 0;
     int error_ = 0;

@@ -11,6 +11,9 @@
 #include "archive/zip/ZipSfxConfig.h"
 #include "archive/zip/ZipSplitSet.h"
 #include "platform/FileAttributes.h"
+#include "platform/PrivateTemp.h"
+#include "platform/ReplacementFile.h"
+#include "platform/Volumes.h"
 #include "platform/Wildcard.h"
 
 #include <algorithm>
@@ -167,7 +170,8 @@ void ZipWriteAction::run() {
             error(ErrorInvalidCombination);
             return;
         }
-        if (!o.spanCreateImages) {
+        // Disks, here: a removable volume, and the next medium asked for when one is full.
+        if (!o.spanCreateImages && !IsOnRemovableVolume(directoryOf(archive_))) {
             error(ErrorNotRemovable);
             return;
         }
@@ -600,8 +604,10 @@ bool ZipWriteAction::checkWritable() {
 }
 
 void ZipWriteAction::writeArchive() {
-    // Beside the archive, so that the final rename stays on one file system.
-    if (!temp_.Create(directoryOf(archive_))) {
+    // Beside the archive, so that the final rename stays on one file system; for a set
+    // on removable media in the private directory, since the media change under it.
+    const bool media = options_.span && !options_.spanCreateImages;
+    if (!temp_.Create(media ? PrivateTempDir() : directoryOf(archive_))) {
         error(ErrorCantCreate);
         return;
     }
@@ -1073,7 +1079,36 @@ void ZipWriteAction::writeCentralDirectory() {
     out(end.data(), end.size());
 }
 
-bool ZipWriteAction::writeSplitSet() {
+bool ZipWriteAction::askNextMedium(uint32_t number) {
+    if (channel_.HasReceiver())
+        return send(RecordDiskRequest, FormatDiskRequest(archive_, number));
+    ZipEngineHost* host = channel_.host();
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "Please remove the current diskette and label it as disk #%u. Insert a new "
+                  "diskette and press OK",
+                  static_cast<unsigned>(number - 1));
+    if (host && host->AskDisk("Disk change", text))
+        return true;
+    error(kAbortCode);
+    return false;
+}
+
+bool ZipWriteAction::copyTempTo(const std::string& path) {
+    const int fd = ::open(temp_.path().c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    ReplacementFile out;
+    bool ok = out.Create(path) == 0;
+    std::vector<uint8_t> buffer(256 * 1024);
+    for (ssize_t n; ok && (n = ::read(fd, buffer.data(), buffer.size())) != 0;)
+        ok = n > 0 && out.Write(buffer.data(), static_cast<size_t>(n)) == 0;
+    ::close(fd);
+    // The medium is taken out next: the archive must be on it.
+    return ok && out.Commit(true) == 0;
+}
+
+bool ZipWriteAction::writeSplitSet(bool media) {
     const int fd = ::open(temp_.path().c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -1081,7 +1116,8 @@ bool ZipWriteAction::writeSplitSet() {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-    ZipSplitSet set(archive_, options_.spanFirstSize, options_.spanOtherSize);
+    ZipSplitSet set = media ? ZipSplitSet(archive_, [this](uint32_t n) { return askNextMedium(n); })
+                            : ZipSplitSet(archive_, options_.spanFirstSize, options_.spanOtherSize);
     std::vector<uint8_t> buffer(64 * 1024);
     auto copy = [&](uint64_t from, uint64_t length) {
         while (length > 0) {
@@ -1198,8 +1234,18 @@ void ZipWriteAction::replaceArchive() {
     if (!send(RecordReplacing, archive_))
         return;
     // A set larger than its first part is written as parts; one that fits is a plain archive.
-    if (options_.span && temp_.offset() > options_.spanFirstSize) {
-        if (!writeSplitSet()) {
+    const bool media = options_.span && !options_.spanCreateImages;
+    const uint64_t first =
+        media ? QueryDiskSpace(directoryOf(archive_)).free : options_.spanFirstSize;
+    if (options_.span && temp_.offset() > first) {
+        if (!writeSplitSet(media)) {
+            if (!stop_)
+                error(ErrorNotModified);
+            return;
+        }
+        temp_.Discard();
+    } else if (media) {
+        if (!copyTempTo(archive_)) {
             error(ErrorNotModified);
             return;
         }

@@ -85,8 +85,11 @@ private:
     std::string endRecords(uint64_t count, uint64_t countHere, uint64_t size, uint64_t start,
                            uint32_t centralDisk, uint32_t thisDisk, uint64_t at) const;
     std::string archiveComment() const;
-    // Rewrites the finished temporary archive as a split set in place of the archive.
-    bool writeSplitSet();
+    // Rewrites the finished temporary archive as a split set in place of the archive:
+    // parts of the chosen size, or on removable media, one a medium.
+    bool writeSplitSet(bool media);
+    bool askNextMedium(uint32_t number);
+    bool copyTempTo(const std::string& path);
     static std::string findSfxStub();
     bool writeSfxStub();
     void replaceArchive();

@@ -6,6 +6,8 @@
 #include "archive/zip/ZipEngine.h"
 #include "archive/zip/ZipPatterns.h"
 #include "archive/zip/ZipSfxConfig.h"
+#include "archive/zip/ZipSplitSet.h"
+#include "support/ScratchFileSystem.h"
 
 #include <algorithm>
 #include <csignal>
@@ -683,6 +685,59 @@ TEST_F(ZipWriter, SelfExtractorRunsExtractsAndStartsItsProgram) {
     size_t blockBytes = 0;
     ASSERT_TRUE(zip::DecodeSfxConfig(again, &config, &blockBytes));
     EXPECT_FALSE(zip::DecodeSfxConfig(again.substr(0, again.size() - blockBytes), &config));
+}
+
+TEST(ZipSplitSet, OnRemovableMediaEachPartFillsAMediumAndIsWholeBeforeTheNext) {
+    test::ScratchFileSystem stick("256k");
+    if (!stick.mounted())
+        GTEST_SKIP() << "needs a small file system of its own (root)";
+    TempDir shelf;
+    std::vector<uint32_t> asked;
+    // Taking the medium out: its parts go to the shelf, and the stick is empty again.
+    auto swap = [&] {
+        for (const auto& e : fs::directory_iterator(stick.path())) {
+            fs::copy_file(e.path(), shelf.file(e.path().filename().string()));
+            fs::remove(e.path());
+        }
+    };
+    const std::string data = RandomBytes(700 * 1024, 9);
+    {
+        zip::ZipSplitSet set(stick.file("set.zip"), [&](uint32_t n) {
+            for (const auto& e : fs::directory_iterator(stick.path()))
+                EXPECT_EQ(e.path().filename().string().rfind(".km-", 0), std::string::npos)
+                    << "a part is complete before the medium comes out";
+            asked.push_back(n);
+            swap();
+            return true;
+        });
+        ASSERT_TRUE(set.Keep(30));
+        for (size_t at = 0; at < data.size(); at += 10000)
+            ASSERT_TRUE(set.Write(data.data() + at, std::min<size_t>(10000, data.size() - at)));
+        ASSERT_TRUE(set.Commit());
+    }
+    swap();
+    EXPECT_GE(asked.size(), 2u);
+    for (size_t i = 0; i < asked.size(); ++i)
+        EXPECT_EQ(asked[i], i + 2);
+    std::string joined;
+    for (uint32_t n = 1; n <= asked.size(); ++n) {
+        const std::string part = shelf.file(zip::ZipSplitSet::PartName("set.zip", n));
+        EXPECT_LE(fs::file_size(part), 256u * 1024);
+        joined += ReadAll(part);
+    }
+    joined += ReadAll(shelf.file("set.zip"));
+    EXPECT_EQ(joined, data);
+
+    // Cancel at the change: the first medium keeps its whole part, nothing else is left.
+    swap();
+    zip::ZipSplitSet cancelled(stick.file("c.zip"), [](uint32_t) { return false; });
+    EXPECT_FALSE(cancelled.Write(data.data(), data.size()));
+    EXPECT_EQ(cancelled.error(), ECANCELED);
+    EXPECT_FALSE(cancelled.Commit());
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(stick.path()))
+        left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"c.z01"});
 }
 
 TEST(SfxConfig, RoundTripAndDamagedBlocks) {

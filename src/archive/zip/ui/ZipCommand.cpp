@@ -10,6 +10,7 @@
 #include "panels/FilePanel.h"
 #include "platform/PathUtil.h"
 #include "platform/PrivateTemp.h"
+#include "platform/Volumes.h"
 #include "resources/StringTable.h"
 #include "settings/SettingsStore.h"
 #include "ui_services/AppState.h"
@@ -267,12 +268,13 @@ bool HandleZipCommand(FilePanel& panel, FilePanel& other, const PanelMessageEven
             ZipEngine_SaveRelativeTo(listing.path.c_str());
             ZipEngine_SaveStructure(*mode);
         }
-        // Removable disks are not asked for here: a split set is parts as files, of the
-        // size the user chose.
         if (typed->partSize != 0) {
             ZipEngine_Span(1);
             ZipEngine_SpanCreateImages(1);
             ZipEngine_SpanSizes(typed->partSize, typed->partSize);
+        } else if (!sfx && IsOnRemovableVolume(std::string(ParentPath(archive)))) {
+            // A plain archive onto a removable volume fills one medium, then asks for the next.
+            ZipEngine_Span(1);
         }
         ZipEngine_Overwrite(Settings().GetInt("Algemeen", "BevestigingOverwrite", 1) == 1 ? 10
                                                                                           : 11);
