@@ -61,13 +61,7 @@ bool writeAll(int fd, const char* data, size_t length) {
 }
 
 mode_t newFileMode() {
-    // Read once: toggling the umask later would race with other threads.
-    static const mode_t mode = [] {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        return 0666 & ~mask;
-    }();
-    return mode;
+    return 0666 & ~ProcessUmask();
 }
 
 int openDirectoryOf(const std::string& path) {
@@ -76,6 +70,16 @@ int openDirectoryOf(const std::string& path) {
 }
 
 } // namespace
+
+mode_t ProcessUmask() {
+    // Read once: toggling the umask later would race with other threads.
+    static const mode_t mask = [] {
+        const mode_t m = ::umask(0);
+        ::umask(m);
+        return m;
+    }();
+    return mask;
+}
 
 int RenameIntoAt(int dir, const std::string& from, const std::string& to, bool targetExisted) {
     if (!targetExisted) {
@@ -166,14 +170,15 @@ int ReplacementFile::open(int dir, const std::string& name, mode_t mode) {
     std::string temp;
     for (int attempt = 0; err == 0 && attempt < 100; ++attempt) {
         temp = tempName(name);
-        fd =
-            ::openat(dir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        fd = ::openat(dir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      mode & 0777);
         if (fd >= 0 || errno != EEXIST)
             break;
     }
     if (err == 0 && fd < 0)
         err = errno;
-    if (err == 0 && ::fchmod(fd, mode) != 0) {
+    // Set only where the umask took bits the mode asks for, or it has special bits.
+    if (err == 0 && (mode & ~(0777 & ~ProcessUmask())) != 0 && ::fchmod(fd, mode) != 0) {
         err = errno;
         ::close(fd);
         ::unlinkat(dir, temp.c_str(), 0);

@@ -88,6 +88,9 @@ int RenameInto(const std::string& from, const std::string& to, bool targetExiste
 int RenameIntoAt(int directoryFd, const std::string& from, const std::string& to,
                  bool targetExisted);
 
+// The process's umask, read once (changing it to read it races with other threads).
+mode_t ProcessUmask();
+
 // fsync of the directory holding `path`; best effort.
 void SyncParentDirectory(const std::string& path);
 // Flushes the whole file system holding `path` (one call for a moved tree

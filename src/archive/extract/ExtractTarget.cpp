@@ -34,20 +34,11 @@ int openChild(int parent, const std::string& name, bool create) {
     return fd;
 }
 
-mode_t currentUmask() {
-    static const mode_t mask = [] {
-        const mode_t m = ::umask(0);
-        ::umask(m);
-        return m;
-    }();
-    return mask;
-}
-
 } // namespace
 
 mode_t ExtractTarget::FileMode(int storedMode) {
     const mode_t bits = storedMode < 0 ? 0666 : static_cast<mode_t>(storedMode) & 0777;
-    return bits & ~currentUmask();
+    return bits & ~ProcessUmask();
 }
 
 int ExtractFile::Commit(const EntryAttributes& a) {
@@ -59,7 +50,8 @@ int ExtractFile::Commit(const EntryAttributes& a) {
     mode_t mode = ExtractTarget::FileMode(a.mode);
     if (a.readOnly)
         mode &= ~static_cast<mode_t>(0222);
-    ::fchmod(fd, mode);
+    if (mode != mode_)
+        ::fchmod(fd, mode);
     if (a.dosBits != 0) {
         char text[16];
         const int n = std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(a.dosBits));
@@ -176,12 +168,12 @@ bool ExtractTarget::CreateDirectories(const ExtractPath& path) {
     return safePath(path) && walk(path, path.size(), true) >= 0;
 }
 
-int ExtractTarget::OpenFile(const ExtractPath& path, ExtractFile* file) {
+int ExtractTarget::OpenFile(const ExtractPath& path, ExtractFile* file, int storedMode) {
     const int dir = parent(path, true);
     if (dir < 0)
         return errno;
-    // 0600 until Commit gives the entry its own mode.
-    return file->file_.CreateAt(dir, path.back(), 0600);
+    file->mode_ = FileMode(storedMode);
+    return file->file_.CreateAt(dir, path.back(), file->mode_);
 }
 
 int ExtractTarget::MakeSymlink(const ExtractPath& path, const std::string& linkText) {

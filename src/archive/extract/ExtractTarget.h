@@ -46,6 +46,7 @@ public:
 private:
     friend class ExtractTarget;
     ReplacementFile file_;
+    mode_t mode_ = 0; // as created
 };
 
 class ExtractTarget {
@@ -65,7 +66,8 @@ public:
     // something else (a file, a link).
     bool CreateDirectories(const ExtractPath& path);
     // Opens the temporary file for `path` (missing directories made). 0 or errno.
-    int OpenFile(const ExtractPath& path, ExtractFile* file);
+    // The entry's stored mode is given as FileMode makes it from the start.
+    int OpenFile(const ExtractPath& path, ExtractFile* file, int storedMode = -1);
     // `path` becomes a symbolic link holding `linkText` as it is stored: a link
     // may point anywhere, since no later output is written through one.
     int MakeSymlink(const ExtractPath& path, const std::string& linkText);

@@ -751,7 +751,7 @@ void UnzipAction::extractData(const ZipEntry& e, uint64_t index, ZipByteSource& 
     const bool link = toFile && unix.isLink;
     ExtractFile file;
     std::string linkText;
-    if (toFile && !link && target_->OpenFile(mapped.components, &file) != 0) {
+    if (toFile && !link && target_->OpenFile(mapped.components, &file, unix.permissions) != 0) {
         warn(UnzipWarningCantOpenOutput, outputName);
         return;
     }

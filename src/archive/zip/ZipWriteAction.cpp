@@ -673,9 +673,7 @@ void ZipWriteAction::writeArchive() {
     // a self-extractor with its program in front those of a program.
     mode_t mode = archiveMode_;
     if (!archiveExisted_ || sfxStubWritten_) {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = (sfxStubWritten_ ? 0777 : 0666) & ~mask;
+        mode = (sfxStubWritten_ ? 0777 : 0666) & ~ProcessUmask();
     }
     ::fchmod(temp_.fd(), mode);
     if (!temp_.Close())
