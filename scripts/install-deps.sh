@@ -10,7 +10,7 @@ packages=(
     libgtest-dev
     # peers the tests drive
     python3 python3-pyftpdlib zip unzip tar gzip cabextract poppler-utils 7zip libarchive-tools
-    xvfb xauth xdg-utils shared-mime-info
+    xvfb xauth xdg-utils shared-mime-info libglib2.0-bin
     # fuzzing with libFuzzer and the sanitizers' symbolizer
     clang libclang-rt-14-dev llvm
 )

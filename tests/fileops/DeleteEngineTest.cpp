@@ -7,6 +7,7 @@
 #include "support/TempDir.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -213,6 +214,31 @@ TEST_F(DeleteTest, OddNamesGoToTheTrashRestorably) {
         EXPECT_FALSE(exists(p(n)));
     }
     EXPECT_TRUE(ui.messages.empty());
+
+    // The desktop's own trash (GIO) writes the very same Path line for these names.
+    if (access("/usr/bin/gio", X_OK) != 0)
+        GTEST_SKIP() << "gio is not installed";
+    const std::string info = dir.file("data/Trash/info");
+    for (const auto& n : names) {
+        WriteAll(p(n), "again");
+        const pid_t pid = fork();
+        if (pid == 0) {
+            execl("/usr/bin/gio", "gio", "trash", "--", p(n).c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << n;
+        std::vector<std::string> lines;
+        for (const auto& entry : std::filesystem::directory_iterator(info)) {
+            const std::string text = ReadAll(entry.path().string());
+            const size_t at = text.find("Path=");
+            if (restoredPath(text) == p(n))
+                lines.push_back(text.substr(at, text.find('\n', at) - at));
+        }
+        ASSERT_EQ(lines.size(), 2u) << n;
+        EXPECT_EQ(lines[0], lines[1]) << n;
+    }
 }
 
 TEST_F(DeleteTest, ADirectoryOnAnotherVolumeGoesToThatVolumesTrashWhole) {
