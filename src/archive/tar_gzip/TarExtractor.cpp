@@ -2,58 +2,27 @@
 
 #include "archive/tar_gzip/TarOutputName.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace km::tar {
 
-namespace {
-
-void CloseFd(int& fd) {
-    if (fd >= 0)
-        ::close(fd);
-    fd = -1;
-}
-
-bool WriteAllBytes(int fd, const uint8_t* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-} // namespace
-
 TarExtractor::TarExtractor(const ArchiveExtractOptions& options, ArchiveSink& sink,
                            TarReport& report)
-    : options_(options), sink_(sink), report_(report) {}
+    : options_(options), sink_(sink), report_(report), target_(options.targetDir) {}
 
 TarExtractor::~TarExtractor() {
     Abandon();
-    CloseFd(rootFd_);
 }
 
 bool TarExtractor::OpenTarget() {
-    rootFd_ = ::open(options_.targetDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (rootFd_ < 0)
+    const int fd = ::open(options_.targetDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
         Problem(kTarCannotOpenOutput, options_.targetDir);
-    return rootFd_ >= 0;
-}
-
-std::string TarExtractor::FullPath(const std::string& relative) const {
-    std::string out = options_.targetDir;
-    if (out.empty() || out.back() != '/')
-        out += '/';
-    return out + relative;
+        return false;
+    }
+    ::close(fd);
+    return true;
 }
 
 void TarExtractor::Problem(int code, const std::string& name) {
@@ -66,19 +35,15 @@ bool TarExtractor::CheckCancel() {
     return cancelled_;
 }
 
-int TarExtractor::OpenDirectory(const std::vector<std::string>& components, size_t count,
-                                bool create) {
-    int fd = ::dup(rootFd_);
-    for (size_t i = 0; i < count && fd >= 0; ++i) {
-        const char* name = components[i].c_str();
-        if (create)
-            ::mkdirat(fd, name, 0777);
-        // O_NOFOLLOW: a symbolic link planted in the target must not redirect the output.
-        const int next = ::openat(fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        ::close(fd);
-        fd = next;
+bool TarExtractor::mayWrite(const ExtractPath& parts, const TarEntry& entry) {
+    const ExistingEntry existing = target_.Lookup(parts);
+    if (!existing.exists)
+        return true;
+    if (existing.isDirectory) {
+        Problem(kTarCannotOpenOutput, target_.Describe(parts));
+        return false;
     }
-    return fd;
+    return sink_.ConfirmOverwrite(target_.Describe(parts), entry.size, TarListedTime(entry.mtime));
 }
 
 TarAction TarExtractor::Begin(const TarEntry& entry) {
@@ -88,72 +53,56 @@ TarAction TarExtractor::Begin(const TarEntry& entry) {
     if (entry.IsDirectory()) {
         if (options_.restorePaths) {
             const auto parts = OutputComponents(entry.name, true);
-            if (!parts.empty()) {
-                const int fd = OpenDirectory(parts, parts.size(), true);
-                if (fd < 0)
-                    Problem(kTarCannotOpenOutput, FullPath(JoinComponents(parts)));
-                else
-                    ::close(fd);
-            }
+            if (!parts.empty() && !target_.CreateDirectories(parts))
+                Problem(kTarCannotOpenOutput, target_.Describe(parts));
         }
         return TarAction::Skip;
     }
-    if (!entry.IsFile() || !sink_.IsWanted(entry.name))
+    const bool link = entry.IsSymlink() || entry.IsHardLink();
+    if (!(entry.IsFile() || link) || !sink_.IsWanted(entry.name))
+        return TarAction::Skip;
+    // View, edit and execute want a file to open, not a link.
+    if (link && options_.stopAfterFirst)
         return TarAction::Skip;
 
     const auto parts = OutputComponents(entry.name, options_.restorePaths);
     if (parts.empty()) {
-        Problem(kTarCannotOpenOutput, FullPath(entry.name));
+        Problem(kTarCannotOpenOutput, target_.Describe({entry.name}));
         return TarAction::Skip;
     }
-    const std::string relative = JoinComponents(parts);
-    outputPath_ = FullPath(relative);
-    leafName_ = parts.back();
-    mtime_ = UnixSecondsFromFileTime(TarListedTime(entry.mtime));
+    outputPath_ = target_.Describe(parts);
+    if (!mayWrite(parts, entry))
+        return CheckCancel() ? TarAction::Stop : TarAction::Skip; // the answer may have been Cancel
+    sink_.ShowEntry(JoinComponents(parts));
 
-    parentFd_ = OpenDirectory(parts, parts.size() - 1, true);
-    if (parentFd_ < 0) {
-        Problem(kTarCannotOpenOutput, outputPath_);
-        return TarAction::Skip;
-    }
-    struct stat existing {};
-    if (::fstatat(parentFd_, leafName_.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
-        if (S_ISDIR(existing.st_mode)) {
+    if (entry.IsSymlink()) {
+        // Written as the link it is; no later entry is ever written through it.
+        if (target_.MakeSymlink(parts, entry.linkName) != 0)
             Problem(kTarCannotOpenOutput, outputPath_);
-            CloseFd(parentFd_);
-            return TarAction::Skip;
-        }
-        if (!sink_.ConfirmOverwrite(outputPath_, entry.size, TarListedTime(entry.mtime))) {
-            CloseFd(parentFd_);
-            // The answer may have been Cancel.
-            return CheckCancel() ? TarAction::Stop : TarAction::Skip;
-        }
-    }
-
-    for (unsigned attempt = 0; attempt < 100 && outFd_ < 0; ++attempt) {
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, ".km-tar-%d-%u", static_cast<int>(::getpid()),
-                      attempt);
-        tempName_ = suffix;
-        outFd_ =
-            ::openat(parentFd_, tempName_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (outFd_ < 0 && errno != EEXIST)
-            break;
-    }
-    if (outFd_ < 0) {
-        Problem(kTarCannotOpenOutput, outputPath_);
-        CloseFd(parentFd_);
         return TarAction::Skip;
     }
-    writeFailed_ = false;
-    sink_.ShowEntry(relative);
+    if (entry.IsHardLink()) {
+        // A second name for a file extracted before, below the target only.
+        const auto existing = OutputComponents(entry.linkName, options_.restorePaths);
+        if (existing.empty() || target_.MakeHardLink(parts, existing) != 0)
+            Problem(kTarCannotOpenOutput, outputPath_);
+        return TarAction::Skip;
+    }
+
+    if (target_.OpenFile(parts, &file_, entry.mode) != 0) {
+        Problem(kTarCannotOpenOutput, outputPath_);
+        return TarAction::Skip;
+    }
+    attributes_ = EntryAttributes{};
+    attributes_.mtime = UnixSecondsFromFileTime(TarListedTime(entry.mtime));
+    attributes_.mode = entry.mode;
+    writing_ = true;
     return TarAction::Receive;
 }
 
 bool TarExtractor::Data(const uint8_t* data, size_t size) {
-    if (outFd_ >= 0 && !writeFailed_ && !WriteAllBytes(outFd_, data, size)) {
+    if (writing_ && file_.Write(data, size) != 0) {
         // The old file stays; the rest of this entry is read past.
-        writeFailed_ = true;
         Problem(kTarWriteError, outputPath_);
         Abandon();
     }
@@ -167,33 +116,19 @@ bool TarExtractor::Data(const uint8_t* data, size_t size) {
 }
 
 bool TarExtractor::End() {
-    if (outFd_ < 0)
+    if (!writing_)
         return true;
-    const struct timespec times[2] = {{mtime_, 0}, {mtime_, 0}};
-    ::futimens(outFd_, times);
-    const bool closed = ::close(outFd_) == 0;
-    outFd_ = -1;
-    if (!closed) {
+    writing_ = false;
+    if (file_.Commit(attributes_) != 0) {
         Problem(kTarWriteError, outputPath_);
-        Abandon();
         return true;
     }
-    if (::renameat(parentFd_, tempName_.c_str(), parentFd_, leafName_.c_str()) != 0) {
-        Problem(kTarCannotOpenOutput, outputPath_);
-        Abandon();
-        return true;
-    }
-    tempName_.clear();
-    CloseFd(parentFd_);
     return !options_.stopAfterFirst;
 }
 
 void TarExtractor::Abandon() {
-    CloseFd(outFd_);
-    if (parentFd_ >= 0 && !tempName_.empty())
-        ::unlinkat(parentFd_, tempName_.c_str(), 0);
-    tempName_.clear();
-    CloseFd(parentFd_);
+    file_.Discard();
+    writing_ = false;
 }
 
 } // namespace km::tar

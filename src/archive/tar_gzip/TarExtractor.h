@@ -1,7 +1,9 @@
 #pragma once
-// Extraction mode of the TAR reader: decides per entry, creates directories and writes files
-// through a temporary file in the destination directory, renamed into place when complete.
+// Extraction mode of the TAR reader: decides per entry and hands files, directories and
+// links to the extraction layer (files renamed into place only when complete, modes without
+// set-uid, links as links, hard links only to what was extracted below the target).
 #include "archive/ArchiveSink.h"
+#include "archive/extract/ExtractTarget.h"
 #include "archive/tar_gzip/TarParser.h"
 #include "archive/tar_gzip/TarReader.h"
 
@@ -30,28 +32,23 @@ public:
     bool cancelled() const { return cancelled_; }
 
 private:
-    // The directory `components[0..count)` below the target, opened without following
-    // symbolic links, created level by level when `create`. -1 on failure.
-    int OpenDirectory(const std::vector<std::string>& components, size_t count, bool create);
-    std::string FullPath(const std::string& relative) const;
+    // Asks about an existing entry at `parts`; false to leave this entry out.
+    bool mayWrite(const ExtractPath& parts, const TarEntry& entry);
     void Problem(int code, const std::string& name);
     bool CheckCancel();
 
     const ArchiveExtractOptions& options_;
     ArchiveSink& sink_;
     TarReport& report_;
-    int rootFd_ = -1;
+    ExtractTarget target_;
     uint64_t bytesDone_ = 0;
     bool cancelled_ = false;
 
     // The file being written.
-    int parentFd_ = -1;
-    int outFd_ = -1;
-    std::string tempName_;
-    std::string leafName_;
+    ExtractFile file_;
+    bool writing_ = false;
     std::string outputPath_;
-    int64_t mtime_ = 0;
-    bool writeFailed_ = false;
+    EntryAttributes attributes_;
 };
 
 } // namespace km::tar

@@ -10,7 +10,9 @@ constexpr size_t kNameOffset = 0, kNameLength = 100;
 constexpr size_t kSizeOffset = 124, kSizeLength = 12;
 constexpr size_t kTimeOffset = 136, kTimeLength = 12;
 constexpr size_t kSumOffset = 148, kSumLength = 8;
+constexpr size_t kModeOffset = 100, kModeLength = 8;
 constexpr size_t kTypeOffset = 156;
+constexpr size_t kLinkOffset = 157, kLinkLength = 100;
 constexpr size_t kMagicOffset = 257;
 constexpr size_t kPrefixOffset = 345, kPrefixLength = 155;
 
@@ -117,6 +119,10 @@ TarHeader ParseTarHeader(const uint8_t* block) {
         h.size = 0;
     h.mtime = ParseTarTime(block + kTimeOffset, kTimeLength);
     h.typeFlag = static_cast<char>(block[kTypeOffset]);
+    uint64_t mode = 0;
+    if (ParseTarNumber(block + kModeOffset, kModeLength, mode))
+        h.mode = static_cast<int>(mode & 07777);
+    h.linkName = FieldText(block + kLinkOffset, kLinkLength);
     return h;
 }
 
@@ -145,6 +151,8 @@ bool ParsePaxRecords(const uint8_t* data, size_t size, PaxValues& out) {
         const std::string value = record.substr(eq + 1);
         if (key == "path") {
             out.path = value.substr(0, value.find('\0'));
+        } else if (key == "linkpath") {
+            out.linkPath = value.substr(0, value.find('\0'));
         } else if (key == "size") {
             uint64_t v = 0;
             if (ParseDecimal(value, v))

@@ -15,6 +15,8 @@ struct TarHeader {
     uint64_t size = 0;  // data length; 0 when the field holds no number
     int64_t mtime = -1; // seconds since 1970 UTC; -1 when the field is not a valid time
     char typeFlag = '0';
+    int mode = -1;        // permission bits; -1 when the field holds no number
+    std::string linkName; // target of a link entry ('1' hard, '2' symbolic)
 };
 
 // A number field as "%lo" reads it, but never past the field: leading blanks, then octal
@@ -39,6 +41,7 @@ TarHeader ParseTarHeader(const uint8_t* block);
 // The values of a pax extended header ("LEN key=value\n" records) that matter here.
 struct PaxValues {
     std::optional<std::string> path;
+    std::optional<std::string> linkPath;
     std::optional<uint64_t> size;
     std::optional<int64_t> mtime;
 };

@@ -89,18 +89,20 @@ void TarParser::HandleHeader() {
 
     switch (header.typeFlag) {
     case 'L': // GNU long name of the next entry
+    case 'K': // GNU long link target of the next entry
     case 'x': // pax header of the next entry
         if (header.size > kMaxMetaSize) {
             status_ = TarStatus::Invalid;
             return;
         }
-        meta_ = header.typeFlag == 'L' ? Meta::LongName : Meta::Pax;
+        meta_ = header.typeFlag == 'L'   ? Meta::LongName
+                : header.typeFlag == 'K' ? Meta::LongLink
+                                         : Meta::Pax;
         metaData_.clear();
         state_ = State::Meta;
         if (remaining_ == 0)
             EndOfData();
         return;
-    case 'K': // GNU long link target: links are not written
     case 'g': // pax global header: nothing in it is used
     case 'V': // GNU volume label
         meta_ = Meta::None;
@@ -117,10 +119,16 @@ void TarParser::HandleHeader() {
     entry.size = header.size;
     entry.mtime = header.mtime;
     entry.typeFlag = header.typeFlag;
+    entry.mode = header.mode;
+    entry.linkName = header.linkName;
     if (!longName_.empty())
         entry.name = longName_;
+    if (!longLink_.empty())
+        entry.linkName = longLink_;
     if (pax_.path)
         entry.name = *pax_.path;
+    if (pax_.linkPath)
+        entry.linkName = *pax_.linkPath;
     if (pax_.size) {
         entry.size = *pax_.size;
         remaining_ = entry.size;
@@ -129,6 +137,7 @@ void TarParser::HandleHeader() {
     if (pax_.mtime)
         entry.mtime = *pax_.mtime;
     longName_.clear();
+    longLink_.clear();
     pax_ = PaxValues{};
 
     meta_ = Meta::None;
@@ -144,9 +153,9 @@ void TarParser::HandleHeader() {
 }
 
 void TarParser::EndOfData() {
-    if (meta_ == Meta::LongName) {
+    if (meta_ == Meta::LongName || meta_ == Meta::LongLink) {
         const auto zero = std::find(metaData_.begin(), metaData_.end(), uint8_t{0});
-        longName_.assign(metaData_.begin(), zero);
+        (meta_ == Meta::LongName ? longName_ : longLink_).assign(metaData_.begin(), zero);
     } else if (meta_ == Meta::Pax) {
         // A malformed pax header keeps what could be read; the ustar fields still apply.
         ParsePaxRecords(metaData_.data(), metaData_.size(), pax_);

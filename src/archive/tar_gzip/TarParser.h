@@ -16,7 +16,11 @@ struct TarEntry {
     uint64_t size = 0;
     int64_t mtime = -1;
     char typeFlag = '0';
+    int mode = -1;        // permission bits as stored; -1: none
+    std::string linkName; // '1': an earlier entry's name; '2': the link's text
 
+    bool IsHardLink() const { return typeFlag == '1'; }
+    bool IsSymlink() const { return typeFlag == '2'; }
     bool IsDirectory() const { return typeFlag == '5' || (!name.empty() && name.back() == '/'); }
     // Plain files: '0', the old zero flag and contiguous files ('7').
     bool IsFile() const {
@@ -58,7 +62,7 @@ public:
 
 private:
     enum class State { Header, Data, Meta, Padding };
-    enum class Meta { None, LongName, Pax };
+    enum class Meta { None, LongName, LongLink, Pax };
 
     void HandleHeader();
     void EndOfData();
@@ -75,6 +79,7 @@ private:
     Meta meta_ = Meta::None;
     std::vector<uint8_t> metaData_;
     std::string longName_;
+    std::string longLink_;
     PaxValues pax_;
 };
 
