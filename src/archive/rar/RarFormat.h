@@ -27,6 +27,7 @@ private:
 
 constexpr uint16_t kMainVolume = 0x01;
 constexpr uint16_t kMainSolid = 0x08;
+constexpr uint8_t kHostUnix = 3; // its file attributes are a Unix mode
 constexpr uint16_t kFileContinued = 0x01;
 constexpr uint16_t kFileEncrypted = 0x04;
 constexpr uint16_t kFileSolid = 0x10;

@@ -1,5 +1,6 @@
 #include "archive/rar/RarReader.h"
 
+#include "archive/extract/ExtractTarget.h"
 #include "archive/rar/RarCrypt.h"
 #include "archive/rar/RarFormat.h"
 #include "archive/rar/RarUnpack.h"
@@ -155,45 +156,19 @@ std::vector<std::string> SafeParts(const std::string& stored) {
     return parts;
 }
 
-// Creates the directories of `parts` (all but the last) below `base`, refusing symbolic links.
-bool MakeParents(const std::string& base, const std::vector<std::string>& parts, std::string& dir) {
-    dir = base;
-    for (size_t i = 0; i + 1 < parts.size(); ++i) {
-        dir += "/" + parts[i];
-        struct stat st {};
-        if (::lstat(dir.c_str(), &st) == 0) {
-            if (!S_ISDIR(st.st_mode))
-                return false;
-            continue;
-        }
-        if (::mkdir(dir.c_str(), 0777) != 0)
-            return false;
-    }
-    return true;
-}
-
-// mkstemp makes owner-only files; an extracted file gets the usual mode under the umask.
-mode_t CreationMode() {
-    static const mode_t mode = [] {
-        const mode_t mask = ::umask(022);
-        ::umask(mask);
-        return static_cast<mode_t>(0666 & ~mask);
-    }();
-    return mode;
-}
-
 class Extraction {
 public:
     Extraction(ByteSource& source, const ArchiveExtractOptions& options, ArchiveSink& sink,
                const RarPasswordPrompt& prompt, std::string& message)
-        : source_(source), options_(options), sink_(sink), prompt_(prompt), message_(message) {}
+        : source_(source), options_(options), sink_(sink), prompt_(prompt), message_(message),
+          target_(options.targetDir) {}
 
     int Run();
 
 private:
     enum class PasswordStep { Ready, Cancelled, Failed };
     PasswordStep GetPassword(const FileHeader& file);
-    int ExtractFile(const FileHeader& file, const std::string& outputPath, bool solid);
+    int writeEntry(const FileHeader& file, const ExtractPath& out, bool solid);
     int Skip(const FileHeader& file, bool solid);
     std::unique_ptr<StreamCipher> CipherFor(const FileHeader& file) const;
     int Fail(const std::string& text) {
@@ -206,6 +181,7 @@ private:
     ArchiveSink& sink_;
     const RarPasswordPrompt& prompt_;
     std::string& message_;
+    ExtractTarget target_;
     std::unique_ptr<Unpacker> unpacker_;
     bool archiveSolid_ = false;
     std::string password_;
@@ -276,44 +252,35 @@ int Extraction::Skip(const FileHeader& file, bool solid) {
     return kRarOk;
 }
 
-int Extraction::ExtractFile(const FileHeader& file, const std::string& outputPath, bool solid) {
-    const std::string dir = outputPath.substr(0, outputPath.rfind('/'));
-    std::string temp = dir + "/.km-rar-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
+int Extraction::writeEntry(const FileHeader& file, const ExtractPath& out, bool solid) {
+    const std::string outputPath = target_.Describe(out);
+    ExtractFile output;
+    // Made on Unix, the attributes are the file's mode.
+    const int mode = file.hostOs == kHostUnix ? static_cast<int>(file.attributes & 0777) : -1;
+    if (target_.OpenFile(out, &output, mode) != 0)
         return Fail(kCannotOpenOutput);
-    ::fchmod(fd, CreationMode());
     bool writeFailed = false;
     auto cipher = CipherFor(file);
-    const EntryResult r = DecodeEntry(
-        source_, file, *unpacker_, solid, cipher.get(), [&](const uint8_t* data, size_t count) {
-            size_t done = 0;
-            while (done < count) {
-                const ssize_t n = ::write(fd, data + done, count - done);
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0) {
-                    writeFailed = true;
-                    return false;
-                }
-                done += static_cast<size_t>(n);
-            }
-            bytesDone_ += count;
-            cancelled_ = sink_.Progress(bytesDone_);
-            return !cancelled_;
-        });
-    bool ok = r == EntryResult::Ok;
+    const EntryResult r = DecodeEntry(source_, file, *unpacker_, solid, cipher.get(),
+                                      [&](const uint8_t* data, size_t count) {
+                                          if (output.Write(data, count) != 0) {
+                                              writeFailed = true;
+                                              return false;
+                                          }
+                                          bytesDone_ += count;
+                                          cancelled_ = sink_.Progress(bytesDone_);
+                                          return !cancelled_;
+                                      });
+    bool ok = r == EntryResult::Ok && !writeFailed;
     if (ok) {
-        const int64_t seconds = UnixSecondsFromFileTime(RarDosTimeToFileTime(file.dosTime));
-        const struct timespec times[2] = {{static_cast<time_t>(seconds), 0},
-                                          {static_cast<time_t>(seconds), 0}};
-        ::futimens(fd, times);
+        EntryAttributes a;
+        a.mtime = UnixSecondsFromFileTime(RarDosTimeToFileTime(file.dosTime));
+        a.mode = mode;
+        writeFailed = output.Commit(a) != 0;
+        ok = !writeFailed;
     }
-    if (::close(fd) != 0)
-        writeFailed = true;
-    ok = ok && !writeFailed && ::rename(temp.c_str(), outputPath.c_str()) == 0;
     if (!ok) {
-        ::unlink(temp.c_str());
+        output.Discard();
         if (r == EntryResult::Aborted && cancelled_)
             return kRarCancelled;
         if (writeFailed || r == EntryResult::Ok)
@@ -363,12 +330,12 @@ int Extraction::Run() {
         const std::vector<std::string> parts = SafeParts(file.name);
         if (parts.empty())
             return Fail(kInvalidArchive);
-        std::string dir = options_.targetDir;
-        if (options_.restorePaths && !MakeParents(options_.targetDir, parts, dir))
-            return Fail(kCannotOpenOutput);
-        const std::string outputPath = dir + "/" + parts.back();
-        struct stat st {};
-        if (::lstat(outputPath.c_str(), &st) == 0) {
+        const ExtractPath out = options_.restorePaths ? parts : ExtractPath{parts.back()};
+        const ExistingEntry existing = target_.Lookup(out);
+        const std::string outputPath = target_.Describe(out);
+        if (existing.exists) {
+            if (existing.isDirectory)
+                return Fail(kCannotOpenOutput);
             if (!sink_.ConfirmOverwrite(outputPath, file.unpSize,
                                         RarDosTimeToFileTime(file.dosTime))) {
                 if (sink_.Progress(bytesDone_))
@@ -389,7 +356,7 @@ int Extraction::Run() {
             }
         }
         sink_.ShowEntry(file.name);
-        if (const int r = ExtractFile(file, outputPath, solid); r != kRarOk)
+        if (const int r = writeEntry(file, out, solid); r != kRarOk)
             return r;
         if (options_.stopAfterFirst)
             return kRarOk;
