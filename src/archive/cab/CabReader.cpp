@@ -1,13 +1,16 @@
 #include "archive/cab/CabReader.h"
 
 #include "archive/cab/Fdi.h"
+#include "archive/extract/ExtractTarget.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -17,9 +20,11 @@ namespace km::cab {
 namespace {
 
 // One output file between its COPY_FILE and CLOSE_FILE_INFO notifications.
+// A file the decompressor writes into through its descriptor; the extraction layer
+// renames it into place at its close notification, or discards it.
 struct PendingFile {
     int fd = -1;
-    std::string tempPath;
+    std::unique_ptr<ExtractFile> file;
     std::string finalPath;
     bool closed = false;
 };
@@ -35,6 +40,7 @@ struct Pass {
     bool firstWritten = false;
     int failedFiles = 0;
     std::vector<PendingFile> pending;
+    std::unique_ptr<ExtractTarget> target;
 
     PendingFile* find(FdiHandle hf) {
         for (auto& p : pending) {
@@ -67,8 +73,12 @@ long SeekFile(FdiHandle hf, long distance, int origin) {
 
 int CloseFile(FdiHandle hf) {
     if (activePass) {
-        if (PendingFile* p = activePass->find(hf))
+        if (PendingFile* p = activePass->find(hf)) {
+            // Closed without its close notification: never renamed into place.
             p->closed = true;
+            p->file->Discard();
+            return 0;
+        }
     }
     return ::close(static_cast<int>(hf));
 }
@@ -107,36 +117,6 @@ void AddMessage(Pass& pass, const std::string& message) {
     pass.messages += message;
 }
 
-bool IsDirectory(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool MakeDirectories(const std::string& base, const std::string& relativeDir) {
-    std::string path = base;
-    size_t start = 0;
-    while (start < relativeDir.size()) {
-        size_t slash = relativeDir.find('/', start);
-        if (slash == std::string::npos)
-            slash = relativeDir.size();
-        path += '/';
-        path.append(relativeDir, start, slash - start);
-        if (::mkdir(path.c_str(), 0777) != 0 && !(errno == EEXIST && IsDirectory(path)))
-            return false;
-        start = slash + 1;
-    }
-    return true;
-}
-
-mode_t CreationMode() {
-    static const mode_t mode = [] {
-        const mode_t mask = ::umask(022);
-        ::umask(mask);
-        return static_cast<mode_t>(0666 & ~mask);
-    }();
-    return mode;
-}
-
 intptr_t NextCabinet(Pass& pass, FdiNotification& n) {
     const std::string built = std::string(n.psz3 ? n.psz3 : "") + n.psz1;
     const FdiHandle hf = OpenFile(built.c_str(), O_RDONLY, 0);
@@ -173,33 +153,35 @@ intptr_t CopyFile(Pass& pass, FdiNotification& n) {
         ++pass.failedFiles;
         return 0;
     }
-    const std::string& target = pass.options->targetDir;
-    std::string base = target;
-    while (base.size() > 1 && base.back() == '/')
-        base.pop_back();
-    const size_t slash = relative.rfind('/');
-    const std::string dirPart = slash == std::string::npos ? "" : relative.substr(0, slash);
-    if (!dirPart.empty() && pass.options->restorePaths && !MakeDirectories(base, dirPart))
+    ExtractPath parts;
+    for (size_t at = 0; at <= relative.size();) {
+        const size_t slash = std::min(relative.find('/', at), relative.size());
+        parts.push_back(relative.substr(at, slash - at));
+        at = slash + 1;
+    }
+    // Without restored paths a stored directory must already be there: it is not made.
+    if (!pass.options->restorePaths && parts.size() > 1 &&
+        !pass.target->Lookup(ExtractPath(parts.begin(), parts.end() - 1)).isDirectory)
         return -1;
-    const std::string outputPath = (base == "/" ? "" : base) + "/" + relative;
-    const std::string outputDir = outputPath.substr(0, outputPath.rfind('/'));
-
-    struct stat st {};
-    if (::lstat(outputPath.c_str(), &st) == 0) {
-        if (!sink.ConfirmOverwrite(outputPath, n.cb, CabDosTimeToFileTime(n.date, n.time))) {
-            if (sink.Progress(pass.bytesDone))
-                pass.cancelled = true;
-            return 0;
-        }
+    const std::string outputPath = pass.target->Describe(parts);
+    const ExistingEntry existing = pass.target->Lookup(parts);
+    if (existing.isDirectory)
+        return -1;
+    if (existing.exists &&
+        !sink.ConfirmOverwrite(outputPath, n.cb, CabDosTimeToFileTime(n.date, n.time))) {
+        if (sink.Progress(pass.bytesDone))
+            pass.cancelled = true;
+        return 0;
     }
     sink.ShowEntry(n.psz1);
 
-    std::string temp = (outputDir.empty() ? std::string() : outputDir) + "/.km-cab-XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    auto file = std::make_unique<ExtractFile>();
+    if (pass.target->OpenFile(parts, file.get()) != 0)
+        return -1;
+    const int fd = file->Descriptor();
     if (fd < 0)
         return -1;
-    ::fchmod(fd, CreationMode());
-    pass.pending.push_back(PendingFile{fd, temp, outputPath, false});
+    pass.pending.push_back(PendingFile{fd, std::move(file), outputPath, false});
     return fd;
 }
 
@@ -209,19 +191,13 @@ intptr_t CloseFileInfo(Pass& pass, FdiNotification& n) {
         ::close(static_cast<int>(n.hf));
         return 1;
     }
-    const int64_t seconds = UnixSecondsFromFileTime(CabDosTimeToFileTime(n.date, n.time));
-    const struct timespec times[2] = {{static_cast<time_t>(seconds), 0},
-                                      {static_cast<time_t>(seconds), 0}};
-    ::futimens(p->fd, times);
-    const bool closedOk = ::close(p->fd) == 0;
+    EntryAttributes a;
+    a.mtime = UnixSecondsFromFileTime(CabDosTimeToFileTime(n.date, n.time));
     p->closed = true;
-    if (!closedOk || ::rename(p->tempPath.c_str(), p->finalPath.c_str()) != 0) {
-        ::unlink(p->tempPath.c_str());
+    if (p->file->Commit(a) != 0)
         ++pass.failedFiles;
-    } else {
+    else
         pass.firstWritten = true;
-    }
-    p->tempPath.clear();
     return 1;
 }
 
@@ -339,6 +315,7 @@ int ExtractCabinet(const std::string& path, const ArchiveExtractOptions& options
     pass.listing = false;
     pass.sink = &sink;
     pass.options = &options;
+    pass.target = std::make_unique<ExtractTarget>(options.targetDir);
     Erf erf;
     if (!Prepare(pass, path, erf, error))
         return kCabFailed;
@@ -346,12 +323,8 @@ int ExtractCabinet(const std::string& path, const ArchiveExtractOptions& options
     const int code = erf.erfOper;
     FDIDestroy(pass.context);
     // Whatever did not arrive whole is removed; the targets it was meant for stay as they were.
-    for (auto& p : pass.pending) {
-        if (!p.closed)
-            ::close(p.fd);
-        if (!p.tempPath.empty())
-            ::unlink(p.tempPath.c_str());
-    }
+    for (auto& p : pass.pending)
+        p.file->Discard(); // nothing once committed; otherwise the temporary file goes
     if (pass.cancelled)
         return kCabCancelled;
     if (!copied) {

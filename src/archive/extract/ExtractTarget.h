@@ -39,6 +39,8 @@ class ExtractFile {
 public:
     // 0 or the errno of the first failed write (ENOSPC...).
     int Write(const void* data, size_t length) { return file_.Write(data, length); }
+    // For a decoder that writes through a descriptor of its own; -1 when not open.
+    int Descriptor() { return file_.Descriptor(); }
     // Applies the attributes and renames the file into place; 0 or errno.
     int Commit(const EntryAttributes& attributes);
     void Discard() { file_.Discard(); }

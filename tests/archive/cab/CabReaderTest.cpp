@@ -163,6 +163,21 @@ TEST(CabReader, StoredDirectoriesMustExistUnlessPathsAreRestored) {
     EXPECT_EQ(km::test::ReadAll(restored + "/sub/inner.txt"), "i");
 }
 
+TEST(CabReader, ALinkPlantedInTheTargetIsNeverWrittenThrough) {
+    km::test::TempDir dir;
+    km::test::WriteAll(dir.file("t.cab"), MakeCabinet({{"sub\\inner.txt", "i"}}, false));
+    fs::create_directory(dir.file("out"));
+    fs::create_directory(dir.file("elsewhere"));
+    fs::create_directory_symlink(dir.file("elsewhere"), dir.file("out/sub"));
+    for (const bool restore : {false, true}) {
+        ScriptedSink sink;
+        std::string error;
+        EXPECT_NE(Extract(dir.file("t.cab"), dir.file("out"), sink, error, restore),
+                  km::cab::kCabOk);
+        EXPECT_TRUE(fs::is_empty(dir.file("elsewhere"))) << restore;
+    }
+}
+
 TEST(CabReader, HostileNamesStayInsideTheTarget) {
     EXPECT_EQ(km::cab::CabSafeRelativeName("..\\..\\etc\\passwd"), "etc/passwd");
     EXPECT_EQ(km::cab::CabSafeRelativeName("\\abs\\x"), "abs/x");
