@@ -64,10 +64,7 @@ struct Fd {
 
 } // namespace
 
-CopyEngine::CopyEngine(FileOpUi& ui) : ui_(ui) {
-    umask_ = umask(022);
-    umask(umask_);
-}
+CopyEngine::CopyEngine(FileOpUi& ui) : ui_(ui) {}
 
 bool CopyEngine::pump() {
     if (ui_.Pump())
@@ -164,7 +161,7 @@ int CopyEngine::copyData(const std::string& source, const std::string& dest, boo
     // The read-only attribute is not carried over: the owner may always write.
     // Set-user and set-group bits are not either: the copy is the copier's.
     ReplacementFile out;
-    if (out.Create(dest, ((s.st_mode & 0777) & ~umask_) | S_IWUSR) != 0) {
+    if (out.Create(dest, ((s.st_mode & 0777) & ~ProcessUmask()) | S_IWUSR) != 0) {
         ui_.Warning(4198);
         return CopyNotDone;
     }

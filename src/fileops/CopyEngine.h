@@ -60,7 +60,6 @@ private:
 
     FileOpUi& ui_;
     bool cancelled_ = false;
-    mode_t umask_;
 };
 
 // Creates every directory of `path`; 0 when the last one exists afterwards, -1 otherwise.
