@@ -81,7 +81,7 @@ void MakeTree(const fs::path& root) {
 int Extract(const std::string& archive, const std::string& target) {
     AllSink sink;
     km::TarReport report;
-    const int rc = km::ExtractTarArchive(archive, true, {target, true, false}, sink, &report);
+    const int rc = km::ExtractTarArchive(archive, km::tar::Compression::Gzip, {target, true, false}, sink, &report);
     for (const auto& p : report.problems)
         std::fprintf(stderr, "problem %d %s\n", p.code, p.name.c_str());
     return rc;

@@ -218,7 +218,7 @@ bool ArchiveBrowser::list() {
     } else {
         std::string message;
         ok = ListArchive(format_, archive_, *this, message);
-        if (!ok)
+        if (!message.empty())
             ShowMessage(message, MbOk | MbIconExclamation);
     }
     QApplication::restoreOverrideCursor();

@@ -1,5 +1,6 @@
 #include "archive/browser/ArchiveFormat.h"
 
+#include "archive/tar_gzip/Decompressor.h"
 #include "archive/zip/EndRecordFinder.h"
 #include "platform/Collation.h"
 
@@ -42,7 +43,16 @@ ArchiveFormat DetectArchiveFormat(std::string_view b) {
         return ArchiveFormat::Cab;
     if (b.substr(0, 7) == std::string_view("Rar!\x1A\x07\x00", 7))
         return ArchiveFormat::Rar;
-    return ArchiveFormat::Tar;
+    switch (tar::CompressionOf(b)) {
+    case tar::Compression::Xz:
+        return ArchiveFormat::Xz;
+    case tar::Compression::Bzip2:
+        return ArchiveFormat::Bzip2;
+    case tar::Compression::Zstd:
+        return ArchiveFormat::Zstd;
+    default:
+        return ArchiveFormat::Tar;
+    }
 }
 
 ArchiveFormat DetectArchiveFormatOfFile(const std::string& path) {
@@ -66,7 +76,8 @@ bool IsArchiveName(std::string_view name) {
     if (dot == std::string_view::npos)
         return false;
     const std::string_view ext = name.substr(dot + 1);
-    for (const char* a : {"zip", "z01", "tgz", "gz", "tar", "cab", "rar"}) {
+    for (const char* a : {"zip", "z01", "tgz", "gz", "tar", "cab", "rar", "xz", "txz", "bz2", "tbz2",
+                          "tbz", "zst", "tzst"}) {
         if (EqualsIgnoreCase(ext, a))
             return true;
     }

@@ -10,10 +10,19 @@ namespace {
 
 std::string invalidArchive() { return std::string(LoadString(15002)); }
 
-std::string unreadable(ArchiveFormat format) {
+// The stream a tarball format comes in; None for the other formats.
+tar::Compression compressionOf(ArchiveFormat format) {
     switch (format) {
-    default: return invalidArchive();
+    case ArchiveFormat::Gzip: return tar::Compression::Gzip;
+    case ArchiveFormat::Xz: return tar::Compression::Xz;
+    case ArchiveFormat::Bzip2: return tar::Compression::Bzip2;
+    case ArchiveFormat::Zstd: return tar::Compression::Zstd;
+    default: return tar::Compression::None;
     }
+}
+
+bool isTarball(ArchiveFormat format) {
+    return format == ArchiveFormat::Tar || compressionOf(format) != tar::Compression::None;
 }
 
 // The first output problem of a TAR pass as the user reads it.
@@ -29,12 +38,12 @@ std::string tarProblemText(const TarReport& report, int result) {
 } // namespace
 
 bool ListArchive(ArchiveFormat format, const std::string& path, ArchiveSink& sink, std::string& message) {
-    if (format == ArchiveFormat::Gzip || format == ArchiveFormat::Tar) {
-        const int r = ListTarArchive(path, format == ArchiveFormat::Gzip, sink);
+    if (isTarball(format)) {
+        const int r = ListTarArchive(path, compressionOf(format), sink);
         if (r == kTarOk)
             return true;
         message = r == kTarNotEnoughMemory ? std::string(LoadString(4177)) : invalidArchive();
-        return false;
+        return r == kTarDamaged;
     }
     if (format == ArchiveFormat::Cab)
         return cab::ListCabinet(path, sink, message) == cab::kCabOk;
@@ -44,15 +53,15 @@ bool ListArchive(ArchiveFormat format, const std::string& path, ArchiveSink& sin
         message = invalidArchive();
         return false;
     }
-    message = unreadable(format);
+    message = invalidArchive();
     return false;
 }
 
 bool ExtractArchive(ArchiveFormat format, const std::string& path, const ArchiveExtractOptions& options,
                     ArchiveSink& sink, std::string& message, const ArchivePasswordFn& askPassword) {
-    if (format == ArchiveFormat::Gzip || format == ArchiveFormat::Tar) {
+    if (isTarball(format)) {
         TarReport report;
-        const int r = ExtractTarArchive(path, format == ArchiveFormat::Gzip, options, sink, &report);
+        const int r = ExtractTarArchive(path, compressionOf(format), options, sink, &report);
         if (r == kTarOk || r == kTarCancelled)
             return true;
         message = tarProblemText(report, r);
@@ -73,7 +82,7 @@ bool ExtractArchive(ArchiveFormat format, const std::string& path, const Archive
         const int r = rar::ExtractRarArchive(path, options, sink, message, prompt);
         return r == rar::kRarOk || r == rar::kRarCancelled;
     }
-    message = unreadable(format);
+    message = invalidArchive();
     return false;
 }
 

@@ -9,7 +9,8 @@
 namespace km {
 
 // The listing pass: rows through `sink`. False with the text to show when
-// the archive cannot be listed.
+// the archive cannot be listed; true with a text when the rows end where the
+// archive is damaged (they are what could be read).
 bool ListArchive(ArchiveFormat format, const std::string& path, ArchiveSink& sink, std::string& message);
 
 // Asks for the password of an encrypted entry; false when the user cancelled.

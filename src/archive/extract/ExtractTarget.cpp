@@ -41,11 +41,33 @@ mode_t ExtractTarget::FileMode(int storedMode) {
     return bits & ~ProcessUmask();
 }
 
+int ExtractFile::Skip(uint64_t length) {
+    const int fd = file_.Descriptor();
+    if (fd < 0)
+        return EIO; // an earlier write failed, or nothing is open
+    if (length > static_cast<uint64_t>(INT64_MAX) ||
+        ::lseek(fd, static_cast<off_t>(length), SEEK_CUR) < 0)
+        return errno != 0 ? errno : EFBIG;
+    skipped_ = true;
+    return 0;
+}
+
 int ExtractFile::Commit(const EntryAttributes& a) {
     const int fd = file_.Descriptor();
     if (fd < 0) {
         const int err = file_.Commit(false); // reports the write error and cleans up
         return err != 0 ? err : EIO;
+    }
+    // A file that ends in a hole gets its length here.
+    if (skipped_) {
+        const off_t end = ::lseek(fd, 0, SEEK_CUR);
+        struct stat st;
+        if (end < 0 || ::fstat(fd, &st) != 0 ||
+            (st.st_size < end && ::ftruncate(fd, end) != 0)) {
+            const int err = errno;
+            file_.Discard();
+            return err;
+        }
     }
     mode_t mode = ExtractTarget::FileMode(a.mode);
     if (a.readOnly)
@@ -173,6 +195,7 @@ int ExtractTarget::OpenFile(const ExtractPath& path, ExtractFile* file, int stor
     if (dir < 0)
         return errno;
     file->mode_ = FileMode(storedMode);
+    file->skipped_ = false;
     return file->file_.CreateAt(dir, path.back(), file->mode_);
 }
 

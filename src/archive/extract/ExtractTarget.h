@@ -39,6 +39,9 @@ class ExtractFile {
 public:
     // 0 or the errno of the first failed write (ENOSPC...).
     int Write(const void* data, size_t length) { return file_.Write(data, length); }
+    // Leaves `length` bytes unwritten, a hole where the file system has them.
+    // 0 or errno.
+    int Skip(uint64_t length);
     // For a decoder that writes through a descriptor of its own; -1 when not open.
     int Descriptor() { return file_.Descriptor(); }
     // Applies the attributes and renames the file into place; 0 or errno.
@@ -48,7 +51,8 @@ public:
 private:
     friend class ExtractTarget;
     ReplacementFile file_;
-    mode_t mode_ = 0; // as created
+    mode_t mode_ = 0;     // as created
+    bool skipped_ = false; // a hole was left: the length is set at the end
 };
 
 class ExtractTarget {

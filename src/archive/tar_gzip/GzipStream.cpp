@@ -13,7 +13,6 @@ constexpr uint8_t kFlagHeaderCrc = 0x02, kFlagExtra = 0x04, kFlagName = 0x08, kF
 constexpr size_t kFixedHeader = 10;
 // A name or comment longer than this is not a real header.
 constexpr size_t kMaxHeader = 64 * 1024;
-constexpr size_t kOutputSize = 64 * 1024;
 
 uint32_t Le32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
@@ -56,8 +55,8 @@ struct GzipStream::Inflater {
 GzipStream::GzipStream() = default;
 GzipStream::~GzipStream() = default;
 
-GzipStatus GzipStream::Feed(const uint8_t* data, size_t size, ByteConsumer& out) {
-    while (size > 0 && status_ == GzipStatus::More) {
+StreamStatus GzipStream::Feed(const uint8_t* data, size_t size, ByteConsumer& out) {
+    while (size > 0 && status_ == StreamStatus::More) {
         size_t used = 0;
         switch (state_) {
         case State::NextMember:
@@ -81,12 +80,12 @@ GzipStatus GzipStream::Feed(const uint8_t* data, size_t size, ByteConsumer& out)
     return status_;
 }
 
-GzipStatus GzipStream::Finish() {
-    if (status_ != GzipStatus::More)
+StreamStatus GzipStream::Finish(ByteConsumer&) {
+    if (status_ != StreamStatus::More)
         return status_;
     // A cut-off header after a complete member is trailing data like any other.
     const bool complete = state_ == State::NextMember || (state_ == State::Header && !firstMember_);
-    status_ = complete ? GzipStatus::Ended : GzipStatus::Invalid;
+    status_ = complete ? StreamStatus::Ended : StreamStatus::Invalid;
     return status_;
 }
 
@@ -101,7 +100,7 @@ size_t GzipStream::FeedHeader(const uint8_t* data, size_t size) {
         return take;
     case GzipHeaderResult::Invalid:
         pending_.clear();
-        status_ = firstMember_ ? GzipStatus::Invalid : GzipStatus::Ended;
+        status_ = firstMember_ ? StreamStatus::Invalid : StreamStatus::Ended;
         return size;
     case GzipHeaderResult::Complete:
         break;
@@ -111,16 +110,16 @@ size_t GzipStream::FeedHeader(const uint8_t* data, size_t size) {
         inflater_ = std::make_unique<Inflater>();
     if (!inflater_->ready) {
         if (inflateInit2(&inflater_->z, -MAX_WBITS) != Z_OK) {
-            status_ = GzipStatus::NoMemory;
+            status_ = StreamStatus::NoMemory;
             return size;
         }
         inflater_->ready = true;
     } else if (inflateReset(&inflater_->z) != Z_OK) {
-        status_ = GzipStatus::Invalid;
+        status_ = StreamStatus::Invalid;
         return size;
     }
     if (output_.empty())
-        output_.resize(kOutputSize);
+        output_.resize(kDecodedPieceSize);
     crc_ = static_cast<uint32_t>(crc32(0, nullptr, 0));
     length_ = 0;
     state_ = State::Body;
@@ -140,14 +139,14 @@ size_t GzipStream::FeedBody(const uint8_t* data, size_t size, ByteConsumer& out)
         const int rc = inflate(&z, Z_NO_FLUSH);
         const size_t produced = output_.size() - z.avail_out;
         if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
-            status_ = rc == Z_MEM_ERROR ? GzipStatus::NoMemory : GzipStatus::Invalid;
+            status_ = rc == Z_MEM_ERROR ? StreamStatus::NoMemory : StreamStatus::Invalid;
             return size;
         }
         if (produced > 0) {
             crc_ = static_cast<uint32_t>(crc32(crc_, output_.data(), static_cast<uInt>(produced)));
             length_ += static_cast<uint32_t>(produced);
             if (!out.Consume(output_.data(), produced)) {
-                status_ = GzipStatus::Stopped;
+                status_ = StreamStatus::Stopped;
                 return size;
             }
         }
@@ -158,7 +157,7 @@ size_t GzipStream::FeedBody(const uint8_t* data, size_t size, ByteConsumer& out)
         if (rc == Z_BUF_ERROR) {
             // No progress is possible: fine when the piece is used up, damage otherwise.
             if (z.avail_in != 0)
-                status_ = GzipStatus::Invalid;
+                status_ = StreamStatus::Invalid;
             break;
         }
         // Input used up and the output not full: wait for the next piece.
@@ -176,7 +175,7 @@ size_t GzipStream::FeedTrailer(const uint8_t* data, size_t size) {
     const bool good = Le32(pending_.data()) == crc_ && Le32(pending_.data() + 4) == length_;
     pending_.clear();
     if (!good)
-        status_ = GzipStatus::Invalid;
+        status_ = StreamStatus::Invalid;
     else
         state_ = State::NextMember;
     return take;

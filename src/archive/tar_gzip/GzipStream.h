@@ -3,6 +3,8 @@
 // deflate through zlib, and the CRC-32/length trailer, which is checked. Members that follow
 // are decoded too, as gunzip does; bytes after the last member that do not start another
 // valid member are ignored.
+#include "archive/tar_gzip/Decompressor.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -17,25 +19,16 @@ enum class GzipHeaderResult { NeedMore, Invalid, Complete };
 // name (0x08) and the comment (0x10) are skipped. On Complete `length` is the header's size.
 GzipHeaderResult ParseGzipHeader(const uint8_t* data, size_t size, size_t& length);
 
-class ByteConsumer {
-public:
-    virtual ~ByteConsumer() = default;
-    // False stops the decoder.
-    virtual bool Consume(const uint8_t* data, size_t size) = 0;
-};
-
-enum class GzipStatus { More, Ended, Stopped, Invalid, NoMemory };
-
-class GzipStream {
+class GzipStream : public Decompressor {
 public:
     GzipStream();
-    ~GzipStream();
+    ~GzipStream() override;
     GzipStream(const GzipStream&) = delete;
     GzipStream& operator=(const GzipStream&) = delete;
 
-    GzipStatus Feed(const uint8_t* data, size_t size, ByteConsumer& out);
+    StreamStatus Feed(const uint8_t* data, size_t size, ByteConsumer& out) override;
     // The input has ended: a member cut short is an error.
-    GzipStatus Finish();
+    StreamStatus Finish(ByteConsumer& out) override;
 
 private:
     enum class State { Header, Body, Trailer, NextMember };
@@ -45,7 +38,7 @@ private:
     size_t FeedBody(const uint8_t* data, size_t size, ByteConsumer& out);
     size_t FeedTrailer(const uint8_t* data, size_t size);
 
-    GzipStatus status_ = GzipStatus::More;
+    StreamStatus status_ = StreamStatus::More;
     State state_ = State::Header;
     bool firstMember_ = true;
     std::vector<uint8_t> pending_; // header or trailer bytes gathered across pieces

@@ -35,7 +35,7 @@ bool TarExtractor::CheckCancel() {
     return cancelled_;
 }
 
-bool TarExtractor::mayWrite(const ExtractPath& parts, const TarEntry& entry) {
+bool TarExtractor::mayWrite(const ExtractPath& parts, uint64_t size, int64_t mtime) {
     const ExistingEntry existing = target_.Lookup(parts);
     if (!existing.exists)
         return true;
@@ -43,7 +43,7 @@ bool TarExtractor::mayWrite(const ExtractPath& parts, const TarEntry& entry) {
         Problem(kTarCannotOpenOutput, target_.Describe(parts));
         return false;
     }
-    return sink_.ConfirmOverwrite(target_.Describe(parts), entry.size, TarListedTime(entry.mtime));
+    return sink_.ConfirmOverwrite(target_.Describe(parts), size, TarListedTime(mtime));
 }
 
 TarAction TarExtractor::Begin(const TarEntry& entry) {
@@ -65,14 +65,19 @@ TarAction TarExtractor::Begin(const TarEntry& entry) {
     if (link && options_.stopAfterFirst)
         return TarAction::Skip;
 
-    const auto parts = OutputComponents(entry.name, options_.restorePaths);
+    const ExtractPath parts = OutputComponents(entry.name, options_.restorePaths);
     if (parts.empty()) {
         Problem(kTarCannotOpenOutput, target_.Describe({entry.name}));
         return TarAction::Skip;
     }
     outputPath_ = target_.Describe(parts);
-    if (!mayWrite(parts, entry))
+    // A lone compressed file is asked about once its length is known.
+    askAtEnd_ = !entry.sizeKnown;
+    if (askAtEnd_ ? target_.Lookup(parts).isDirectory : !mayWrite(parts, entry.size, entry.mtime)) {
+        if (askAtEnd_)
+            Problem(kTarCannotOpenOutput, outputPath_);
         return CheckCancel() ? TarAction::Stop : TarAction::Skip; // the answer may have been Cancel
+    }
     sink_.ShowEntry(JoinComponents(parts));
 
     if (entry.IsSymlink()) {
@@ -94,19 +99,21 @@ TarAction TarExtractor::Begin(const TarEntry& entry) {
         return TarAction::Skip;
     }
     attributes_ = EntryAttributes{};
-    attributes_.mtime = UnixSecondsFromFileTime(TarListedTime(entry.mtime));
+    // The stored time as it is; an unreadable one gives the oldest the listing shows.
+    attributes_.mtime = entry.mtime >= 0 ? entry.mtime
+                                         : UnixSecondsFromFileTime(TarListedTime(entry.mtime));
+    attributes_.mtimeNanoseconds = entry.mtimeNanoseconds;
     attributes_.mode = entry.mode;
+    parts_ = parts;
+    listedTime_ = entry.mtime;
+    fileBytes_ = 0;
     writing_ = true;
     return TarAction::Receive;
 }
 
-bool TarExtractor::Data(const uint8_t* data, size_t size) {
-    if (writing_ && file_.Write(data, size) != 0) {
-        // The old file stays; the rest of this entry is read past.
-        Problem(kTarWriteError, outputPath_);
-        Abandon();
-    }
-    bytesDone_ += size;
+bool TarExtractor::Advance(uint64_t bytes) {
+    bytesDone_ += bytes;
+    fileBytes_ += bytes;
     if (sink_.Progress(bytesDone_)) {
         cancelled_ = true;
         Abandon();
@@ -115,10 +122,31 @@ bool TarExtractor::Data(const uint8_t* data, size_t size) {
     return true;
 }
 
+bool TarExtractor::Data(const uint8_t* data, size_t size) {
+    if (writing_ && file_.Write(data, size) != 0) {
+        // The old file stays; the rest of this entry is read past.
+        Problem(kTarWriteError, outputPath_);
+        Abandon();
+    }
+    return Advance(size);
+}
+
+bool TarExtractor::Hole(uint64_t length) {
+    if (writing_ && file_.Skip(length) != 0) {
+        Problem(kTarWriteError, outputPath_);
+        Abandon();
+    }
+    return Advance(length);
+}
+
 bool TarExtractor::End() {
     if (!writing_)
         return true;
     writing_ = false;
+    if (askAtEnd_ && !mayWrite(parts_, fileBytes_, listedTime_)) {
+        file_.Discard();
+        return !CheckCancel();
+    }
     if (file_.Commit(attributes_) != 0) {
         Problem(kTarWriteError, outputPath_);
         return true;

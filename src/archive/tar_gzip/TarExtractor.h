@@ -24,6 +24,7 @@ public:
 
     TarAction Begin(const TarEntry& entry) override;
     bool Data(const uint8_t* data, size_t size) override;
+    bool Hole(uint64_t length) override;
     bool End() override;
 
     // Drops a file still being written (the archive ended inside it, or the pass stopped).
@@ -33,7 +34,9 @@ public:
 
 private:
     // Asks about an existing entry at `parts`; false to leave this entry out.
-    bool mayWrite(const ExtractPath& parts, const TarEntry& entry);
+    bool mayWrite(const ExtractPath& parts, uint64_t size, int64_t mtime);
+    // Counts written bytes and asks whether to go on; false when cancelled.
+    bool Advance(uint64_t bytes);
     void Problem(int code, const std::string& name);
     bool CheckCancel();
 
@@ -48,7 +51,11 @@ private:
     ExtractFile file_;
     bool writing_ = false;
     std::string outputPath_;
+    ExtractPath parts_;
     EntryAttributes attributes_;
+    int64_t listedTime_ = -1;
+    uint64_t fileBytes_ = 0;
+    bool askAtEnd_ = false; // the length is known only at the end: so is the question
 };
 
 } // namespace km::tar

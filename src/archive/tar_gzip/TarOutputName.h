@@ -13,4 +13,9 @@ std::vector<std::string> OutputComponents(const std::string& storedName, bool ke
 
 std::string JoinComponents(const std::vector<std::string>& components);
 
+// The name a compressed file that holds no tarball decompresses to: its own name without
+// the compression's suffix, in any case ("server.log.gz" is "server.log", "x.tgz" is
+// "x.tar"); with no such suffix its name with ".out" added, so it never names itself.
+std::string DecompressedName(const std::string& archivePath);
+
 } // namespace km::tar

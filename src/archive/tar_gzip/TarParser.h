@@ -13,18 +13,22 @@ namespace km::tar {
 
 struct TarEntry {
     std::string name; // as stored (long name or pax path when given), separators kept
-    uint64_t size = 0;
+    uint64_t size = 0;     // the file's length (a sparse file's with its holes)
+    bool sizeKnown = true; // false: the length is known only when the data has ended
     int64_t mtime = -1;
+    long mtimeNanoseconds = 0;
     char typeFlag = '0';
     int mode = -1;        // permission bits as stored; -1: none
     std::string linkName; // '1': an earlier entry's name; '2': the link's text
+    bool sparse = false;  // the data comes with holes (TarEntryHandler::Hole)
 
     bool IsHardLink() const { return typeFlag == '1'; }
     bool IsSymlink() const { return typeFlag == '2'; }
     bool IsDirectory() const { return typeFlag == '5' || (!name.empty() && name.back() == '/'); }
-    // Plain files: '0', the old zero flag and contiguous files ('7').
+    // Plain files: '0', the old zero flag, contiguous files ('7') and old GNU sparse ones.
     bool IsFile() const {
-        return !IsDirectory() && (typeFlag == '0' || typeFlag == '\0' || typeFlag == '7');
+        return !IsDirectory() &&
+               (typeFlag == '0' || typeFlag == '\0' || typeFlag == '7' || typeFlag == 'S');
     }
 };
 
@@ -37,6 +41,9 @@ public:
     virtual TarAction Begin(const TarEntry& entry) = 0;
     // A piece of the received entry's data; false stops the reader.
     virtual bool Data(const uint8_t* data, size_t size) = 0;
+    // A hole of a sparse entry: `length` zero bytes at this point of the data.
+    // By default they are handed on as data.
+    virtual bool Hole(uint64_t length);
     // The received entry's data is complete; false stops the reader.
     virtual bool End() = 0;
 };
@@ -61,11 +68,18 @@ public:
     TarStatus status() const { return status_; }
 
 private:
-    enum class State { Header, Data, Meta, Padding };
+    enum class State { Header, Extension, SparseMapText, Data, Meta, Padding };
     enum class Meta { None, LongName, LongLink, Pax };
 
     void HandleHeader();
+    void HandleExtension();
+    void HandleSparseMapText(const uint8_t* data, size_t size);
+    // The entry's header (and map) are complete: the handler hears of it.
+    void BeginEntry();
+    bool DeliverSparse(const uint8_t* data, size_t size);
     void EndOfData();
+    // An entry of any kind whose data is only read past.
+    void SkipData();
 
     TarEntryHandler& handler_;
     TarStatus status_ = TarStatus::More;
@@ -81,6 +95,12 @@ private:
     std::string longName_;
     std::string longLink_;
     PaxValues pax_;
+
+    TarEntry entry_; // between its header and BeginEntry
+    // The data of a sparse entry: its chunks, the next one, the position in the file.
+    SparseMap sparse_;
+    size_t chunk_ = 0;
+    uint64_t position_ = 0;
 };
 
 } // namespace km::tar

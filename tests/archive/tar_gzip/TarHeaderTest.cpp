@@ -114,7 +114,7 @@ TEST(TarPieces, UnevenPiecesGiveTheSameListing) {
         for (bool gzip : {false, true}) {
             km::test::ScriptedSink sink;
             const std::string& in = gzip ? gz : tar;
-            EXPECT_EQ(ListTarMemory(Bytes(in), in.size(), gzip, sink, piece), kTarOk);
+            EXPECT_EQ(ListTarMemory(Bytes(in), in.size(), gzip ? tar::Compression::Gzip : tar::Compression::None, sink, piece), kTarOk);
             EXPECT_EQ(sink.names(), expected) << piece << " " << gzip;
             if (sink.rows.size() == 4) {
                 EXPECT_EQ(sink.rows[0].size, 700u);

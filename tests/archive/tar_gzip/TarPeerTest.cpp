@@ -53,13 +53,13 @@ TEST_P(GnuTarPeer, ExtractionMatchesTheSourceTree) {
     ASSERT_EQ(test::RunTool(args, source), 0);
 
     test::ScriptedSink listed;
-    ASSERT_EQ(ListTarArchive(archive, gzip, listed), kTarOk);
+    ASSERT_EQ(ListTarArchive(archive, gzip ? tar::Compression::Gzip : tar::Compression::None, listed), kTarOk);
     EXPECT_EQ(listed.rows.size(), test::TreeOf(source).size() + 1); // plus "./"
 
     const std::string target = work.file("out");
     fs::create_directory(target);
     test::ScriptedSink sink;
-    ASSERT_EQ(ExtractTarArchive(archive, gzip, ArchiveExtractOptions{target, true, false}, sink),
+    ASSERT_EQ(ExtractTarArchive(archive, gzip ? tar::Compression::Gzip : tar::Compression::None, ArchiveExtractOptions{target, true, false}, sink),
               kTarOk);
     EXPECT_EQ(test::TreeOf(target), test::TreeOf(source));
 
@@ -68,7 +68,7 @@ TEST_P(GnuTarPeer, ExtractionMatchesTheSourceTree) {
     const std::string pieces = work.file("pieces");
     fs::create_directory(pieces);
     test::ScriptedSink again;
-    ASSERT_EQ(ExtractTarMemory(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), gzip,
+    ASSERT_EQ(ExtractTarMemory(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), gzip ? tar::Compression::Gzip : tar::Compression::None,
                                ArchiveExtractOptions{pieces, true, false}, again, nullptr, 777),
               kTarOk);
     EXPECT_EQ(test::TreeOf(pieces), test::TreeOf(source));
@@ -96,11 +96,11 @@ TEST(GzipPeer, ConcatenatedMembersAndStoredName) {
                    test::ReadAll(work.file("p1.gz")) + test::ReadAll(work.file("p2.gz")));
 
     test::ScriptedSink listed;
-    ASSERT_EQ(ListTarArchive(work.file("joined.tgz"), true, listed), kTarOk);
+    ASSERT_EQ(ListTarArchive(work.file("joined.tgz"), tar::Compression::Gzip, listed), kTarOk);
     EXPECT_EQ(listed.names(), (std::vector<std::string>{"one", "two"}));
     fs::create_directory(work.file("out"));
     test::ScriptedSink sink;
-    ASSERT_EQ(ExtractTarArchive(work.file("joined.tgz"), true,
+    ASSERT_EQ(ExtractTarArchive(work.file("joined.tgz"), tar::Compression::Gzip,
                                 ArchiveExtractOptions{work.file("out"), true, false}, sink),
               kTarOk);
     EXPECT_EQ(test::TreeOf(work.file("out")), test::TreeOf(work.file("t")));

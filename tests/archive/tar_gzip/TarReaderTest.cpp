@@ -42,7 +42,7 @@ int ExtractFile(const std::string& archive, bool gzip, const std::string& target
     o.targetDir = target;
     o.restorePaths = restore;
     o.stopAfterFirst = first;
-    return ExtractTarArchive(archive, gzip, o, sink, report);
+    return ExtractTarArchive(archive, gzip ? tar::Compression::Gzip : tar::Compression::None, o, sink, report);
 }
 
 int ExtractBytes(const std::string& archive, bool gzip, const std::string& target,
@@ -50,12 +50,12 @@ int ExtractBytes(const std::string& archive, bool gzip, const std::string& targe
     ArchiveExtractOptions o;
     o.targetDir = target;
     o.restorePaths = restore;
-    return ExtractTarMemory(reinterpret_cast<const uint8_t*>(archive.data()), archive.size(), gzip,
+    return ExtractTarMemory(reinterpret_cast<const uint8_t*>(archive.data()), archive.size(), gzip ? tar::Compression::Gzip : tar::Compression::None,
                             o, sink, report);
 }
 
 int ListBytes(const std::string& archive, bool gzip, ScriptedSink& sink) {
-    return ListTarMemory(reinterpret_cast<const uint8_t*>(archive.data()), archive.size(), gzip,
+    return ListTarMemory(reinterpret_cast<const uint8_t*>(archive.data()), archive.size(), gzip ? tar::Compression::Gzip : tar::Compression::None,
                          sink);
 }
 
@@ -71,7 +71,7 @@ bool NoTemporaryFiles(const std::string& root) {
 TEST(TarFixtures, CygwinLongPathsListAndExtract) {
     for (const char* name : {"cygwin_gnu.tar", "cygwin_oldgnu.tar", "cygwin_ustar.tar"}) {
         ScriptedSink sink;
-        ASSERT_EQ(ListTarArchive(kFixtures + name, false, sink), kTarOk) << name;
+        ASSERT_EQ(ListTarArchive(kFixtures + name, tar::Compression::None, sink), kTarOk) << name;
         EXPECT_EQ(sink.names(), CygwinNames()) << name;
         const std::tm t = LocalTimeOf(sink.rows[0].modified);
         EXPECT_EQ(t.tm_year + 1900, 2010);
@@ -91,7 +91,7 @@ TEST(TarFixtures, CygwinLongPathsListAndExtract) {
 
 TEST(TarFixtures, GnuLongNameAndLongLinkTarget) {
     ScriptedSink sink;
-    ASSERT_EQ(ListTarArchive(kFixtures + "test_compat_gtar_1.tar", false, sink), kTarOk);
+    ASSERT_EQ(ListTarArchive(kFixtures + "test_compat_gtar_1.tar", tar::Compression::None, sink), kTarOk);
     std::string digits, letters;
     for (int i = 0; i < 20; ++i)
         digits += "1234567890", letters += "abcdefghij";
@@ -113,7 +113,7 @@ TEST(TarFixtures, GzipFixturesMatchGnuTar) {
     };
     for (const auto& [name, names] : fixtures) {
         ScriptedSink sink;
-        ASSERT_EQ(ListTarArchive(kFixtures + name, true, sink), kTarOk) << name;
+        ASSERT_EQ(ListTarArchive(kFixtures + name, tar::Compression::Gzip, sink), kTarOk) << name;
         EXPECT_EQ(sink.names(), names) << name;
 
         TempDir ours, theirs;
@@ -124,7 +124,7 @@ TEST(TarFixtures, GzipFixturesMatchGnuTar) {
         EXPECT_EQ(test::TreeOf(ours.path()), test::TreeOf(theirs.path())) << name;
     }
     ScriptedSink bla;
-    ASSERT_EQ(ListTarArchive(kFixtures + "bla.tgz", true, bla), kTarOk);
+    ASSERT_EQ(ListTarArchive(kFixtures + "bla.tgz", tar::Compression::Gzip, bla), kTarOk);
     EXPECT_EQ(bla.rows[0].size, 610u);
     EXPECT_EQ(bla.rows[1].size, 82u);
 }
@@ -170,9 +170,9 @@ TEST(TarPeers, ModesLinksAndHardLinksFromGnuTar) {
 
 TEST(TarFixtures, WrongReaderFails) {
     ScriptedSink sink;
-    EXPECT_EQ(ListTarArchive(kFixtures + "bla.tgz", false, sink), kTarInvalidArchive);
-    EXPECT_EQ(ListTarArchive(kFixtures + "cygwin_gnu.tar", true, sink), kTarInvalidArchive);
-    EXPECT_EQ(ListTarArchive(kFixtures + "missing.tar", false, sink), kTarInvalidArchive);
+    EXPECT_EQ(ListTarArchive(kFixtures + "bla.tgz", tar::Compression::None, sink), kTarInvalidArchive);
+    EXPECT_EQ(ListTarArchive(kFixtures + "cygwin_gnu.tar", tar::Compression::Gzip, sink), kTarInvalidArchive);
+    EXPECT_EQ(ListTarArchive(kFixtures + "missing.tar", tar::Compression::None, sink), kTarInvalidArchive);
     EXPECT_TRUE(sink.rows.empty());
 }
 
@@ -189,10 +189,14 @@ TEST(TarListing, EndBlocksEmptyArchivesAndNonArchives) {
     ScriptedSink empty;
     EXPECT_EQ(ListBytes(std::string(10240, '\0'), false, empty), kTarOk);
     EXPECT_TRUE(empty.rows.empty());
-    // Text that is not TAR, plain or compressed, is refused at its first block.
+    // Text that is not TAR is refused at its first block; compressed, it is one file.
     const std::string text(2048, 'x');
     EXPECT_EQ(ListBytes(text, false, empty), kTarInvalidArchive);
-    EXPECT_EQ(ListBytes(test::Gzip(text), true, empty), kTarInvalidArchive);
+    ScriptedSink lone;
+    EXPECT_EQ(ListBytes(test::Gzip(text), true, lone), kTarOk);
+    ASSERT_EQ(lone.rows.size(), 1u);
+    EXPECT_EQ(lone.rows[0].name, "data");
+    EXPECT_EQ(lone.rows[0].size, 2048u);
     EXPECT_EQ(ListBytes(std::string("\0abc", 4) + std::string(600, 'x'), false, empty),
               kTarInvalidArchive);
     EXPECT_EQ(ListBytes("", false, empty), kTarInvalidArchive);
@@ -227,7 +231,7 @@ TEST(TarListing, ScanHandsEveryFileItsDataInAnyPieces) {
         for (const size_t piece : {size_t{1}, size_t{7}, size_t{512}, bytes.size()}) {
             Collector c;
             EXPECT_EQ(ScanTarMemory(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
-                                    gzip, c, piece),
+                                    gzip ? tar::Compression::Gzip : tar::Compression::None, c, piece),
                       kTarOk);
             EXPECT_EQ(c.files, expected) << gzip << " " << piece;
         }
@@ -245,8 +249,8 @@ TEST(TarListing, SizesAreSixtyFourBit) {
         sum += c;
     std::snprintf(block.data() + 148, 8, "%06o", sum);
     ScriptedSink sink;
-    // The data is missing, so the archive is truncated: the row stays, the pass fails.
-    EXPECT_EQ(ListBytes(block + std::string(4096, 'd'), false, sink), kTarInvalidArchive);
+    // The data is missing, so the archive is truncated: the row stays, the damage is told.
+    EXPECT_EQ(ListBytes(block + std::string(4096, 'd'), false, sink), kTarDamaged);
     ASSERT_EQ(sink.rows.size(), 1u);
     EXPECT_EQ(sink.rows[0].size, 9ull << 30);
 }
@@ -288,7 +292,7 @@ TEST(TarBroken, TruncatedOrCorruptedInputFailsWithoutAShortFile) {
     std::string bad = tar;
     bad[1536 + 10] ^= 0x20;
     ScriptedSink listed;
-    EXPECT_EQ(ListBytes(bad, false, listed), kTarInvalidArchive);
+    EXPECT_EQ(ListBytes(bad, false, listed), kTarDamaged);
     EXPECT_EQ(listed.names(), std::vector<std::string>{"first.txt"});
 
     // Damaged deflate data or a wrong CRC in the trailer.
@@ -441,7 +445,7 @@ TEST(TarExtraction, WantedFilesStopAfterFirstAndCancel) {
     o.targetDir = view.path();
     o.stopAfterFirst = true;
     EXPECT_EQ(
-        ExtractTarMemory(reinterpret_cast<const uint8_t*>(tar.data()), tar.size(), false, o, one),
+        ExtractTarMemory(reinterpret_cast<const uint8_t*>(tar.data()), tar.size(), tar::Compression::None, o, one),
         kTarOk);
     EXPECT_EQ(test::TreeOf(view.path()), (std::vector<std::pair<std::string, std::string>>{
                                              {"b.txt", std::string(100000, 'B')}}));
@@ -455,7 +459,7 @@ TEST(TarExtraction, WantedFilesStopAfterFirstAndCancel) {
               (std::vector<std::pair<std::string, std::string>>{{"d/", ""}, {"d/a.txt", "A"}}));
 }
 
-TEST(TarExtraction, TimesAreTheListedTimes) {
+TEST(TarExtraction, TimesAreRestoredAsStoredAndListedToTheMinute) {
     std::string tar;
     tar += test::TarHeaderBlock("t.txt", 1, '0', 1200000047);
     tar += std::string(1, 'x') + std::string(511, '\0');
@@ -468,10 +472,12 @@ TEST(TarExtraction, TimesAreTheListedTimes) {
     ASSERT_EQ(ExtractBytes(tar, false, dir.path(), sink), kTarOk);
     struct stat st {};
     ASSERT_EQ(::stat(dir.file("t.txt").c_str(), &st), 0);
-    // Seconds dropped: 1200000000 is a whole minute.
-    EXPECT_EQ(st.st_mtime, 1200000000);
-    EXPECT_EQ(FileTimeFromUnix(st.st_mtime, 0), sink.rows[0].modified);
-    // Before 1980: the first DOS day.
+    // The file keeps its second; the row drops it (1200000000 is a whole minute).
+    EXPECT_EQ(st.st_mtime, 1200000047);
+    EXPECT_EQ(FileTimeFromUnix(1200000000, 0), sink.rows[0].modified);
+    ASSERT_EQ(::stat(dir.file("old.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, 100);
+    // Before 1980 the row shows the first DOS day.
     const std::tm t = LocalTimeOf(sink.rows[1].modified);
     EXPECT_EQ(t.tm_year, 80);
     EXPECT_EQ(t.tm_mon, 0);

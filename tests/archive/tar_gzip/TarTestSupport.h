@@ -28,6 +28,7 @@ struct ScriptedSink : ArchiveSink {
     };
     std::vector<Row> rows;
     std::vector<std::string> asked; // ConfirmOverwrite paths
+    std::vector<uint64_t> askedSizes;
     std::vector<std::string> shown; // ShowEntry names
     std::function<bool(const std::string&)> wanted;
     bool overwrite = true;
@@ -39,8 +40,9 @@ struct ScriptedSink : ArchiveSink {
         rows.push_back({name, modified, size});
     }
     bool IsWanted(const std::string& name) override { return !wanted || wanted(name); }
-    bool ConfirmOverwrite(const std::string& path, uint64_t, FileTime) override {
+    bool ConfirmOverwrite(const std::string& path, uint64_t size, FileTime) override {
         asked.push_back(path);
+        askedSizes.push_back(size);
         if (cancelOnOverwrite)
             cancelRequested = true;
         return overwrite;
