@@ -32,6 +32,10 @@ TEST(ArchiveFormat, FirstBytesDecideWhateverTheName) {
     EXPECT_EQ(DetectArchiveFormat("\x1f\x8b\x08"), ArchiveFormat::Gzip);
     EXPECT_EQ(DetectArchiveFormat("MSCF\0\0\0\0"), ArchiveFormat::Cab);
     EXPECT_EQ(DetectArchiveFormat(std::string_view("Rar!\x1a\x07\x00", 7)), ArchiveFormat::Rar);
+    EXPECT_EQ(DetectArchiveFormat(std::string_view("\xfd" "7zXZ\0\0", 7)), ArchiveFormat::Xz);
+    EXPECT_EQ(DetectArchiveFormat("BZh91AY&SY"), ArchiveFormat::Bzip2);
+    EXPECT_EQ(DetectArchiveFormat("\x28\xb5\x2f\xfd\x04"), ArchiveFormat::Zstd);
+    EXPECT_EQ(DetectArchiveFormat("BZh0"), ArchiveFormat::Tar) << "no block size digit";
     EXPECT_EQ(DetectArchiveFormat("x"), ArchiveFormat::Tar);
     EXPECT_EQ(DetectArchiveFormat("PK\x05\x06"), ArchiveFormat::Tar)
         << "an empty ZIP has no local header first";
@@ -39,6 +43,9 @@ TEST(ArchiveFormat, FirstBytesDecideWhateverTheName) {
     EXPECT_TRUE(IsArchiveName("a.ZIP"));
     EXPECT_TRUE(IsArchiveName("b.tar.gz"));
     EXPECT_TRUE(IsArchiveName("c.Tgz"));
+    EXPECT_TRUE(IsArchiveName("linux-6.1.tar.XZ"));
+    EXPECT_TRUE(IsArchiveName("e.tar.zst"));
+    EXPECT_TRUE(IsArchiveName("f.tbz2"));
     EXPECT_FALSE(IsArchiveName("zip"));
     EXPECT_FALSE(IsArchiveName("d.zipx"));
 }
@@ -281,6 +288,57 @@ TEST_F(ArchiveBrowserTest, EnterOnAnArchiveInAPanelOpensTheBrowser) {
 
 namespace {
 
+// Today's tarballs and a lone compressed log open in the browser like any archive.
+TEST_F(ArchiveBrowserTest, XzTarballsAndLoneCompressedFilesOpen) {
+    ASSERT_EQ(
+        RunAndWait({"tar", "-cJf", dir.file("t.tar.xz"), "-C", dir.file("src"), "."}, {}).exitStatus,
+        0);
+    test::WithModal("FILECONT", [&](QDialog* d) {
+        test::AnswerModal("UNZIP", "Extract");
+        test::AnswerModal("MESSAGEBOX", "Yes"); // with their directories
+        button(d, 2180)->click();
+    });
+    EXPECT_EQ(ArchiveBrowser::Run(dir.file("t.tar.xz"), dir.file("out"), nullptr), 1);
+    EXPECT_EQ(test::ReadAll(dir.file("out/docs/big.txt")), std::string(5000, 'b'));
+
+    test::WriteAll(dir.file("server.log"), std::string(3000, 'L'));
+    ASSERT_EQ(RunAndWait({"gzip", dir.file("server.log")}, {}).exitStatus, 0);
+    test::WithModal("FILECONT", [&](QDialog* d) {
+        auto* model =
+            static_cast<ArchiveEntryModel*>(d->findChild<QTableView*>("list2190")->model());
+        ASSERT_EQ(model->rows().size(), 1u);
+        EXPECT_EQ(model->rows()[0].name, "server.log");
+        EXPECT_EQ(model->rows()[0].size, 3000u);
+        test::AnswerModal("UNZIP", "Extract");
+        button(d, 2180)->click();
+    });
+    EXPECT_EQ(ArchiveBrowser::Run(dir.file("server.log.gz"), dir.file("out"), nullptr), 1);
+    EXPECT_EQ(test::ReadAll(dir.file("out/server.log")), std::string(3000, 'L'));
+}
+
+// A truncated download: the rows that could be read, the message, and the window stays.
+TEST_F(ArchiveBrowserTest, DamagedTarballShowsWhatCanBeRead) {
+    ASSERT_EQ(
+        RunAndWait({"tar", "-cf", dir.file("t.tar"), "-C", dir.file("src"), "."}, {}).exitStatus, 0);
+    const std::string whole = test::ReadAll(dir.file("t.tar"));
+    const size_t big = whole.find("docs/big.txt");
+    ASSERT_NE(big, std::string::npos);
+    test::WriteAll(dir.file("cut.tar"), whole.substr(0, big + 512 + 1000));
+    int boxes = 0;
+    test::AnswerModal("MESSAGEBOX", "OK", &boxes);
+    int rows = -1;
+    test::WithModal("FILECONT", [&](QDialog* d) {
+        rows = static_cast<int>(
+            static_cast<ArchiveEntryModel*>(d->findChild<QTableView*>("list2190")->model())
+                ->rows()
+                .size());
+        button(d, 3010)->click();
+    });
+    EXPECT_EQ(ArchiveBrowser::Run(dir.file("cut.tar"), dir.file("out"), nullptr), 1);
+    EXPECT_EQ(boxes, 1) << "Invalid archive, once";
+    EXPECT_GE(rows, 2);
+}
+
 TEST_F(ArchiveBrowserTest, GzipCompressedTarIsListedAndExtractedWithItsDirectories) {
     ASSERT_EQ(
         RunAndWait({"tar", "-czf", dir.file("t.tgz"), "-C", dir.file("src"), "."}, {}).exitStatus,
@@ -320,7 +378,11 @@ TEST_F(ArchiveBrowserTest, CabinetEntriesOfEveryCompressionAreListedAndExtracted
         ASSERT_EQ(model->rows().size(), 3u);
         select(d, "lzx.txt");
         button(d, 6500)->click(); // view through the temporary copy
-        ASSERT_EQ(TextEditorWindow::OpenWindows().size(), 1u);
+    });
+    // A cabinet's browser closes after View, Edit or Execute, with result 0.
+    EXPECT_EQ(ArchiveBrowser::Run(cab, dir.file("out"), nullptr), 0);
+    ASSERT_EQ(TextEditorWindow::OpenWindows().size(), 1u);
+    test::WithModal("FILECONT", [&](QDialog* d) {
         test::AnswerModal("UNZIP", "Extract");
         button(d, 2180)->click();
     });

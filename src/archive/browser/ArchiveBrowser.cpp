@@ -468,6 +468,9 @@ void ArchiveBrowser::openEntry(int how) {
         EditFile(path, this, false, dir);
         break;
     }
+    // A cabinet pass has written its copy; its browser is done with.
+    if (format_ == ArchiveFormat::Cab)
+        done(0);
 }
 
 // ---- the sink of the other formats' readers ----

@@ -3,6 +3,8 @@
 #include "archive/cab/Fdi.h"
 #include "archive/extract/ExtractTarget.h"
 
+#include "platform/NameMatch.h"
+#include "resources/StringTable.h"
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -50,6 +52,9 @@ struct Pass {
         return nullptr;
     }
 };
+
+constexpr int kCannotOpenOutput = 4198; // "Cannot open output file"
+constexpr int kWriteError = 4200;       // "Error writing output file"
 
 // The write and close functions have no caller data; one pass runs at a time per thread.
 thread_local Pass* activePass = nullptr;
@@ -117,9 +122,17 @@ void AddMessage(Pass& pass, const std::string& message) {
     pass.messages += message;
 }
 
+// A wanted file that cannot be written: its line for the user; -1, the answer that ends
+// the copy when the output cannot even be opened.
+intptr_t FileProblem(Pass& pass, int text, const std::string& path) {
+    ++pass.failedFiles;
+    AddMessage(pass, std::string(LoadString(text)) + " " + path);
+    return -1;
+}
+
 intptr_t NextCabinet(Pass& pass, FdiNotification& n) {
     const std::string built = std::string(n.psz3 ? n.psz3 : "") + n.psz1;
-    const FdiHandle hf = OpenFile(built.c_str(), O_RDONLY, 0);
+    const FdiHandle hf = OpenFile(MatchPathIgnoringCase(built).c_str(), O_RDONLY, 0);
     if (hf != -1) {
         FdiCabinetInfo info;
         const bool isCabinet = FDIIsCabinet(pass.context, hf, &info);
@@ -150,7 +163,7 @@ intptr_t CopyFile(Pass& pass, FdiNotification& n) {
 
     const std::string relative = CabSafeRelativeName(n.psz1);
     if (relative.empty()) {
-        ++pass.failedFiles;
+        FileProblem(pass, kCannotOpenOutput, n.psz1);
         return 0;
     }
     ExtractPath parts;
@@ -160,13 +173,13 @@ intptr_t CopyFile(Pass& pass, FdiNotification& n) {
         at = slash + 1;
     }
     // Without restored paths a stored directory must already be there: it is not made.
+    const std::string outputPath = pass.target->Describe(parts);
     if (!pass.options->restorePaths && parts.size() > 1 &&
         !pass.target->Lookup(ExtractPath(parts.begin(), parts.end() - 1)).isDirectory)
-        return -1;
-    const std::string outputPath = pass.target->Describe(parts);
+        return FileProblem(pass, kCannotOpenOutput, outputPath);
     const ExistingEntry existing = pass.target->Lookup(parts);
     if (existing.isDirectory)
-        return -1;
+        return FileProblem(pass, kCannotOpenOutput, outputPath);
     if (existing.exists &&
         !sink.ConfirmOverwrite(outputPath, n.cb, CabDosTimeToFileTime(n.date, n.time))) {
         if (sink.Progress(pass.bytesDone))
@@ -176,11 +189,9 @@ intptr_t CopyFile(Pass& pass, FdiNotification& n) {
     sink.ShowEntry(n.psz1);
 
     auto file = std::make_unique<ExtractFile>();
-    if (pass.target->OpenFile(parts, file.get()) != 0)
-        return -1;
-    const int fd = file->Descriptor();
+    const int fd = pass.target->OpenFile(parts, file.get()) == 0 ? file->Descriptor() : -1;
     if (fd < 0)
-        return -1;
+        return FileProblem(pass, kCannotOpenOutput, outputPath);
     pass.pending.push_back(PendingFile{fd, std::move(file), outputPath, false});
     return fd;
 }
@@ -195,7 +206,7 @@ intptr_t CloseFileInfo(Pass& pass, FdiNotification& n) {
     a.mtime = UnixSecondsFromFileTime(CabDosTimeToFileTime(n.date, n.time));
     p->closed = true;
     if (p->file->Commit(a) != 0)
-        ++pass.failedFiles;
+        FileProblem(pass, kWriteError, p->finalPath);
     else
         pass.firstWritten = true;
     return 1;
@@ -327,17 +338,16 @@ int ExtractCabinet(const std::string& path, const ArchiveExtractOptions& options
         p.file->Discard(); // nothing once committed; otherwise the temporary file goes
     if (pass.cancelled)
         return kCabCancelled;
-    if (!copied) {
-        AddMessage(pass, ErrorMessage("FDICopy", code));
-        error = pass.messages;
-        return kCabIncomplete;
+    // What stopped the copy, said once: the file it stopped at, or the missing cabinet,
+    // or else the decompressor's reason with the file being written.
+    if (!copied && pass.messages.empty()) {
+        const PendingFile* open = nullptr;
+        for (const auto& p : pass.pending)
+            open = p.closed ? open : &p;
+        AddMessage(pass, std::string(FdiErrorText(code)) + (open ? " " + open->finalPath : ""));
     }
-    if (pass.failedFiles > 0) {
-        AddMessage(pass, ErrorMessage("FDICopy", FDIERROR_TARGET_FILE));
-        error = pass.messages;
-        return kCabIncomplete;
-    }
-    return kCabOk;
+    error = pass.messages;
+    return copied && pass.failedFiles == 0 ? kCabOk : kCabIncomplete;
 }
 
 } // namespace km::cab

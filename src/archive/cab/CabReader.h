@@ -15,8 +15,10 @@
 //   kCabFailed     nothing was copied: `error` is the message to show (decompressor not made,
 //                  archive not opened, or "Invalid archive");
 //   kCabIncomplete the copy stopped or some wanted file could not be written; `error` holds
-//                  "FDICopy() failed: code %d [%s]", preceded by the next-cabinet message when
-//                  a missing cabinet of the set stopped it (files already written stay);
+//                  one line per file that could not be written ("Cannot open output file"
+//                  or "Error writing output file" and its path), or the next-cabinet message
+//                  when a missing cabinet of the set stopped it, or the decompressor's reason
+//                  and the file it stopped in (files already written stay);
 //   kCabCancelled  the sink reported a cancel request (through Progress).
 #include "archive/ArchiveSink.h"
 

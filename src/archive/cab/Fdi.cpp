@@ -2,6 +2,7 @@
 
 #include "archive/cab/CabFolderReader.h"
 
+#include "platform/NameMatch.h"
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
@@ -162,7 +163,8 @@ int CopyRun::OpenNext(const CabinetImage& current, CabinetImage*& next) {
         pathBuffer[kFdiPathMax - 1] = '\0';
         path_ = pathBuffer.c_str();
 
-        const std::string full = path_ + current.header.nextCabinet;
+        // The set may have been copied with other letter case than its headers name.
+        const std::string full = MatchPathIgnoringCase(path_ + current.header.nextCabinet);
         const FdiHandle hf = context_.io.open(full.c_str(), O_RDONLY, 0);
         if (hf == -1) {
             lastError = FDIERROR_CABINET_NOT_FOUND;

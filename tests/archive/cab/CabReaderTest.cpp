@@ -148,9 +148,9 @@ TEST(CabReader, StoredDirectoriesMustExistUnlessPathsAreRestored) {
     fs::create_directory(out);
     ScriptedSink sink;
     std::string error;
-    // The missing directory makes the copy stop; what came before stays.
+    // The missing directory makes the copy stop, saying where; what came before stays.
     EXPECT_EQ(Extract(dir.file("t.cab"), out, sink, error), km::cab::kCabIncomplete);
-    EXPECT_EQ(error, "FDICopy() failed: code 11 [User aborted]");
+    EXPECT_EQ(error, "Cannot open output file " + out + "/sub/inner.txt");
     EXPECT_EQ(km::test::ReadAll(out + "/top.txt"), "t");
 
     fs::create_directory(out + "/sub");
@@ -196,7 +196,7 @@ TEST(CabReader, HostileNamesStayInsideTheTarget) {
     ScriptedSink sink;
     std::string error;
     EXPECT_EQ(Extract(dir.file("t.cab"), target, sink, error, true), km::cab::kCabIncomplete);
-    EXPECT_EQ(error, "FDICopy() failed: code 8 [Failure writing to target file]");
+    EXPECT_EQ(error, "Cannot open output file .."); // the one name with nothing left to write
     EXPECT_EQ(km::test::ReadAll(target + "/escape1"), "1");
     EXPECT_EQ(km::test::ReadAll(target + "/tmp/escape2"), "2");
     EXPECT_EQ(km::test::ReadAll(target + "/d/escape3"), "4");
@@ -234,16 +234,15 @@ TEST(CabReader, BrokenCabinetsFailWithTheirMessages) {
     check(version, km::cab::kCabFailed, "Invalid archive", km::cab::kCabFailed, "Invalid archive");
     std::string compression = good;
     compression[36 + 6] = 5;
-    check(compression, km::cab::kCabOk, "", km::cab::kCabIncomplete,
-          "FDICopy() failed: code 6 [Unknown compression type]");
+    // Extracting, the reason alone: the Part's texts, not the decompressor's call.
+    check(compression, km::cab::kCabOk, "", km::cab::kCabIncomplete, "Unknown compression type");
     std::string checksum = good;
     checksum[checksum.size() - 100] ^= 0x40;
-    check(checksum, km::cab::kCabOk, "", km::cab::kCabIncomplete,
-          "FDICopy() failed: code 4 [Corrupt cabinet]");
+    check(checksum, km::cab::kCabOk, "", km::cab::kCabIncomplete, "Corrupt cabinet");
     check(good.substr(0, good.size() - 10), km::cab::kCabOk, "", km::cab::kCabIncomplete,
-          "FDICopy() failed: code 4 [Corrupt cabinet]");
+          "Corrupt cabinet");
     check(good.substr(0, 60), km::cab::kCabFailed, "FDICopy() failed: code 4 [Corrupt cabinet]",
-          km::cab::kCabIncomplete, "FDICopy() failed: code 4 [Corrupt cabinet]");
+          km::cab::kCabIncomplete, "Corrupt cabinet");
 }
 
 TEST(CabReader, DamagedMszipDataFailsToDecompress) {
@@ -258,7 +257,7 @@ TEST(CabReader, DamagedMszipDataFailsToDecompress) {
     ScriptedSink sink;
     std::string error;
     EXPECT_EQ(Extract(dir.file("t.cab"), dir.path(), sink, error), km::cab::kCabIncomplete);
-    EXPECT_EQ(error, "FDICopy() failed: code 7 [Failure decompressing data]");
+    EXPECT_EQ(error, "Failure decompressing data");
 }
 
 TEST(CabReader, EveryTruncationOfTheFixturesFailsCleanly) {

@@ -2,6 +2,7 @@
 // Helpers of the cabinet tests: a scripted sink, running peers without a shell, and a writer
 // of small single-folder cabinets (stored or MSZIP) for cases the fixtures do not cover.
 #include "archive/ArchiveSink.h"
+#include "support/FileTree.h"
 #include "archive/cab/CabChecksum.h"
 
 #include <cstdint>

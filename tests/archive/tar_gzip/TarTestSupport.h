@@ -2,6 +2,7 @@
 // Shared helpers of the TAR/GZIP tests: a scripted ArchiveSink, hand-made (also broken)
 // archives, and GNU tar/gzip run without a shell.
 #include "archive/ArchiveSink.h"
+#include "support/FileTree.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -125,31 +126,6 @@ inline int RunTool(const std::vector<std::string>& args, const std::string& dir)
     if (waitpid(pid, &status, 0) < 0 || !WIFEXITED(status))
         return -1;
     return WEXITSTATUS(status);
-}
-
-// Every regular file below `root` (relative path -> contents), directories as "name/".
-inline std::vector<std::pair<std::string, std::string>> TreeOf(const std::string& root) {
-    std::vector<std::pair<std::string, std::string>> out;
-    for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
-        const std::string rel = std::filesystem::relative(e.path(), root).string();
-        if (e.is_symlink())
-            out.push_back({rel + "@", ""});
-        else if (e.is_directory())
-            out.push_back({rel + "/", ""});
-        else {
-            FILE* f = std::fopen(e.path().c_str(), "rb");
-            std::string data;
-            char buf[65536];
-            size_t n;
-            while (f && (n = std::fread(buf, 1, sizeof buf, f)) > 0)
-                data.append(buf, n);
-            if (f)
-                std::fclose(f);
-            out.push_back({rel, data});
-        }
-    }
-    std::sort(out.begin(), out.end());
-    return out;
 }
 
 } // namespace km::test
