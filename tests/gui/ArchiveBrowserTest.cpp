@@ -1,5 +1,6 @@
 // The archive browser on archives Info-ZIP writes now: listing, sorting,
 // extracting with its questions, viewing an entry, opening from a panel.
+#include "archive/rar/RarTestSupport.h"
 #include "archive/browser/ArchiveBrowser.h"
 #include "archive/browser/ArchiveEntryModel.h"
 #include "fileops/open_execute/ProcessLauncher.h"
@@ -17,6 +18,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -397,6 +401,36 @@ TEST_F(ArchiveBrowserTest, CabinetEntriesOfEveryCompressionAreListedAndExtracted
 } // namespace
 
 namespace {
+
+// Three encrypted files: the password once, then "For all files" at the first reuse question.
+TEST_F(ArchiveBrowserTest, RarPasswordIsReusedForAllFilesWhenTheUserSaysSo) {
+    const std::vector<uint8_t> rar = test::ThreeEncrypted(0);
+    test::WriteAll(dir.file("e.rar"), std::string(rar.begin(), rar.end()));
+    int passwords = 0, reuses = 0;
+    test::WithModal("FILECONT", [&](QDialog* d) {
+        test::AnswerModal("UNZIP", "Extract");
+        test::WithModal("PASSWORD", [&](QDialog* p) {
+            ++passwords;
+            EXPECT_EQ(p->windowTitle(), "KM - Password protected archive");
+            p->findChild<QLineEdit*>("edit1250")->setText("pw");
+            test::WithModal("PASSWORDUSE", [&](QDialog* u) {
+                ++reuses;
+                EXPECT_EQ(u->findChild<QLabel*>("passwordText")->text(),
+                          "Use current password for file b.txt?");
+                for (auto* b : u->findChildren<QPushButton*>()) {
+                    if (b->text() == "For &all files")
+                        b->click();
+                }
+            });
+            p->accept();
+        });
+        button(d, 2180)->click();
+    });
+    EXPECT_EQ(ArchiveBrowser::Run(dir.file("e.rar"), dir.file("out"), nullptr), 1);
+    EXPECT_EQ(passwords, 1);
+    EXPECT_EQ(reuses, 1);
+    EXPECT_EQ(test::ReadAll(dir.file("out/c.txt")), "secret c.txt");
+}
 
 TEST_F(ArchiveBrowserTest, RarEntriesAreListedAndExtractedWithTheirDirectories) {
     const std::string rar = std::string(KM_FIXTURES_DIR) + "/rar/Rar2.rar";

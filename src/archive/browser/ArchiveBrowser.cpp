@@ -367,14 +367,18 @@ bool ArchiveBrowser::extractTo(const std::string& target, bool interactive) {
     if (interactive && storedPaths_)
         options.restorePaths = ShowMessage(LoadString(4790), MbYesNo | MbIconQuestion) == IdYes;
     std::string message;
-    const auto askPassword = [this](const std::string& entry, std::string& password) {
-        const auto typed =
-            PasswordDialog::Ask(entry, status_ ? static_cast<QWidget*>(status_) : this);
+    QWidget* const owner = status_ ? static_cast<QWidget*>(status_) : this;
+    ArchivePasswordPrompts prompts;
+    prompts.askPassword = [owner](const std::string& entry, std::string& password) {
+        const auto typed = PasswordDialog::Ask(entry, owner);
         if (typed)
             password = *typed;
         return typed.has_value();
     };
-    const bool ok = ExtractArchive(format_, archive_, options, *this, message, askPassword);
+    prompts.askReuse = [owner](const std::string& entry) {
+        return PasswordReuseDialog::Ask(entry, owner);
+    };
+    const bool ok = ExtractArchive(format_, archive_, options, *this, message, prompts);
     if (!ok && !App().cancelFlag)
         ShowMessage(message, MbOk | MbIconExclamation);
     return ok;

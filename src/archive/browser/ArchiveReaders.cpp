@@ -58,7 +58,7 @@ bool ListArchive(ArchiveFormat format, const std::string& path, ArchiveSink& sin
 }
 
 bool ExtractArchive(ArchiveFormat format, const std::string& path, const ArchiveExtractOptions& options,
-                    ArchiveSink& sink, std::string& message, const ArchivePasswordFn& askPassword) {
+                    ArchiveSink& sink, std::string& message, const ArchivePasswordPrompts& prompts) {
     if (isTarball(format)) {
         TarReport report;
         const int r = ExtractTarArchive(path, compressionOf(format), options, sink, &report);
@@ -78,7 +78,8 @@ bool ExtractArchive(ArchiveFormat format, const std::string& path, const Archive
     }
     if (format == ArchiveFormat::Rar) {
         rar::RarPasswordPrompt prompt;
-        prompt.askPassword = askPassword;
+        prompt.askPassword = prompts.askPassword;
+        prompt.askReuse = prompts.askReuse;
         const int r = rar::ExtractRarArchive(path, options, sink, message, prompt);
         return r == rar::kRarOk || r == rar::kRarCancelled;
     }

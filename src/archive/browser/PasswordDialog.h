@@ -1,5 +1,8 @@
 #pragma once
-// "PASSWORD": the password for one encrypted entry.
+// "PASSWORD": the password for one encrypted entry; "PASSWORDUSE": whether the
+// password typed before serves the next one too.
+#include "archive/rar/RarReader.h"
+
 #include <QDialog>
 
 #include <optional>
@@ -18,6 +21,13 @@ public:
 
 private:
     QLineEdit* edit_;
+};
+
+class PasswordReuseDialog : public QDialog {
+    Q_OBJECT
+public:
+    PasswordReuseDialog(const std::string& entryName, QWidget* parent);
+    static rar::PasswordReuse Ask(const std::string& entryName, QWidget* parent);
 };
 
 } // namespace km

@@ -5,6 +5,7 @@
 #include "archive/rar/RarFormat.h"
 #include "archive/rar/RarUnpack.h"
 
+#include "resources/StringTable.h"
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
@@ -20,6 +21,7 @@ namespace {
 
 constexpr const char* kInvalidArchive = "Invalid archive";
 constexpr const char* kCannotOpenOutput = "Could not open output file";
+constexpr int kWriteError = 4200; // "Error writing output file"
 constexpr size_t kCopyBlock = 0x8000;
 
 class FileSource : public ByteSource {
@@ -199,7 +201,7 @@ std::unique_ptr<StreamCipher> Extraction::CipherFor(const FileHeader& file) cons
 
 Extraction::PasswordStep Extraction::GetPassword(const FileHeader& file) {
     if (file.unpVer >= 20) {
-        message_ = "The encryption of " + file.name + " is not supported";
+        message_ = file.name + ": RAR 2.0 encryption cannot be read";
         return PasswordStep::Failed;
     }
     if (havePassword_ && !reuseForAll_ && prompt_.askReuse) {
@@ -258,7 +260,7 @@ int Extraction::writeEntry(const FileHeader& file, const ExtractPath& out, bool 
     // Made on Unix, the attributes are the file's mode.
     const int mode = file.hostOs == kHostUnix ? static_cast<int>(file.attributes & 0777) : -1;
     if (target_.OpenFile(out, &output, mode) != 0)
-        return Fail(kCannotOpenOutput);
+        return Fail(std::string(kCannotOpenOutput) + " " + outputPath);
     bool writeFailed = false;
     auto cipher = CipherFor(file);
     const EntryResult r = DecodeEntry(source_, file, *unpacker_, solid, cipher.get(),
@@ -284,7 +286,7 @@ int Extraction::writeEntry(const FileHeader& file, const ExtractPath& out, bool 
         if (r == EntryResult::Aborted && cancelled_)
             return kRarCancelled;
         if (writeFailed || r == EntryResult::Ok)
-            return Fail("Could not write " + outputPath);
+            return Fail(std::string(LoadString(kWriteError)) + " " + outputPath);
         if (r == EntryResult::CrcError)
             return Fail("CRC error in " + file.name +
                         ((file.flags & kFileEncrypted) ? " (wrong password?)" : ""));
@@ -330,21 +332,7 @@ int Extraction::Run() {
         const std::vector<std::string> parts = SafeParts(file.name);
         if (parts.empty())
             return Fail(kInvalidArchive);
-        const ExtractPath out = options_.restorePaths ? parts : ExtractPath{parts.back()};
-        const ExistingEntry existing = target_.Lookup(out);
-        const std::string outputPath = target_.Describe(out);
-        if (existing.exists) {
-            if (existing.isDirectory)
-                return Fail(kCannotOpenOutput);
-            if (!sink_.ConfirmOverwrite(outputPath, file.unpSize,
-                                        RarDosTimeToFileTime(file.dosTime))) {
-                if (sink_.Progress(bytesDone_))
-                    return kRarCancelled;
-                if (const int r = Skip(file, solid); r != kRarOk)
-                    return r;
-                continue;
-            }
-        }
+        // The password first, then the overwrite question.
         if (file.flags & kFileEncrypted) {
             switch (GetPassword(file)) {
             case PasswordStep::Ready:
@@ -353,6 +341,21 @@ int Extraction::Run() {
                 return kRarCancelled;
             case PasswordStep::Failed:
                 return kRarFailed;
+            }
+        }
+        const ExtractPath out = options_.restorePaths ? parts : ExtractPath{parts.back()};
+        const ExistingEntry existing = target_.Lookup(out);
+        const std::string outputPath = target_.Describe(out);
+        if (existing.exists) {
+            if (existing.isDirectory)
+                return Fail(std::string(kCannotOpenOutput) + " " + outputPath);
+            if (!sink_.ConfirmOverwrite(outputPath, file.unpSize,
+                                        RarDosTimeToFileTime(file.dosTime))) {
+                if (sink_.Progress(bytesDone_))
+                    return kRarCancelled;
+                if (const int r = Skip(file, solid); r != kRarOk)
+                    return r;
+                continue;
             }
         }
         sink_.ShowEntry(file.name);

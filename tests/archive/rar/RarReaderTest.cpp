@@ -1,3 +1,4 @@
+#include "RarTestSupport.h"
 #include "archive/rar/RarReader.h"
 #include "archive/rar/RarCrypt.h"
 #include "archive/rar/RarFormat.h"
@@ -23,6 +24,10 @@ using km::FileTime;
 using km::rar::kRarCancelled;
 using km::rar::kRarFailed;
 using km::rar::kRarOk;
+using km::test::AppendStored;
+using km::test::ArchiveStart;
+using km::test::StoredArchive;
+using km::test::ThreeEncrypted;
 
 // A RAR fixture's path; empty when it is not here (see Fixtures.h).
 std::string Rar(const std::string& name) {
@@ -320,54 +325,6 @@ TEST(RarExtract, TruncatedArchivesFailCleanly) {
     }
 }
 
-std::vector<uint8_t> ArchiveStart(uint8_t mainFlags = 0) {
-    return {0x52,      0x61, 0x72, 0x21, 0x1A, 0x07, 0x00, 0, 0, 0x73,
-            mainFlags, 0,    13,   0,    0,    0,    0,    0, 0, 0};
-}
-
-// Appends a stored file dated 2005-03-14 09:26; with a password its data is encrypted with
-// the RAR 1.5 stream cipher (an XOR stream, so decrypting encrypts).
-void AppendStored(std::vector<uint8_t>& out, const std::string& name, const std::string& data,
-                  uint16_t flags = 0, uint8_t unpVer = 20, const std::string& password = {}) {
-    auto le = [&](uint64_t v, int n) {
-        for (int i = 0; i < n; ++i)
-            out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    };
-    std::vector<uint8_t> bytes(data.begin(), data.end());
-    const uint32_t crc = km::rar::Crc32Of(bytes.data(), bytes.size());
-    if (!password.empty())
-        km::rar::StreamCipher(unpVer, password).Decrypt(bytes.data(), bytes.size());
-    le(0, 2);
-    out.push_back(0x74);
-    le(0x8000 | flags, 2);
-    le(32 + name.size(), 2);
-    le(bytes.size(), 4);
-    le(bytes.size(), 4);
-    out.push_back(0);
-    le(crc, 4);
-    le((25u << 25) | (3u << 21) | (14u << 16) | (9u << 11) | (26u << 5), 4);
-    out.push_back(unpVer);
-    out.push_back(0x30);
-    le(name.size(), 2);
-    le(0x20, 4);
-    out.insert(out.end(), name.begin(), name.end());
-    out.insert(out.end(), bytes.begin(), bytes.end());
-}
-
-std::vector<uint8_t> StoredArchive(const std::string& name, const std::string& data,
-                                   uint8_t mainFlags = 0) {
-    auto out = ArchiveStart(mainFlags);
-    AppendStored(out, name, data);
-    return out;
-}
-
-std::vector<uint8_t> ThreeEncrypted(uint8_t mainFlags) {
-    auto out = ArchiveStart(mainFlags);
-    for (const char* name : {"a.txt", "b.txt", "c.txt"})
-        AppendStored(out, name, std::string("secret ") + name, 0x04, 15, "pw");
-    return out;
-}
-
 struct PasswordLog {
     int passwords = 0;
     int reuses = 0;
@@ -411,6 +368,39 @@ TEST(RarPassword, ForAllFilesAtTheFirstQuestionAsksOnlyOnce) {
     EXPECT_EQ(log2.passwords, 2);
     EXPECT_TRUE(std::filesystem::exists(other.file("b.txt")));
     EXPECT_FALSE(std::filesystem::exists(other.file("c.txt")));
+}
+
+// The password comes first: a wrong or cancelled one must not cost the user an
+// answered overwrite question, and the question's answer is about a file that can be read.
+TEST(RarPassword, ThePasswordIsAskedBeforeTheOverwriteQuestion) {
+    km::test::TempDir dir;
+    WriteAll(dir.file("e.rar"), ThreeEncrypted(0));
+    std::filesystem::create_directory(dir.file("out"));
+    WriteAll(dir.file("out/a.txt"), std::vector<uint8_t>{'o', 'l', 'd'});
+    struct OrderSink : RecordingSink {
+        std::vector<std::string>* events = nullptr;
+        bool ConfirmOverwrite(const std::string& p, uint64_t n, FileTime t) override {
+            events->push_back("overwrite");
+            return RecordingSink::ConfirmOverwrite(p, n, t);
+        }
+    };
+    std::vector<std::string> events;
+    OrderSink sink;
+    sink.events = &events;
+    sink.wanted = {"a.txt"};
+    km::rar::RarPasswordPrompt prompt;
+    prompt.askPassword = [&events](const std::string&, std::string& out) {
+        events.push_back("password");
+        out = "pw";
+        return true;
+    };
+    std::string message;
+    ASSERT_EQ(km::rar::ExtractRarArchive(dir.file("e.rar"), {dir.file("out"), false, false}, sink,
+                                         message, prompt),
+              kRarOk)
+        << message;
+    EXPECT_EQ(events, (std::vector<std::string>{"password", "overwrite"}));
+    EXPECT_EQ(ReadAll(dir.file("out/a.txt")).size(), 12u);
 }
 
 TEST(RarPassword, SolidArchiveAsksOnceForEveryFile) {
