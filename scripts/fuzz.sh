@@ -16,24 +16,26 @@ targets=$(sed -n 's/^km_add_fuzz_target(\([a-z0-9_]*\) .*/\1/p' fuzz/CMakeLists.
 cmake --build build-fuzz -j "$(nproc)" --target $targets
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-status=0
-for t in $targets; do
-    work="build-fuzz/work/$t"
+export seconds
+# One target: its own copy of the corpus, its own log; exit 255 on a crash so
+# that xargs starts no further target.
+run_one() {
+    local t="$1" work="build-fuzz/work/$1"
     rm -rf "$work" && mkdir -p "$work/corpus" "$work/crashes"
     if [ -d "fuzz/corpus/$t" ]; then
         cp -r "fuzz/corpus/$t/." "$work/corpus/"
     fi
-    echo "== $t (${seconds}s)"
     if ! "build-fuzz/fuzz/$t" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 \
         -rss_limit_mb=2048 -artifact_prefix="$work/crashes/" "$work/corpus" \
         >"$work/log" 2>&1; then
         echo "CRASH in $t; reproducer: $(ls -1 "$work"/crashes/* 2>/dev/null | head -1)"
         tail -40 "$work/log"
-        status=1
-        break
+        return 255
     fi
-    grep -E "^stat::number_of_executed_units|^stat::average_exec_per_sec|cov: " "$work/log" |
-        tail -3 | tr '\n' ' '
-    echo
-done
-exit $status
+    echo "== $t (${seconds}s) $(grep -E "^stat::number_of_executed_units|^stat::average_exec_per_sec|cov: " \
+        "$work/log" | tail -3 | tr '\n' ' ')"
+}
+export -f run_one
+# As many targets at once as there are cores.
+# shellcheck disable=SC2086
+printf '%s\n' $targets | xargs -P "$(nproc)" -I{} bash -c 'run_one "$@"' _ {}
