@@ -40,6 +40,11 @@ TEST(ArchiveFormat, FirstBytesDecideWhateverTheName) {
     EXPECT_EQ(DetectArchiveFormat("BZh91AY&SY"), ArchiveFormat::Bzip2);
     EXPECT_EQ(DetectArchiveFormat("\x28\xb5\x2f\xfd\x04"), ArchiveFormat::Zstd);
     EXPECT_EQ(DetectArchiveFormat("BZh0"), ArchiveFormat::Tar) << "no block size digit";
+    EXPECT_EQ(DetectArchiveFormat(std::string_view("7z\xbc\xaf\x27\x1c\x00\x04", 8)),
+              ArchiveFormat::Other);
+    EXPECT_EQ(DetectArchiveFormat(std::string_view("Rar!\x1a\x07\x01\x00", 8)), ArchiveFormat::Other)
+        << "RAR 5";
+    EXPECT_EQ(DetectArchiveFormat("!<arch>\ndebian-binary   "), ArchiveFormat::Other);
     EXPECT_EQ(DetectArchiveFormat("x"), ArchiveFormat::Tar);
     EXPECT_EQ(DetectArchiveFormat("PK\x05\x06"), ArchiveFormat::Tar)
         << "an empty ZIP has no local header first";
@@ -50,6 +55,9 @@ TEST(ArchiveFormat, FirstBytesDecideWhateverTheName) {
     EXPECT_TRUE(IsArchiveName("linux-6.1.tar.XZ"));
     EXPECT_TRUE(IsArchiveName("e.tar.zst"));
     EXPECT_TRUE(IsArchiveName("f.tbz2"));
+    EXPECT_TRUE(IsArchiveName("g.7z"));
+    EXPECT_TRUE(IsArchiveName("debian.iso"));
+    EXPECT_FALSE(IsArchiveName("setup.exe"));
     EXPECT_FALSE(IsArchiveName("zip"));
     EXPECT_FALSE(IsArchiveName("d.zipx"));
 }
@@ -318,6 +326,43 @@ TEST_F(ArchiveBrowserTest, XzTarballsAndLoneCompressedFilesOpen) {
     });
     EXPECT_EQ(ArchiveBrowser::Run(dir.file("server.log.gz"), dir.file("out"), nullptr), 1);
     EXPECT_EQ(test::ReadAll(dir.file("out/server.log")), std::string(3000, 'L'));
+}
+
+// RAR 1.5 and 2.0 keep the program's reader; RAR 3 goes to libarchive, told by its headers.
+TEST(ArchiveFormat, RarVersionsPickTheirReader) {
+    const auto first = [](const char* name) {
+        return test::ReadAll(std::string(KM_FIXTURES_DIR) + "/rar/" + name).substr(0, 4096);
+    };
+    EXPECT_EQ(DetectArchiveFormat(first("Rar2.rar")), ArchiveFormat::Rar);
+    EXPECT_EQ(DetectArchiveFormat(first("Rar15.rar")), ArchiveFormat::Rar);
+    EXPECT_EQ(DetectArchiveFormat(first("rar3-solid.rar")), ArchiveFormat::Other);
+    EXPECT_TRUE(NeedsLaterRarReader(first("rar3-solid.rar")));
+    EXPECT_FALSE(NeedsLaterRarReader(first("Rar2.rar")));
+    // Cut headers never read past the bytes given.
+    const std::string rar3 = first("rar3-solid.rar");
+    for (size_t n = 0; n < 64; ++n)
+        NeedsLaterRarReader(std::string_view(rar3).substr(0, n));
+}
+
+// 7-Zip through libarchive: listed, extracted with its directories, and viewed.
+TEST_F(ArchiveBrowserTest, SevenZipArchivesOpenLikeAnyOther) {
+    ASSERT_EQ(RunAndWait({"7zz", "a", "-bd", "-bso0", dir.file("a.7z"), "."}, dir.file("src")).exitStatus,
+              0);
+    EXPECT_EQ(DetectArchiveFormatOfFile(dir.file("a.7z")), ArchiveFormat::Other);
+    test::WithModal("FILECONT", [&](QDialog* d) {
+        auto* model =
+            static_cast<ArchiveEntryModel*>(d->findChild<QTableView*>("list2190")->model());
+        bool found = false;
+        for (const ArchiveRow& r : model->rows())
+            found = found || (r.name == "docs/big.txt" && r.size == 5000);
+        EXPECT_TRUE(found);
+        test::AnswerModal("UNZIP", "Extract");
+        test::AnswerModal("MESSAGEBOX", "Yes"); // with their directories
+        button(d, 2180)->click();
+    });
+    EXPECT_EQ(ArchiveBrowser::Run(dir.file("a.7z"), dir.file("out"), nullptr), 1);
+    EXPECT_EQ(test::ReadAll(dir.file("out/docs/big.txt")), std::string(5000, 'b'));
+    EXPECT_EQ(test::ReadAll(dir.file("out/readme.txt")), "read me\n");
 }
 
 // A truncated download: the rows that could be read, the message, and the window stays.

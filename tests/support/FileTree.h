@@ -14,7 +14,8 @@ namespace km::test {
 inline std::vector<std::pair<std::string, std::string>> TreeOf(const std::string& root) {
     std::vector<std::pair<std::string, std::string>> out;
     for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
-        const std::string rel = std::filesystem::relative(e.path(), root).string();
+        // Lexically: relative() would follow a link and list it under its target.
+        const std::string rel = e.path().lexically_relative(root).string();
         if (e.is_symlink())
             out.push_back({rel + "@", ""});
         else if (e.is_directory())

@@ -1,5 +1,6 @@
 #include "archive/browser/ArchiveFormat.h"
 
+#include "archive/other/OtherArchiveReader.h"
 #include "archive/tar_gzip/Decompressor.h"
 #include "archive/zip/EndRecordFinder.h"
 #include "platform/Collation.h"
@@ -31,6 +32,35 @@ bool endsInZipEndRecord(int fd) {
 
 } // namespace
 
+constexpr size_t kFirstBytes = 64 * 1024;
+constexpr size_t kProgramBytes = 1024 * 1024;
+
+bool NeedsLaterRarReader(std::string_view b) {
+    const auto byte = [&](size_t at) { return static_cast<uint8_t>(b[at]); };
+    const auto le16 = [&](size_t at) { return static_cast<uint32_t>(byte(at) | byte(at + 1) << 8); };
+    constexpr size_t kMarker = 7;
+    if (b.size() < kMarker + 7)
+        return false;
+    // Encrypted headers came with RAR 3.
+    if (byte(kMarker + 2) == 0x73 && (le16(kMarker + 3) & 0x80))
+        return true;
+    // The first file header's unpack version; other blocks are stepped over.
+    size_t at = kMarker;
+    while (at + 7 <= b.size()) {
+        const uint8_t type = byte(at + 2);
+        const uint32_t flags = le16(at + 3), size = le16(at + 5);
+        if (size < 7)
+            return false;
+        if (type == 0x74)
+            return at + 25 <= b.size() && byte(at + 24) > 20;
+        uint64_t next = at + size;
+        if ((flags & 0x8000) && at + 11 <= b.size())
+            next += le16(at + 7) | static_cast<uint64_t>(le16(at + 9)) << 16;
+        at = static_cast<size_t>(std::min<uint64_t>(next, b.size()));
+    }
+    return false;
+}
+
 ArchiveFormat DetectArchiveFormat(std::string_view b) {
     // A local header, or the marker that opens the first part of a split or spanned set.
     if (b.empty() || b.substr(0, 4) == std::string_view("PK\x03\x04", 4) ||
@@ -42,7 +72,7 @@ ArchiveFormat DetectArchiveFormat(std::string_view b) {
     if (b.substr(0, 4) == "MSCF")
         return ArchiveFormat::Cab;
     if (b.substr(0, 7) == std::string_view("Rar!\x1A\x07\x00", 7))
-        return ArchiveFormat::Rar;
+        return NeedsLaterRarReader(b) ? ArchiveFormat::Other : ArchiveFormat::Rar;
     switch (tar::CompressionOf(b)) {
     case tar::Compression::Xz:
         return ArchiveFormat::Xz;
@@ -51,21 +81,33 @@ ArchiveFormat DetectArchiveFormat(std::string_view b) {
     case tar::Compression::Zstd:
         return ArchiveFormat::Zstd;
     default:
-        return ArchiveFormat::Tar;
+        break;
     }
+    const bool ustar = b.size() >= 262 && b.substr(257, 5) == "ustar";
+    if (!ustar && OtherArchiveFormatName(reinterpret_cast<const uint8_t*>(b.data()), b.size()))
+        return ArchiveFormat::Other;
+    return ArchiveFormat::Tar;
 }
 
 ArchiveFormat DetectArchiveFormatOfFile(const std::string& path) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return ArchiveFormat::Zip;
-    char buf[512];
-    const ssize_t n = read(fd, buf, sizeof buf);
-    const size_t got = n > 0 ? static_cast<size_t>(n) : 0;
-    ArchiveFormat f = DetectArchiveFormat(std::string_view(buf, std::min<size_t>(got, 32)));
+    // Enough for an ISO 9660 volume descriptor; a program file gets a megabyte, where a
+    // self-extractor's archive follows its stub.
+    std::vector<char> buf(kFirstBytes);
+    ssize_t got = read(fd, buf.data(), buf.size());
+    if (got > 0 && (std::string_view(buf.data(), 2) == "MZ" ||
+                    std::string_view(buf.data(), 4) == "\x7f" "ELF")) {
+        buf.resize(kProgramBytes);
+        const ssize_t more = pread(fd, buf.data() + got, buf.size() - got, got);
+        got += more > 0 ? more : 0;
+    }
+    const std::string_view b(buf.data(), got > 0 ? static_cast<size_t>(got) : 0);
+    ArchiveFormat f = DetectArchiveFormat(b);
     // What would be TAR by elimination, has no TAR magic and ends like a ZIP archive is one.
-    const bool ustar = got >= 262 && std::string_view(buf + 257, 5) == "ustar";
-    if (f == ArchiveFormat::Tar && !ustar && endsInZipEndRecord(fd))
+    const bool ustar = b.size() >= 262 && b.substr(257, 5) == "ustar";
+    if ((f == ArchiveFormat::Tar || f == ArchiveFormat::Other) && !ustar && endsInZipEndRecord(fd))
         f = ArchiveFormat::Zip;
     close(fd);
     return f;
@@ -77,7 +119,8 @@ bool IsArchiveName(std::string_view name) {
         return false;
     const std::string_view ext = name.substr(dot + 1);
     for (const char* a : {"zip", "z01", "tgz", "gz", "tar", "cab", "rar", "xz", "txz", "bz2", "tbz2",
-                          "tbz", "zst", "tzst"}) {
+                          "tbz", "zst", "tzst", "7z", "iso", "cpio", "deb", "rpm", "xar", "lzh",
+                          "lha"}) {
         if (EqualsIgnoreCase(ext, a))
             return true;
     }

@@ -1,6 +1,7 @@
 #include "archive/browser/ArchiveReaders.h"
 
 #include "archive/cab/CabReader.h"
+#include "archive/other/OtherArchiveReader.h"
 #include "archive/rar/RarReader.h"
 #include "archive/tar_gzip/TarReader.h"
 #include "resources/StringTable.h"
@@ -53,6 +54,8 @@ bool ListArchive(ArchiveFormat format, const std::string& path, ArchiveSink& sin
         message = invalidArchive();
         return false;
     }
+    if (format == ArchiveFormat::Other)
+        return ListOtherArchive(path, sink, message);
     message = invalidArchive();
     return false;
 }
@@ -83,6 +86,8 @@ bool ExtractArchive(ArchiveFormat format, const std::string& path, const Archive
         const int r = rar::ExtractRarArchive(path, options, sink, message, prompt);
         return r == rar::kRarOk || r == rar::kRarCancelled;
     }
+    if (format == ArchiveFormat::Other)
+        return ExtractOtherArchive(path, options, sink, message, prompts.askPassword);
     message = invalidArchive();
     return false;
 }

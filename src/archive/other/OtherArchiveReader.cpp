@@ -1,0 +1,118 @@
+#include "archive/other/OtherArchiveReader.h"
+
+#include "archive/other/OtherArchive.h"
+#include "archive/other/OtherEntry.h"
+#include "archive/other/OtherExtractor.h"
+#include "archive/other/OtherSource.h"
+#include "resources/StringTable.h"
+
+#include <new>
+
+namespace km {
+
+namespace {
+
+constexpr int kNotEnoughMemory = 4177;
+constexpr int kInvalidArchive = 15002;
+
+bool listPass(const OtherSource& source, ArchiveSink& sink, std::string& message,
+              const OtherPasswordFn& askPassword) {
+    PassphrasePrompt prompt(askPassword);
+    OtherArchive archive(source, prompt);
+    message.clear();
+    if (!archive.Open()) {
+        message = LoadString(kInvalidArchive);
+        return false;
+    }
+    size_t rows = 0;
+    for (;;) {
+        const OtherStep step = archive.NextHeader();
+        if (step == OtherStep::End)
+            return rows > 0 || message.empty();
+        if (step != OtherStep::Ok) {
+            // The first problem is the one shown; rows read before it stay.
+            if (message.empty())
+                message = archive.HeaderProblem();
+            if (step == OtherStep::Fatal)
+                return rows > 0;
+            continue;
+        }
+        const std::string name = ListedName(archive.Entry());
+        if (name.empty()) {
+            if (message.empty())
+                message = archive.Label() + ": " + kNamelessEntry;
+            continue;
+        }
+        sink.AddEntry(name, ListedTime(archive.Entry()), ListedSize(archive.Entry()));
+        ++rows;
+    }
+}
+
+bool extractPass(const OtherSource& source, const ArchiveExtractOptions& options, ArchiveSink& sink,
+                 std::string& message, const OtherPasswordFn& askPassword) {
+    PassphrasePrompt prompt(askPassword);
+    OtherArchive archive(source, prompt);
+    if (!archive.Open()) {
+        message = LoadString(kInvalidArchive);
+        return false;
+    }
+    OtherExtractor extractor(archive, prompt, options, sink);
+    return extractor.Run(message);
+}
+
+// No exception leaves this library: the callers are plain C++ with result codes.
+template <typename Pass> bool guarded(std::string& message, Pass pass) {
+    try {
+        return pass();
+    } catch (const std::bad_alloc&) {
+        message = LoadString(kNotEnoughMemory);
+    } catch (const std::exception& e) {
+        message = e.what();
+    }
+    return false;
+}
+
+} // namespace
+
+bool ListOtherArchive(const std::string& path, ArchiveSink& sink, std::string& message,
+                      const OtherPasswordFn& askPassword) {
+    return guarded(message, [&] {
+        const OtherSource source(path);
+        return listPass(source, sink, message, askPassword);
+    });
+}
+
+bool ExtractOtherArchive(const std::string& path, const ArchiveExtractOptions& options,
+                         ArchiveSink& sink, std::string& message,
+                         const OtherPasswordFn& askPassword) {
+    return guarded(message, [&] {
+        const OtherSource source(path);
+        return extractPass(source, options, sink, message, askPassword);
+    });
+}
+
+bool ListOtherArchiveMemory(const uint8_t* data, size_t size, ArchiveSink& sink,
+                            std::string& message) {
+    return guarded(message, [&] {
+        const OtherSource source(data, size);
+        return listPass(source, sink, message, {});
+    });
+}
+
+std::optional<std::string> OtherArchiveFormatName(const uint8_t* data, size_t size) {
+    std::string ignored;
+    std::optional<std::string> name;
+    guarded(ignored, [&] {
+        const OtherSource source(data, size);
+        PassphrasePrompt prompt({});
+        OtherArchive archive(source, prompt);
+        if (!archive.Open())
+            return false;
+        archive.NextHeader(); // libarchive names the format once it tried a header
+        name = archive.Label();
+        return true;
+    });
+    return name;
+}
+
+} // namespace km
