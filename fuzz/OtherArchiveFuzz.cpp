@@ -29,6 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto name = km::OtherArchiveFormatName(data, size);
     if (name && name->empty())
         std::abort();
+    // An archive named at the start is found at offset 0; one found further in lies within.
+    const auto offset = km::OtherArchiveOffset(data, size);
+    if ((name && size <= 64 * 1024 && offset != size_t{0}) || (offset && *offset >= std::max<size_t>(size, 1)))
+        std::abort();
 
     QuietSink sink;
     std::string message;

@@ -349,6 +349,10 @@ TEST_F(ArchiveBrowserTest, SevenZipArchivesOpenLikeAnyOther) {
     ASSERT_EQ(RunAndWait({"7zz", "a", "-bd", "-bso0", dir.file("a.7z"), "."}, dir.file("src")).exitStatus,
               0);
     EXPECT_EQ(DetectArchiveFormatOfFile(dir.file("a.7z")), ArchiveFormat::Other);
+    // Behind a program's first bytes, as a self-extractor has it.
+    test::WriteAll(dir.file("setup"), test::ReadAll("/bin/true").substr(0, 70000) +
+                                          test::ReadAll(dir.file("a.7z")));
+    EXPECT_EQ(DetectArchiveFormatOfFile(dir.file("setup")), ArchiveFormat::Other);
     test::WithModal("FILECONT", [&](QDialog* d) {
         auto* model =
             static_cast<ArchiveEntryModel*>(d->findChild<QTableView*>("list2190")->model());

@@ -97,14 +97,18 @@ ArchiveFormat DetectArchiveFormatOfFile(const std::string& path) {
     // self-extractor's archive follows its stub.
     std::vector<char> buf(kFirstBytes);
     ssize_t got = read(fd, buf.data(), buf.size());
-    if (got > 0 && (std::string_view(buf.data(), 2) == "MZ" ||
-                    std::string_view(buf.data(), 4) == "\x7f" "ELF")) {
+    const bool program = got >= 4 && (std::string_view(buf.data(), 2) == "MZ" ||
+                                      std::string_view(buf.data(), 4) == "\x7f" "ELF");
+    if (program) {
         buf.resize(kProgramBytes);
         const ssize_t more = pread(fd, buf.data() + got, buf.size() - got, got);
         got += more > 0 ? more : 0;
     }
     const std::string_view b(buf.data(), got > 0 ? static_cast<size_t>(got) : 0);
     ArchiveFormat f = DetectArchiveFormat(b);
+    if (f == ArchiveFormat::Tar && program &&
+        OtherArchiveOffset(reinterpret_cast<const uint8_t*>(b.data()), b.size()))
+        f = ArchiveFormat::Other; // a self-extractor's 7-Zip or RAR archive
     // What would be TAR by elimination, has no TAR magic and ends like a ZIP archive is one.
     const bool ustar = b.size() >= 262 && b.substr(257, 5) == "ustar";
     if ((f == ArchiveFormat::Tar || f == ArchiveFormat::Other) && !ustar && endsInZipEndRecord(fd))

@@ -6,7 +6,10 @@
 #include "archive/other/OtherSource.h"
 #include "resources/StringTable.h"
 
+#include <algorithm>
 #include <new>
+#include <string_view>
+#include <vector>
 
 namespace km {
 
@@ -72,12 +75,25 @@ template <typename Pass> bool guarded(std::string& message, Pass pass) {
     return false;
 }
 
+// The first bytes a self-extractor's archive is looked for in.
+constexpr size_t kStubSearch = 1024 * 1024;
+constexpr size_t kFirstBytes = 64 * 1024;
+
+// Where the archive starts in the file at `path`; 0 when it is not found further in (the
+// pass then says what libarchive makes of the file).
+uint64_t ArchiveStartOf(const std::string& path) {
+    const OtherSource whole(path);
+    std::vector<uint8_t> head(kStubSearch + kFirstBytes);
+    head.resize(whole.ReadAt(0, head.data(), head.size()));
+    return OtherArchiveOffset(head.data(), head.size()).value_or(0);
+}
+
 } // namespace
 
 bool ListOtherArchive(const std::string& path, ArchiveSink& sink, std::string& message,
                       const OtherPasswordFn& askPassword) {
     return guarded(message, [&] {
-        const OtherSource source(path);
+        const OtherSource source(path, ArchiveStartOf(path));
         return listPass(source, sink, message, askPassword);
     });
 }
@@ -86,7 +102,7 @@ bool ExtractOtherArchive(const std::string& path, const ArchiveExtractOptions& o
                          ArchiveSink& sink, std::string& message,
                          const OtherPasswordFn& askPassword) {
     return guarded(message, [&] {
-        const OtherSource source(path);
+        const OtherSource source(path, ArchiveStartOf(path));
         return extractPass(source, options, sink, message, askPassword);
     });
 }
@@ -113,6 +129,27 @@ std::optional<std::string> OtherArchiveFormatName(const uint8_t* data, size_t si
         return true;
     });
     return name;
+}
+
+std::optional<size_t> OtherArchiveOffset(const uint8_t* data, size_t size) {
+    if (OtherArchiveFormatName(data, std::min(size, kFirstBytes)))
+        return 0;
+    static const std::string_view kSignatures[] = {
+        {"7z\xBC\xAF\x27\x1C", 6}, {"Rar!\x1A\x07\x00", 7}, {"Rar!\x1A\x07\x01\x00", 8}};
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    size_t best = std::string_view::npos;
+    for (const std::string_view sig : kSignatures) {
+        for (size_t at = bytes.find(sig, 1); at != std::string_view::npos && at < kStubSearch && at < best;
+             at = bytes.find(sig, at + 1)) {
+            if (OtherArchiveFormatName(data + at, size - at)) {
+                best = at;
+                break;
+            }
+        }
+    }
+    if (best == std::string_view::npos)
+        return std::nullopt;
+    return best;
 }
 
 } // namespace km

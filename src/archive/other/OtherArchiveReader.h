@@ -49,4 +49,9 @@ bool ListOtherArchiveMemory(const uint8_t* data, size_t size, ArchiveSink& sink,
 // so only the whole file tells.
 std::optional<std::string> OtherArchiveFormatName(const uint8_t* data, size_t size);
 
+// Where in these bytes (a file's first megabyte or so) an archive libarchive reads here
+// begins: 0 when they open with one, else the first 7-Zip or RAR signature that starts
+// one (the archive behind a self-extractor's stub); nothing when there is none.
+std::optional<size_t> OtherArchiveOffset(const uint8_t* data, size_t size);
+
 } // namespace km
