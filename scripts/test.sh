@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs the whole test suite.
 # KM_SANITIZE adds sanitizer runs, as a list: "1" or "address" builds and runs
-# the suite under ASan + UBSan (build-asan/); "thread" builds the tests that
+# the suite under ASan + UBSan (build-fuzz/, with clang); "thread" builds the tests that
 # run threads (directory watchers, the editor's background loader) under
 # ThreadSanitizer (build-tsan/). KM_FUZZ_SECONDS runs scripts/fuzz.sh after.
 set -euo pipefail
@@ -17,10 +17,12 @@ cmake --build build -j "$jobs"
 for kind in ${KM_SANITIZE:-}; do
     case "$kind" in
     1 | address)
-        cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKM_SANITIZE=ON \
-            -DKM_BUILD_BENCH=OFF >/dev/null
-        cmake --build build-asan -j "$jobs"
-        (cd build-asan && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+        # The fuzzing tree (clang, ASan, UBSan, coverage) with the tests in it: one
+        # build serves this run and scripts/fuzz.sh.
+        CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            -DKM_LIBFUZZER=ON -DKM_BUILD_BENCH=OFF >/dev/null
+        cmake --build build-fuzz -j "$jobs"
+        (cd build-fuzz && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
             ctest -j "$jobs" --output-on-failure --timeout 600)
         ;;
     thread)

@@ -124,7 +124,7 @@ void FilePanel::MoveCursor(int row) {
     viewport()->update();
 }
 
-void FilePanel::selectionChanged() {
+void FilePanel::markingChanged() {
     model_->allRowsChanged();
     emit summaryChanged();
 }
@@ -255,11 +255,11 @@ void FilePanel::keyPressEvent(QKeyEvent* e) {
     case Qt::Key_Enter: post(PmEnterFocused, controlId_); return;
     case Qt::Key_Space:
         listing_.ToggleSelected(cur);
-        selectionChanged();
+        markingChanged();
         return;
     case Qt::Key_Insert:
         listing_.ToggleSelected(cur);
-        selectionChanged();
+        markingChanged();
         MoveCursor(cur + 1);
         return;
     case Qt::Key_Up: MoveCursor(std::max(cur - 1, 0)); return;
@@ -290,7 +290,7 @@ void FilePanel::keyPressEvent(QKeyEvent* e) {
     if (!ctrl && text.size() == 1 && text[0].isPrint() && text[0] != QLatin1Char('.') &&
         text[0] != QLatin1Char(' ') && text[0].unicode() < 0x80) {
         const int row = listing_.QuickSearch(static_cast<char>(text[0].unicode()));
-        selectionChanged();
+        markingChanged();
         if (row >= 0)
             MoveCursor(row);
         else
@@ -324,7 +324,7 @@ void FilePanel::ClickSelect(int row, Qt::KeyboardModifiers mods) {
     listing_.bulkChange = false;
     listing_.UpdateSummary();
     MoveCursor(row);
-    selectionChanged();
+    markingChanged();
 }
 
 void FilePanel::mousePressEvent(QMouseEvent* e) {
@@ -441,13 +441,13 @@ void FilePanel::onExtendSelection(const PanelMessageEvent& m) {
     static const RangeKey keys[] = {RangeKey::Down,   RangeKey::Up,   RangeKey::PageDown,
                                     RangeKey::PageUp, RangeKey::Home, RangeKey::End};
     listing_.ExtendSelection(keys[m.message - PmExtendDown], pageRows(), topRow());
-    selectionChanged();
+    markingChanged();
     MoveCursor(listing_.cursor());
 }
 
 void FilePanel::onInvertSelection(const PanelMessageEvent&) {
     listing_.InvertSelection();
-    selectionChanged();
+    markingChanged();
 }
 
 void FilePanel::onChangeDirectoryDialog(const PanelMessageEvent&) {

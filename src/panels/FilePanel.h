@@ -104,7 +104,7 @@ private:
     void renameEntry(int row);
     void setDropTarget(int row);
     void applySort(int flags);
-    void selectionChanged();
+    void markingChanged();
     void post(int msg, qintptr first = 0, qintptr second = 0);
 
     const int controlId_;

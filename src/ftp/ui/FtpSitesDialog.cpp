@@ -78,7 +78,7 @@ FtpSitesDialog::FtpSitesDialog(QWidget* parent, FtpConnectUi& ui, std::function<
     connect(connect_, &QPushButton::clicked, this, &FtpSitesDialog::connectSite);
     connect(disconnect_, &QPushButton::clicked, this, &FtpSitesDialog::disconnectSite);
     connect(showLog_, &QPushButton::clicked, this, &FtpSitesDialog::showLog);
-    connect(doneB, &QPushButton::clicked, this, &FtpSitesDialog::done);
+    connect(doneB, &QPushButton::clicked, this, &FtpSitesDialog::finish);
 
     showLog_->setEnabled(Settings().GetInt("FTP", "Logging", 1) != 0);
     fillList(FtpState().siteName);
@@ -197,7 +197,7 @@ void FtpSitesDialog::showLog() {
     TextEditorWindow::Open(ResolvePath(currentDir_(), name), false, false);
 }
 
-void FtpSitesDialog::done() {
+void FtpSitesDialog::finish() {
     if (!fields_->address()->text().isEmpty())
         saveLoaded();
     accept();

@@ -35,7 +35,7 @@ private:
     void connectSite();
     void disconnectSite();
     void showLog();
-    void done();
+    void finish();
 
     FtpConnectUi& ui_;
     std::function<std::string()> currentDir_;
