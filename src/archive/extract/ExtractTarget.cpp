@@ -194,6 +194,12 @@ int ExtractTarget::OpenFile(const ExtractPath& path, ExtractFile* file, int stor
     const int dir = parent(path, true);
     if (dir < 0)
         return errno;
+    // A file its owner protected, or this user may not write, is never replaced,
+    // whatever the overwrite answer was.
+    struct stat st;
+    if (::fstatat(dir, path.back().c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+        (!(st.st_mode & S_IWUSR) || ::faccessat(dir, path.back().c_str(), W_OK, 0) != 0))
+        return EACCES;
     file->mode_ = FileMode(storedMode);
     file->skipped_ = false;
     return file->file_.CreateAt(dir, path.back(), file->mode_);

@@ -71,7 +71,8 @@ public:
     // Every component made a directory; false when one cannot be made or is
     // something else (a file, a link).
     bool CreateDirectories(const ExtractPath& path);
-    // Opens the temporary file for `path` (missing directories made). 0 or errno.
+    // Opens the temporary file for `path` (missing directories made). 0 or errno;
+    // EACCES for an existing file that is read-only or not ours to write.
     // The entry's stored mode is given as FileMode makes it from the start.
     int OpenFile(const ExtractPath& path, ExtractFile* file, int storedMode = -1);
     // `path` becomes a symbolic link holding `linkText` as it is stored: a link

@@ -387,6 +387,24 @@ TEST(TarOverwrite, ReplacedOnlyWhenConfirmed) {
     EXPECT_EQ(yes.shown, std::vector<std::string>{"f.txt"});
 }
 
+// A file its owner protected is asked about as usual, and even after Yes never replaced.
+TEST(TarOverwrite, AReadOnlyTargetIsNeverReplaced) {
+    std::string tar;
+    test::AppendTarEntry(tar, "f.txt", "new contents");
+    tar = test::EndTar(tar);
+    TempDir dir;
+    test::WriteAll(dir.file("f.txt"), "old");
+    ::chmod(dir.file("f.txt").c_str(), 0444);
+    ScriptedSink yes;
+    TarReport report;
+    EXPECT_EQ(ExtractBytes(tar, false, dir.path(), yes, true, &report), kTarCannotOpenOutput);
+    EXPECT_EQ(yes.asked.size(), 1u);
+    EXPECT_EQ(test::ReadAll(dir.file("f.txt")), "old");
+    ASSERT_EQ(report.problems.size(), 1u);
+    EXPECT_EQ(report.problems[0].code, kTarCannotOpenOutput);
+    EXPECT_TRUE(NoTemporaryFiles(dir.path()));
+}
+
 TEST(TarOverwrite, FailedWriteLeavesTheOldFile) {
     std::string tar;
     test::AppendTarEntry(tar, "f.txt", std::string(200000, 'n'));
