@@ -4,6 +4,7 @@
 #include "archive/tar_gzip/Decompressor.h"
 #include "archive/zip/EndRecordFinder.h"
 #include "platform/Collation.h"
+#include "platform/ReadAt.h"
 
 #include <algorithm>
 #include <fcntl.h>
@@ -23,7 +24,7 @@ bool endsInZipEndRecord(int fd) {
         return false;
     const off_t tail = std::min<off_t>(st.st_size, 22 + 65535);
     std::vector<uint8_t> bytes(static_cast<size_t>(tail));
-    if (::pread(fd, bytes.data(), bytes.size(), st.st_size - tail) != tail)
+    if (ReadAt(fd, static_cast<uint64_t>(st.st_size - tail), bytes.data(), bytes.size()) != bytes.size())
         return false;
     zip::ZipMemoryAccess in(bytes.data(), bytes.size());
     zip::EndRecord end;
@@ -96,15 +97,14 @@ ArchiveFormat DetectArchiveFormatOfFile(const std::string& path) {
     // Enough for an ISO 9660 volume descriptor; a program file gets a megabyte, where a
     // self-extractor's archive follows its stub.
     std::vector<char> buf(kFirstBytes);
-    ssize_t got = read(fd, buf.data(), buf.size());
+    size_t got = ReadAt(fd, 0, buf.data(), buf.size());
     const bool program = got >= 4 && (std::string_view(buf.data(), 2) == "MZ" ||
                                       std::string_view(buf.data(), 4) == "\x7f" "ELF");
-    if (program) {
+    if (program && got == buf.size()) {
         buf.resize(kProgramBytes);
-        const ssize_t more = pread(fd, buf.data() + got, buf.size() - got, got);
-        got += more > 0 ? more : 0;
+        got += ReadAt(fd, got, buf.data() + got, buf.size() - got);
     }
-    const std::string_view b(buf.data(), got > 0 ? static_cast<size_t>(got) : 0);
+    const std::string_view b(buf.data(), got);
     ArchiveFormat f = DetectArchiveFormat(b);
     if (f == ArchiveFormat::Tar && program &&
         OtherArchiveOffset(reinterpret_cast<const uint8_t*>(b.data()), b.size()))

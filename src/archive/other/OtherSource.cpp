@@ -1,5 +1,7 @@
 #include "archive/other/OtherSource.h"
 
+#include "platform/ReadAt.h"
+
 #include <algorithm>
 #include <archive.h>
 #include <cerrno>
@@ -99,18 +101,7 @@ size_t OtherSource::ReadAt(uint64_t offset, uint8_t* out, size_t size) const {
         std::memcpy(out, data_ + offset, n);
         return n;
     }
-    openFile();
-    size_t done = 0;
-    while (fd_ >= 0 && done < size) {
-        const ssize_t n =
-            ::pread(fd_, out + done, size - done, static_cast<off_t>(start_ + offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
-    return done;
+    return openFile() ? km::ReadAt(fd_, start_ + offset, out, size) : 0;
 }
 
 } // namespace km

@@ -5,6 +5,7 @@
 #include "archive/rar/RarFormat.h"
 #include "archive/rar/RarUnpack.h"
 
+#include "platform/ReadAt.h"
 #include "resources/StringTable.h"
 #include <algorithm>
 #include <cerrno>
@@ -40,17 +41,7 @@ public:
 
     bool IsOpen() const { return fd_ >= 0; }
     size_t ReadAt(uint64_t offset, uint8_t* buffer, size_t count) override {
-        size_t done = 0;
-        while (done < count) {
-            const ssize_t n =
-                ::pread(fd_, buffer + done, count - done, static_cast<off_t>(offset + done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            done += static_cast<size_t>(n);
-        }
-        return done;
+        return km::ReadAt(fd_, offset, buffer, count);
     }
     uint64_t Size() const override { return size_; }
 
