@@ -35,7 +35,7 @@ bool TarExtractor::CheckCancel() {
     return cancelled_;
 }
 
-bool TarExtractor::mayWrite(const ExtractPath& parts, uint64_t size, int64_t mtime) {
+bool TarExtractor::mayWrite(const ExtractPath& parts, uint64_t size, int64_t mtime, bool ask) {
     const ExistingEntry existing = target_.Lookup(parts);
     if (!existing.exists)
         return true;
@@ -43,7 +43,7 @@ bool TarExtractor::mayWrite(const ExtractPath& parts, uint64_t size, int64_t mti
         Problem(kTarCannotOpenOutput, target_.Describe(parts));
         return false;
     }
-    return sink_.ConfirmOverwrite(target_.Describe(parts), size, TarListedTime(mtime));
+    return !ask || sink_.ConfirmOverwrite(target_.Describe(parts), size, TarListedTime(mtime));
 }
 
 TarAction TarExtractor::Begin(const TarEntry& entry) {
@@ -73,11 +73,8 @@ TarAction TarExtractor::Begin(const TarEntry& entry) {
     outputPath_ = target_.Describe(parts);
     // A lone compressed file is asked about once its length is known.
     askAtEnd_ = !entry.sizeKnown;
-    if (askAtEnd_ ? target_.Lookup(parts).isDirectory : !mayWrite(parts, entry.size, entry.mtime)) {
-        if (askAtEnd_)
-            Problem(kTarCannotOpenOutput, outputPath_);
+    if (!mayWrite(parts, entry.size, entry.mtime, !askAtEnd_))
         return CheckCancel() ? TarAction::Stop : TarAction::Skip; // the answer may have been Cancel
-    }
     sink_.ShowEntry(JoinComponents(parts));
 
     if (entry.IsSymlink()) {
@@ -143,7 +140,7 @@ bool TarExtractor::End() {
     if (!writing_)
         return true;
     writing_ = false;
-    if (askAtEnd_ && !mayWrite(parts_, fileBytes_, listedTime_)) {
+    if (askAtEnd_ && !mayWrite(parts_, fileBytes_, listedTime_, true)) {
         file_.Discard();
         return !CheckCancel();
     }

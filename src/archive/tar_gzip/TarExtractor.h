@@ -33,8 +33,9 @@ public:
     bool cancelled() const { return cancelled_; }
 
 private:
-    // Asks about an existing entry at `parts`; false to leave this entry out.
-    bool mayWrite(const ExtractPath& parts, uint64_t size, int64_t mtime);
+    // False to leave this entry out: an existing directory at `parts` (a problem), or,
+    // with `ask`, an existing file the user wants kept.
+    bool mayWrite(const ExtractPath& parts, uint64_t size, int64_t mtime, bool ask);
     // Counts written bytes and asks whether to go on; false when cancelled.
     bool Advance(uint64_t bytes);
     void Problem(int code, const std::string& name);
