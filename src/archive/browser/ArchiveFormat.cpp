@@ -105,7 +105,7 @@ ArchiveFormat DetectArchiveFormatOfFile(const std::string& path) {
         got += ReadAt(fd, got, buf.data() + got, buf.size() - got);
     }
     const std::string_view b(buf.data(), got);
-    ArchiveFormat f = DetectArchiveFormat(b);
+    ArchiveFormat f = DetectArchiveFormat(b.substr(0, kFirstBytes));
     if (f == ArchiveFormat::Tar && program &&
         OtherArchiveOffset(reinterpret_cast<const uint8_t*>(b.data()), b.size()))
         f = ArchiveFormat::Other; // a self-extractor's 7-Zip or RAR archive

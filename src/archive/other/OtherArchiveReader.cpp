@@ -81,11 +81,38 @@ constexpr size_t kFirstBytes = 64 * 1024;
 
 // Where the archive starts in the file at `path`; 0 when it is not found further in (the
 // pass then says what libarchive makes of the file).
+// The first 7-Zip or RAR signature after the first byte that starts an archive.
+std::optional<size_t> ArchiveBehindStub(const uint8_t* data, size_t size) {
+    static const std::string_view kSignatures[] = {
+        {"7z\xBC\xAF\x27\x1C", 6}, {"Rar!\x1A\x07\x00", 7}, {"Rar!\x1A\x07\x01\x00", 8}};
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    std::optional<size_t> best;
+    for (const std::string_view sig : kSignatures) {
+        for (size_t at = bytes.find(sig, 1); at < std::min(kStubSearch, best.value_or(kStubSearch));
+             at = bytes.find(sig, at + 1)) {
+            if (OtherArchiveFormatName(data + at, size - at)) {
+                best = at;
+                break;
+            }
+        }
+    }
+    return best;
+}
+
 uint64_t ArchiveStartOf(const std::string& path) {
     const OtherSource whole(path);
-    std::vector<uint8_t> head(kStubSearch + kFirstBytes);
+    // Most archives start at the start: the first bytes tell, the megabyte is read only
+    // when they do not.
+    std::vector<uint8_t> head(kFirstBytes);
     head.resize(whole.ReadAt(0, head.data(), head.size()));
-    return OtherArchiveOffset(head.data(), head.size()).value_or(0);
+    if (OtherArchiveFormatName(head.data(), head.size()))
+        return 0;
+    if (head.size() == kFirstBytes) { // more of the file to search
+        head.resize(kStubSearch + kFirstBytes);
+        head.resize(kFirstBytes + whole.ReadAt(kFirstBytes, head.data() + kFirstBytes,
+                                               head.size() - kFirstBytes));
+    }
+    return ArchiveBehindStub(head.data(), head.size()).value_or(0);
 }
 
 } // namespace
@@ -134,22 +161,7 @@ std::optional<std::string> OtherArchiveFormatName(const uint8_t* data, size_t si
 std::optional<size_t> OtherArchiveOffset(const uint8_t* data, size_t size) {
     if (OtherArchiveFormatName(data, std::min(size, kFirstBytes)))
         return 0;
-    static const std::string_view kSignatures[] = {
-        {"7z\xBC\xAF\x27\x1C", 6}, {"Rar!\x1A\x07\x00", 7}, {"Rar!\x1A\x07\x01\x00", 8}};
-    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    size_t best = std::string_view::npos;
-    for (const std::string_view sig : kSignatures) {
-        for (size_t at = bytes.find(sig, 1); at != std::string_view::npos && at < kStubSearch && at < best;
-             at = bytes.find(sig, at + 1)) {
-            if (OtherArchiveFormatName(data + at, size - at)) {
-                best = at;
-                break;
-            }
-        }
-    }
-    if (best == std::string_view::npos)
-        return std::nullopt;
-    return best;
+    return ArchiveBehindStub(data, size);
 }
 
 } // namespace km

@@ -14,10 +14,6 @@
 
 namespace km::test {
 
-inline bool HaveTool(const std::string& name) {
-    return RunTool({"sh", "-c", "command -v " + name + " >/dev/null"}, "/") == 0;
-}
-
 inline std::string Octal(unsigned v) {
     char text[16];
     std::snprintf(text, sizeof text, "%o", v);

@@ -19,10 +19,6 @@ namespace fs = std::filesystem;
 using test::ScriptedSink;
 using test::TempDir;
 
-bool HaveTool(const std::string& name) {
-    return test::RunTool({"sh", "-c", "command -v " + name + " >/dev/null"}, "/") == 0;
-}
-
 tar::Compression CompressionOfFile(const std::string& path) {
     return tar::CompressionOf(test::ReadAll(path).substr(0, 16));
 }
@@ -107,7 +103,7 @@ class CompressedTarball : public ::testing::TestWithParam<Flavour> {};
 
 TEST_P(CompressedTarball, ExtractsLikeGnuTar) {
     const Flavour& f = GetParam();
-    if (f.tool[0] && !HaveTool(f.tool))
+    if (f.tool[0] && !test::HaveTool(f.tool))
         GTEST_SKIP() << f.tool << " is not installed";
     TempDir work;
     MakeTree(work.file("src"));
@@ -172,7 +168,7 @@ TEST(LoneCompressedFile, OneRowAndTheBytesBack) {
                  {"bzip2", ".bz2", tar::Compression::Bzip2},
                  {"zstd", ".zst", tar::Compression::Zstd}};
     for (const auto& k : kinds) {
-        if (!HaveTool(k.tool))
+        if (!test::HaveTool(k.tool))
             continue;
         SCOPED_TRACE(k.tool);
         const std::string log = work.file(std::string("server-") + k.tool + ".log");
@@ -222,7 +218,7 @@ TEST(LoneCompressedFile, NamedAfterTheArchive) {
 
 // A truncated download: what was read is listed and extracted, the damage is told.
 TEST(DamagedTarball, ListsAndExtractsWhatCanBeRead) {
-    if (!HaveTool("xz"))
+    if (!test::HaveTool("xz"))
         GTEST_SKIP() << "xz is not installed";
     TempDir work;
     fs::create_directories(work.file("src/d"));

@@ -128,4 +128,9 @@ inline int RunTool(const std::vector<std::string>& args, const std::string& dir)
     return WEXITSTATUS(status);
 }
 
+// A peer tool on the PATH; tests that need one skip without it.
+inline bool HaveTool(const std::string& name) {
+    return RunTool({"sh", "-c", "command -v " + name + " >/dev/null"}, "/") == 0;
+}
+
 } // namespace km::test
