@@ -7,10 +7,10 @@ packages=(
     build-essential cmake ninja-build ccache pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     zlib1g-dev libjpeg-dev libpng-dev libtiff-dev
-    liblzma-dev libbz2-dev libzstd-dev libarchive-dev
+    liblzma-dev libbz2-dev libzstd-dev libarchive-dev libssl-dev
     libgtest-dev
     # peers the tests drive
-    python3 python3-pyftpdlib zip unzip tar gzip xz-utils bzip2 zstd cabextract poppler-utils
+    python3 python3-pyftpdlib python3-openssl openssl curl zip unzip tar gzip xz-utils bzip2 zstd cabextract poppler-utils
     7zip libarchive-tools xorriso cpio binutils
     xvfb xauth xdg-utils shared-mime-info libglib2.0-bin
     # fuzzing with libFuzzer and the sanitizers' symbolizer

@@ -4,6 +4,16 @@
 
 namespace km {
 
+int32_t StoredRateLimitKiB(SettingsStore& store) {
+    constexpr int32_t kDefault = 1024;
+    // The old pacing moved PauseBlocks blocks of 4 KiB, then slept PauseMs.
+    const int64_t blocks = store.GetInt("FTP", "PauseBlocks", 0);
+    const int64_t ms = store.GetInt("FTP", "PauseMs", 0);
+    const int64_t paced = blocks > 0 && ms > 0 ? blocks * 4 * 1000 / ms : kDefault;
+    const int64_t kib = store.GetInt("FTP", "RateLimit", static_cast<int32_t>(paced));
+    return kib >= 1 && kib <= 1024 * 1024 ? static_cast<int32_t>(kib) : kDefault;
+}
+
 FtpConfig ReadFtpConfig(SettingsStore& store) {
     const FtpConfig defaults;
     FtpConfig c;
@@ -12,10 +22,8 @@ FtpConfig ReadFtpConfig(SettingsStore& store) {
     c.port = port >= 1 && port <= 65535 ? static_cast<uint16_t>(port) : defaults.port;
     const int32_t timeout = store.GetInt("FTP", "Timeout", defaults.timeout);
     c.timeout = timeout >= 1 ? timeout : defaults.timeout;
-    const int32_t blocks = store.GetInt("FTP", "PauseBlocks", defaults.pauseBlocks);
-    c.pauseBlocks = blocks >= 1 ? blocks : defaults.pauseBlocks;
-    const int32_t ms = store.GetInt("FTP", "PauseMs", defaults.pauseMs);
-    c.pauseMs = ms < 0 ? 0 : ms > 10000 ? 10000 : ms;
+    if (store.GetInt("FTP", "LimitRate", 0) == 1)
+        c.rateLimit = int64_t{StoredRateLimitKiB(store)} * 1024;
     return c;
 }
 

@@ -43,6 +43,22 @@ void releaseSession(FtpConnectionState& st) {
     st.engineStarted = false;
 }
 
+// The user's answers per host, so that a known certificate is not asked
+// about again and a changed one is.
+constexpr const char* kCertificates = "FTPCertificates";
+
+FtpCertificateCheck certificateCheck(SettingsStore& store, FtpConnectUi& ui) {
+    return [&store, &ui](const FtpCertificate& cert) {
+        const std::string known = store.GetString(kCertificates, cert.host, "");
+        if (!known.empty() && known == cert.fingerprint)
+            return true;
+        if (!ui.AcceptCertificate(cert, known))
+            return false;
+        store.PutString(kCertificates, cert.host, cert.fingerprint);
+        return true;
+    };
+}
+
 void report(FtpConnectionState& st, int result, FtpConnectUi& ui) {
     const std::string_view reply = st.session->LastReply();
     ui.Error(reply.empty() ? std::string_view(FtpSession::ErrorText(result)) : reply);
@@ -59,6 +75,15 @@ std::span<const std::string_view> FtpHostTypes() {
     static constexpr std::array<std::string_view, 7> kTypes = {"Dos", "Windows", "WIN32", "Unix",
                                                                "VMS", "CMS",     "OS2"};
     return kTypes;
+}
+
+FtpConfig FtpConfigForSite(SettingsStore& store, const FtpSite& site) {
+    FtpConfig config = ReadFtpConfig(store);
+    if (site.dataConnection == 1 || site.dataConnection == 2)
+        config.passive = site.dataConnection == 1;
+    if (site.encryption >= 0 && site.encryption <= 2)
+        config.encryption = static_cast<FtpEncryption>(site.encryption);
+    return config;
 }
 
 std::string AnonymousPassword(SettingsStore& store) {
@@ -82,12 +107,13 @@ int ConnectFtpSite(SettingsStore& store, const std::string& name, const std::str
     }
     const FtpSite site = ReadFtpSite(store, name).value_or(FtpSite{});
     if (!st.engineStarted) {
-        st.session = std::make_unique<FtpSession>(ReadFtpConfig(store));
+        st.session = std::make_unique<FtpSession>(FtpConfigForSite(store, site));
         st.session->Init();
         st.engineStarted = true;
     } else {
-        st.session->SetConfig(ReadFtpConfig(store));
+        st.session->SetConfig(FtpConfigForSite(store, site));
     }
+    st.session->SetCertificateCheck(certificateCheck(store, ui));
     st.session->SetSynchronous();
     closeLog(st);
     if (store.GetInt("FTP", "Logging", 1) == 1)
@@ -101,6 +127,8 @@ int ConnectFtpSite(SettingsStore& store, const std::string& name, const std::str
         site.useFirewall ? st.session->FirewallLogin(site.firewallAddress, site.firewallUser, site.firewallPassword,
                                                      site.address, user, password, site.firewallMode)
                          : st.session->Login(site.address, user, password);
+    // Only the login asks about certificates; `ui` lives no longer than this call.
+    st.session->SetCertificateCheck({});
     if (result != 0) {
         report(st, result, ui);
         st.session->Quit();

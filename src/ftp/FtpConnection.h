@@ -2,6 +2,7 @@
 // The program's one FTP connection: the session, the site it is logged in to
 // and the log file, shared by the sites dialog and the FTP panels.
 #include "ftp/FtpSession.h"
+#include "ftp/FtpSite.h"
 
 #include <memory>
 #include <string>
@@ -34,7 +35,18 @@ public:
     virtual void Error(std::string_view text) = 0; // stop icon
     virtual bool PanelShowsFtp() = 0;              // either panel shows the site
     virtual void RereadPanels(bool both) = 0;      // the active panel, or both
+    // A certificate the system's store does not vouch for; `previous` is the
+    // fingerprint accepted for this host before, when it has changed since.
+    virtual bool AcceptCertificate(const FtpCertificate& cert, const std::string& previous) {
+        (void)cert;
+        (void)previous;
+        return false;
+    }
 };
+
+// The engine's settings for one site: the "FTP" section, with the site's
+// own data connection and encryption.
+FtpConfig FtpConfigForSite(SettingsStore& store, const FtpSite& site);
 
 // Logs in to the stored site `name`, ending an earlier login first (4440 while
 // a panel shows it). A relative "LogFile" is taken in `currentDir`. Returns

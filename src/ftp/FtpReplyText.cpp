@@ -1,5 +1,8 @@
 #include "ftp/FtpReplyText.h"
 
+#include "ftp/MlsdLine.h"
+
+#include <cstdint>
 #include <cstring>
 
 namespace km {
@@ -55,6 +58,105 @@ bool FtpParsePassive(std::string_view reply, uint32_t& addr, uint16_t& port) {
         static_cast<unsigned char>(values[2]), static_cast<unsigned char>(values[3])};
     std::memcpy(&addr, bytes, sizeof addr); // network order is the order on the wire
     port = static_cast<uint16_t>(values[4] << 8 | values[5]);
+    return true;
+}
+
+} // namespace km
+
+namespace km {
+
+namespace {
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z')
+            x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z')
+            y = static_cast<char>(y - 'a' + 'A');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool FtpParseExtendedPassive(std::string_view reply, uint16_t& port) {
+    const size_t open = reply.find('(');
+    if (open == std::string_view::npos || open + 4 >= reply.size())
+        return false;
+    // Three delimiters, the port, a fourth: the delimiter is any printable
+    // character (RFC 2428 suggests '|'), never a digit.
+    const char d = reply[open + 1];
+    if (d < 33 || d > 126 || (d >= '0' && d <= '9') || reply[open + 2] != d || reply[open + 3] != d)
+        return false;
+    unsigned value = 0;
+    size_t at = open + 4, digits = 0;
+    while (at < reply.size() && reply[at] >= '0' && reply[at] <= '9' && digits < 5) {
+        value = value * 10 + static_cast<unsigned>(reply[at] - '0');
+        ++at;
+        ++digits;
+    }
+    if (digits == 0 || value == 0 || value > 65535 || at >= reply.size() || reply[at] != d)
+        return false;
+    port = static_cast<uint16_t>(value);
+    return true;
+}
+
+FtpFeatures FtpParseFeatures(std::string_view reply) {
+    FtpFeatures f;
+    size_t start = reply.find('\n');
+    while (start != std::string_view::npos) {
+        ++start;
+        const size_t end = reply.find('\n', start);
+        std::string_view line = reply.substr(start, end == std::string_view::npos ? end : end - start);
+        start = end;
+        // Feature lines begin with a blank; the closing "211 End" does not.
+        if (line.empty() || line[0] != ' ')
+            continue;
+        line.remove_prefix(1);
+        const size_t blank = line.find(' ');
+        const std::string_view name = line.substr(0, blank);
+        const std::string_view rest =
+            blank == std::string_view::npos ? std::string_view() : line.substr(blank + 1);
+        if (EqualsNoCase(name, "MLST"))
+            f.mlsd = true;
+        else if (EqualsNoCase(name, "SIZE"))
+            f.size = true;
+        else if (EqualsNoCase(name, "MDTM"))
+            f.mdtm = true;
+        else if (EqualsNoCase(name, "UTF8"))
+            f.utf8 = true;
+        else if (EqualsNoCase(name, "EPSV"))
+            f.epsv = true;
+        else if (EqualsNoCase(name, "REST") && EqualsNoCase(rest.substr(0, 6), "STREAM"))
+            f.restStream = true;
+    }
+    return f;
+}
+
+bool FtpParseTimeReply(std::string_view reply, int64_t& unixUtc) {
+    std::string_view text = FtpTextAfterCode(reply);
+    const size_t end = text.find_first_of(" \r");
+    return ParseFtpTimeValue(text.substr(0, end), unixUtc);
+}
+
+bool FtpParseSizeReply(std::string_view reply, uint64_t& size) {
+    const std::string_view text = FtpTextAfterCode(reply);
+    uint64_t value = 0;
+    size_t digits = 0;
+    for (; digits < text.size() && text[digits] >= '0' && text[digits] <= '9'; ++digits) {
+        const uint64_t d = static_cast<uint64_t>(text[digits] - '0');
+        if (value > (UINT64_MAX - d) / 10)
+            return false;
+        value = value * 10 + d;
+    }
+    if (digits == 0 || (digits < text.size() && text[digits] != '\r' && text[digits] != ' '))
+        return false;
+    size = value;
     return true;
 }
 

@@ -68,6 +68,12 @@ const char* FtpErrorText(int result) {
         return "FTP - Error during connection with firewall ";
     case kFtpFirewallNoFtp:
         return "FTP - Firewall has no FTP server";
+    case kFtpNoTls:
+        return "FTP - Server does not support TLS";
+    case kFtpCertificateRejected:
+        return "FTP - Server certificate not accepted";
+    case kFtpTlsFailed:
+        return "FTP - TLS negotiation failed";
     case kFtpUnexpectedAnswer:
         return "FTP - Unexpected answer from host";
     case kFtpTypeRejected:

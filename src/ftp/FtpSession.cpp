@@ -1,11 +1,13 @@
 #include "ftp/FtpSession.h"
 
+#include "ftp/FtpAddress.h"
 #include "ftp/FtpCommandTable.h"
 #include "ftp/FtpReplyText.h"
 #include "ftp/FtpResult.h"
 #include "ftp/FtpSessionState.h"
 #include "net/TcpHooks.h"
 #include "net/TcpStatus.h"
+#include "net/TcpTls.h"
 #include "net/TcpTransport.h"
 #include "net/TnLineLayer.h"
 
@@ -87,7 +89,7 @@ int FtpSession::Release() {
         return kFtpNoSession;
     if (TcpCleanup() != kTcpSuccess)
         return kFtpIncorrectlyClosed;
-    s_->download.Discard();
+    s_->download.Keep();
     if (s_->upload >= 0)
         ::close(s_->upload);
     s_.reset();
@@ -127,17 +129,93 @@ int FtpSession::Exchange(int command, std::string_view argument) {
     return FtpMapReply(command, ReadReply());
 }
 
-int FtpSession::Connect(std::string_view host) {
+int FtpSession::Connect(std::string_view address) {
     if (s_->control >= 0)
         CloseConnections();
+    State& s = *s_;
+    std::string host;
     uint16_t port = config_.port;
-    const std::string name(host);
+    SplitFtpAddress(address, config_.port, host, port);
+    s.host = host;
+    s.tls = s.protectData = s.epsvRefused = false;
+    s.features = FtpFeatures{};
     const int r =
-        TcpConnect(s_->control, name.c_str(), port == 21 ? "ftp" : nullptr, &port, config_.timeout);
+        TcpConnect(s.control, host.c_str(), port == 21 ? "ftp" : nullptr, &port, config_.timeout);
     if (r != kTcpSuccess)
         return MapConnectStatus(r);
-    s_->type = 'A';
-    return Exchange(kCmdGreeting);
+    TcpEndpoint peer;
+    s.serverV6 = TcpGetEndpoint(s.control, true, peer) == kTcpSuccess && peer.v6;
+    s.type = 'A';
+    const int greeting = Exchange(kCmdGreeting);
+    if (greeting != kFtpOk || config_.encryption == FtpEncryption::None)
+        return greeting;
+    return StartTls();
+}
+
+int FtpSession::VerifyPeer(int sock) {
+    State& s = *s_;
+    TcpTlsPeer peer;
+    const int r = TcpStartTls(sock, s.host.c_str(), sock == s.control ? -1 : s.control,
+                              config_.timeout, &peer);
+    if (r == kTcpCancelled)
+        return kFtpAborted;
+    if (r == kTcpTimeout)
+        return kFtpTimeout;
+    if (r != kTcpSuccess)
+        return kFtpTlsFailed;
+    if (sock != s.control) {
+        s.dataResumed = peer.resumed;
+        return kFtpOk;
+    }
+    if (peer.verified)
+        return kFtpOk;
+    const FtpCertificate cert{s.host, peer.fingerprint, peer.problem};
+    return s.certificateCheck && s.certificateCheck(cert) ? kFtpOk : kFtpCertificateRejected;
+}
+
+// Explicit FTPS (RFC 4217): AUTH TLS on the control connection before the login.
+int FtpSession::StartTls() {
+    State& s = *s_;
+    if (SendLine("AUTH TLS") != kFtpOk)
+        return kFtpSendFailed;
+    const int code = ReadReply();
+    if (code != 234) {
+        if (code < 100)
+            return code == -1 || code == kTcpTimeout ? kFtpNoAnswer : kFtpUnexpectedAnswer;
+        return config_.encryption == FtpEncryption::Required ? kFtpNoTls : kFtpOk;
+    }
+    const int r = VerifyPeer(s.control);
+    if (r != kFtpOk) {
+        // Nothing more may go over a connection we do not trust.
+        TcpClose(s.control);
+        return r;
+    }
+    s.tls = true;
+    return kFtpOk;
+}
+
+// After a successful login: data protection with TLS, then what the server
+// supports. Only a refused protection under "require TLS" fails the login;
+// the reply shown afterwards stays the login's.
+int FtpSession::AfterLogin(int result) {
+    if (result != kFtpOk)
+        return result;
+    State& s = *s_;
+    char login[sizeof s.reply];
+    std::memcpy(login, s.reply, sizeof login);
+    if (s.tls) {
+        if (SendLine("PBSZ 0") == kFtpOk)
+            ReadReply();
+        s.protectData = SendLine("PROT P") == kFtpOk && ReadReply() / 100 == 2;
+        if (!s.protectData && config_.encryption == FtpEncryption::Required)
+            return kFtpNoTls;
+    }
+    if (SendLine("FEAT") == kFtpOk && ReadReply() == 211)
+        s.features = FtpParseFeatures(LastReply());
+    if (s.features.utf8 && SendLine("OPTS UTF8 ON") == kFtpOk)
+        ReadReply();
+    std::memcpy(s.reply, login, sizeof login);
+    return kFtpOk;
 }
 
 int FtpSession::Login(std::string_view host, std::string_view user, std::string_view password) {
@@ -152,7 +230,7 @@ int FtpSession::Login(std::string_view host, std::string_view user, std::string_
     }
     if (r == kFtpNeedPassword && !password.empty())
         r = Exchange(kCmdPass, password);
-    return r;
+    return AfterLogin(r);
 }
 
 int FtpSession::FirewallLogin(std::string_view firewallHost, std::string_view firewallUser,
@@ -194,9 +272,9 @@ int FtpSession::FirewallLogin(std::string_view firewallHost, std::string_view fi
         return kFtpSendFailed;
     const int code = ReadReply();
     if (code == 230)
-        return kFtpOk;
+        return AfterLogin(kFtpOk);
     if (code == 331)
-        return Exchange(kCmdPass, password);
+        return AfterLogin(Exchange(kCmdPass, password));
     return kFtpConnectError;
 }
 
@@ -212,7 +290,7 @@ int FtpSession::Quit() {
 int FtpSession::CloseConnections() {
     if (int r = Check(false))
         return r;
-    s_->download.Discard();
+    s_->download.Keep();
     if (s_->upload >= 0)
         ::close(s_->upload);
     s_->upload = -1;
@@ -341,6 +419,37 @@ int FtpSession::Restart(int64_t offset) {
     return Exchange(kCmdRest, std::to_string(offset));
 }
 
+int FtpSession::Size(std::string_view name, uint64_t& size) {
+    size = 0;
+    if (int r = Check(true))
+        return r;
+    if (!FtpSafeArgument(name))
+        return kFtpBadParameters;
+    // Servers may refuse SIZE in type A, where the count would depend on line ends.
+    if (int r = SetType('I'))
+        return r;
+    if (SendLine("SIZE " + std::string(name)) != kFtpOk)
+        return kFtpSendFailed;
+    const int code = ReadReply();
+    if (code == 213 && FtpParseSizeReply(LastReply(), size))
+        return kFtpOk;
+    return FtpMapReply(kCmdDele, code);
+}
+
+int FtpSession::ModificationTime(std::string_view name, int64_t& unixUtc) {
+    unixUtc = 0;
+    if (int r = Check(true))
+        return r;
+    if (!FtpSafeArgument(name))
+        return kFtpBadParameters;
+    if (SendLine("MDTM " + std::string(name)) != kFtpOk)
+        return kFtpSendFailed;
+    const int code = ReadReply();
+    if (code == 213 && FtpParseTimeReply(LastReply(), unixUtc))
+        return kFtpOk;
+    return FtpMapReply(kCmdDele, code);
+}
+
 int FtpSession::Cancel() {
     if (int r = Check(false))
         return r;
@@ -372,6 +481,28 @@ int FtpSession::SetLogFile(int handle) {
         return r;
     s_->log = handle;
     return kFtpOk;
+}
+
+void FtpSession::SetCertificateCheck(FtpCertificateCheck check) {
+    if (s_)
+        s_->certificateCheck = std::move(check);
+}
+
+const FtpFeatures& FtpSession::Features() const {
+    static const FtpFeatures kNone;
+    return s_ ? s_->features : kNone;
+}
+
+bool FtpSession::Encrypted() const {
+    return s_ && s_->tls;
+}
+
+bool FtpSession::DataProtected() const {
+    return s_ && s_->protectData;
+}
+
+bool FtpSession::LastDataResumedTls() const {
+    return s_ && s_->dataResumed;
 }
 
 std::string_view FtpSession::LastReply() const {

@@ -4,7 +4,9 @@
 #include "ftp/FtpSession.h"
 #include "platform/ReplacementFile.h"
 
+#include <chrono>
 #include <cstdint>
+#include <string>
 
 namespace km {
 
@@ -23,7 +25,18 @@ struct FtpSession::State {
     uint64_t bytes = 0; // of the running transfer, as the local file counts them
     bool progressWanted = false;
     FtpProgressFunction progress;
-    uint64_t blocks = 0; // since Init, for the pacing
+    // The rate limit's reckoning for the running transfer.
+    std::chrono::steady_clock::time_point rateStart{};
+    uint64_t rateBytes = 0;
+    std::string host; // the server as the user named it, for TLS
+    bool serverV6 = false;
+    bool tls = false;       // the control connection is encrypted
+    bool protectData = false; // PROT P was accepted
+    bool dataResumed = false;
+    bool epsvRefused = false; // do not ask again on this connection
+    FtpFeatures features;
+    FtpCertificateCheck certificateCheck;
+    int64_t restartAt = 0; // REST offset for the next RETR or STOR
     char reply[2048] = {};
     // Uploads read and send several blocks at once (the per-block progress and
     // pacing stay); downloads receive one block at a time.

@@ -31,7 +31,9 @@ std::string FormatFtpSite(const FtpSite& s) {
                                   clean(s.firewallUser),
                                   clean(s.firewallPassword),
                                   std::to_string(s.firewallMode),
-                                  clean(s.loginDirectory)};
+                                  clean(s.loginDirectory),
+                                  std::to_string(s.dataConnection),
+                                  std::to_string(s.encryption)};
     for (size_t i = 0; i < std::size(fields); ++i) {
         if (i)
             out += '\t';
@@ -49,7 +51,12 @@ FtpSite ParseFtpSite(std::string_view text) {
     s.address.assign(address);
     // Each later field runs from after one tab to the next; no tab, no field.
     size_t field = 1;
-    while (tab != std::string_view::npos && field <= 10) {
+    const auto choice = [](std::string_view v, int max) {
+        int value = 0;
+        const auto r = std::from_chars(v.data(), v.data() + v.size(), value);
+        return r.ec == std::errc() && value >= 0 && value <= max ? value : 0;
+    };
+    while (tab != std::string_view::npos && field <= 12) {
         const size_t start = tab + 1;
         tab = text.find('\t', start);
         const std::string_view v = text.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start);
@@ -69,6 +76,8 @@ FtpSite ParseFtpSite(std::string_view text) {
             break;
         }
         case 10: s.loginDirectory.assign(v); break;
+        case 11: s.dataConnection = choice(v, 2); break;
+        case 12: s.encryption = choice(v, 2); break;
         }
         ++field;
     }

@@ -25,6 +25,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kMaxAborSends = 5;
+constexpr int kAbortWait = 5; // seconds for each answer to an abort
 
 bool IsTransferType(char type) {
     return type == 'A' || type == 'I' || type == 'L';
@@ -55,29 +56,41 @@ ssize_t ReadSome(int fd, char* buf, size_t size) {
 } // namespace
 
 int FtpSession::Retrieve(std::string_view remoteName, const std::string& localPath, char type,
-                         bool progressWanted) {
+                         bool progressWanted, bool resume) {
     if (int r = Check(true))
         return r;
     if (remoteName.empty() || localPath.empty())
         return kFtpBadParameters;
+    s_->restartAt = resume ? 1 : 0; // the partial file's size, once it is open
     return Transfer(Direction::Download, remoteName, localPath, type, progressWanted);
 }
 
 int FtpSession::Store(const std::string& localPath, std::string_view remoteName, char type,
-                      bool progressWanted) {
+                      bool progressWanted, bool resume) {
     if (int r = Check(true))
         return r;
     if (remoteName.empty() || localPath.empty())
         return kFtpBadParameters;
+    s_->restartAt = 0;
+    // Only a byte-for-byte transfer can continue where the server's copy ends.
+    uint64_t there = 0;
+    if (resume && s_->features.restStream && type != 'A' && Size(remoteName, there) == kFtpOk)
+        s_->restartAt = static_cast<int64_t>(there);
     return Transfer(Direction::Upload, remoteName, localPath, type, progressWanted);
 }
 
-int FtpSession::List(std::string_view remotePath, const std::string& localPath) {
+int FtpSession::List(std::string_view remotePath, const std::string& localPath, bool machine) {
     if (int r = Check(true))
         return r;
     if (localPath.empty())
         return kFtpBadParameters;
-    return Transfer(Direction::Listing, remotePath, localPath, 'A', false);
+    s_->restartAt = 0;
+    return Transfer(machine ? Direction::MachineListing : Direction::Listing, remotePath, localPath,
+                    'A', false);
+}
+
+int64_t FtpSession::PartialDownloadSize(const std::string& localPath) {
+    return ReplacementFile::PartialSize(localPath);
 }
 
 int FtpSession::Transfer(Direction direction, std::string_view remote, const std::string& local,
@@ -88,6 +101,7 @@ int FtpSession::Transfer(Direction direction, std::string_view remote, const std
         ::close(s.upload);
     s.upload = -1;
     s.cancelled = false;
+    s.dataResumed = false;
     if (!FtpSafeArgument(remote))
         return kFtpBadParameters;
     // The local side first, so that a file we cannot use fails before anything is sent.
@@ -95,6 +109,14 @@ int FtpSession::Transfer(Direction direction, std::string_view remote, const std
         s.upload = OpenSource(local);
         if (s.upload < 0)
             return kFtpCannotOpenLocal;
+        struct stat st;
+        if (s.restartAt > 0 && (::fstat(s.upload, &st) != 0 || s.restartAt >= st.st_size ||
+                                ::lseek(s.upload, s.restartAt, SEEK_SET) != s.restartAt))
+            s.restartAt = 0;
+    } else if (direction == Direction::Download) {
+        if (s.download.CreatePartial(local, s.restartAt > 0) != 0)
+            return kFtpCannotOpenLocal;
+        s.restartAt = static_cast<int64_t>(s.download.Size());
     } else if (s.download.Create(local) != 0) {
         return kFtpCannotOpenLocal;
     }
@@ -105,12 +127,97 @@ int FtpSession::Transfer(Direction direction, std::string_view remote, const std
         }
     }
     s.ascii = s.type == 'A';
+    if (s.ascii && s.restartAt > 0) {
+        // Offsets of a converted file are not the server's; start over.
+        s.restartAt = 0;
+        if (direction == Direction::Download)
+            s.download.Restart();
+        else
+            ::lseek(s.upload, 0, SEEK_SET);
+    }
     s.lineEnds = FtpLineEnds();
-    s.bytes = 0;
+    s.bytes = static_cast<uint64_t>(s.restartAt);
+    s.rateStart = Clock::now();
+    s.rateBytes = 0;
     s.progressWanted = progressWanted;
     if (int r = OpenDataConnection(direction, remote))
         return r;
-    return direction == Direction::Upload ? SendData() : ReceiveData();
+    const int r = direction == Direction::Upload ? SendData() : ReceiveData();
+    // The server's time of the file, where it tells it, instead of now.
+    int64_t modified = 0;
+    if (r == kFtpOk && direction == Direction::Download && s_ && s_->features.mdtm &&
+        ModificationTime(remote, modified) == kFtpOk) {
+        const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(modified), 0}};
+        ::utimensat(AT_FDCWD, local.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    }
+    return r;
+}
+
+// EPSV (RFC 2428), else PASV; the data goes to the address the control
+// connection reaches, whatever the reply names, so a reply cannot send us
+// to a third party.
+int FtpSession::PassiveConnect() {
+    State& s = *s_;
+    uint16_t port = 0;
+    bool have = false;
+    if (!s.epsvRefused) {
+        if (SendLine("EPSV") != kFtpOk)
+            return kFtpUnexpectedAnswer;
+        const int code = ReadReply();
+        if (code == 229) {
+            if (!FtpParseExtendedPassive(LastReply(), port))
+                return kFtpUnexpectedAnswer;
+            have = true;
+        } else if (code < 100) {
+            return code == -1 || code == kTcpTimeout ? kFtpNoAnswer : kFtpUnexpectedAnswer;
+        } else {
+            s.epsvRefused = true;
+        }
+    }
+    if (!have) {
+        // PASV carries IPv4 addresses only.
+        if (s.serverV6)
+            return kFtpNoPassive;
+        if (SendLine("PASV") != kFtpOk)
+            return kFtpUnexpectedAnswer;
+        const int code = ReadReply();
+        if (code == 500 || code == 502)
+            return kFtpNoPassive;
+        uint32_t offered = 0;
+        if (code != 227 || !FtpParsePassive(LastReply(), offered, port))
+            return kFtpUnexpectedAnswer;
+    }
+    TcpEndpoint server;
+    if (TcpGetEndpoint(s.control, true, server) != kTcpSuccess)
+        return kFtpSocketUnavailable;
+    const int r = TcpConnect(s.data, server.host.c_str(), nullptr, &port, config_.timeout);
+    if (r == kTcpCancelled)
+        return kFtpAborted;
+    return r == kTcpSuccess ? kFtpOk : kFtpSocketUnavailable;
+}
+
+// PORT for IPv4, EPRT for IPv6, with the address the server already reaches
+// us on.
+int FtpSession::ActiveListen() {
+    State& s = *s_;
+    TcpEndpoint local;
+    uint16_t port = 0;
+    if (TcpGetEndpoint(s.control, false, local) != kTcpSuccess ||
+        TcpGetListenSocket(s.listen, nullptr, &port, 1, local.host.c_str()) != kTcpSuccess)
+        return kFtpDataConnectionFailed;
+    char line[96];
+    if (local.v6) {
+        std::snprintf(line, sizeof line, "EPRT |2|%s|%u|", local.host.c_str(), port);
+    } else {
+        unsigned a[4] = {};
+        if (std::sscanf(local.host.c_str(), "%u.%u.%u.%u", &a[0], &a[1], &a[2], &a[3]) != 4)
+            return kFtpDataConnectionFailed;
+        std::snprintf(line, sizeof line, "PORT %u,%u,%u,%u,%u,%u", a[0], a[1], a[2], a[3],
+                      port >> 8, port & 0xFF);
+    }
+    if (SendLine(line) != kFtpOk || ReadReply() != 200)
+        return kFtpUnexpectedAnswer;
+    return kFtpOk;
 }
 
 int FtpSession::OpenDataConnection(Direction direction, std::string_view remote) {
@@ -119,69 +226,53 @@ int FtpSession::OpenDataConnection(Direction direction, std::string_view remote)
         CloseData(false);
         return result;
     };
-    if (!config_.passive) {
-        // The server is told the address it already reaches us on.
-        uint32_t localAddr = 0;
-        uint16_t port = 0;
-        if (TcpGetLocalAddr(s.control, &localAddr, nullptr) != kTcpSuccess ||
-            TcpGetListenSocket(s.listen, nullptr, &port, 1, localAddr) != kTcpSuccess)
-            return fail(kFtpDataConnectionFailed);
-        unsigned char a[4];
-        std::memcpy(a, &localAddr, sizeof a);
-        char line[64];
-        std::snprintf(line, sizeof line, "PORT %d,%d,%d,%d,%d,%d", a[0], a[1], a[2], a[3],
-                      port >> 8, port & 0xFF);
-        if (SendLine(line) != kFtpOk || ReadReply() != 200)
-            return fail(kFtpUnexpectedAnswer);
-    } else {
-        if (SendLine("PASV") != kFtpOk)
-            return fail(kFtpUnexpectedAnswer);
-        const int code = ReadReply();
-        if (code == 500 || code == 502)
-            return fail(kFtpNoPassive);
-        uint32_t offered = 0;
-        uint16_t port = 0;
-        if (code != 227 || !FtpParsePassive(LastReply(), offered, port))
-            return fail(kFtpUnexpectedAnswer);
-        // Whatever address the reply names, the data goes to the host we are
-        // talking to; a reply cannot send us to a third party.
-        uint32_t server = 0;
-        char host[INET_ADDRSTRLEN] = {};
-        if (TcpGetPeerAddr(s.control, &server, nullptr) != kTcpSuccess ||
-            !::inet_ntop(AF_INET, &server, host, sizeof host))
-            return fail(kFtpSocketUnavailable);
-        const int r = TcpConnect(s.data, host, nullptr, &port, config_.timeout);
-        if (r == kTcpCancelled)
-            return fail(kFtpAborted);
-        if (r != kTcpSuccess)
-            return fail(kFtpSocketUnavailable);
+    if (int r = config_.passive ? PassiveConnect() : ActiveListen())
+        return fail(r);
+    // A download resumes with REST; an upload with APPE, at the end of
+    // what the server has.
+    if (s.restartAt > 0 && direction == Direction::Download &&
+        Restart(s.restartAt) != kFtpRestartOk) {
+        // The server cannot resume: the whole file then.
+        s.restartAt = 0;
+        s.bytes = 0;
+        s.download.Restart();
     }
-    std::string command = direction == Direction::Download ? "RETR "
-                          : direction == Direction::Upload ? "STOR "
-                                                           : "LIST";
-    if (direction != Direction::Listing)
-        command += remote;
-    else if (!remote.empty())
-        command += " " + std::string(remote);
+    std::string command;
+    switch (direction) {
+    case Direction::Download: command = "RETR " + std::string(remote); break;
+    case Direction::Upload:
+        command = (s.restartAt > 0 ? "APPE " : "STOR ") + std::string(remote);
+        break;
+    case Direction::Listing:
+    case Direction::MachineListing:
+        command = direction == Direction::Listing ? "LIST" : "MLSD";
+        if (!remote.empty())
+            command += " " + std::string(remote);
+        break;
+    }
     if (SendLine(command) != kFtpOk)
         return fail(kFtpSendFailed);
     const int code = ReadReply();
-    if (code == 150 || code == 125) {
-        if (config_.passive)
-            return kFtpOk;
-        const int r = AcceptData();
-        return r == kFtpOk ? kFtpOk : fail(r);
+    if (code != 150 && code != 125)
+        return fail(code == -1    ? kFtpNoAnswer
+                    : code == 550 ? kFtpServerCannotOpen
+                    : code == 553 ? kFtpTransferRefused
+                                  : kFtpUnexpectedAnswer);
+    if (!config_.passive) {
+        if (const int r = AcceptData())
+            return fail(r);
     }
-    return fail(code == -1    ? kFtpNoAnswer
-                : code == 550 ? kFtpServerCannotOpen
-                : code == 553 ? kFtpTransferRefused
-                              : kFtpUnexpectedAnswer);
+    if (s.protectData) {
+        if (const int r = VerifyPeer(s.data))
+            return fail(r);
+    }
+    return kFtpOk;
 }
 
 int FtpSession::AcceptData() {
     State& s = *s_;
-    uint32_t server = 0;
-    if (TcpGetPeerAddr(s.control, &server, nullptr) != kTcpSuccess)
+    TcpEndpoint server;
+    if (TcpGetEndpoint(s.control, true, server) != kTcpSuccess)
         return kFtpDataConnectionFailed;
     const auto until = Clock::now() + std::chrono::seconds(config_.timeout);
     for (;;) {
@@ -194,8 +285,8 @@ int FtpSession::AcceptData() {
             return kFtpAborted;
         if (r != kTcpSuccess)
             return kFtpDataConnectionFailed;
-        uint32_t from = 0;
-        if (TcpGetPeerAddr(s.data, &from, nullptr) == kTcpSuccess && from == server)
+        TcpEndpoint from;
+        if (TcpGetEndpoint(s.data, true, from) == kTcpSuccess && from.host == server.host)
             break;
         // Only the server may deliver the data; anyone else is turned away.
         TcpClose(s.data);
@@ -204,13 +295,19 @@ int FtpSession::AcceptData() {
     return kFtpOk;
 }
 
-void FtpSession::Pace(bool& interrupted) {
+// The user's rate limit: when the transfer is ahead of it, wait (pumping).
+void FtpSession::Pace(uint64_t bytes, bool& interrupted) {
     State& s = *s_;
-    ++s.blocks;
     interrupted = false;
-    if (config_.pauseMs > 0 && config_.pauseBlocks > 0 &&
-        s.blocks % static_cast<uint64_t>(config_.pauseBlocks) == 0)
-        interrupted = TcpWaitMs(config_.pauseMs) == kTcpCancelled;
+    if (config_.rateLimit <= 0)
+        return;
+    s.rateBytes += bytes;
+    const auto due = std::chrono::milliseconds(
+        static_cast<int64_t>(s.rateBytes * 1000 / static_cast<uint64_t>(config_.rateLimit)));
+    const auto ahead =
+        std::chrono::duration_cast<std::chrono::milliseconds>(due - (Clock::now() - s.rateStart));
+    if (ahead.count() > 0)
+        interrupted = TcpWaitMs(static_cast<int>(ahead.count())) == kTcpCancelled;
 }
 
 int FtpSession::ReceiveData() {
@@ -229,7 +326,7 @@ int FtpSession::ReceiveData() {
             int r = Exchange(kCmdTransferEnd);
             if (r == kFtpOk && (!written || s.download.Commit(s.download.TargetExisted()) != 0))
                 r = kFtpCannotWrite;
-            s.download.Discard();
+            s.download.Keep();
             return r;
         }
         if (n < 0) {
@@ -254,7 +351,7 @@ int FtpSession::ReceiveData() {
                 return kFtpAborted; // released from inside the progress function
         }
         bool interrupted = false;
-        Pace(interrupted);
+        Pace(length, interrupted);
         if (interrupted)
             s_->cancelled = true;
     }
@@ -311,6 +408,11 @@ int FtpSession::SendData() {
             out = s.converted;
         }
         const int r = TcpSend(s.data, out, length, false, -1, config_.timeout);
+        bool interrupted = false;
+        if (r == kTcpSuccess)
+            Pace(length, interrupted);
+        if (interrupted)
+            s.cancelled = true;
         if (r != kTcpSuccess) {
             if (r == kTcpCancelled || s.cancelled) {
                 Abort(false);
@@ -319,7 +421,7 @@ int FtpSession::SendData() {
             CloseData(false);
             return kFtpSendFailed;
         }
-        // One progress call and one pacing step per 4096-byte block of the file.
+        // One progress call per 4096-byte block of the file.
         for (size_t done = 0; done < static_cast<size_t>(n); done += State::kBlock) {
             const size_t piece = static_cast<size_t>(n) - done;
             s_->bytes += piece < State::kBlock ? piece : State::kBlock;
@@ -328,10 +430,6 @@ int FtpSession::SendData() {
                 if (!s_)
                     return kFtpAborted;
             }
-            bool interrupted = false;
-            Pace(interrupted);
-            if (interrupted)
-                s_->cancelled = true;
             if (s_->cancelled)
                 break;
         }
@@ -343,18 +441,21 @@ int FtpSession::Abort(bool drain) {
     s.cancelled = false;
     int code = -1;
     bool sent = false;
+    // A user who cancelled waits for the server's answers only briefly; a
+    // server that stopped talking must not hold the window for the full timeout.
+    const int wait = config_.timeout < kAbortWait ? config_.timeout : kAbortWait;
     // Some servers answer 500 to an ABOR that overtook the rest of the stream;
-    // repeat it, but not for ever.
+    // repeat it, but not for ever. Under TLS nothing may go out of band.
     for (int i = 0; i < kMaxAborSends; ++i) {
-        if (TnSend(s.control, "ABOR", true, s.log, config_.timeout) != kTcpSuccess)
+        if (TnSend(s.control, "ABOR", !s.tls, s.log, wait) != kTcpSuccess)
             break;
         sent = true;
-        code = ReadReply();
+        code = TnReadAnswerCode(s.control, s.reply, sizeof s.reply, wait, s.log);
         if (code != 500)
             break;
     }
-    if (sent)
-        code = ReadReply();
+    if (sent && code >= 100)
+        code = TnReadAnswerCode(s.control, s.reply, sizeof s.reply, wait, s.log);
     CloseData(drain);
     TcpFlush(s.control);
     return code;
@@ -363,14 +464,14 @@ int FtpSession::Abort(bool drain) {
 int FtpSession::CloseData(bool drain) {
     State& s = *s_;
     // The local file goes with the data connection; an unfinished download
-    // never replaces its target.
-    s.download.Discard();
+    // never replaces its target, and what arrived stays for a resume.
+    s.download.Keep();
     if (s.upload >= 0)
         ::close(s.upload);
     s.upload = -1;
     if (drain && s.data >= 0) {
-        const int wait = config_.timeout < 5 ? config_.timeout : 5;
-        const auto until = Clock::now() + std::chrono::seconds(config_.timeout);
+        const int wait = config_.timeout < kAbortWait ? config_.timeout : kAbortWait;
+        const auto until = Clock::now() + std::chrono::seconds(wait);
         while (Clock::now() < until && TcpRecv(s.data, s.block, sizeof s.block, wait, -1) > 0) {
         }
     }

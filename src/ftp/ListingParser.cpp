@@ -123,11 +123,11 @@ bool IsBlankOrTab(char c) {
 }
 
 bool IsSafeName(const ListingLineInfo& info) {
+    // What ListingEntryName cuts off is checked too: a caller may still look at it.
     const std::string_view raw(info.name, static_cast<std::size_t>(info.nameLength));
     if (raw.find('/') != std::string_view::npos || raw.find('\0') != std::string_view::npos)
         return false;
-    const std::string_view name = ListingEntryName(info);
-    return !name.empty() && name != "." && name != "..";
+    return IsSafeListedName(ListingEntryName(info));
 }
 
 bool ParseUnix(ListingLineInfo& r, const char* line, std::size_t length, const int64_t* fixedNow) {
@@ -339,6 +339,113 @@ bool ParseVms(ListingLineInfo& r, const char* line, std::size_t length) {
     return true;
 }
 
+int DaysInMonth(int64_t year, int month) {
+    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return (month == 1 && IsLeapYear(year)) ? 29 : kDays[month];
+}
+
+std::size_t DigitsEnd(const char* line, std::size_t length, std::size_t from) {
+    while (from < length && line[from] >= '0' && line[from] <= '9')
+        ++from;
+    return from;
+}
+
+std::size_t BlanksEnd(const char* line, std::size_t length, std::size_t from) {
+    while (from < length && line[from] == ' ')
+        ++from;
+    return from;
+}
+
+enum class DosLine { NotDos, Rejected, Parsed };
+
+// MM-DD-YY[YY], HH:MM[AM|PM], then <DIR> or a size, then one blank and the name.
+// A line of that shape whose numbers are out of range is skipped; any other line
+// is left to the VMS reader.
+DosLine ParseDos(ListingLineInfo& r, const char* line, std::size_t length) {
+    const std::size_t dayStart = 3;
+    const std::size_t yearStart = 6;
+    if (length <= yearStart || DigitsEnd(line, length, 0) != 2 || line[2] != '-' ||
+        DigitsEnd(line, length, dayStart) != yearStart - 1 || line[yearStart - 1] != '-')
+        return DosLine::NotDos;
+    const std::size_t yearEnd = DigitsEnd(line, length, yearStart);
+    if ((yearEnd - yearStart != 2 && yearEnd - yearStart != 4) || yearEnd == length ||
+        line[yearEnd] != ' ')
+        return DosLine::NotDos;
+
+    // H:MM or HH:MM, with AM or PM straight after it on 12-hour servers.
+    std::size_t i = BlanksEnd(line, length, yearEnd);
+    const std::size_t hourStart = i;
+    std::size_t end = DigitsEnd(line, length, i);
+    if (end - i < 1 || end - i > 2 || end == length || line[end] != ':')
+        return DosLine::NotDos;
+    const std::size_t hourEnd = end;
+    i = end + 1;
+    end = DigitsEnd(line, length, i);
+    if (end - i != 2)
+        return DosLine::NotDos;
+    const std::size_t minuteStart = i;
+    i = end;
+    char halfDay = 0;
+    if (i + 1 < length && line[i + 1] == 'M' && (line[i] == 'A' || line[i] == 'P')) {
+        halfDay = line[i];
+        i += 2;
+    }
+    if (i == length || line[i] != ' ')
+        return DosLine::NotDos;
+
+    i = BlanksEnd(line, length, i);
+    const bool directory =
+        length - i > 5 && std::memcmp(line + i, "<DIR>", 5) == 0 && line[i + 5] == ' ';
+    std::size_t nameStart = 0;
+    std::size_t sizeEnd = i;
+    if (directory) {
+        // IIS pads <DIR> with ten blanks to the width of its size column; blanks past
+        // those belong to the name. Other servers pad less.
+        constexpr std::size_t kDirPadding = 10;
+        const std::size_t blanks = BlanksEnd(line, length, i + 5) - (i + 5);
+        nameStart = i + 5 + (blanks >= kDirPadding ? kDirPadding : blanks);
+    } else {
+        sizeEnd = DigitsEnd(line, length, i);
+        if (sizeEnd == i || sizeEnd == length || line[sizeEnd] != ' ')
+            return DosLine::NotDos;
+        // Exactly one blank: further blanks belong to the name.
+        nameStart = sizeEnd + 1;
+    }
+
+    int64_t month = 0;
+    int64_t day = 0;
+    int64_t year = 0;
+    int64_t hour = 0;
+    int64_t minute = 0;
+    ReadNumber(std::string_view(line, 2), 99, month);
+    ReadNumber(std::string_view(line + dayStart, 2), 99, day);
+    ReadNumber(std::string_view(line + yearStart, yearEnd - yearStart), 9999, year);
+    ReadNumber(std::string_view(line + hourStart, hourEnd - hourStart), 99, hour);
+    ReadNumber(std::string_view(line + minuteStart, 2), 99, minute);
+    if (yearEnd - yearStart == 2)
+        year += year >= 70 ? 1900 : 2000;
+    if (halfDay != 0) {
+        if (hour < 1 || hour > 12)
+            return DosLine::Rejected;
+        // 12:xxAM is just after midnight, 12:xxPM just after noon.
+        hour = hour % 12 + (halfDay == 'P' ? 12 : 0);
+    }
+    if (!ListingCalendarSeconds(year, static_cast<int>(month), static_cast<int>(day),
+                                static_cast<int>(hour), static_cast<int>(minute), 0, r.time))
+        return DosLine::Rejected;
+    if (!directory && !ReadNumber(std::string_view(line + i, sizeEnd - i),
+                                  std::numeric_limits<int64_t>::max(), r.size))
+        return DosLine::Rejected;
+
+    r.isDirectory = directory ? 1 : 0;
+    r.isFile = directory ? 0 : 1;
+    r.sizeKind = ListingSizeGiven;
+    r.timeKind = ListingDateTime;
+    r.name = line + nameStart;
+    r.nameLength = static_cast<int32_t>(length - nameStart);
+    return DosLine::Parsed;
+}
+
 int Parse(ListingLineInfo& result, const char* line, std::size_t length, const int64_t* fixedNow) {
     result = ListingLineInfo{};
     // nameLength is 32-bit; no listing line comes near that.
@@ -359,6 +466,13 @@ int Parse(ListingLineInfo& result, const char* line, std::size_t length, const i
     case '+':
         break;
     default:
+        if (line[0] >= '0' && line[0] <= '9') {
+            const DosLine dos = ParseDos(result, line, length);
+            if (dos != DosLine::NotDos) {
+                recognised = dos == DosLine::Parsed;
+                break;
+            }
+        }
         recognised = ParseVms(result, line, length);
         break;
     }
@@ -393,6 +507,21 @@ std::string_view ListingEntryName(const ListingLineInfo& info) {
     while (!name.empty() && name.back() == '\r')
         name.remove_suffix(1);
     return name;
+}
+
+bool IsSafeListedName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
+}
+
+bool ListingCalendarSeconds(int64_t year, int month, int day, int hour, int minute, int second,
+                            int64_t& seconds) {
+    if (year < 0 || year > 9999 || month < 1 || month > 12 || day < 1 ||
+        day > DaysInMonth(year, month - 1) || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
+        second < 0 || second > 60)
+        return false;
+    seconds = DateSeconds(year, month - 1, day) + hour * 3600LL + minute * 60LL + second;
+    return true;
 }
 
 } // namespace km

@@ -1,6 +1,7 @@
 #pragma once
 // Parses one line of a server's reply to LIST: the UNIX long-listing layout
-// (permissions, links, owner, group, size, date, name, with the usual variants)
+// (permissions, links, owner, group, size, date, name, with the usual variants),
+// the MS-DOS layout of Windows servers (MM-DD-YY HH:MMAM, <DIR> or size, name)
 // and the VMS layout (NAME.EXT;version, blocks, DD-MMM-YYYY HH:MM:SS ...).
 //
 // The caller replaces tabs by blanks first and skips every line that is not
@@ -60,5 +61,16 @@ void SetListingClock(ListingClock clock);
 // joined with its continuation line keeps it), without the carriage returns
 // of a CR LF line end.
 std::string_view ListingEntryName(const ListingLineInfo& info);
+
+// Whether a listed name may serve as a local file name: not empty, not "." or
+// "..", and without '/' or NUL. Every listing parser skips entries that fail it.
+bool IsSafeListedName(std::string_view name);
+
+// Seconds since 1970-01-01 00:00 of a calendar date and time, no time zone
+// applied. Returns false, leaving `seconds` alone, when a field is out of range:
+// year 0-9999, month 1-12, day within the month, hour 0-23, minute 0-59, second
+// 0-60 (a leap second).
+bool ListingCalendarSeconds(int64_t year, int month, int day, int hour, int minute, int second,
+                            int64_t& seconds);
 
 } // namespace km

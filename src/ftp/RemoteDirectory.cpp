@@ -2,6 +2,7 @@
 
 #include "ftp/FtpSession.h"
 #include "ftp/ListingParser.h"
+#include "ftp/MlsdLine.h"
 
 #include <cstdio>
 #include <ctime>
@@ -95,12 +96,43 @@ std::vector<RemoteEntry> ParseRemoteListing(std::string_view text, bool vms) {
     return out;
 }
 
+std::vector<RemoteEntry> ParseMachineListing(std::string_view text) {
+    std::vector<RemoteEntry> out;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        end = end == std::string_view::npos ? text.size() : end + 1;
+        MlsdEntry info;
+        if (ParseMlsdLine(info, text.data() + start, end - start) && info.name[0] != '.' &&
+            (info.isDirectory || info.isFile)) {
+            RemoteEntry e;
+            e.name.assign(info.name);
+            e.isDirectory = info.isDirectory;
+            e.size = e.isDirectory || !info.hasSize ? 0 : info.size;
+            // MLSD times are UTC to the second; no guessing of years or zones.
+            e.lastWrite = info.hasTime ? FileTimeFromUnix(info.modifyUtc, 0) : 0;
+            out.push_back(std::move(e));
+        }
+        start = end;
+    }
+    return out;
+}
+
 int ListRemoteDirectory(FtpSession& session, bool vms, const std::string& listingFile,
                         std::vector<RemoteEntry>& out, bool& readFailed) {
     readFailed = false;
     out.clear();
     session.SetSynchronous();
-    if (const int r = session.List({}, listingFile)) {
+    // MLSD where the server has it: exact sizes, kinds and times; LIST else,
+    // and when MLSD is refused after all.
+    bool machine = session.Features().mlsd;
+    int r = machine ? session.List({}, listingFile, true) : 1;
+    if (r != 0) {
+        machine = false;
+        session.FlushReplies();
+        r = session.List({}, listingFile);
+    }
+    if (r != 0) {
         unlink(listingFile.c_str());
         return r;
     }
@@ -115,7 +147,7 @@ int ListRemoteDirectory(FtpSession& session, bool vms, const std::string& listin
     text << in.rdbuf();
     in.close();
     unlink(listingFile.c_str());
-    out = ParseRemoteListing(text.str(), vms);
+    out = machine ? ParseMachineListing(text.str()) : ParseRemoteListing(text.str(), vms);
     return 0;
 }
 

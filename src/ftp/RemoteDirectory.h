@@ -39,6 +39,9 @@ std::string RemoteJoin(std::string_view dir, std::string_view name, bool slashPa
 // left out; dates are local wall-clock times, kept to the minute.
 std::vector<RemoteEntry> ParseRemoteListing(std::string_view text, bool vms);
 
+// The lines of an MLSD reply, with the same rules for names.
+std::vector<RemoteEntry> ParseMachineListing(std::string_view text);
+
 // Lists the server's current directory into `listingFile` (removed again)
 // and parses it. Returns the engine's result; `readFailed` is set when the
 // listing arrived but could not be read back.

@@ -314,7 +314,12 @@ void MainFrame::setActive(bool left) {
     paintFrames();
 }
 
-void MainFrame::SwitchActivePanel() { setActive(!leftActive_); }
+void MainFrame::SwitchActivePanel() {
+    setActive(!leftActive_);
+    // An FTP panel shows what the server has now, not what it had.
+    if (activePanel()->listing().isFtp())
+        refreshSide(leftActive_ ? 0 : 1);
+}
 
 void MainFrame::paintFrames() {
     client_->update();

@@ -1,6 +1,6 @@
 #pragma once
 // How a blocking call stays friendly to the user interface: while it waits it
-// calls the pump (at most every 15 ms, at least every 50 ms), and it ends with
+// calls the pump (at most every 15 ms, at least every 20 ms), and it ends with
 // -11 when a cancel is requested — by TcpAbort, or by the cancel flag turning
 // on during the wait. A flag that was already on when the wait began is not a
 // new request, so the replies of an abort sequence can still be read.

@@ -1,5 +1,6 @@
 #include "net/TcpRecvUntilStr.h"
 
+#include "net/SocketIo.h"
 #include "net/TcpLog.h"
 #include "net/TcpStatus.h"
 #include "net/TcpTrace.h"
@@ -46,7 +47,7 @@ size_t Find(const char* text, size_t length, const char* delimiter, size_t delim
 bool Consume(int sock, char* into, size_t count, int log) {
     size_t got = 0;
     while (got < count) {
-        const ssize_t n = ::recv(sock, into + got, count - got, MSG_DONTWAIT);
+        const ssize_t n = detail::SocketRecv(sock, into + got, count - got, false);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -89,7 +90,7 @@ int RecvUntilStr(int sock, char* buf, size_t& length, const char* delimiter, siz
         if (want > peekMax)
             want = peekMax;
         char* peeked = work.get() + tail;
-        const ssize_t n = ::recv(sock, peeked, want, MSG_PEEK | MSG_DONTWAIT);
+        const ssize_t n = detail::SocketRecv(sock, peeked, want, true);
         if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
             continue;
         if (n <= 0) {

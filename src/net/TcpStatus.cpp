@@ -34,6 +34,8 @@ const char* TcpErrorString(int status) {
         return "Bad port number or alias";
     case kTcpFileError:
         return "A file operation has failed";
+    case kTcpTlsFailed:
+        return "TLS negotiation failed";
     default:
         return "Not a Tcp return code";
     }

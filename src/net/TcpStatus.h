@@ -20,6 +20,7 @@ enum TcpStatus : int {
     kTcpNoMemory = -12,
     kTcpBadPort = -13,
     kTcpFileError = -14,
+    kTcpTlsFailed = -15, // the TLS handshake did not complete
 };
 
 // The fixed text of a status code; "Not a Tcp return code" for anything else.

@@ -1,5 +1,6 @@
 #include "net/TcpTransport.h"
 
+#include "net/SocketIo.h"
 #include "net/SocketTable.h"
 #include "net/TcpHooks.h"
 #include "net/TcpLog.h"
@@ -18,6 +19,11 @@
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
 
 namespace km {
 
@@ -68,6 +74,78 @@ int SocketAddr(int sock, bool peer, uint32_t* addr, uint16_t* port) {
     return kTcpSuccess;
 }
 
+
+// "[::1]" is how people write an IPv6 address next to a port; the resolver
+// wants it bare.
+std::string BareHost(const char* host) {
+    std::string h = host ? host : "";
+    if (h.size() >= 2 && h.front() == '[' && h.back() == ']')
+        h = h.substr(1, h.size() - 2);
+    return h;
+}
+
+// A name look-up may take seconds; it runs on a thread of its own while the
+// caller keeps pumping, and a cancelled caller simply stops waiting for it.
+struct HostLookup {
+    std::atomic<bool> done{false};
+    int status = 0;
+    addrinfo* result = nullptr;
+    ~HostLookup() {
+        if (result)
+            ::freeaddrinfo(result);
+    }
+};
+
+int Resolve(const std::string& host, uint16_t port, TcpWaiter& waiter, const TcpDeadline& deadline,
+            std::shared_ptr<HostLookup>& out) {
+    if (host.empty())
+        return kTcpUnknownHost;
+    auto lookup = std::make_shared<HostLookup>();
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    const std::string service = std::to_string(port);
+    unsigned char scratch[16];
+    if (::inet_pton(AF_INET, host.c_str(), scratch) == 1 ||
+        ::inet_pton(AF_INET6, host.c_str(), scratch) == 1) {
+        hints.ai_flags = AI_NUMERICHOST;
+        lookup->status = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &lookup->result);
+    } else {
+        std::thread([lookup, host, service, hints] {
+            lookup->status = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &lookup->result);
+            lookup->done = true;
+        }).detach();
+        while (!lookup->done.load()) {
+            if (deadline.Expired())
+                return kTcpTimeout;
+            if (int r = waiter.Sleep(TcpDeadline::Millis(5)); r != kTcpSuccess)
+                return r;
+        }
+    }
+    if (lookup->status != 0 || !lookup->result)
+        return kTcpUnknownHost;
+    out = std::move(lookup);
+    return kTcpSuccess;
+}
+
+// A numeric address of either family and a port; no host means every local
+// IPv4 address.
+bool FillAddress(const char* host, uint16_t port, sockaddr_storage& ss, socklen_t& length) {
+    const std::string bare = BareHost(host);
+    if (bare.find(':') != std::string::npos) {
+        auto* sa6 = reinterpret_cast<sockaddr_in6*>(&ss);
+        sa6->sin6_family = AF_INET6;
+        sa6->sin6_port = htons(port);
+        length = sizeof *sa6;
+        return ::inet_pton(AF_INET6, bare.c_str(), &sa6->sin6_addr) == 1;
+    }
+    auto* sa = reinterpret_cast<sockaddr_in*>(&ss);
+    sa->sin_family = AF_INET;
+    sa->sin_port = htons(port);
+    length = sizeof *sa;
+    return bare.empty() || ::inet_pton(AF_INET, bare.c_str(), &sa->sin_addr) == 1;
+}
+
 template <typename T> T LeadingDigits(const char* text, T max) {
     T value = 0;
     for (; text && *text >= '0' && *text <= '9'; ++text) {
@@ -108,74 +186,77 @@ int TcpConnect(int& sock, const char* host, const char* service, uint16_t* port,
                  service ? service : "", usePort);
     if (usePort == 0)
         return kTcpBadPort;
-    const uint32_t addr = TcpGetIPAddr(host);
-    if (addr == INADDR_NONE)
-        return kTcpUnknownHost;
-    KM_TCP_TRACE(kTraceCall, "socket");
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) {
-        KM_TCP_TRACE(kTraceError, "socket");
-        return kTcpNoSocket;
-    }
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(usePort);
-    sa.sin_addr.s_addr = addr;
-    KM_TCP_TRACE(kTraceCall, "connect on socket %d", fd);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
-        if (errno != EINPROGRESS && errno != EINTR) {
-            KM_TCP_TRACE(kTraceError, "connect");
-            ::close(fd);
-            return kTcpConnectFailed;
+    TcpWaiter waiter;
+    const TcpDeadline deadline(timeout);
+    std::shared_ptr<HostLookup> lookup;
+    if (int r = Resolve(BareHost(host), usePort, waiter, deadline, lookup); r != kTcpSuccess)
+        return r;
+    // Every address the name has, in the resolver's order, until one answers.
+    int result = kTcpConnectFailed;
+    for (const addrinfo* ai = lookup->result; ai; ai = ai->ai_next) {
+        KM_TCP_TRACE(kTraceCall, "socket");
+        const int fd = ::socket(ai->ai_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (fd < 0) {
+            KM_TCP_TRACE(kTraceError, "socket");
+            result = kTcpNoSocket;
+            continue;
         }
-        TcpWaiter waiter;
-        const int r = waiter.Wait(fd, POLLOUT, TcpDeadline(timeout));
-        int error = 0;
-        socklen_t len = sizeof error;
-        if (r == kTcpSuccess && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0)
-            error = errno;
-        if (r != kTcpSuccess || error != 0) {
-            errno = error;
-            KM_TCP_TRACE(kTraceError, "connect");
-            ::close(fd);
-            return r == kTcpTimeout || r == kTcpCancelled ? r : kTcpConnectFailed;
+        KM_TCP_TRACE(kTraceCall, "connect on socket %d", fd);
+        int r = kTcpSuccess;
+        if (::connect(fd, ai->ai_addr, ai->ai_addrlen) != 0) {
+            r = kTcpConnectFailed;
+            if (errno == EINPROGRESS || errno == EINTR) {
+                r = waiter.Wait(fd, POLLOUT, deadline);
+                int error = 0;
+                socklen_t len = sizeof error;
+                if (r == kTcpSuccess &&
+                    (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) != 0 || error != 0))
+                    r = kTcpConnectFailed;
+            }
         }
+        if (r == kTcpSuccess) {
+            SocketTable::Add(fd, kSocketConnected);
+            if (port)
+                *port = usePort;
+            sock = fd;
+            KM_TCP_TRACE(kTraceExit, "TcpConnect. Socket %d", fd);
+            return kTcpSuccess;
+        }
+        KM_TCP_TRACE(kTraceError, "connect");
+        ::close(fd);
+        if (r == kTcpTimeout || r == kTcpCancelled)
+            return r;
+        result = r;
     }
-    SocketTable::Add(fd, kSocketConnected);
-    if (port)
-        *port = usePort;
-    sock = fd;
-    KM_TCP_TRACE(kTraceExit, "TcpConnect. Socket %d", fd);
-    return kTcpSuccess;
+    return result;
 }
 
 int TcpGetListenSocket(int& sock, const char* service, uint16_t* port, int backlog,
-                       uint32_t bindAddr) {
+                       const char* bindHost) {
     sock = -1;
     const uint16_t usePort = ChoosePort(service, port);
     KM_TCP_TRACE(kTraceEnter, "TcpGetListenSocket. Service %s, port %u", service ? service : "",
                  usePort);
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    sockaddr_storage ss{};
+    socklen_t length = 0;
+    if (!FillAddress(bindHost, usePort, ss, length))
+        return kTcpBindFailed;
+    const int fd = ::socket(ss.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return kTcpNoSocket;
     const int on = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     SetLinger(fd, 0);
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(usePort);
-    sa.sin_addr.s_addr = bindAddr;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
-        ::listen(fd, backlog) != 0) {
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&ss), length) != 0 || ::listen(fd, backlog) != 0) {
         KM_TCP_TRACE(kTraceError, "bind/listen");
         ::close(fd);
         return kTcpBindFailed;
     }
-    uint16_t bound = usePort;
-    SocketAddr(fd, false, nullptr, &bound);
+    TcpEndpoint bound;
+    TcpGetEndpoint(fd, false, bound);
     SocketTable::Add(fd, kSocketListening);
     if (port)
-        *port = bound;
+        *port = bound.port;
     sock = fd;
     return kTcpSuccess;
 }
@@ -212,17 +293,13 @@ int TcpClose(int& sock) {
     if (sock == -1)
         return kTcpSuccess;
     KM_TCP_TRACE(kTraceEnter, "TcpClose on socket %d", sock);
-    switch (SocketTable::KindOf(sock)) {
-    case kSocketListening:
-        TcpWaitMs(100);
-        break;
-    case kSocketConnected:
-    case kSocketAccepted:
+    // No pause before closing a listening socket: connections it accepted
+    // do not depend on it here, and a pause per active-mode transfer made
+    // every file 100 ms slower.
+    const TcpSocketKind kind = SocketTable::KindOf(sock);
+    if (kind == kSocketConnected || kind == kSocketAccepted)
         TcpFlush(sock);
-        break;
-    default:
-        break;
-    }
+    detail::DetachTls(sock);
     // Linux frees the descriptor even when close reports EINTR.
     if (::close(sock) != 0 && errno != EINTR) {
         KM_TCP_TRACE(kTraceError, "close");
@@ -239,13 +316,13 @@ int TcpFlush(int sock) {
     char scratch[4096];
     // Bounded, so a peer that never stops sending cannot keep us here.
     for (int round = 0; round < 256 && TcpIsDataAvail(sock); ++round) {
-        const ssize_t n = ::recv(sock, scratch, sizeof scratch, MSG_DONTWAIT);
+        const ssize_t n = detail::SocketRecv(sock, scratch, sizeof scratch, false);
         if (n <= 0)
             break;
         if (TcpTraceOn(kTraceDump))
             detail::TraceDump("Flushed", scratch, static_cast<size_t>(n));
     }
-    for (int round = 0; round < 16 && TcpIsOOBDataAvail(sock); ++round) {
+    for (int round = 0; round < 16 && !detail::TlsOf(sock) && TcpIsOOBDataAvail(sock); ++round) {
         if (::recv(sock, scratch, 64, MSG_OOB | MSG_DONTWAIT) <= 0)
             break;
     }
@@ -253,7 +330,17 @@ int TcpFlush(int sock) {
 }
 
 int TcpShutdown(int sock) {
-    return sock >= 0 && ::shutdown(sock, SHUT_WR) == 0 ? kTcpSuccess : kTcpError;
+    if (sock < 0)
+        return kTcpError;
+    // TLS may have to wait for room to send its close_notify.
+    TcpWaiter waiter;
+    const TcpDeadline deadline(5);
+    while (detail::SocketShutdown(sock) != 0) {
+        if (errno != EAGAIN ||
+            waiter.Wait(sock, detail::SocketPollEvents(sock, POLLOUT), deadline) != kTcpSuccess)
+            return kTcpError;
+    }
+    return kTcpSuccess;
 }
 
 int TcpRecv(int sock, char* buf, size_t size, int timeout, int log) {
@@ -268,7 +355,7 @@ int TcpRecv(int sock, char* buf, size_t size, int timeout, int log) {
         return c;
     const size_t want = size < INT_MAX ? size : INT_MAX;
     for (;;) {
-        const ssize_t n = ::recv(sock, buf, want, MSG_DONTWAIT);
+        const ssize_t n = detail::SocketRecv(sock, buf, want, false);
         if (n > 0) {
             TcpLogReceived(log, buf, static_cast<size_t>(n));
             if (TcpTraceOn(kTraceDump))
@@ -297,11 +384,10 @@ int TcpSend(int sock, const char* data, size_t length, bool urgent, int log, int
     if (int c = waiter.Tick(); c != kTcpSuccess)
         return c;
     TcpLogSent(log, data, length);
-    const int flags = MSG_NOSIGNAL | MSG_DONTWAIT | (urgent ? MSG_OOB : 0);
     const char* p = data;
     size_t left = length;
     while (left > 0) {
-        const ssize_t n = ::send(sock, p, left, flags);
+        const ssize_t n = detail::SocketSend(sock, p, left, urgent);
         if (n > 0) {
             if (TcpTraceOn(kTraceDump))
                 detail::TraceDump(">", p, static_cast<size_t>(n));
@@ -324,6 +410,8 @@ int TcpSend(int sock, const char* data, size_t length, bool urgent, int log, int
 
 int TcpIsDataAvail(int sock) {
     int pending = 0;
+    if (sock >= 0 && detail::SocketHasBuffered(sock))
+        return 1;
     return sock >= 0 && ::ioctl(sock, FIONREAD, &pending) == 0 && pending > 0 ? 1 : 0;
 }
 
@@ -354,6 +442,31 @@ uint32_t TcpGetIPAddr(const char* host) {
     const uint32_t addr = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
     ::freeaddrinfo(found);
     return addr;
+}
+
+int TcpGetEndpoint(int sock, bool peer, TcpEndpoint& out) {
+    sockaddr_storage ss{};
+    socklen_t len = sizeof ss;
+    const int r = peer ? ::getpeername(sock, reinterpret_cast<sockaddr*>(&ss), &len)
+                       : ::getsockname(sock, reinterpret_cast<sockaddr*>(&ss), &len);
+    if (sock < 0 || r != 0)
+        return kTcpError;
+    char text[INET6_ADDRSTRLEN] = {};
+    if (ss.ss_family == AF_INET) {
+        const auto* sa = reinterpret_cast<const sockaddr_in*>(&ss);
+        ::inet_ntop(AF_INET, &sa->sin_addr, text, sizeof text);
+        out.port = ntohs(sa->sin_port);
+        out.v6 = false;
+    } else if (ss.ss_family == AF_INET6) {
+        const auto* sa6 = reinterpret_cast<const sockaddr_in6*>(&ss);
+        ::inet_ntop(AF_INET6, &sa6->sin6_addr, text, sizeof text);
+        out.port = ntohs(sa6->sin6_port);
+        out.v6 = true;
+    } else {
+        return kTcpError;
+    }
+    out.host = text;
+    return kTcpSuccess;
 }
 
 int TcpGetLocalAddr(int sock, uint32_t* addr, uint16_t* port) {

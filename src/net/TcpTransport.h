@@ -5,6 +5,7 @@
 // Waiting calls pump and can be cancelled (net/TcpHooks.h).
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace km {
 
@@ -14,16 +15,18 @@ int TcpInit();
 // in progress (a pump called us) that call is cancelled instead: -1.
 int TcpCleanup();
 
-// Connects to `host` (dotted address or name). The port comes from `service`
+// Connects to `host`: a name, an IPv4 or IPv6 address (also "[::1]"); a name
+// is looked up without blocking the pump and each of its addresses is tried
+// in turn. The port comes from `service`
 // when the services database knows it, else from `*port` (null counts as 0);
 // the port used is written back. `timeout` limits the connection attempt
 // (0 = no limit). 1; -13, -4, -5, -6, -2, -11.
 int TcpConnect(int& sock, const char* host, const char* service, uint16_t* port, int timeout = 0);
 // A listening socket on `service` or `*port` (0 = any free port), bound to
-// `bindAddr` (network order; 0 = every local address). The bound port is
-// written back. 1; -5, -8.
+// the numeric address `bindHost` of either family (none = every local IPv4
+// address). The bound port is written back. 1; -5, -8.
 int TcpGetListenSocket(int& sock, const char* service, uint16_t* port, int backlog,
-                       uint32_t bindAddr = 0);
+                       const char* bindHost = nullptr);
 // Waits for a connection (timeout 0 = no limit) and accepts it. 1; -2, -1, -11.
 int TcpAccept(int& sock, int listenSock, int timeout);
 // 1 (also for -1, doing nothing); -1 if the system refuses, the entry stays.
@@ -52,6 +55,13 @@ uint32_t TcpGetIPAddr(const char* host);
 // The local or peer address and port of a connected socket; 1 or -1.
 int TcpGetLocalAddr(int sock, uint32_t* addr, uint16_t* port);
 int TcpGetPeerAddr(int sock, uint32_t* addr, uint16_t* port);
+// Either end of a socket, with its numeric address as text.
+struct TcpEndpoint {
+    std::string host;
+    uint16_t port = 0;
+    bool v6 = false;
+};
+int TcpGetEndpoint(int sock, bool peer, TcpEndpoint& out);
 // The local host name (-9 when it had to be cut) and its first IPv4 address.
 int TcpGetLocalID(char* name, size_t size, uint32_t* addr);
 // The peer's address and, by reverse look-up, its name (-9 when cut); -1.

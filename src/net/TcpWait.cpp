@@ -1,5 +1,6 @@
 #include "net/TcpWait.h"
 
+#include "net/SocketIo.h"
 #include "net/TcpHooks.h"
 #include "net/TcpStatus.h"
 
@@ -11,7 +12,9 @@ namespace km {
 
 namespace {
 
-constexpr int kSliceMs = 50;
+// Short enough that the window never goes 50 ms without a pump, counting the
+// work between two waits.
+constexpr int kSliceMs = 20;
 constexpr auto kPumpInterval = std::chrono::milliseconds(15);
 
 std::shared_ptr<const TcpHooks> g_hooks = std::make_shared<TcpHooks>();
@@ -133,7 +136,10 @@ int TcpWaiter::Wait(int fd, short events, const TcpDeadline& deadline) {
     for (;;) {
         if (int c = CheckCancel(); c != kTcpSuccess)
             return c;
-        pollfd p{fd, events, 0};
+        // Bytes TLS has already decrypted are ready, though poll cannot see them.
+        if ((events & POLLIN) && detail::SocketHasBuffered(fd))
+            return Tick();
+        pollfd p{fd, detail::SocketPollEvents(fd, events), 0};
         const int r = ::poll(&p, 1, deadline.SliceMs());
         if (r < 0) {
             // A signal is not a cancel request here; only TcpAbort and the flag are.

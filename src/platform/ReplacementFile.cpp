@@ -44,6 +44,20 @@ std::string tempName(const std::string& name) {
     return ".km-" + name.substr(0, kMaxBase) + "-" + tail;
 }
 
+// ".km-<name>-partial": the same name for every attempt at one target, so a
+// later download can find what an interrupted one left. A long name keeps
+// its start and a hash of the whole, so two long names never share one.
+std::string partialName(const std::string& name) {
+    if (name.size() <= kMaxBase)
+        return ".km-" + name + "-partial";
+    uint64_t hash = 1469598103934665603ULL; // FNV-1a
+    for (unsigned char c : name)
+        hash = (hash ^ c) * 1099511628211ULL;
+    char tail[24];
+    std::snprintf(tail, sizeof tail, "%016llx", static_cast<unsigned long long>(hash));
+    return ".km-" + name.substr(0, kMaxBase - 17) + "~" + tail + "-partial";
+}
+
 bool writeAll(int fd, const char* data, size_t length) {
     while (length > 0) {
         const ssize_t n = ::write(fd, data, length);
@@ -124,13 +138,33 @@ bool MayReplace(const std::string& path) {
 }
 
 int ReplacementFile::Create(const std::string& target, mode_t mode) {
+    return create(target, mode, Temp::Unique);
+}
+
+int ReplacementFile::CreatePartial(const std::string& target, bool resume) {
+    return create(target, kKeepMode, resume ? Temp::PartialResume : Temp::PartialNew);
+}
+
+int64_t ReplacementFile::PartialSize(const std::string& target) {
+    const int dir = openDirectoryOf(target);
+    if (dir < 0)
+        return -1;
+    struct stat st;
+    const bool found = ::fstatat(dir, partialName(baseOf(target)).c_str(), &st,
+                                 AT_SYMLINK_NOFOLLOW) == 0 &&
+                       S_ISREG(st.st_mode);
+    ::close(dir);
+    return found ? static_cast<int64_t>(st.st_size) : -1;
+}
+
+int ReplacementFile::create(const std::string& target, mode_t mode, Temp kind) {
     Discard();
     if (target.empty() || target.back() == '/')
         return EISDIR;
     const int dir = openDirectoryOf(target);
     if (dir < 0)
         return errno;
-    const int err = open(dir, baseOf(target), mode);
+    const int err = open(dir, baseOf(target), mode, kind);
     if (err == 0)
         temp_ = directoryOf(target) + "/" + tempName_;
     return err;
@@ -143,14 +177,14 @@ int ReplacementFile::CreateAt(int directoryFd, const std::string& name, mode_t m
     const int dir = ::fcntl(directoryFd, F_DUPFD_CLOEXEC, 0);
     if (dir < 0)
         return errno;
-    const int err = open(dir, name, mode);
+    const int err = open(dir, name, mode, Temp::Unique);
     if (err == 0)
         temp_ = tempName_;
     return err;
 }
 
 // Takes ownership of `dir`.
-int ReplacementFile::open(int dir, const std::string& name, mode_t mode) {
+int ReplacementFile::open(int dir, const std::string& name, mode_t mode, Temp kind) {
     struct stat st;
     targetExisted_ = ::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
     int err = targetExisted_ || errno == ENOENT ? 0 : errno;
@@ -168,7 +202,26 @@ int ReplacementFile::open(int dir, const std::string& name, mode_t mode) {
         mode = targetExisted_ && S_ISREG(st.st_mode) ? (st.st_mode & 07777) : newFileMode();
     int fd = -1;
     std::string temp;
-    for (int attempt = 0; err == 0 && attempt < 100; ++attempt) {
+    size_ = 0;
+    if (err == 0 && kind != Temp::Unique) {
+        // Non-blocking, so that a FIFO planted under the name cannot hang us.
+        temp = partialName(name);
+        fd = ::openat(dir, temp.c_str(),
+                      O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK |
+                          (kind == Temp::PartialResume ? O_APPEND : O_TRUNC),
+                      mode & 0777);
+        struct stat own;
+        if (fd >= 0 && (::fstat(fd, &own) != 0 || !S_ISREG(own.st_mode))) {
+            ::close(fd);
+            fd = -1;
+            errno = EINVAL;
+        }
+        if (fd >= 0) {
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            size_ = static_cast<uint64_t>(own.st_size);
+        }
+    }
+    for (int attempt = 0; err == 0 && kind == Temp::Unique && attempt < 100; ++attempt) {
         temp = tempName(name);
         fd = ::openat(dir, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                       mode & 0777);
@@ -189,6 +242,7 @@ int ReplacementFile::open(int dir, const std::string& name, mode_t mode) {
     }
     dirFd_ = dir;
     fd_ = fd;
+    partial_ = kind != Temp::Unique;
     error_ = 0;
     name_ = name;
     tempName_ = std::move(temp);
@@ -214,11 +268,39 @@ int ReplacementFile::Write(const void* data, size_t length) {
     if (length >= kGather) {
         if (!writeAll(fd_, bytes, length))
             error_ = errno;
+        else
+            size_ += length;
         return error_;
     }
     std::memcpy(pending_.get() + pendingLength_, bytes, length);
     pendingLength_ += length;
+    size_ += length;
     return 0;
+}
+
+int ReplacementFile::Restart() {
+    if (fd_ < 0)
+        return EBADF;
+    pendingLength_ = 0;
+    error_ = ::ftruncate(fd_, 0) == 0 ? 0 : errno;
+    size_ = 0;
+    return error_;
+}
+
+int ReplacementFile::Keep() {
+    if (!partial_ || fd_ < 0 || size_ == 0) {
+        Discard();
+        return 0;
+    }
+    int err = flush();
+    if (::close(fd_) != 0 && err == 0)
+        err = errno;
+    fd_ = -1;
+    // What reached the disk is kept even after a write error: a resumed
+    // download starts behind it, and the size tells where that is.
+    tempName_.clear();
+    Discard();
+    return err;
 }
 
 int ReplacementFile::Descriptor() {
@@ -275,6 +357,7 @@ void ReplacementFile::Discard() {
         ::close(dirFd_);
     dirFd_ = -1;
     pendingLength_ = 0;
+    partial_ = false;
 }
 
 int ReplaceWithSymlinkAt(int dir, const std::string& name, const std::string& linkText,

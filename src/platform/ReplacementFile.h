@@ -32,6 +32,19 @@ public:
     // The same for `name` (one component) in an open directory, for callers
     // that reached the directory without following links (archive output).
     int CreateAt(int directoryFd, const std::string& name, mode_t mode = kKeepMode);
+    // For a download that may be interrupted and resumed: the temporary file
+    // has a fixed name for `target` (".km-<name>-partial"). `resume` opens
+    // what an earlier attempt left (Size() tells how much) and appends;
+    // otherwise it starts empty. Keep() instead of Discard() leaves it.
+    int CreatePartial(const std::string& target, bool resume);
+    // The size of what a kept partial file holds for `target`, or -1.
+    static int64_t PartialSize(const std::string& target);
+    // Closes and keeps a partial file that holds any bytes (else discards).
+    int Keep();
+    // Empties the file to start over (a server that cannot resume).
+    int Restart();
+    // Bytes in the file, with a resumed file's earlier ones.
+    uint64_t Size() const { return size_; }
     bool IsOpen() const { return fd_ >= 0; }
     bool TargetExisted() const { return targetExisted_; }
     const std::string& TempPath() const { return temp_; }
@@ -54,14 +67,18 @@ public:
     void Discard();
 
 private:
+    enum class Temp { Unique, PartialNew, PartialResume };
+    int create(const std::string& target, mode_t mode, Temp kind);
     int flush();
-    int open(int directoryFd, const std::string& name, mode_t mode);
+    int open(int directoryFd, const std::string& name, mode_t mode, Temp kind);
     void removeTemp();
 
     int dirFd_ = -1; // owned
     int fd_ = -1;
     int error_ = 0;
     bool targetExisted_ = false;
+    bool partial_ = false;
+    uint64_t size_ = 0;
     std::string name_;     // the target's last component
     std::string tempName_; // the temporary file's, in the same directory
     std::string temp_;     // for messages: the temporary file's whole path

@@ -93,33 +93,40 @@ TEST(FtpConfig, ReadsSectionFtpWithSaneFallbacks) {
     test::TempDir tmp;
     SettingsStore store(tmp.file("KM.reg"));
     FtpConfig c = ReadFtpConfig(store);
-    EXPECT_FALSE(c.passive);
+    EXPECT_TRUE(c.passive) << "passive works behind NAT, so it is the default";
     EXPECT_EQ(c.port, 21);
     EXPECT_EQ(c.timeout, 30);
-    EXPECT_EQ(c.pauseBlocks, 40);
-    EXPECT_EQ(c.pauseMs, 100);
+    EXPECT_EQ(c.rateLimit, 0) << "no pacing unless the user asks for it";
 
-    store.PutInt("FTP", "Passive", 1);
+    store.PutInt("FTP", "Passive", 0);
     store.PutInt("FTP", "Port", 2121);
     store.PutInt("FTP", "Timeout", 5);
-    store.PutInt("FTP", "PauseBlocks", 10);
-    store.PutInt("FTP", "PauseMs", 0);
     c = ReadFtpConfig(store);
-    EXPECT_TRUE(c.passive);
+    EXPECT_FALSE(c.passive);
     EXPECT_EQ(c.port, 2121);
     EXPECT_EQ(c.timeout, 5);
-    EXPECT_EQ(c.pauseBlocks, 10);
-    EXPECT_EQ(c.pauseMs, 0);
 
     store.PutInt("FTP", "Port", 70000);
     store.PutInt("FTP", "Timeout", 0);
-    store.PutInt("FTP", "PauseBlocks", 0);
-    store.PutInt("FTP", "PauseMs", -5);
     c = ReadFtpConfig(store);
     EXPECT_EQ(c.port, 21);
     EXPECT_EQ(c.timeout, 30);
-    EXPECT_EQ(c.pauseBlocks, 40);
-    EXPECT_EQ(c.pauseMs, 0);
+}
+
+TEST(FtpConfig, OldPacingIsOnlyTheValueOfAnOptionalRateLimit) {
+    test::TempDir tmp;
+    SettingsStore store(tmp.file("KM.reg"));
+    // An old settings file: 40 blocks of 4 KiB, then 100 ms.
+    store.PutInt("FTP", "PauseBlocks", 40);
+    store.PutInt("FTP", "PauseMs", 100);
+    EXPECT_EQ(ReadFtpConfig(store).rateLimit, 0);
+    EXPECT_EQ(StoredRateLimitKiB(store), 1600);
+    store.PutInt("FTP", "LimitRate", 1);
+    EXPECT_EQ(ReadFtpConfig(store).rateLimit, 1600 * 1024);
+    store.PutInt("FTP", "RateLimit", 64);
+    EXPECT_EQ(ReadFtpConfig(store).rateLimit, 64 * 1024) << "the user's own value wins";
+    store.PutInt("FTP", "RateLimit", 0);
+    EXPECT_EQ(StoredRateLimitKiB(store), 1024) << "a limit of nothing is no limit value";
 }
 
 TEST(FtpSession, OneSessionPerProcess) {

@@ -42,7 +42,7 @@ protected:
             GTEST_SKIP() << "pyftpdlib is not available";
         config.port = server_->port();
         config.timeout = 10;
-        config.pauseMs = 0;
+        config.passive = false;
         session.SetConfig(config);
         ASSERT_EQ(session.Init(), kFtpOk);
         ASSERT_EQ(session.Login("127.0.0.1", "kestrum", "s3cret!"), kFtpOk);
@@ -167,15 +167,15 @@ TEST_F(FtpRealServer, CancelMidwayLeavesTheConnectionUsable) {
     EXPECT_EQ(test::ReadAll(local.file("big.bin")), big);
 }
 
-TEST_F(FtpRealServer, PacingPausesAfterEveryBatchOfBlocks) {
-    test::WriteAll(Remote("paced.bin"), std::string(100 * 4096, 'p'));
-    config.pauseBlocks = 10;
-    config.pauseMs = 60;
+TEST_F(FtpRealServer, TheRateLimitHoldsATransferBack) {
+    test::WriteAll(Remote("paced.bin"), std::string(400 * 1024, 'p'));
+    config.rateLimit = 1024 * 1024;
     session.SetConfig(config);
     const auto start = Clock::now();
     ASSERT_EQ(session.Retrieve("paced.bin", local.file("paced.bin"), 'I', false), kFtpOk);
-    // At least 100 blocks of at most 4096 bytes: ten pauses or more.
-    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(600));
+    // 400 KiB at 1 MiB/s cannot take less than 0.39 s, however fast the link.
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(350));
+    EXPECT_EQ(std::filesystem::file_size(local.file("paced.bin")), 400u * 1024);
 }
 
 TEST_F(FtpRealServer, TranscriptHoldsCommandsAndRepliesWithThePasswordMasked) {

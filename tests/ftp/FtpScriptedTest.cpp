@@ -26,15 +26,16 @@ FtpConfig QuickConfig(uint16_t port) {
     FtpConfig c;
     c.port = port;
     c.timeout = 3;
-    c.pauseMs = 0;
+    c.passive = false;
     return c;
 }
 
-// Greets, and accepts "USER anna" / "PASS pw".
+// Greets, accepts "USER anna" / "PASS pw", and knows no FEAT.
 void Greet(ScriptedPeer& peer) {
     peer.Send("220 ready\r\n");
     peer.Answer("331 Password required\r\n");
     peer.Answer("230 Logged in\r\n");
+    peer.Answer("502 Command not implemented\r\n");
 }
 
 class FtpScripted : public testing::Test {
@@ -70,9 +71,10 @@ TEST_F(FtpScripted, LoginReadsRepliesHoweverTheyAreCut) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         peer.Send("test\r\n220 ready\r\n");
         peer.Answer("331 Password required\r\n");
-        // Two replies in one segment: the second one answers the PWD to come.
-        peer.Answer("230 Logged in\r\n257 \"/home/anna\" is current\r\n");
-        peer.ReadLine();
+        // Two replies in one segment: the second one answers the FEAT to come.
+        peer.Answer("230 Logged in\r\n502 No FEAT here\r\n");
+        peer.ReadLine(); // FEAT, answered already
+        peer.Answer("257 \"/home/anna\" is current\r\n");
     });
     session.SetLogFile(log.handle());
     ASSERT_EQ(Login(), kFtpOk);
@@ -80,11 +82,12 @@ TEST_F(FtpScripted, LoginReadsRepliesHoweverTheyAreCut) {
     std::string dir;
     EXPECT_EQ(session.CurrentDir(dir), kFtpOk);
     EXPECT_EQ(dir, "/home/anna");
-    EXPECT_EQ(Finish(), (Lines{"USER anna", "PASS pw", "PWD"}));
+    EXPECT_EQ(Finish(), (Lines{"USER anna", "PASS pw", "FEAT", "PWD"}));
     log.Close();
     EXPECT_EQ(test::ReadAll(logDir.file("log")),
               "220-Welcome\r\n220-to the test\r\n220 ready\r\nUSER anna\r\n"
-              "331 Password required\r\nPASS **\r\n230 Logged in\r\nPWD\r\n"
+              "331 Password required\r\nPASS **\r\n230 Logged in\r\nFEAT\r\n"
+              "502 No FEAT here\r\nPWD\r\n"
               "257 \"/home/anna\" is current\r\n");
 }
 
@@ -143,7 +146,7 @@ TEST_F(FtpScripted, RepliesOutsideACommandsTableAndOddReplies) {
     EXPECT_EQ(session.DeleteFile("f"), kFtpUnexpectedAnswer); // timed out
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(950));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1400));
-    EXPECT_EQ(Finish(), (Lines{"USER anna", "PASS pw", "CWD a", "CWD b", "PWD", "MKD new \"dir\"",
+    EXPECT_EQ(Finish(), (Lines{"USER anna", "PASS pw", "FEAT", "CWD a", "CWD b", "PWD", "MKD new \"dir\"",
                                "CDUP", "TYPE L 8", "SYST", "RNFR old", "RNTO new", "HELP", "NOOP",
                                "REST 4096", "ACCT acct", "DELE f"}));
 }
@@ -180,10 +183,10 @@ TEST_F(FtpScripted, ActiveDownloadWithProgress) {
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(seen.back(), data.size());
     const Lines lines = Finish();
-    ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[2], "TYPE I");
-    EXPECT_EQ(lines[3].rfind("PORT 127,0,0,1,", 0), 0u);
-    EXPECT_EQ(lines[4], "RETR file.bin");
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(lines[3], "TYPE I");
+    EXPECT_EQ(lines[4].rfind("PORT 127,0,0,1,", 0), 0u);
+    EXPECT_EQ(lines[5], "RETR file.bin");
 }
 
 TEST_F(FtpScripted, DataClosedWithoutFinalReplyKeepsTheOldFile) {
@@ -215,7 +218,7 @@ TEST_F(FtpScripted, LocalFileProblemsFailBeforeAnythingIsSent) {
     EXPECT_EQ(session.Store(tmp.file("missing"), "f", 'I', false), kFtpCannotOpenLocal);
     EXPECT_EQ(session.Store(tmp.path(), "f", 'I', false), kFtpCannotOpenLocal);
     EXPECT_EQ(session.List("", ""), kFtpBadParameters);
-    EXPECT_EQ(Finish(), (Lines{"USER anna", "PASS pw", "<none>"}));
+    EXPECT_EQ(Finish(), (Lines{"USER anna", "PASS pw", "FEAT", "<none>"}));
 }
 
 TEST_F(FtpScripted, PassiveReplyNamingAnotherHostConnectsToTheServer) {
@@ -225,6 +228,7 @@ TEST_F(FtpScripted, PassiveReplyNamingAnotherHostConnectsToTheServer) {
     Start(
         [&](ScriptedPeer& peer) {
             Greet(peer);
+            peer.Answer("500 EPSV not understood\r\n");
             peer.ReadLine(); // PASV
             peer.Send("227 Entering Passive Mode (10,9,8,7," + std::to_string(dataPort >> 8) + "," +
                       std::to_string(dataPort & 0xFF) + ")\r\n");
@@ -246,7 +250,8 @@ TEST_F(FtpScripted, PassiveReplyNamingAnotherHostConnectsToTheServer) {
     EXPECT_EQ(session.List("/pub", tmp.file("list")), kFtpNoPassive);
     EXPECT_EQ(session.List("", tmp.file("list")), kFtpUnexpectedAnswer);
     ::close(dataListener);
-    EXPECT_EQ(Finish(), (Lines{"USER anna", "PASS pw", "PASV", "LIST", "PASV", "PASV", "<none>"}));
+    EXPECT_EQ(Finish(), (Lines{"USER anna", "PASS pw", "FEAT", "EPSV", "PASV", "LIST", "PASV", "PASV",
+                               "<none>"}));
 }
 
 TEST_F(FtpScripted, AborIsRepeatedWhileTheServerSays500) {
@@ -271,10 +276,10 @@ TEST_F(FtpScripted, AborIsRepeatedWhileTheServerSays500) {
     std::string dir;
     EXPECT_EQ(session.CurrentDir(dir), kFtpOk);
     const Lines lines = Finish();
-    ASSERT_EQ(lines.size(), 8u);
-    EXPECT_EQ(lines[5], "ABOR");
+    ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[6], "ABOR");
-    EXPECT_EQ(lines[7], "PWD");
+    EXPECT_EQ(lines[7], "ABOR");
+    EXPECT_EQ(lines[8], "PWD");
 }
 
 TEST_F(FtpScripted, CancelFlagFromThePumpEndsAStalledTransfer) {
@@ -304,9 +309,11 @@ TEST_F(FtpScripted, CancelFlagFromThePumpEndsAStalledTransfer) {
     TcpSetHooks({});
     EXPECT_GE(pumps, 5);
     EXPECT_FALSE(std::filesystem::exists(tmp.file("stalled")));
+    // What arrived is kept aside for a resume.
+    EXPECT_EQ(FtpSession::PartialDownloadSize(tmp.file("stalled")), 8);
     const Lines lines = Finish();
-    ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[5], "ABOR");
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(lines[6], "ABOR");
 }
 
 struct FirewallCase {

@@ -29,13 +29,22 @@ TEST(FtpSiteRecord, RoundTripCommentsShortRecordsAndTabs) {
     s.firewallMode = 3;
     s.loginDirectory = "/pub";
     const std::string text = FormatFtpSite(s);
-    EXPECT_EQ(text, "ftp.example.org\t0\tann\tp w\t1\tproxy\t2121\tfw\tfwpw\t3\t/pub") << "a typed tab cannot shift fields";
+    EXPECT_EQ(text, "ftp.example.org\t0\tann\tp w\t1\tproxy\t2121\tfw\tfwpw\t3\t/pub\t0\t0")
+        << "a typed tab cannot shift fields";
     const FtpSite back = ParseFtpSite(text);
     EXPECT_EQ(back.user, "ann");
     EXPECT_EQ(back.password, "p w");
     EXPECT_TRUE(back.useFirewall);
     EXPECT_EQ(back.firewallMode, 3);
     EXPECT_EQ(back.loginDirectory, "/pub");
+    // This program's fields behind the eleven: an old record reads as the defaults.
+    EXPECT_EQ(back.dataConnection, 0);
+    s.dataConnection = 2;
+    s.encryption = 1;
+    const FtpSite again = ParseFtpSite(FormatFtpSite(s));
+    EXPECT_EQ(again.dataConnection, 2);
+    EXPECT_EQ(again.encryption, 1);
+    EXPECT_EQ(ParseFtpSite(FormatFtpSite(s) + "9").encryption, 0) << "out of range";
 
     const FtpSite commented = ParseFtpSite("host.example (the old box)\t1\tuser\tpw\t0");
     EXPECT_EQ(commented.address, "host.example");

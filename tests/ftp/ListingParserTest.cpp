@@ -134,6 +134,84 @@ TEST(ListingParserVms, Lines) {
     }
 }
 
+TEST(ListingParserDos, Lines) {
+    struct Case {
+        std::string line;
+        Entry expected;
+        int64_t time;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"01-16-19  10:30AM       <DIR>          pub\r\n", {"pub", 'd', 0}, 1547634600},
+        {"01-16-2019  07:05PM                 1234 read me.txt\r\n", {"read me.txt", 'f', 1234}, 1547665500},
+        {"12-31-99  11:59PM              123456789012 big.iso\n", {"big.iso", 'f', 123456789012}, 946684740},
+        {"06-01-99  12:05AM 5 midnight\n", {"midnight", 'f', 5}, 928195500},
+        {"06-01-99  12:05PM 5 noon\n", {"noon", 'f', 5}, 928238700},
+        {"06-01-1999  23:59 <DIR> late\n", {"late", 'd', 0}, 928281540},
+        {"06-01-99  1:05AM 9223372036854775807 huge\n", {"huge", 'f', 9223372036854775807}, 928199100},
+        // Two-digit years pivot at 70.
+        {"01-01-69  12:00AM 1 y2069\n", {"y2069", 'f', 1}, 3124224000},
+        {"01-01-70  12:00AM 1 y1970\n", {"y1970", 'f', 1}, 0},
+        {"02-29-00  07:00AM 1 leap\n", {"leap", 'f', 1}, 951807600},
+        // After the one separating blank, blanks are part of the name.
+        {"01-16-19  10:30AM                 5   two  blanks \r\n", {"  two  blanks ", 'f', 5}, 1547634600},
+        {"01-16-19  10:30AM       <DIR>           lead\r\n", {" lead", 'd', 0}, 1547634600},
+        {"01-16-19  10:30AM       <DIR>    a;1\n", {"a;1", 'd', 0}, 1547634600},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const Parsed p = ParseLine(c.line);
+        ASSERT_EQ(p.ok, 1);
+        EXPECT_EQ(p.entry, c.expected);
+        EXPECT_EQ(p.info.sizeKind, ListingSizeGiven);
+        EXPECT_EQ(p.info.timeKind, ListingDateTime);
+        EXPECT_EQ(p.info.time, c.time);
+    }
+}
+
+TEST(ListingParserDos, OutOfRangeOrMalformedIsSkipped) {
+    const char* const lines[] = {
+        "13-16-19  10:30AM  5 f\n",
+        "00-16-19  10:30AM  5 f\n",
+        "01-32-19  10:30AM  5 f\n",
+        "01-00-19  10:30AM  5 f\n",
+        "02-29-01  10:30AM  5 f\n",
+        "02-29-2100  10:30AM  5 f\n",
+        "04-31-2019  10:30AM  5 f\n",
+        "01-16-19  13:30PM  5 f\n",
+        "01-16-19  00:30AM  5 f\n",
+        "01-16-19  24:00  5 f\n",
+        "01-16-19  10:60AM  5 f\n",
+        "01-16-19  10:30AM  9223372036854775808 f\n",
+        "01-16-19  10:30AM  12x4 f\n",
+        "01-16-19  10:30AM  -5 f\n",
+        "01-16-19  10:30AM  1,234 f\n",
+        "01-16-19  10:30XM  5 f\n",
+        "01-16-19  10:30AM  <dir> f\n",
+        "01-16-199  10:30AM  5 f\n",
+        // No name.
+        "01-16-19  10:30AM  5\n",
+        "01-16-19  10:30AM  5 \r\n",
+        "01-16-19  10:30AM       <DIR>          \r\n",
+        "01-16-19  10:30AM  <DIR>\n",
+        // An out-of-range DOS line is not read as a VMS one named by its date.
+        "13-16-19  10:30  1  2-JUN-1998 07:32 x;1\n",
+        "01-16-19  10:30AM  5 .\n",
+        "01-16-19  10:30AM  <DIR> ..\n",
+        "01-16-19  10:30AM  5 ..\\..\\x/y\n",
+    };
+    for (const char* line : lines) {
+        SCOPED_TRACE(line);
+        const Parsed p = ParseLine(line);
+        EXPECT_EQ(p.ok, 0);
+        EXPECT_EQ(p.info.name, nullptr);
+    }
+    // Not the DOS shape: still read as VMS, as before.
+    EXPECT_EQ(ParseLine("12-31-99.TXT;1  1  2-JUN-1998 07:32:04 [G,O]\n").entry.name,
+              "12-31-99.TXT;1");
+}
+
 TEST(ListingParser, NotRecognised) {
     const char* const lines[] = {
         "total 12\n",
@@ -143,8 +221,6 @@ TEST(ListingParser, NotRecognised) {
         "",
         // Three characters in the year column.
         "drwxr-xr-x 2 u g 512 Jan 10 199 pub\n",
-        // Directories marked by a column of their own.
-        "01-10-99  12:34PM       <DIR>          pub\n",
         // The date is the last word: nothing ends it.
         "-rw-r--r-- 1 u g 5 Jan 10 1999\n",
         "-rw-r--r-- 1 u g 5 Jan 10 1999 \n",
@@ -206,6 +282,7 @@ TEST(ListingParser, HostileInputStaysInBounds) {
     const std::string good[] = {
         "lrwxrwxrwx 1 u g 5 Jan 10 12:34    bin -> usr/bin\r\n",
         "UCX$REXECD_STARTUP.LOG;1098\n   4/15  24-FEB-2003 13:17:24  [POSTWARE,LP]\n",
+        "01-16-2019  07:05PM       <DIR>           read me\r\n",
     };
     for (const std::string& line : good) {
         for (std::size_t n = 0; n <= line.size(); ++n) {

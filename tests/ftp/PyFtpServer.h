@@ -1,6 +1,7 @@
 #pragma once
-// A real FTP server for the tests: pyftpdlib on 127.0.0.1 and a free port, one
-// user with a password and full rights on a temporary root. Stopped (SIGTERM,
+// A real FTP server for the tests: pyftpdlib (tests/ftp/ftp_server.py) on
+// 127.0.0.1 or ::1 and a free port, one user with a password and full rights
+// on a temporary root, plain or passive-only or active-only, with or without TLS. Stopped (SIGTERM,
 // then SIGKILL) when the object goes; the child also dies with its parent.
 #include <cerrno>
 #include <chrono>
@@ -54,24 +55,40 @@ inline const std::string& PythonWithPyftpdlib() {
     return found;
 }
 
+struct PyFtpOptions {
+    std::string host = "127.0.0.1"; // or "::1"
+    std::string mode = "plain";     // "passive-only", "active-only"
+    std::string tlsPem;             // certificate and key: explicit FTPS
+    bool tlsRequired = false;
+};
+
+// A self-signed certificate for `cn` (certificate and key in one PEM file);
+// false when openssl is missing.
+inline bool MakeCertificate(const std::string& pem, const std::string& cn) {
+    const std::string key = pem + ".key", cert = pem + ".crt";
+    if (RunQuietly({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
+                    "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", key, "-out", cert, "-days",
+                    "2", "-subj", "/CN=" + cn, "-addext", "subjectAltName=DNS:" + cn}) != 0)
+        return false;
+    return RunQuietly({"sh", "-c", "cat \"$0\" \"$1\" > \"$2\"", key, cert, pem}) == 0;
+}
+
 class PyFtpServer {
 public:
-    PyFtpServer(const std::string& root, const std::string& user, const std::string& password) {
+    PyFtpServer(const std::string& root, const std::string& user, const std::string& password,
+                const PyFtpOptions& options = {}) {
         const std::string& python = PythonWithPyftpdlib();
         if (python.empty())
             return;
-        static const char kScript[] = "import sys\n"
-                                      "from pyftpdlib.authorizers import DummyAuthorizer\n"
-                                      "from pyftpdlib.handlers import FTPHandler\n"
-                                      "from pyftpdlib.servers import FTPServer\n"
-                                      "root, user, password = sys.argv[1:4]\n"
-                                      "auth = DummyAuthorizer()\n"
-                                      "auth.add_user(user, password, root, perm='elradfmwMT')\n"
-                                      "FTPHandler.authorizer = auth\n"
-                                      "FTPHandler.auth_failed_timeout = 0.1\n"
-                                      "server = FTPServer(('127.0.0.1', 0), FTPHandler)\n"
-                                      "print(server.socket.getsockname()[1], flush=True)\n"
-                                      "server.serve_forever()\n";
+        std::vector<std::string> args = {python,         KM_FTP_SERVER_SCRIPT, root, user, password,
+                                         "--host",       options.host,         "--mode",
+                                         options.mode};
+        if (!options.tlsPem.empty()) {
+            args.push_back("--tls");
+            args.push_back(options.tlsPem);
+            if (options.tlsRequired)
+                args.push_back("--tls-required");
+        }
         int out[2];
         if (::pipe2(out, O_CLOEXEC) != 0)
             return;
@@ -84,8 +101,11 @@ public:
             ::dup2(out[1], 1);
             const int devnull = ::open("/dev/null", O_WRONLY);
             ::dup2(devnull, 2);
-            ::execlp(python.c_str(), python.c_str(), "-c", kScript, root.c_str(), user.c_str(),
-                     password.c_str(), static_cast<char*>(nullptr));
+            std::vector<char*> argv;
+            for (const std::string& a : args)
+                argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execvp(argv[0], argv.data());
             ::_exit(127);
         }
         ::close(out[1]);

@@ -76,7 +76,7 @@ TEST(TcpConnect, ListenAcceptAndTalk) {
     ASSERT_EQ(TcpInit(), kTcpSuccess);
     int listener = -1;
     uint16_t port = 0;
-    ASSERT_EQ(TcpGetListenSocket(listener, nullptr, &port, 1, htonl(INADDR_LOOPBACK)), kTcpSuccess);
+    ASSERT_EQ(TcpGetListenSocket(listener, nullptr, &port, 1, "127.0.0.1"), kTcpSuccess);
     EXPECT_NE(port, 0);
     EXPECT_EQ(SocketTable::KindOf(listener), kSocketListening);
 
@@ -121,11 +121,11 @@ TEST(TcpConnect, RefusedConnectionAndBusyPort) {
     ASSERT_EQ(TcpInit(), kTcpSuccess);
     int listener = -1;
     uint16_t port = 0;
-    ASSERT_EQ(TcpGetListenSocket(listener, nullptr, &port, 1, htonl(INADDR_LOOPBACK)), kTcpSuccess);
+    ASSERT_EQ(TcpGetListenSocket(listener, nullptr, &port, 1, "127.0.0.1"), kTcpSuccess);
     int second = -1;
     uint16_t samePort = port;
     // Address reuse does not let two sockets listen on one port.
-    EXPECT_EQ(TcpGetListenSocket(second, nullptr, &samePort, 1, htonl(INADDR_LOOPBACK)),
+    EXPECT_EQ(TcpGetListenSocket(second, nullptr, &samePort, 1, "127.0.0.1"),
               kTcpBindFailed);
     TcpClose(listener);
     int sock = -1;
@@ -188,7 +188,7 @@ TEST(TcpHooks, AbortFromThePumpCancelsOnlyTheCallInProgress) {
     abortNow = true;
     int listener = -1;
     uint16_t port = 0;
-    ASSERT_EQ(TcpGetListenSocket(listener, nullptr, &port, 1, htonl(INADDR_LOOPBACK)), kTcpSuccess);
+    ASSERT_EQ(TcpGetListenSocket(listener, nullptr, &port, 1, "127.0.0.1"), kTcpSuccess);
     int accepted = -1;
     EXPECT_EQ(TcpAccept(accepted, listener, 5), kTcpCancelled);
     EXPECT_EQ(TcpWaitMs(500), kTcpCancelled);
@@ -215,7 +215,7 @@ TEST(TcpCleanup, ClosesTheSocketsOfThisThread) {
     ASSERT_EQ(TcpInit(), kTcpSuccess);
     int listener = -1;
     uint16_t port = 0;
-    ASSERT_EQ(TcpGetListenSocket(listener, nullptr, &port, 1, htonl(INADDR_LOOPBACK)), kTcpSuccess);
+    ASSERT_EQ(TcpGetListenSocket(listener, nullptr, &port, 1, "127.0.0.1"), kTcpSuccess);
     const size_t before = SocketTable::Count();
     ASSERT_GE(before, 1u);
     EXPECT_EQ(TcpCleanup(), kTcpSuccess);

@@ -107,3 +107,62 @@ TEST(ReplacementFile, AFullDiskFailsTheWriteAndKeepsTheTarget) {
     EXPECT_EQ(ReadAll(tmp.file("t")), "precious");
     EXPECT_EQ(entries(tmp.path()), std::vector<std::string>{"t"});
 }
+
+TEST(ReplacementFile, APartialFileIsKeptResumedAndUsedUp) {
+    test::TempDir tmp;
+    const std::string target = tmp.file("data.bin");
+    WriteAll(target, "old");
+    ReplacementFile f;
+    ASSERT_EQ(f.CreatePartial(target, true), 0) << "nothing to resume: starts empty";
+    EXPECT_EQ(f.Size(), 0u);
+    ASSERT_EQ(f.Write("first half ", 11), 0);
+    EXPECT_EQ(f.Keep(), 0);
+    EXPECT_EQ(ReadAll(target), "old");
+    EXPECT_EQ(ReplacementFile::PartialSize(target), 11);
+
+    ASSERT_EQ(f.CreatePartial(target, true), 0);
+    EXPECT_EQ(f.Size(), 11u);
+    ASSERT_EQ(f.Write("second half", 11), 0);
+    ASSERT_EQ(f.Commit(false), 0);
+    EXPECT_EQ(ReadAll(target), "first half second half");
+    EXPECT_EQ(ReplacementFile::PartialSize(target), -1);
+    EXPECT_EQ(entries(tmp.path()), std::vector<std::string>{"data.bin"});
+
+    // Keeping nothing leaves nothing; starting over empties an old partial.
+    ASSERT_EQ(f.CreatePartial(target, false), 0);
+    EXPECT_EQ(f.Keep(), 0);
+    EXPECT_EQ(ReplacementFile::PartialSize(target), -1);
+}
+
+TEST(ReplacementFile, PartialNamesFitAndAPlantedFifoCannotHang) {
+    test::TempDir tmp;
+    // 255-byte names: the partial name must fit, and two names sharing
+    // their first 240 bytes must not share one.
+    const std::string a = tmp.file(std::string(250, 'a') + "-one.");
+    const std::string b = tmp.file(std::string(250, 'a') + "-two.");
+    ReplacementFile f;
+    ASSERT_EQ(f.CreatePartial(a, false), 0);
+    ASSERT_EQ(f.Write("A", 1), 0);
+    EXPECT_EQ(f.Keep(), 0);
+    EXPECT_EQ(ReplacementFile::PartialSize(a), 1);
+    EXPECT_EQ(ReplacementFile::PartialSize(b), -1);
+
+    const std::string target = tmp.file("fifo-target");
+    ASSERT_EQ(f.CreatePartial(target, false), 0);
+    EXPECT_EQ(f.Keep(), 0);
+    std::string partial;
+    for (const std::string& name : entries(tmp.path()))
+        if (name.find("fifo-target") != std::string::npos)
+            partial = name;
+    EXPECT_TRUE(partial.empty()) << "an empty partial is not kept";
+    ASSERT_EQ(f.CreatePartial(target, false), 0);
+    ASSERT_EQ(f.Write("x", 1), 0);
+    ASSERT_EQ(f.Keep(), 0);
+    for (const std::string& name : entries(tmp.path()))
+        if (name.find("fifo-target") != std::string::npos)
+            partial = name;
+    ASSERT_FALSE(partial.empty());
+    ASSERT_EQ(unlink(tmp.file(partial).c_str()), 0);
+    ASSERT_EQ(mkfifo(tmp.file(partial).c_str(), 0600), 0);
+    EXPECT_NE(f.CreatePartial(target, true), 0) << "refused, and at once";
+}

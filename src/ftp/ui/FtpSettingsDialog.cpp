@@ -1,5 +1,6 @@
 #include "ftp/ui/FtpSettingsDialog.h"
 
+#include "ftp/FtpConfig.h"
 #include "ftp/FtpConnection.h"
 #include "resources/CommandIds.h"
 #include "settings/SettingsStore.h"
@@ -8,9 +9,11 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace km {
@@ -67,6 +70,23 @@ FtpSettingsDialog::FtpSettingsDialog(QWidget* parent, std::function<std::string(
     confirm_ = check(temporary, 2870, "Let me confirm", s.GetInt("FTP", "Confirm", 1) != 0);
     alwaysAscii_ = check(temporary, 2850, "Transfer for edit always in ASCII", s.GetInt("FTP", "AlwaysAscii", 0) != 0);
     alwaysBinary_ = check(temporary, 2860, "Transfer for unzip always binary", s.GetInt("FTP", "AlwaysBinary", 0) != 0);
+    QVBoxLayout* data = group(" Data connections: ");
+    passive_ = check(data, 2880, "Passive mode (works behind firewalls and NAT)",
+                     s.GetInt("FTP", "Passive", 1) != 0);
+    auto* rateRow = new QHBoxLayout;
+    limitRate_ = new QCheckBox(QStringLiteral("Limit transfer rate to"), this);
+    limitRate_->setObjectName(QStringLiteral("check2890"));
+    limitRate_->setChecked(s.GetInt("FTP", "LimitRate", 0) == 1);
+    rate_ = new QSpinBox(this);
+    rate_->setObjectName(QStringLiteral("edit2900"));
+    rate_->setRange(1, 1024 * 1024);
+    rate_->setSuffix(QStringLiteral(" KiB/s"));
+    rate_->setValue(StoredRateLimitKiB(s));
+    rate_->setEnabled(limitRate_->isChecked());
+    rateRow->addWidget(limitRate_);
+    rateRow->addWidget(rate_);
+    data->addLayout(rateRow);
+    connect(limitRate_, &QCheckBox::toggled, rate_, &QWidget::setEnabled);
     AddDialogButtons(this, layout, [this] { save(); });
 
     // The switch acts at once, confirmed or not.
@@ -96,6 +116,9 @@ void FtpSettingsDialog::save() {
     s.PutInt("FTP", "Confirm", confirm_->isChecked() ? 1 : 0);
     s.PutInt("FTP", "AlwaysAscii", alwaysAscii_->isChecked() ? 1 : 0);
     s.PutInt("FTP", "AlwaysBinary", alwaysBinary_->isChecked() ? 1 : 0);
+    s.PutInt("FTP", "Passive", passive_->isChecked() ? 1 : 0);
+    s.PutInt("FTP", "LimitRate", limitRate_->isChecked() ? 1 : 0);
+    s.PutInt("FTP", "RateLimit", rate_->value());
     accept();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // "FTPSETTINGS": logging, transfer type, screen update, the anonymous
-// password and the temporary transfers.
+// password, the temporary transfers, and how data connections are made:
+// passive by default, and as fast as the link goes unless limited.
 #include <QDialog>
 
 #include <array>
@@ -10,6 +11,7 @@
 class QCheckBox;
 class QLineEdit;
 class QRadioButton;
+class QSpinBox;
 
 namespace km {
 
@@ -33,6 +35,9 @@ private:
     QCheckBox* confirm_;
     QCheckBox* alwaysAscii_;
     QCheckBox* alwaysBinary_;
+    QCheckBox* passive_;
+    QCheckBox* limitRate_;
+    QSpinBox* rate_;
 };
 
 } // namespace km

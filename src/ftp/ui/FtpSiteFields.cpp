@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -53,6 +54,19 @@ FtpSiteFields::FtpSiteFields(QWidget* parent, QGridLayout* grid, int row, std::s
         grid->addWidget(r, row++, 1);
         modes_[static_cast<size_t>(i)] = r;
     }
+    auto combo = [&](int id, const char* label, std::initializer_list<const char*> items) {
+        auto* c = new QComboBox(parent);
+        c->setObjectName(QStringLiteral("combo%1").arg(id));
+        for (const char* item : items)
+            c->addItem(QString::fromLatin1(item));
+        auto* l = new QLabel(QString::fromLatin1(label), parent);
+        l->setBuddy(c);
+        grid->addWidget(l, row, 0);
+        grid->addWidget(c, row++, 1);
+        return c;
+    };
+    dataConnection_ = combo(3100, "Data connection:", {"As in FTP settings", "Passive", "Active"});
+    encryption_ = combo(3110, "Encryption:", {"None", "TLS if available", "Require TLS"});
     connect(anonymous_, &QCheckBox::clicked, this, [this](bool on) {
         if (on) {
             user_ = bytes(userEdit_);
@@ -98,6 +112,8 @@ void FtpSiteFields::Show(const FtpSite& s) {
     fwPassword_->setText(qs(s.firewallPassword));
     modes_[static_cast<size_t>(s.firewallMode >= 1 && s.firewallMode <= 4 ? s.firewallMode - 1 : 0)]->setChecked(true);
     applyFirewall(s.useFirewall);
+    dataConnection_->setCurrentIndex(s.dataConnection >= 0 && s.dataConnection <= 2 ? s.dataConnection : 0);
+    encryption_->setCurrentIndex(s.encryption >= 0 && s.encryption <= 2 ? s.encryption : 0);
 }
 
 FtpSite FtpSiteFields::Take() const {
@@ -116,6 +132,8 @@ FtpSite FtpSiteFields::Take() const {
         if (modes_[static_cast<size_t>(i)]->isChecked())
             s.firewallMode = i + 1;
     }
+    s.dataConnection = dataConnection_->currentIndex();
+    s.encryption = encryption_->currentIndex();
     return s;
 }
 

@@ -8,6 +8,7 @@
 #include <array>
 
 class QCheckBox;
+class QComboBox;
 class QGridLayout;
 class QLineEdit;
 class QRadioButton;
@@ -49,6 +50,8 @@ private:
     QLineEdit* fwUser_;
     QLineEdit* fwPassword_;
     std::array<QRadioButton*, 4> modes_{};
+    QComboBox* dataConnection_;
+    QComboBox* encryption_;
 };
 
 } // namespace km
