@@ -1,6 +1,9 @@
-// Reply texts from a hostile server: the passive-mode address of a 227 reply, the quoted
-// directory of a 257 reply and the leading number of a reply. Whatever is read must stay
-// inside the text and read back the same when written out again as a server would.
+// Reply texts from a hostile server: the passive-mode address of a 227 reply, the port of
+// a 229 (EPSV) reply, the quoted directory of a 257 reply, the features of a 211 FEAT
+// reply, the values of 213 SIZE and MDTM replies, a typed site address and the leading
+// number of a reply. Whatever is read must stay inside the text, be in range, and read
+// back the same when written out again as a server would.
+#include "ftp/FtpAddress.h"
 #include "ftp/FtpReplyText.h"
 #include "net/TcpTransport.h"
 
@@ -25,6 +28,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!km::FtpParsePassive(again, addr2, port2) || addr2 != addr || port2 != port)
             std::abort();
     }
+
+    if (km::FtpParseExtendedPassive(reply, port)) {
+        if (port == 0)
+            std::abort();
+        const std::string again = "229 Entering Extended Passive Mode (|||" + std::to_string(port) + "|)";
+        uint16_t port2 = 0;
+        if (!km::FtpParseExtendedPassive(again, port2) || port2 != port)
+            std::abort();
+    }
+
+    km::FtpParseFeatures(reply); // bounds only: any text is a list of features or none
+    uint64_t size = 0;
+    if (km::FtpParseSizeReply(reply, size)) {
+        uint64_t size2 = 0;
+        if (!km::FtpParseSizeReply("213 " + std::to_string(size), size2) || size2 != size)
+            std::abort();
+    }
+    int64_t when = 0;
+    if (km::FtpParseTimeReply(reply, when) && (when < -62167219200LL || when > 253402300800LL))
+        std::abort(); // years 0 to 9999
+
+    std::string host;
+    uint16_t sitePort = 0;
+    km::SplitFtpAddress(reply, 21, host, sitePort);
+    if (sitePort == 0 || host.size() > reply.size())
+        std::abort();
 
     std::string name;
     if (km::FtpQuotedName(reply, name)) {

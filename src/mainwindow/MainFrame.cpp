@@ -7,6 +7,7 @@
 #include "ftp/FtpConnection.h"
 #include "ftp/ui/FtpFileCommands.h"
 #include "ftp/ui/FtpPanelSource.h"
+#include "ftp/ui/TcpUiHooks.h"
 #include "panels/RemotePanelSource.h"
 #include "mainwindow/AppButtonBar.h"
 #include "mainwindow/CommandPrompt.h"
@@ -142,6 +143,7 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
     qApp->installEventFilter(this);
     static FtpPanelSource ftpSource;
     SetRemotePanelSource(&ftpSource);
+    InstallTcpUiHooks();
     SetInternalEditor([](const std::string& path, QWidget*, bool isNew) {
         TextEditorWindow::Open(path, false, isNew);
     });

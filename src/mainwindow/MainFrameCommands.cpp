@@ -19,6 +19,7 @@
 #include "fileops/compare/ui/FileCompareCommand.h"
 #include "fileops/compare/ui/FileCompareSettingsDialog.h"
 #include "fileops/attributes/ui/AttributeCommands.h"
+#include "ftp/ui/CertificateQuestion.h"
 #include "ftp/ui/FtpSettingsDialog.h"
 #include "ftp/ui/FtpSitesDialog.h"
 #include "panels/ColorsDialog.h"
@@ -43,6 +44,7 @@
 #include <QProcess>
 #include <QSysInfo>
 
+#include <cstdlib>
 #include <utility>
 
 namespace km {
@@ -245,6 +247,9 @@ public:
     void Warning(int stringId) override { ShowWarning(stringId); }
     void Error(std::string_view text) override { ShowMessage(text, MbOk | MbIconStop); }
     bool PanelShowsFtp() override { return f_.panel(0)->listing().isFtp() || f_.panel(1)->listing().isFtp(); }
+    bool AcceptCertificate(const FtpCertificate& cert, const std::string& previous) override {
+        return AskAcceptCertificate(cert, previous, &f_);
+    }
     void RereadPanels(bool both) override {
         for (int side = 0; side < 2; ++side) {
             if (both || f_.panel(side) == f_.activePanel())
@@ -259,7 +264,16 @@ private:
 } // namespace
 
 void MainFrame::cmdFtp(int command) {
-    const auto currentDir = [this] { return activePanel()->listing().path; };
+    // Where a relative log file name goes: a local directory, the active
+    // panel's or else the other one's; a remote path is no place for it.
+    const auto currentDir = [this] {
+        for (const FilePanel* p : {activePanel(), otherPanel()}) {
+            if (!p->listing().isFtp())
+                return p->listing().path;
+        }
+        const char* home = std::getenv("HOME");
+        return std::string(home && *home ? home : "/tmp");
+    };
     if (command == CmdFtpSettings) {
         FtpSettingsDialog::Ask(this, currentDir);
         return;

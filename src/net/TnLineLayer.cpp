@@ -93,6 +93,14 @@ int TnReadMultiLine(int sock, char* buf, size_t size, int timeout, int log) {
     int r = ReadLine(sock, buf, size, log, waiter, deadline, length);
     size_t used = length;
     bool more = r == kTcpSuccess && scanner.First(std::string_view(buf, length));
+    if (r == kTcpOverflow) {
+        // The reply still fails (2), but its rest is read and dropped: left
+        // in the socket, it would answer the commands that follow.
+        const bool continues = scanner.First(std::string_view(buf, length));
+        const int skipped = SkipRestOfReply(sock, scanner, log, waiter, deadline, true, !continues);
+        if (skipped != kTcpSuccess)
+            r = skipped;
+    }
     while (more) {
         // A line joins behind a LF only when it would start more than 5 bytes
         // before the end; each line leaves the final byte for the NUL.

@@ -18,7 +18,8 @@ int TnSend(int sock, std::string_view text, bool urgent, int log, int timeout = 
 // timeout bounds the whole reply. When a later line does not fit, or no room
 // is left for one, what fits is kept and the rest of the reply is read and
 // dropped, so the next reply starts clean. 1 complete; 0 closed; -2; -11;
-// 2 the first line did not fit (its remainder stays unread); -1 otherwise.
+// 2 the first line did not fit (the rest of the reply is dropped as well);
+// -1 otherwise.
 int TnReadMultiLine(int sock, char* buf, size_t size, int timeout, int log);
 // The reply code (leading digits; 0 when there are none) when TnReadMultiLine
 // gives 1, else its result unchanged — so transport failures are below 100.

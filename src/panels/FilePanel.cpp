@@ -473,13 +473,14 @@ void FilePanel::onChangeDirectoryDialog(const PanelMessageEvent&) {
 // ---- drag and drop between the panels ----
 
 void FilePanel::onStartDrag(const PanelMessageEvent&) {
-    // Remote names are no local paths: a drag would name local files.
-    if (listing_.selectedFiles + listing_.selectedDirs == 0 || listing_.isFtp())
+    if (listing_.selectedFiles + listing_.selectedDirs == 0)
         return;
     auto* mime = new QMimeData;
+    // Remote names are no local paths: a drag from the site carries no URLs,
+    // so only the other panel takes it (and downloads).
     QList<QUrl> urls;
     for (const FileEntry& e : listing_.entries) {
-        if (e.selected && e.kind != KindParent) {
+        if (!listing_.isFtp() && e.selected && e.kind != KindParent) {
             const std::string p = listing_.FullPath(e);
             urls << QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(p)));
         }
@@ -619,15 +620,17 @@ void FilePanel::ContextClick(int row, const QPoint& globalPos) {
 }
 
 void FilePanel::renameEntry(int row) {
-    if (row < 0 || row >= listing_.rowCount() || listing_.isFtp())
+    if (row < 0 || row >= listing_.rowCount() || (listing_.isFtp() && !RemoteSource()))
         return;
     const std::string oldName = listing_.entries[static_cast<size_t>(row)].name;
     const auto newName = RenameDialog::Ask(oldName, this);
     if (!newName)
         return;
-    const int err = RenameInDirectory(listing_.path, oldName, *newName);
-    if (err != 0)
+    if (listing_.isFtp()) {
+        RemoteSource()->Rename(listing_, oldName, *newName);
+    } else if (const int err = RenameInDirectory(listing_.path, oldName, *newName)) {
         ShowMessage(ErrorText(err), MbOk | MbIconStop);
+    }
     listing_.keepSelection = false;
     post(PmRefreshOne, controlId_);
 }

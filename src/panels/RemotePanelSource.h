@@ -24,6 +24,8 @@ public:
     // Changes the server's directory (to the entry `name`, up, to the root or
     // to a typed path) and takes the new path into `listing`.
     virtual void ChangeDirectory(PanelListing& listing, Move how, const std::string& name) = 0;
+    // Renames the entry `from` of `listing.path` to `to` there; failures are shown.
+    virtual void Rename(PanelListing& listing, const std::string& from, const std::string& to) = 0;
 };
 
 void SetRemotePanelSource(RemotePanelSource* source);

@@ -1,5 +1,6 @@
 // The engine's pieces that work on bytes alone: result texts, reply mapping,
 // reply texts, line ends, and the settings it reads.
+#include "ftp/FtpAddress.h"
 #include "ftp/FtpCommandTable.h"
 #include "ftp/FtpConfig.h"
 #include "ftp/FtpLineEnds.h"
@@ -144,6 +145,62 @@ TEST(FtpSession, OneSessionPerProcess) {
     EXPECT_EQ(a.Release(), kFtpOk);
     EXPECT_EQ(b.Init(), kFtpOk);
     EXPECT_EQ(b.Release(), kFtpOk);
+}
+
+} // namespace
+} // namespace km
+
+namespace km {
+namespace {
+
+TEST(FtpReplyText, ExtendedPassiveFeaturesSizeAndTime) {
+    uint16_t port = 0;
+    EXPECT_TRUE(FtpParseExtendedPassive("229 Entering Extended Passive Mode (|||6446|)", port));
+    EXPECT_EQ(port, 6446);
+    EXPECT_TRUE(FtpParseExtendedPassive("229 ok (!!!21!)", port)) << "any delimiter";
+    EXPECT_EQ(port, 21);
+    for (const char* bad : {"229 (|||0|)", "229 (|||99999|)", "229 (||1|)", "229 |||21|",
+                            "229 (|||21", "229 (111211)", "229 (|||  21|)"})
+        EXPECT_FALSE(FtpParseExtendedPassive(bad, port)) << bad;
+
+    const FtpFeatures f = FtpParseFeatures(
+        "211-Features:\n MDTM\n MLST type*;size*;modify*;\n REST STREAM\n SIZE\n UTF8\n211 End");
+    EXPECT_TRUE(f.mdtm && f.mlsd && f.restStream && f.size && f.utf8);
+    EXPECT_FALSE(f.epsv);
+    const FtpFeatures none = FtpParseFeatures("211-Features:\nMDTM\n REST\n211 SIZE");
+    EXPECT_FALSE(none.mdtm || none.restStream || none.size) << "feature lines start with a blank";
+
+    uint64_t size = 0;
+    EXPECT_TRUE(FtpParseSizeReply("213 18446744073709551615", size));
+    EXPECT_EQ(size, UINT64_MAX);
+    EXPECT_FALSE(FtpParseSizeReply("213 18446744073709551616", size));
+    EXPECT_FALSE(FtpParseSizeReply("213 12x", size));
+    int64_t when = 0;
+    EXPECT_TRUE(FtpParseTimeReply("213 20231114221320.5", when));
+    EXPECT_EQ(when, 1700000000);
+    EXPECT_FALSE(FtpParseTimeReply("213 20231314221320", when)) << "month 13";
+}
+
+TEST(FtpAddress, HostsAndPortsAsUsersTypeThem) {
+    struct Case {
+        const char* typed;
+        const char* host;
+        uint16_t port;
+    };
+    const Case cases[] = {
+        {"ftp.example.org", "ftp.example.org", 21},  {"ftp.example.org:2121", "ftp.example.org", 2121},
+        {"192.0.2.1:990", "192.0.2.1", 990},         {"[2001:db8::1]:2121", "2001:db8::1", 2121},
+        {"[::1]", "::1", 21},                        {"::1", "::1", 21},
+        {"host:0", "host", 21},                      {"host:70000", "host", 21},
+        {"host:21x", "host", 21},
+    };
+    for (const Case& c : cases) {
+        std::string host;
+        uint16_t port = 0;
+        SplitFtpAddress(c.typed, 21, host, port);
+        EXPECT_EQ(host, c.host) << c.typed;
+        EXPECT_EQ(port, c.port) << c.typed;
+    }
 }
 
 } // namespace

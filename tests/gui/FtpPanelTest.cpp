@@ -15,10 +15,13 @@
 #include "viewers/TextEditorWindow.h"
 
 #include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
 #include <QPrinterInfo>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <filesystem>
 #include <sys/stat.h>
 
 using namespace km;
@@ -168,6 +171,65 @@ TEST_F(FtpPanelTest, UploadDownloadWithOverwriteQuestionDeleteAndMakeDirectory) 
     SendPanelMessage(remote(), PmDelete);
     EXPECT_EQ(boxes, 2);
     EXPECT_NE(stat(root.file("upload me.txt").c_str(), &st), 0);
+}
+
+TEST_F(FtpPanelTest, RenamesStayWhereTheyAreAndDropsDownload) {
+    // A plain new name in a local panel renames there, FTP panel opposite or not.
+    FilePanel* left = frame->panel(0);
+    left->MoveCursor(row(left, "upload me.txt"));
+    test::WithModal("RENMOVE", [](QDialog* d) {
+        d->findChild<QLineEdit*>("edit1270")->setText("renamed.txt");
+        d->accept();
+    });
+    SendPanelMessage(left, PmRenameMove);
+    QTest::qWait(50);
+    EXPECT_TRUE(std::filesystem::exists(local.file("l/renamed.txt")));
+    EXPECT_FALSE(std::filesystem::exists(local.file("l/upload me.txt")));
+    EXPECT_FALSE(std::filesystem::exists(root.file("renamed.txt"))) << "nothing uploaded";
+    EXPECT_FALSE(std::filesystem::exists(root.file("upload me.txt")));
+
+    // The context menu's Rename on the site renames on the server.
+    QTimer::singleShot(50, [] {
+        if (QMenu* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (QAction* a : menu->actions()) {
+                if (a->text().remove('&').startsWith("Rename")) {
+                    menu->setActiveAction(a);
+                    QTest::keyClick(menu, Qt::Key_Return);
+                    return;
+                }
+            }
+        }
+    });
+    test::WithModal("RENAME", [](QDialog* d) {
+        d->findChild<QLineEdit*>("newName")->setText("moved.txt");
+        d->accept();
+    });
+    remote()->ContextClick(row(remote(), "remote.txt"), QPoint(10, 10));
+    QTest::qWait(50);
+    EXPECT_TRUE(std::filesystem::exists(root.file("moved.txt")));
+    EXPECT_FALSE(std::filesystem::exists(root.file("remote.txt")));
+
+    // Tab to the site's panel shows what the server has now.
+    test::WriteAll(root.file("arrived.txt"), "new");
+    frame->SwitchActivePanel();
+    if (frame->activePanel() != remote())
+        frame->SwitchActivePanel();
+    EXPECT_GE(row(remote(), "arrived.txt"), 0);
+
+    // Files dropped from the site are downloaded; what an interrupted
+    // download left is offered for resuming.
+    test::WriteAll(root.file("resume.txt"), "first part, second part");
+    test::WriteAll(local.file("l/.km-resume.txt-partial"), "first part");
+    remote()->Refresh();
+    remote()->listing().SelectFilesByName({"resume.txt", "arrived.txt"});
+    int resumes = 0;
+    test::AnswerModal("FTPRESUME", "Resume", &resumes);
+    ASSERT_TRUE(left->AcceptDrop(*remote(), -1));
+    QTest::qWait(100);
+    EXPECT_EQ(resumes, 1);
+    EXPECT_EQ(test::ReadAll(local.file("l/resume.txt")), "first part, second part");
+    EXPECT_EQ(test::ReadAll(local.file("l/arrived.txt")), "new");
+    EXPECT_FALSE(std::filesystem::exists(local.file("l/.km-resume.txt-partial")));
 }
 
 TEST_F(FtpPanelTest, EnterOnARemoteArchiveFetchesItIntoTheBrowser) {

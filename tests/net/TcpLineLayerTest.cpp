@@ -130,14 +130,19 @@ TEST(TnReadMultiLine, ReplySplitAcrossSegmentsArrivesWhole) {
     EXPECT_STREQ(buf, "230-a\n230 b");
 }
 
-TEST(TnReadMultiLine, LineLongerThanTheBufferGivesTwo) {
+TEST(TnReadMultiLine, LineLongerThanTheBufferGivesTwoAndTheNextReplyStartsClean) {
     SocketPair p;
     const std::string longLine = "500 " + std::string(100, 'x') + "\r\n";
-    p.Write(longLine);
+    p.Write(longLine + "200 next\r\n");
     char buf[32];
     EXPECT_EQ(TnReadMultiLine(p.ours, buf, sizeof buf, 1, -1), 2);
     EXPECT_EQ(std::string(buf), longLine.substr(0, 31));
-    EXPECT_EQ(Remaining(p.ours), longLine.substr(31));
+    EXPECT_EQ(TnReadAnswerCode(p.ours, buf, sizeof buf, 1, -1), 200);
+
+    // A long first line of a reply that goes on: dropped to its final line.
+    p.Write("211-" + std::string(100, 'y') + "\r\n more\r\n211 end\r\n220 after\r\n");
+    EXPECT_EQ(TnReadMultiLine(p.ours, buf, sizeof buf, 1, -1), 2);
+    EXPECT_EQ(TnReadAnswerCode(p.ours, buf, sizeof buf, 1, -1), 220);
 }
 
 TEST(TnReadMultiLine, ReplyFillingTheBufferExactlyIsReadToItsEnd) {

@@ -6,6 +6,8 @@
 #include "fileops/open_execute/ui/OpenExecuteCommands.h"
 #include "fileops/printing/ui/PrintCommands.h"
 #include "fileops/ui/CopyDialog.h"
+#include "fileops/ui/QtFileOpUi.h"
+#include "ftp/FtpResult.h"
 #include "ftp/FtpConnection.h"
 #include "ftp/RemoteDirectory.h"
 #include "ftp/ui/FtpPanelSource.h"
@@ -33,6 +35,7 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -118,6 +121,50 @@ Overwrite askOverwrite(const std::string& target, QWidget* owner) {
     return box.clickedButton() == no ? Overwrite::No : Overwrite::Cancel;
 }
 
+enum class Resume { Yes, No, Cancel };
+
+// "FTPRESUME": an earlier transfer of this file stopped part way.
+Resume askResume(std::string_view name, uint64_t done, QWidget* owner) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("KM - Resume transfer"),
+                    QStringLiteral("%1\n\nAn earlier transfer of this file stopped after %2 bytes.\n\n"
+                                   "Resume?")
+                        .arg(qs(name), QString::number(done)),
+                    QMessageBox::NoButton, owner);
+    box.setObjectName(QStringLiteral("FTPRESUME"));
+    QPushButton* yes = box.addButton(QStringLiteral("&Resume"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("&Start over"), QMessageBox::NoRole);
+    box.addButton(QStringLiteral("&Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(yes);
+    box.exec();
+    if (box.clickedButton() == yes)
+        return Resume::Yes;
+    return box.clickedButton() == no ? Resume::No : Resume::Cancel;
+}
+
+// Uploads that stopped part way in this run of the program, by site,
+// remote directory, name and local file: only those are offered a resume,
+// so a different file of the same name is never appended to.
+std::set<std::string>& interruptedUploads() {
+    static std::set<std::string> keys;
+    return keys;
+}
+
+std::string uploadKey(const std::string& local, const std::string& remoteDir,
+                      const std::string& remoteName) {
+    return FtpState().siteName + '\n' + remoteDir + '\n' + remoteName + '\n' + local;
+}
+
+// A failed transfer's message; a cancelled one says so and ends the
+// operation (-1), any other leaves the next file to go (1).
+int transferFailed(int result) {
+    ShowMessage(FtpSession::ErrorText(result), MbOk | MbIconStop);
+    if (result == kFtpAborted || App().cancelFlag) {
+        App().cancelFlag = true;
+        return -1;
+    }
+    return 1;
+}
+
 bool exists(const std::string& path) {
     struct stat st;
     return lstat(path.c_str(), &st) == 0;
@@ -147,9 +194,9 @@ struct CopyRun {
     bool confirm = true;
 };
 
-// 0 transferred, 1 not, -1 cancelled.
+// 0 transferred, 1 not, -1 cancelled. `remoteSize` is the listing's.
 int download(CopyRun& run, TransferProgress& progress, const std::string& remoteName,
-             const std::string& local) {
+             uint64_t remoteSize, const std::string& local) {
     FtpSession* s = session();
     progress.show("[FTP] " + remoteName, local);
     if (exists(local) && !run.yesToAll && run.confirm) {
@@ -170,25 +217,56 @@ int download(CopyRun& run, TransferProgress& progress, const std::string& remote
         ShowWarning(4198); // "Cannot open output file": a protected file stays
         return 1;
     }
-    s->FlushReplies();
-    if (const int r = s->Retrieve(remoteName, local, run.type, true)) {
-        if (App().cancelFlag)
+    // What an interrupted download left, unless it cannot be of this file.
+    bool resume = false;
+    const int64_t partial = FtpSession::PartialDownloadSize(local);
+    if (partial > 0 && (remoteSize == 0 || static_cast<uint64_t>(partial) < remoteSize)) {
+        switch (askResume(remoteName, static_cast<uint64_t>(partial), run.owner)) {
+        case Resume::Yes:
+            resume = true;
+            break;
+        case Resume::No:
+            break;
+        case Resume::Cancel:
+            App().cancelFlag = true;
             return -1;
-        ShowMessage(FtpSession::ErrorText(r), MbOk | MbIconStop);
-        return 1;
+        }
     }
+    s->FlushReplies();
+    if (const int r = s->Retrieve(remoteName, local, run.type, true, resume))
+        return transferFailed(r);
     return 0;
 }
 
 int upload(CopyRun& run, TransferProgress& progress, const std::string& local,
            const std::string& remoteName) {
     progress.show(local, "[FTP] " + remoteName);
-    if (const int r = session()->Store(local, remoteName, run.type, true)) {
-        if (App().cancelFlag)
-            return -1;
-        ShowMessage(FtpSession::ErrorText(r), MbOk | MbIconStop);
-        return 1;
+    FtpSession* s = session();
+    const std::string key = uploadKey(local, run.target.listing().path, remoteName);
+    bool resume = false;
+    if (interruptedUploads().count(key) && s->Features().restStream) {
+        uint64_t there = 0;
+        struct stat st;
+        if (s->Size(remoteName, there) == 0 && stat(local.c_str(), &st) == 0 && there > 0 &&
+            there < static_cast<uint64_t>(st.st_size)) {
+            switch (askResume(BaseName(local), there, run.owner)) {
+            case Resume::Yes:
+                resume = true;
+                break;
+            case Resume::No:
+                break;
+            case Resume::Cancel:
+                App().cancelFlag = true;
+                return -1;
+            }
+        }
     }
+    if (const int r = s->Store(local, remoteName, run.type, true, resume)) {
+        if (r != kFtpCannotOpenLocal)
+            interruptedUploads().insert(key);
+        return transferFailed(r);
+    }
+    interruptedUploads().erase(key);
     return 0;
 }
 
@@ -245,7 +323,7 @@ void copyFiles(CopyRun& run, const std::vector<int>& rows, const std::string& ty
         } else {
             const std::string base = ResolvePath(dst.path, typedTarget);
             const std::string local = intoDirectory ? JoinPath(base, e->name) : base;
-            r = download(run, progress, e->name, local);
+            r = download(run, progress, e->name, e->size, local);
             // Moved: the remote file goes only once the local copy is complete.
             if (r == 0 && run.move) {
                 if (const int d = s->DeleteFile(e->name))
@@ -271,6 +349,17 @@ void copyOrMove(FilePanel& panel, FilePanel& other, bool move, QWidget* mainWind
                         DefaultCopyTarget(source, other.listing().path), type, true, mainWindow);
     if (!answer)
         return;
+    if (move && !source.isFtp() && !IsMoveTarget(answer->target)) {
+        // A plain new name renames in place, whatever the other panel shows.
+        {
+            BusyGuard busy(mainWindow);
+            QtFileOpUi ui(mainWindow, ProgressKind::Copy, nullptr);
+            RunRenameInPlace(source, answer->target, ui);
+        }
+        source.keepSelection = false;
+        PostPanelMessage(mainWindow, PmRefreshOne, panel.controlId());
+        return;
+    }
     if (move && source.isFtp() && !IsMoveTarget(answer->target)) {
         // A plain new name renames on the server.
         for (int row : rows) {
@@ -389,6 +478,10 @@ std::string FetchRemoteCopy(FilePanel& panel, const FileEntry& e, bool forArchiv
         r = s->Retrieve(e.name, local, type, true);
     }
     QApplication::restoreOverrideCursor();
+    if (r == kFtpAborted) {
+        ShowMessage(FtpSession::ErrorText(r), MbOk | MbIconStop);
+        return {};
+    }
     if (r != 0) {
         ShowFtpFailure(r);
         return {};

@@ -79,6 +79,15 @@ void FtpPanelSource::Read(PanelListing& listing) {
     listing.AcceptRemoteRows(std::move(rows), depth);
 }
 
+void FtpPanelSource::Rename(PanelListing& listing, const std::string& from, const std::string& to) {
+    FtpSession* s = session();
+    if (!s)
+        return;
+    const bool slash = FtpState().slashPaths;
+    if (const int r = s->Rename(RemoteJoin(listing.path, from, slash), RemoteJoin(listing.path, to, slash)))
+        ShowFtpFailure(r);
+}
+
 void FtpPanelSource::ChangeDirectory(PanelListing& listing, Move how, const std::string& name) {
     FtpSession* s = session();
     if (!s)

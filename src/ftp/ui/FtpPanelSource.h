@@ -14,6 +14,7 @@ public:
     void Activate(PanelListing& listing) override;
     void Read(PanelListing& listing) override;
     void ChangeDirectory(PanelListing& listing, Move how, const std::string& name) override;
+    void Rename(PanelListing& listing, const std::string& from, const std::string& to) override;
 };
 
 // The server's last reply, else the engine's text for `result`, with the

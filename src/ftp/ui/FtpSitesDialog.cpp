@@ -194,7 +194,8 @@ void FtpSitesDialog::showLog() {
     if (s.GetInt("FTP", "Logging", 1) == 0)
         return;
     const std::string name = s.GetString("FTP", "LogFile", "KMFTPLOG.TXT");
-    TextEditorWindow::Open(ResolvePath(currentDir_(), name), false, false);
+    // A transcript to read, not to edit.
+    TextEditorWindow::Open(ResolvePath(currentDir_(), name), true, false);
 }
 
 void FtpSitesDialog::finish() {
