@@ -39,10 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     km::FtpParseFeatures(reply); // bounds only: any text is a list of features or none
-    uint64_t size = 0;
-    if (km::FtpParseSizeReply(reply, size)) {
-        uint64_t size2 = 0;
-        if (!km::FtpParseSizeReply("213 " + std::to_string(size), size2) || size2 != size)
+    uint64_t bytes = 0;
+    if (km::FtpParseSizeReply(reply, bytes)) {
+        uint64_t again = 0;
+        if (!km::FtpParseSizeReply("213 " + std::to_string(bytes), again) || again != bytes)
             std::abort();
     }
     int64_t when = 0;

@@ -36,7 +36,8 @@ struct FtpSession::State {
     bool epsvRefused = false; // do not ask again on this connection
     FtpFeatures features;
     FtpCertificateCheck certificateCheck;
-    int64_t restartAt = 0; // REST offset for the next RETR or STOR
+    bool resume = false;   // the next download continues a partial file
+    int64_t restartAt = 0; // where the next transfer starts: REST for RETR, APPE for STOR
     char reply[2048] = {};
     // Uploads read and send several blocks at once (the per-block progress and
     // pacing stay); downloads receive one block at a time.

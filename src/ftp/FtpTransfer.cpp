@@ -61,7 +61,7 @@ int FtpSession::Retrieve(std::string_view remoteName, const std::string& localPa
         return r;
     if (remoteName.empty() || localPath.empty())
         return kFtpBadParameters;
-    s_->restartAt = resume ? 1 : 0; // the partial file's size, once it is open
+    s_->resume = resume;
     return Transfer(Direction::Download, remoteName, localPath, type, progressWanted);
 }
 
@@ -71,6 +71,7 @@ int FtpSession::Store(const std::string& localPath, std::string_view remoteName,
         return r;
     if (remoteName.empty() || localPath.empty())
         return kFtpBadParameters;
+    s_->resume = false;
     s_->restartAt = 0;
     // Only a byte-for-byte transfer can continue where the server's copy ends.
     uint64_t there = 0;
@@ -84,6 +85,7 @@ int FtpSession::List(std::string_view remotePath, const std::string& localPath, 
         return r;
     if (localPath.empty())
         return kFtpBadParameters;
+    s_->resume = false;
     s_->restartAt = 0;
     return Transfer(machine ? Direction::MachineListing : Direction::Listing, remotePath, localPath,
                     'A', false);
@@ -114,7 +116,7 @@ int FtpSession::Transfer(Direction direction, std::string_view remote, const std
                                 ::lseek(s.upload, s.restartAt, SEEK_SET) != s.restartAt))
             s.restartAt = 0;
     } else if (direction == Direction::Download) {
-        if (s.download.CreatePartial(local, s.restartAt > 0) != 0)
+        if (s.download.CreatePartial(local, s.resume) != 0)
             return kFtpCannotOpenLocal;
         s.restartAt = static_cast<int64_t>(s.download.Size());
     } else if (s.download.Create(local) != 0) {

@@ -1,5 +1,6 @@
 // The site book dialogs against a real FTP server on 127.0.0.1.
 #include "support/DialogAnswerer.h"
+#include "ftp/FtpConfig.h"
 #include "ftp/FtpConnection.h"
 #include "ftp/FtpSiteBook.h"
 #include "ftp/PyFtpServer.h"
@@ -10,10 +11,12 @@
 #include "ui_services/AppState.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -65,6 +68,8 @@ TEST_F(FtpSitesDialogTest, AddConnectDisconnectAndTheTitle) {
             setText(n, 2710, "127.0.0.1");
             setText(n, 2690, "ann");
             setText(n, 2700, "pw");
+            n->findChild<QComboBox*>("combo3100")->setCurrentIndex(1); // passive
+            n->findChild<QComboBox*>("combo3110")->setCurrentIndex(1); // TLS if available
             n->findChild<QPushButton*>("ok")->click();
         });
         button(d, 1420)->click();
@@ -72,6 +77,9 @@ TEST_F(FtpSitesDialogTest, AddConnectDisconnectAndTheTitle) {
         ASSERT_EQ(list->count(), 2);
         EXPECT_EQ(list->currentItem()->text(), "local");
         EXPECT_EQ(ReadFtpSite(*store, "local")->user, "ann");
+        EXPECT_EQ(ReadFtpSite(*store, "local")->dataConnection, 1);
+        EXPECT_EQ(ReadFtpSite(*store, "local")->encryption, 1);
+        EXPECT_EQ(d->findChild<QComboBox*>("combo3110")->currentIndex(), 1) << "shown when loaded";
 
         test::AnswerModal("MESSAGEBOX", "OK", &boxes); // "FTP connection established"
         button(d, 2730)->click();
@@ -156,6 +164,17 @@ TEST_F(FtpSitesDialogTest, SettingsDialogWritesItsKeysOnlyOnOk) {
         d->findChild<QLineEdit*>("edit2840")->setText("x@example.org");
         d->findChild<QCheckBox*>("check2805")->click();
         EXPECT_FALSE(d->findChild<QLineEdit*>("edit2810")->isEnabled());
+        // Passive and no rate limit unless the user says otherwise.
+        auto* passive = d->findChild<QCheckBox*>("check2880");
+        auto* limit = d->findChild<QCheckBox*>("check2890");
+        auto* rate = d->findChild<QSpinBox*>("spin2900");
+        EXPECT_TRUE(passive->isChecked());
+        EXPECT_FALSE(limit->isChecked());
+        EXPECT_FALSE(rate->isEnabled());
+        passive->setChecked(false);
+        limit->setChecked(true);
+        EXPECT_TRUE(rate->isEnabled());
+        rate->setValue(256);
         d->findChild<QPushButton*>("ok")->click();
     });
     frame->OnCommand(CmdFtpSettings);
@@ -164,6 +183,10 @@ TEST_F(FtpSitesDialogTest, SettingsDialogWritesItsKeysOnlyOnOk) {
     EXPECT_EQ(store->GetInt("FTP", "Logging", 1), 0);
     EXPECT_EQ(store->GetString("FTP", "Email", ""), "x@example.org");
     EXPECT_EQ(store->GetInt("FTP", "Confirm", 0), 1);
+    EXPECT_EQ(store->GetInt("FTP", "Passive", 1), 0);
+    EXPECT_EQ(store->GetInt("FTP", "LimitRate", 0), 1);
+    EXPECT_EQ(store->GetInt("FTP", "RateLimit", 0), 256);
+    EXPECT_EQ(ReadFtpConfig(*store).rateLimit, 256 * 1024);
 }
 
 } // namespace

@@ -78,7 +78,7 @@ FtpSettingsDialog::FtpSettingsDialog(QWidget* parent, std::function<std::string(
     limitRate_->setObjectName(QStringLiteral("check2890"));
     limitRate_->setChecked(s.GetInt("FTP", "LimitRate", 0) == 1);
     rate_ = new QSpinBox(this);
-    rate_->setObjectName(QStringLiteral("edit2900"));
+    rate_->setObjectName(QStringLiteral("spin2900"));
     rate_->setRange(1, 1024 * 1024);
     rate_->setSuffix(QStringLiteral(" KiB/s"));
     rate_->setValue(StoredRateLimitKiB(s));
