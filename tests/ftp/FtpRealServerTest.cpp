@@ -4,6 +4,7 @@
 #include "ftp/FtpResult.h"
 #include "ftp/FtpSession.h"
 #include "net/TcpLog.h"
+#include "support/RandomBytes.h"
 #include "support/TempDir.h"
 
 #include <chrono>
@@ -17,13 +18,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string RandomBytes(size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (char& c : s)
-        c = static_cast<char>(rng());
-    return s;
-}
+using test::RandomBytes;
 
 class FtpRealServer : public testing::Test {
 protected:

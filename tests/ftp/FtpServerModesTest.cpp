@@ -9,6 +9,7 @@
 #include "ftp/RemoteDirectory.h"
 #include "net/TcpLog.h"
 #include "settings/SettingsStore.h"
+#include "support/RandomBytes.h"
 #include "support/TempDir.h"
 
 #include <filesystem>
@@ -24,13 +25,7 @@
 namespace km {
 namespace {
 
-std::string RandomBytes(size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (char& c : s)
-        c = static_cast<char>(rng());
-    return s;
-}
+using test::RandomBytes;
 
 bool HaveIpv6Loopback() {
     const int fd = ::socket(AF_INET6, SOCK_STREAM, 0);

@@ -36,11 +36,7 @@ void copyOrMove(FilePanel& panel, FilePanel& other, bool move, QWidget* mainWind
     if (!answer)
         return;
     if (move && !IsMoveTarget(answer->target)) {
-        BusyGuard busy(mainWindow);
-        QtFileOpUi ui(mainWindow, ProgressKind::Copy, nullptr);
-        RunRenameInPlace(source, answer->target, ui);
-        source.keepSelection = false;
-        PostPanelMessage(mainWindow, PmRefreshOne, panel.controlId());
+        RenameInPlace(panel, answer->target, mainWindow);
         return;
     }
     CopyCommand cmd;
@@ -114,6 +110,16 @@ void deleteEntries(FilePanel& panel, QWidget* mainWindow) {
 }
 
 } // namespace
+
+void RenameInPlace(FilePanel& panel, const std::string& newName, QWidget* mainWindow) {
+    {
+        BusyGuard busy(mainWindow);
+        QtFileOpUi ui(mainWindow, ProgressKind::Copy, nullptr);
+        RunRenameInPlace(panel.listing(), newName, ui);
+    }
+    panel.listing().keepSelection = false;
+    PostPanelMessage(mainWindow, PmRefreshOne, panel.controlId());
+}
 
 bool HandleFileOperation(FilePanel& panel, FilePanel& other, const PanelMessageEvent& m, QWidget* mainWindow) {
     switch (m.message) {

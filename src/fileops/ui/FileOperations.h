@@ -3,6 +3,8 @@
 // drop-copy (0x409): the dialogs, the progress window and the re-reads.
 #include "ui_services/PanelMessage.h"
 
+#include <string>
+
 class QWidget;
 
 namespace km {
@@ -12,5 +14,9 @@ class FilePanel;
 // True when `m` was one of the file operations (handled for `panel`, with
 // `other` the opposite panel and `mainWindow` disabled meanwhile).
 bool HandleFileOperation(FilePanel& panel, FilePanel& other, const PanelMessageEvent& m, QWidget* mainWindow);
+
+// Rename/Move with a plain new name (no directory): the selected entries of a
+// local `panel` are renamed where they are, then the panel is re-read.
+void RenameInPlace(FilePanel& panel, const std::string& newName, QWidget* mainWindow);
 
 } // namespace km

@@ -6,7 +6,7 @@
 #include "fileops/open_execute/ui/OpenExecuteCommands.h"
 #include "fileops/printing/ui/PrintCommands.h"
 #include "fileops/ui/CopyDialog.h"
-#include "fileops/ui/QtFileOpUi.h"
+#include "fileops/ui/FileOperations.h"
 #include "ftp/FtpResult.h"
 #include "ftp/FtpConnection.h"
 #include "ftp/RemoteDirectory.h"
@@ -35,6 +35,7 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include <optional>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -100,45 +101,52 @@ private:
     uint64_t grandTotal_, running_ = 0, last_ = 0;
 };
 
-enum class Overwrite { Yes, All, No, Cancel };
-
-Overwrite askOverwrite(const std::string& target, QWidget* owner) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("KM - Overwrite file"),
-                    QStringLiteral("Directory: %1\nalready contains a file: %2\n\nOverwrite?")
-                        .arg(qs(ParentPath(target)), qs(BaseName(target))),
-                    QMessageBox::NoButton, owner);
-    box.setObjectName(QStringLiteral("OVERWRITEZIP"));
-    QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
-    QPushButton* all = box.addButton(QStringLiteral("Yes to &all"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
-    box.addButton(QStringLiteral("&Cancel"), QMessageBox::RejectRole);
-    box.setDefaultButton(yes);
+// A question with its own buttons, the last one cancelling: the index of the
+// button clicked (closing the box counts as the last).
+int askButtons(const char* objectName, const char* title, const QString& text,
+               std::initializer_list<const char*> buttons, QWidget* owner) {
+    QMessageBox box(QMessageBox::Question, QString::fromLatin1(title), text, QMessageBox::NoButton,
+                    owner);
+    box.setObjectName(QString::fromLatin1(objectName));
+    std::vector<QPushButton*> added;
+    for (const char* b : buttons) {
+        const bool last = added.size() + 1 == buttons.size();
+        added.push_back(box.addButton(QString::fromLatin1(b),
+                                      last ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
+    }
+    box.setDefaultButton(added.front());
     box.exec();
-    if (box.clickedButton() == yes)
-        return Overwrite::Yes;
-    if (box.clickedButton() == all)
-        return Overwrite::All;
-    return box.clickedButton() == no ? Overwrite::No : Overwrite::Cancel;
+    for (size_t i = 0; i < added.size(); ++i) {
+        if (box.clickedButton() == added[i])
+            return static_cast<int>(i);
+    }
+    return static_cast<int>(added.size()) - 1;
 }
 
-enum class Resume { Yes, No, Cancel };
+enum Overwrite { kOverwriteYes, kOverwriteAll, kOverwriteNo, kOverwriteCancel };
 
-// "FTPRESUME": an earlier transfer of this file stopped part way.
-Resume askResume(std::string_view name, uint64_t done, QWidget* owner) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("KM - Resume transfer"),
-                    QStringLiteral("%1\n\nAn earlier transfer of this file stopped after %2 bytes.\n\n"
-                                   "Resume?")
-                        .arg(qs(name), QString::number(done)),
-                    QMessageBox::NoButton, owner);
-    box.setObjectName(QStringLiteral("FTPRESUME"));
-    QPushButton* yes = box.addButton(QStringLiteral("&Resume"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QStringLiteral("&Start over"), QMessageBox::NoRole);
-    box.addButton(QStringLiteral("&Cancel"), QMessageBox::RejectRole);
-    box.setDefaultButton(yes);
-    box.exec();
-    if (box.clickedButton() == yes)
-        return Resume::Yes;
-    return box.clickedButton() == no ? Resume::No : Resume::Cancel;
+Overwrite askOverwrite(const std::string& target, QWidget* owner) {
+    return static_cast<Overwrite>(
+        askButtons("OVERWRITEZIP", "KM - Overwrite file",
+                   QStringLiteral("Directory: %1\nalready contains a file: %2\n\nOverwrite?")
+                       .arg(qs(ParentPath(target)), qs(BaseName(target))),
+                   {"&Yes", "Yes to &all", "&No", "&Cancel"}, owner));
+}
+
+// "FTPRESUME": an earlier transfer of this file stopped after `done` bytes.
+// True to resume, false to start over; none after Cancel, which also ends
+// the operation.
+std::optional<bool> askResume(std::string_view name, uint64_t done, QWidget* owner) {
+    const int answer = askButtons(
+        "FTPRESUME", "KM - Resume transfer",
+        QStringLiteral("%1\n\nAn earlier transfer of this file stopped after %2 bytes.\n\nResume?")
+            .arg(qs(name), QString::number(done)),
+        {"&Resume", "&Start over", "&Cancel"}, owner);
+    if (answer == 2) {
+        App().cancelFlag = true;
+        return std::nullopt;
+    }
+    return answer == 0;
 }
 
 // Uploads that stopped part way in this run of the program, by site,
@@ -201,15 +209,15 @@ int download(CopyRun& run, TransferProgress& progress, const std::string& remote
     progress.show("[FTP] " + remoteName, local);
     if (exists(local) && !run.yesToAll && run.confirm) {
         switch (askOverwrite(local, run.owner)) {
-        case Overwrite::All:
+        case kOverwriteAll:
             run.yesToAll = true;
             break;
-        case Overwrite::No:
+        case kOverwriteNo:
             return 1;
-        case Overwrite::Cancel:
+        case kOverwriteCancel:
             App().cancelFlag = true;
             return -1;
-        case Overwrite::Yes:
+        case kOverwriteYes:
             break;
         }
     }
@@ -221,16 +229,11 @@ int download(CopyRun& run, TransferProgress& progress, const std::string& remote
     bool resume = false;
     const int64_t partial = FtpSession::PartialDownloadSize(local);
     if (partial > 0 && (remoteSize == 0 || static_cast<uint64_t>(partial) < remoteSize)) {
-        switch (askResume(remoteName, static_cast<uint64_t>(partial), run.owner)) {
-        case Resume::Yes:
-            resume = true;
-            break;
-        case Resume::No:
-            break;
-        case Resume::Cancel:
-            App().cancelFlag = true;
+        const std::optional<bool> answer =
+            askResume(remoteName, static_cast<uint64_t>(partial), run.owner);
+        if (!answer)
             return -1;
-        }
+        resume = *answer;
     }
     s->FlushReplies();
     if (const int r = s->Retrieve(remoteName, local, run.type, true, resume))
@@ -249,16 +252,10 @@ int upload(CopyRun& run, TransferProgress& progress, const std::string& local,
         struct stat st;
         if (s->Size(remoteName, there) == 0 && stat(local.c_str(), &st) == 0 && there > 0 &&
             there < static_cast<uint64_t>(st.st_size)) {
-            switch (askResume(BaseName(local), there, run.owner)) {
-            case Resume::Yes:
-                resume = true;
-                break;
-            case Resume::No:
-                break;
-            case Resume::Cancel:
-                App().cancelFlag = true;
+            const std::optional<bool> answer = askResume(BaseName(local), there, run.owner);
+            if (!answer)
                 return -1;
-            }
+            resume = *answer;
         }
     }
     if (const int r = s->Store(local, remoteName, run.type, true, resume)) {
@@ -351,13 +348,7 @@ void copyOrMove(FilePanel& panel, FilePanel& other, bool move, QWidget* mainWind
         return;
     if (move && !source.isFtp() && !IsMoveTarget(answer->target)) {
         // A plain new name renames in place, whatever the other panel shows.
-        {
-            BusyGuard busy(mainWindow);
-            QtFileOpUi ui(mainWindow, ProgressKind::Copy, nullptr);
-            RunRenameInPlace(source, answer->target, ui);
-        }
-        source.keepSelection = false;
-        PostPanelMessage(mainWindow, PmRefreshOne, panel.controlId());
+        RenameInPlace(panel, answer->target, mainWindow);
         return;
     }
     if (move && source.isFtp() && !IsMoveTarget(answer->target)) {

@@ -3,6 +3,7 @@
 // bytes, modes, link targets and hard links.
 #include "OtherTestSupport.h"
 #include "archive/other/OtherArchiveReader.h"
+#include "support/RandomBytes.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -17,11 +18,7 @@ using test::TempDir;
 const std::string kRandomName = "sub/deep/rand.bin";
 
 std::string RandomBytes(size_t n) {
-    std::mt19937 rng(11);
-    std::string s(n, '\0');
-    for (char& c : s)
-        c = static_cast<char>(rng());
-    return s;
+    return test::RandomBytes(n, 11);
 }
 
 void MakeTree(const std::string& root) {

@@ -1,5 +1,6 @@
 // Archives written by the ZipEngine, checked with Info-ZIP unzip and with our own reader.
 #include "ZipTestSupport.h"
+#include "support/RandomBytes.h"
 #include "support/TempDir.h"
 
 #include "archive/zip/CentralDirectory.h"
@@ -33,14 +34,6 @@ void StartZip(RecordLog& log) {
     ZipEngine_SetParentWindowHandle(nullptr);
     ZipEngine_SetWindowHandle(nullptr);
     ZipEngine_InstallCallbackEx(&LogRecord, reinterpret_cast<uintptr_t>(&log));
-}
-
-std::string RandomBytes(size_t n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (char& c : s)
-        c = static_cast<char>(rng());
-    return s;
 }
 
 std::string TextBytes(size_t n) {
