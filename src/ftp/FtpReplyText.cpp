@@ -1,6 +1,7 @@
 #include "ftp/FtpReplyText.h"
 
 #include "ftp/MlsdLine.h"
+#include "platform/Collation.h"
 
 #include <cstdint>
 #include <cstring>
@@ -61,28 +62,6 @@ bool FtpParsePassive(std::string_view reply, uint32_t& addr, uint16_t& port) {
     return true;
 }
 
-} // namespace km
-
-namespace km {
-
-namespace {
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z')
-            x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z')
-            y = static_cast<char>(y - 'a' + 'A');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
-} // namespace
 
 bool FtpParseExtendedPassive(std::string_view reply, uint16_t& port) {
     const size_t open = reply.find('(');
@@ -122,17 +101,17 @@ FtpFeatures FtpParseFeatures(std::string_view reply) {
         const std::string_view name = line.substr(0, blank);
         const std::string_view rest =
             blank == std::string_view::npos ? std::string_view() : line.substr(blank + 1);
-        if (EqualsNoCase(name, "MLST"))
+        if (EqualsIgnoreCase(name, "MLST"))
             f.mlsd = true;
-        else if (EqualsNoCase(name, "SIZE"))
+        else if (EqualsIgnoreCase(name, "SIZE"))
             f.size = true;
-        else if (EqualsNoCase(name, "MDTM"))
+        else if (EqualsIgnoreCase(name, "MDTM"))
             f.mdtm = true;
-        else if (EqualsNoCase(name, "UTF8"))
+        else if (EqualsIgnoreCase(name, "UTF8"))
             f.utf8 = true;
-        else if (EqualsNoCase(name, "EPSV"))
+        else if (EqualsIgnoreCase(name, "EPSV"))
             f.epsv = true;
-        else if (EqualsNoCase(name, "REST") && EqualsNoCase(rest.substr(0, 6), "STREAM"))
+        else if (EqualsIgnoreCase(name, "REST") && EqualsIgnoreCase(rest.substr(0, 6), "STREAM"))
             f.restStream = true;
     }
     return f;
