@@ -182,12 +182,16 @@ int FtpSession::StartTls() {
     if (code != 234) {
         if (code < 100)
             return code == -1 || code == kTcpTimeout ? kFtpNoAnswer : kFtpUnexpectedAnswer;
-        return config_.encryption == FtpEncryption::Required ? kFtpNoTls : kFtpOk;
+        if (config_.encryption != FtpEncryption::Required)
+            return kFtpOk;
+        s.reply[0] = '\0'; // our reason, not the server's words, is shown
+        return kFtpNoTls;
     }
     const int r = VerifyPeer(s.control);
     if (r != kFtpOk) {
         // Nothing more may go over a connection we do not trust.
         TcpClose(s.control);
+        s.reply[0] = '\0';
         return r;
     }
     s.tls = true;
@@ -207,8 +211,10 @@ int FtpSession::AfterLogin(int result) {
         if (SendLine("PBSZ 0") == kFtpOk)
             ReadReply();
         s.protectData = SendLine("PROT P") == kFtpOk && ReadReply() / 100 == 2;
-        if (!s.protectData && config_.encryption == FtpEncryption::Required)
+        if (!s.protectData && config_.encryption == FtpEncryption::Required) {
+            s.reply[0] = '\0';
             return kFtpNoTls;
+        }
     }
     if (SendLine("FEAT") == kFtpOk && ReadReply() == 211)
         s.features = FtpParseFeatures(LastReply());

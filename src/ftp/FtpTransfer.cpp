@@ -265,8 +265,10 @@ int FtpSession::OpenDataConnection(Direction direction, std::string_view remote)
             return fail(r);
     }
     if (s.protectData) {
-        if (const int r = VerifyPeer(s.data))
+        if (const int r = VerifyPeer(s.data)) {
+            s.reply[0] = '\0'; // the 150 that came before is no explanation
             return fail(r);
+        }
     }
     return kFtpOk;
 }

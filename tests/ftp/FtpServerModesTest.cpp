@@ -245,6 +245,7 @@ TEST_F(FtpTls, EncryptedLoginAndTransfersWithTheUsersConsent) {
     config.encryption = FtpEncryption::Required;
     session.SetConfig(config);
     EXPECT_EQ(Login(), kFtpCertificateRejected) << "unknown certificates need an answer";
+    EXPECT_EQ(session.LastReply(), "") << "the reason shown is ours, not the server's 234";
 
     std::vector<FtpCertificate> asked;
     session.SetCertificateCheck([&](const FtpCertificate& c) {
