@@ -425,35 +425,42 @@ int FtpSession::Restart(int64_t offset) {
     return Exchange(kCmdRest, std::to_string(offset));
 }
 
+// SIZE or MDTM on one file: 0 with the reply in LastReply, else the
+// table's result for what the server answered (as for the other commands on
+// one file), or ours.
+int FtpSession::FileQuery(const char* verb, std::string_view name) {
+    if (int r = Check(true))
+        return r;
+    if (!FtpSafeArgument(name))
+        return kFtpBadParameters;
+    if (SendLine(std::string(verb) + " " + std::string(name)) != kFtpOk)
+        return kFtpSendFailed;
+    const int code = ReadReply();
+    if (code == 213)
+        return kFtpOk;
+    const int r = FtpMapReply(kCmdDele, code);
+    return r == kFtpOk ? kFtpUnexpectedAnswer : r;
+}
+
 int FtpSession::Size(std::string_view name, uint64_t& size) {
     size = 0;
     if (int r = Check(true))
         return r;
-    if (!FtpSafeArgument(name))
-        return kFtpBadParameters;
     // Servers may refuse SIZE in type A, where the count would depend on line ends.
     if (int r = SetType('I'))
         return r;
-    if (SendLine("SIZE " + std::string(name)) != kFtpOk)
-        return kFtpSendFailed;
-    const int code = ReadReply();
-    if (code == 213 && FtpParseSizeReply(LastReply(), size))
-        return kFtpOk;
-    return FtpMapReply(kCmdDele, code);
+    int r = FileQuery("SIZE", name);
+    if (r == kFtpOk && !FtpParseSizeReply(LastReply(), size))
+        r = kFtpUnexpectedAnswer;
+    return r;
 }
 
 int FtpSession::ModificationTime(std::string_view name, int64_t& unixUtc) {
     unixUtc = 0;
-    if (int r = Check(true))
-        return r;
-    if (!FtpSafeArgument(name))
-        return kFtpBadParameters;
-    if (SendLine("MDTM " + std::string(name)) != kFtpOk)
-        return kFtpSendFailed;
-    const int code = ReadReply();
-    if (code == 213 && FtpParseTimeReply(LastReply(), unixUtc))
-        return kFtpOk;
-    return FtpMapReply(kCmdDele, code);
+    int r = FileQuery("MDTM", name);
+    if (r == kFtpOk && !FtpParseTimeReply(LastReply(), unixUtc))
+        r = kFtpUnexpectedAnswer;
+    return r;
 }
 
 int FtpSession::Cancel() {

@@ -125,7 +125,7 @@ private:
     int VerifyPeer(int sock);
     int PassiveConnect();
     int ActiveListen();
-    int ProtectData();
+    int FileQuery(const char* verb, std::string_view name);
     int Transfer(Direction direction, std::string_view remote, const std::string& local, char type,
                  bool progressWanted);
     int OpenDataConnection(Direction direction, std::string_view remote);
