@@ -26,6 +26,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kMaxAborSends = 5;
 constexpr int kAbortWait = 5; // seconds for each answer to an abort
+constexpr uint64_t kWriteBehindEvery = 4 << 20; // a power of two
 
 bool IsTransferType(char type) {
     return type == 'A' || type == 'I' || type == 'L';
@@ -348,6 +349,8 @@ int FtpSession::ReceiveData() {
             Abort(true);
             return kFtpCannotWrite;
         }
+        if ((s.download.Size() & (kWriteBehindEvery - 1)) < length)
+            s.download.WriteBehind();
         s.bytes += length;
         if (s.progressWanted && s.progress) {
             s.progress(0, s.bytes);

@@ -202,7 +202,7 @@ int ReplacementFile::open(int dir, const std::string& name, mode_t mode, Temp ki
         mode = targetExisted_ && S_ISREG(st.st_mode) ? (st.st_mode & 07777) : newFileMode();
     int fd = -1;
     std::string temp;
-    size_ = 0;
+    size_ = writtenBehind_ = 0;
     if (err == 0 && kind != Temp::Unique) {
         // Non-blocking, so that a FIFO planted under the name cannot hang us.
         temp = partialName(name);
@@ -218,7 +218,7 @@ int ReplacementFile::open(int dir, const std::string& name, mode_t mode, Temp ki
         }
         if (fd >= 0) {
             ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-            size_ = static_cast<uint64_t>(own.st_size);
+            size_ = writtenBehind_ = static_cast<uint64_t>(own.st_size);
         }
     }
     for (int attempt = 0; err == 0 && kind == Temp::Unique && attempt < 100; ++attempt) {
@@ -278,12 +278,20 @@ int ReplacementFile::Write(const void* data, size_t length) {
     return 0;
 }
 
+void ReplacementFile::WriteBehind() {
+    if (fd_ < 0 || flush() != 0 || size_ <= writtenBehind_)
+        return;
+    ::sync_file_range(fd_, static_cast<off_t>(writtenBehind_),
+                      static_cast<off_t>(size_ - writtenBehind_), SYNC_FILE_RANGE_WRITE);
+    writtenBehind_ = size_;
+}
+
 int ReplacementFile::Restart() {
     if (fd_ < 0)
         return EBADF;
     pendingLength_ = 0;
     error_ = ::ftruncate(fd_, 0) == 0 ? 0 : errno;
-    size_ = 0;
+    size_ = writtenBehind_ = 0;
     return error_;
 }
 

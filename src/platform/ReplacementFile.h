@@ -43,6 +43,10 @@ public:
     int Keep();
     // Empties the file to start over (a server that cannot resume).
     int Restart();
+    // Starts the disk writing what the file holds so far, without waiting for
+    // it. For long downloads: left to the end, the file system may write it
+    // all inside the rename over an old target, holding the caller there.
+    void WriteBehind();
     // Bytes in the file, with a resumed file's earlier ones.
     uint64_t Size() const { return size_; }
     bool IsOpen() const { return fd_ >= 0; }
@@ -79,6 +83,7 @@ private:
     bool targetExisted_ = false;
     bool partial_ = false;
     uint64_t size_ = 0;
+    uint64_t writtenBehind_ = 0;
     std::string name_;     // the target's last component
     std::string tempName_; // the temporary file's, in the same directory
     std::string temp_;     // for messages: the temporary file's whole path
