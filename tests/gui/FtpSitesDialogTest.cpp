@@ -9,6 +9,7 @@
 #include "settings/SettingsStore.h"
 #include "support/TempDir.h"
 #include "ui_services/AppState.h"
+#include "viewers/TextEditorWindow.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,6 +19,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 using namespace km;
@@ -88,6 +90,13 @@ TEST_F(FtpSitesDialogTest, AddConnectDisconnectAndTheTitle) {
         EXPECT_EQ(d->windowTitle(), "KM - FTP   ***** Connection active! *****");
         EXPECT_FALSE(button(d, 2730)->isEnabled());
         EXPECT_TRUE(button(d, 2740)->isEnabled());
+        // The log is a transcript to read, kept in a local directory.
+        button(d, 3260)->click();
+        const std::vector<TextEditorWindow*> logs = TextEditorWindow::OpenWindows();
+        ASSERT_EQ(logs.size(), 1u);
+        EXPECT_TRUE(logs[0]->windowTitle().startsWith("KM Viewer - ")) << logs[0]->windowTitle().toStdString();
+        EXPECT_TRUE(std::filesystem::exists(dir.file("KMFTPLOG.TXT")));
+        logs[0]->close();
         // "localhost" only begins with the connected name: another site.
         list->setCurrentRow(list->row(list->findItems("localhost", Qt::MatchExactly).first()));
         EXPECT_EQ(d->windowTitle(), "KM - FTP (not connected)");
