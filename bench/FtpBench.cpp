@@ -293,21 +293,20 @@ int main(int argc, char** argv) {
             Timing down, up;
             down.ours = down.curl = up.ours = up.curl = 1e9;
             StallMeter stall;
+            const auto peer = [&](bool download, const std::string& file, const std::string& remote,
+                                  bool& ok) {
+                return tls ? PythonTls(python, port, passive, download, file, remote, ok)
+                           : Curl(port, passive, download, file, remote, ok);
+            };
             for (int i = 0; i < rounds; ++i) {
                 down.ours = std::min(
                     down.ours, Ours(config, true, local + "/ours.bin", "big.bin", down.ok, stall));
-                down.curl = std::min(
-                    down.curl, tls ? PythonTls(python, port, passive, true, local + "/curl.bin",
-                                               "big.bin", down.ok)
-                                   : Curl(port, passive, true, local + "/curl.bin",
-                                          "big.bin", down.ok));
+                down.curl =
+                    std::min(down.curl, peer(true, local + "/curl.bin", "big.bin", down.ok));
                 up.ours = std::min(
                     up.ours, Ours(config, false, local + "/src.bin", "up_ours.bin", up.ok, stall));
-                up.curl = std::min(
-                    up.curl, tls ? PythonTls(python, port, passive, false, local + "/src.bin",
-                                             "up_curl.bin", up.ok)
-                                 : Curl(port, passive, false, local + "/src.bin",
-                                        "up_curl.bin", up.ok));
+                up.curl =
+                    std::min(up.curl, peer(false, local + "/src.bin", "up_curl.bin", up.ok));
             }
             down.ok = down.ok && std::filesystem::file_size(local + "/ours.bin") == size;
             up.ok = up.ok && std::filesystem::file_size(root + "/up_ours.bin") == size;

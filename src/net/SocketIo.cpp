@@ -1,5 +1,6 @@
 #include "net/SocketIo.h"
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <climits>
 #include <mutex>
@@ -94,6 +95,11 @@ short SocketPollEvents(int fd, short events) {
     std::lock_guard lock(g_mutex);
     const TlsEntry* e = Find(fd);
     return e && e->need ? e->need : events;
+}
+
+bool IsAddressLiteral(const char* host) {
+    unsigned char scratch[16];
+    return ::inet_pton(AF_INET, host, scratch) == 1 || ::inet_pton(AF_INET6, host, scratch) == 1;
 }
 
 int SocketShutdown(int fd) {

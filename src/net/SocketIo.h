@@ -19,6 +19,9 @@ bool SocketHasBuffered(int fd);
 // The poll events that let a read or write on `fd` go on: TLS may need to
 // write while reading and the other way round.
 short SocketPollEvents(int fd, short events);
+// True for a numeric IPv4 or IPv6 address (no brackets), which needs no
+// look-up and is never sent as a TLS server name.
+bool IsAddressLiteral(const char* host);
 // Ends sending: a TLS close_notify, then the TCP half-close. 0 or -1.
 int SocketShutdown(int fd);
 

@@ -4,7 +4,6 @@
 #include "net/TcpStatus.h"
 #include "net/TcpWait.h"
 
-#include <arpa/inet.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
@@ -30,11 +29,6 @@ SSL_CTX* Context() {
         return c;
     }();
     return ctx;
-}
-
-bool IsAddressLiteral(const char* host) {
-    unsigned char scratch[16];
-    return ::inet_pton(AF_INET, host, scratch) == 1 || ::inet_pton(AF_INET6, host, scratch) == 1;
 }
 
 std::string Fingerprint(X509* cert) {
@@ -64,7 +58,7 @@ int TcpStartTls(int sock, const char* host, int resumeFrom, int timeout, TcpTlsP
         SSL_free(ssl);
         return kTcpTlsFailed;
     }
-    if (IsAddressLiteral(host)) {
+    if (detail::IsAddressLiteral(host)) {
         X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), host);
     } else {
         SSL_set_tlsext_host_name(ssl, host);

@@ -105,9 +105,7 @@ int Resolve(const std::string& host, uint16_t port, TcpWaiter& waiter, const Tcp
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     const std::string service = std::to_string(port);
-    unsigned char scratch[16];
-    if (::inet_pton(AF_INET, host.c_str(), scratch) == 1 ||
-        ::inet_pton(AF_INET6, host.c_str(), scratch) == 1) {
+    if (detail::IsAddressLiteral(host.c_str())) {
         hints.ai_flags = AI_NUMERICHOST;
         lookup->status = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &lookup->result);
     } else {
