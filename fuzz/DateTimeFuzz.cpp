@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <ctime>
 #include <string_view>
 
@@ -13,8 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     km::LocaleInfo locale;
     locale.dateOrder = data[0] % 3;
-    static constexpr char kSeparators[] = {'/', '.', '-', ' ', ':'};
-    locale.dateSeparator = kSeparators[(data[0] / 3) % sizeof kSeparators];
+    static constexpr const char* kSeparators[] = {"/", ".", "-", " ", ":", "\u5e74", "\ub144 "};
+    const char* separator = kSeparators[(data[0] / 3) % std::size(kSeparators)];
+    locale.dateSeparator = locale.dateSeparator2 = separator;
+    if (data[0] & 0x80) // the Japanese pattern: three different texts
+        locale.dateSuffix = "\u65e5";
     const std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
     const size_t split = rest.find('\n');
     const std::string_view date = rest.substr(0, split);
@@ -23,7 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!parsed)
         return 0;
     const km::DateTimeTexts texts = km::FormatDateTime(*parsed, locale);
-    if (texts.date.size() != 8 || texts.time.size() != 5)
+    const size_t dateWidth = 6 + locale.dateSeparator.size() + locale.dateSeparator2.size() +
+                             locale.dateSuffix.size();
+    if (texts.date.size() != dateWidth || texts.time.size() != 5)
         std::abort();
     const time_t t = static_cast<time_t>(*parsed);
     std::tm local{};

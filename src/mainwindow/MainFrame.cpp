@@ -23,6 +23,7 @@
 #include "panels/PanelDelegate.h"
 #include "panels/PanelModel.h"
 #include "platform/DirectoryReader.h"
+#include "panels/CellText.h"
 #include "platform/PathUtil.h"
 #include "platform/Volumes.h"
 #include "resources/CommandIds.h"
@@ -80,7 +81,7 @@ const PanelMessageTable<MainFrame> MainFrame::messageTable_ = {
 MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("KMClass"));
     SettingsStore& s = Settings();
-    App().nameCase = s.GetInt("Algemeen", "Bestandsnamen", 2460);
+    App().nameCase = s.GetInt("Algemeen", "Bestandsnamen", kDefaultNameCase);
     App().colors.load(s);
 
     showCmd_ = s.GetInt("WinPositie", "wp.showCmd", 5);
@@ -124,8 +125,9 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
         p->SetColumnWidths(s.GetInt("WinPositie", keys[side][0], 90), s.GetInt("WinPositie", keys[side][1], 64),
                            s.GetInt("WinPositie", keys[side][2], 118));
         PanelListing& li = p->listing();
-        const std::string stored = s.GetString("Paden", side == 0 ? "Links" : "Rechts", "/");
-        li.path = NearestExistingDirectory(stored.empty() ? "/" : stored);
+        // No stored directory: where the program was started.
+        const std::string stored = s.GetString("Paden", side == 0 ? "Links" : "Rechts", "");
+        li.path = NearestExistingDirectory(stored.empty() ? StartDirectory() : stored);
         li.sortFlags = s.GetInt("Paden", side == 0 ? "LSort" : "RSort", 128);
         if ((li.sortFlags & SortKeyMask) == 0)
             li.sortFlags = SortByName;

@@ -358,6 +358,14 @@ void MainFrame::cmdSwap(int) {
 void MainFrame::cmdSwitchPanel(int) { SwitchActivePanel(); }
 
 void MainFrame::cmdScreenSaver(int) {
+    // Esc first stops a directory read that takes too long: the active
+    // panel's, else the other one's.
+    for (FilePanel* p : {activePanel(), otherPanel()}) {
+        if (p->reading()) {
+            p->AbandonRead();
+            return;
+        }
+    }
     if (Settings().GetInt("Algemeen", "EscActiveert", 0) == 1)
         QProcess::startDetached(QStringLiteral("xdg-screensaver"), {QStringLiteral("activate")});
 }

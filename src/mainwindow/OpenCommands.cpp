@@ -20,21 +20,22 @@ namespace km {
 namespace {
 
 void makeDirectory(FilePanel& panel, QWidget* mainWindow) {
-    PanelListing& li = panel.listing();
-    const auto typed = MakeDirectoryCommand(li, mainWindow);
+    const auto typed = MakeDirectoryCommand(panel.listing(), mainWindow);
     if (!typed)
         return;
     panel.Refresh();
     // The cursor goes to the first directory of what was typed.
-    const std::string first = FirstPathComponent(*typed);
-    for (int i = 0; i < li.rowCount(); ++i) {
-        const FileEntry& e = li.entries[static_cast<size_t>(i)];
-        if (e.kind == KindDirectory && EqualsIgnoreCase(e.name, first)) {
-            panel.MoveCursor(i);
-            return;
+    panel.WhenRead([&panel, first = FirstPathComponent(*typed)] {
+        const PanelListing& li = panel.listing();
+        for (int i = 0; i < li.rowCount(); ++i) {
+            const FileEntry& e = li.entries[static_cast<size_t>(i)];
+            if (e.kind == KindDirectory && EqualsIgnoreCase(e.name, first)) {
+                panel.MoveCursor(i);
+                return;
+            }
         }
-    }
-    panel.scrollToTop();
+        panel.scrollToTop();
+    });
 }
 
 

@@ -46,10 +46,9 @@ std::string DateTimeText(FileTime time, const LocaleInfo& locale) {
         b = m;
         c = d;
     }
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "  %02d-%02d-%02d  %02d:%02d", a, b, c, t.tm_hour, t.tm_min);
-    buf[4] = buf[7] = locale.dateSeparator;
-    return buf;
+    char clock[16];
+    std::snprintf(clock, sizeof clock, "  %02d:%02d", t.tm_hour, t.tm_min);
+    return "  " + JoinDateFields(a, b, c, locale) + clock;
 }
 
 std::string DateColumnText(const FileEntry& e, const LocaleInfo& locale) {

@@ -15,6 +15,10 @@ enum NameCase : int {
     NameCaseAsStored = 2470,
 };
 
+// Linux file systems tell UPPER.TXT from upper.txt: names are shown as they
+// are unless the user chose otherwise.
+constexpr int kDefaultNameCase = NameCaseAsStored;
+
 // Name as shown: directories in brackets, letters A–Z cased per `nameCase`.
 std::string DisplayName(const FileEntry& e, int nameCase);
 // "  dd-mm-yy  hh:mm  rahs" in the locale's order and separator.

@@ -3,6 +3,7 @@
 #include "panels/CellText.h"
 #include "panels/ChangeDirDialog.h"
 #include "panels/RemotePanelSource.h"
+#include "panels/DirectoryLoad.h"
 #include "panels/DragCursors.h"
 #include "panels/DropList.h"
 #include "panels/PanelDelegate.h"
@@ -17,6 +18,7 @@
 #include "ui_services/MessageBoxes.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <QDrag>
 #include <QFile>
 #include <QHelpEvent>
@@ -88,6 +90,17 @@ void FilePanel::post(int msg, qintptr first, qintptr second) {
 }
 
 namespace {
+
+// A read that ends within this time is shown at once, as if it were done on
+// this thread: short enough not to stall the window, long enough for any
+// ordinary directory, so the messages that follow see the new rows.
+constexpr auto kShortRead = std::chrono::milliseconds(40);
+
+const QEvent::Type kLoadEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+} // namespace
+
+namespace {
 FilePanel::ExternalHandler& externalHandler() {
     static FilePanel::ExternalHandler handler;
     return handler;
@@ -97,6 +110,10 @@ FilePanel::ExternalHandler& externalHandler() {
 void FilePanel::SetExternalHandler(ExternalHandler handler) { externalHandler() = std::move(handler); }
 
 bool FilePanel::event(QEvent* e) {
+    if (e->type() == kLoadEvent) {
+        takeLoadedRows();
+        return true;
+    }
     if (e->type() == PanelMessageEvent::eventType() && externalHandler() &&
         !messageTable_.handles(static_cast<PanelMessageEvent*>(e)->message) &&
         externalHandler()(*this, *static_cast<PanelMessageEvent*>(e)))
@@ -132,6 +149,7 @@ void FilePanel::markingChanged() {
 bool FilePanel::Refresh() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     if (listing_.isFtp()) {
+        load_.reset();
         model_->beginListingReset();
         if (RemotePanelSource* remote = RemoteSource())
             remote->Read(listing_);
@@ -143,18 +161,158 @@ bool FilePanel::Refresh() {
         emit summaryChanged();
         return true;
     }
-    model_->beginListingReset();
-    const DirReadResult r =
-        listing_.ReadDirectory(ListingFilter::FromSettings(Settings()), App().filterMask);
-    model_->endListingReset();
     QApplication::restoreOverrideCursor();
-    MoveCursor(listing_.cursor());
+    return startRead({}, 0);
+}
+
+bool FilePanel::startRead(const std::string& revertPath, int revertDepth) {
+    if (load_ && load_->path() == listing_.path && revertPath.empty()) {
+        // A change arrived while this directory is being read: read it again
+        // once this read is done rather than start over and never finish.
+        rereadWanted_ = true;
+        return true;
+    }
+    if (load_) {
+        load_.reset();
+        afterRead(false);
+    }
+    if (!previewShown_)
+        loadCarry_ = listing_.CarryOver();
+    previewShown_ = false;
+    rereadWanted_ = false;
+    revertPath_ = revertPath;
+    revertDepth_ = revertDepth;
+    load_ = std::make_unique<DirectoryLoad>(
+        listing_.path, ListingFilter::FromSettings(Settings()), App().filterMask, listing_.sortFlags,
+        // On the worker thread; the load is dropped (and this never called
+        // again) before the panel goes.
+        [this] { QCoreApplication::postEvent(this, new QEvent(kLoadEvent)); });
+    if (load_->WaitFinished(kShortRead))
+        return finishRead();
+    std::string text = "Reading\u2026";
+    text.resize(120, ' ');
+    listing_.summaryText = text;
     emit summaryChanged();
-    if (r.error != 0) {
-        ShowMessage(r.errorText, MbOk | MbIconStop);
+    return true;
+}
+
+void FilePanel::takeLoadedRows() {
+    if (!load_)
+        return;
+    // File operations hold on to rows while they run: no rows change under them.
+    if (App().busyFlag) {
+        QTimer::singleShot(50, this, &FilePanel::takeLoadedRows);
+        return;
+    }
+    if (load_->finished()) {
+        finishRead();
+        return;
+    }
+    std::vector<FileEntry> rows = load_->TakeNewRows();
+    if (rows.empty())
+        return;
+    if (!previewShown_) {
+        // The first rows of the new directory replace the old ones.
+        previewShown_ = true;
+        model_->beginListingReset();
+        listing_.ShowFirstRows(std::move(rows));
+        model_->endListingReset();
+    } else {
+        const int first = listing_.rowCount();
+        model_->beginAppend(first, first + static_cast<int>(rows.size()) - 1);
+        listing_.AddRows(std::move(rows));
+        model_->endAppend();
+    }
+}
+
+bool FilePanel::finishRead() {
+    std::unique_ptr<DirectoryLoad> load = std::move(load_);
+    DirectoryLoad::Result r = load->TakeResult();
+    if (r.status.error != 0) {
+        const bool late = !revertPath_.empty();
+        if (late) {
+            listing_.path = revertPath_;
+            listing_.depth = revertDepth_;
+        }
+        if (previewShown_) { // rows of the failed directory are on show: take the old ones back
+            previewShown_ = false;
+            startRead({}, 0);
+        } else {
+            listing_.UpdateSummary();
+            emit summaryChanged();
+        }
+        afterRead(false);
+        ShowMessage(r.status.errorText, MbOk | MbIconStop);
+        if (late)
+            post(PmDirectoryChanged, controlId_);
         return false;
     }
+    ReadCarryOver carry = std::move(loadCarry_);
+    if (previewShown_)
+        listing_.AddShownState(carry);
+    previewShown_ = false;
+    revertPath_.clear();
+    model_->beginListingReset();
+    listing_.AcceptRows(std::move(r.rows), r.enumerated, carry);
+    if (load->sortFlags() != listing_.sortFlags) // re-sorted while reading
+        listing_.Sort(listing_.sortFlags);
+    model_->endListingReset();
+    MoveCursor(listing_.cursor());
+    emit summaryChanged();
+    afterRead(true);
+    if (rereadWanted_) {
+        rereadWanted_ = false;
+        startRead({}, 0);
+    }
     return true;
+}
+
+void FilePanel::afterRead(bool complete) {
+    std::vector<std::function<void()>> pending = std::move(afterRead_);
+    afterRead_.clear();
+    if (complete) {
+        for (auto& then : pending)
+            then();
+    }
+}
+
+void FilePanel::WhenRead(std::function<void()> then) {
+    if (load_)
+        afterRead_.push_back(std::move(then));
+    else
+        then();
+}
+
+void FilePanel::AbandonRead() {
+    if (!load_)
+        return;
+    load_.reset();
+    afterRead(false);
+    rereadWanted_ = false;
+    if (!previewShown_) {
+        // Nothing of the new directory arrived: stay where the panel was.
+        if (!revertPath_.empty()) {
+            listing_.path = revertPath_;
+            listing_.depth = revertDepth_;
+            revertPath_.clear();
+            post(PmDirectoryChanged, controlId_);
+        }
+        listing_.UpdateSummary();
+        emit summaryChanged();
+        return;
+    }
+    previewShown_ = false;
+    revertPath_.clear();
+    ReadCarryOver carry = std::move(loadCarry_);
+    listing_.AddShownState(carry);
+    std::vector<FileEntry> rows = std::move(listing_.entries);
+    PanelListing::SortRows(rows, listing_.sortFlags);
+    const int count = static_cast<int>(rows.size());
+    model_->beginListingReset();
+    listing_.AcceptRows(std::move(rows), count, carry);
+    model_->endListingReset();
+    MoveCursor(listing_.cursor());
+    emit summaryChanged();
 }
 
 bool FilePanel::ChangeDirectory(const std::string& newPath) {
@@ -162,7 +320,7 @@ bool FilePanel::ChangeDirectory(const std::string& newPath) {
     const int oldDepth = listing_.depth;
     listing_.path = newPath;
     listing_.keepSelection = false;
-    if (!Refresh()) {
+    if (!startRead(oldPath, oldDepth)) {
         listing_.path = oldPath;
         listing_.depth = oldDepth;
         return false;
@@ -286,10 +444,10 @@ void FilePanel::keyPressEvent(QKeyEvent* e) {
         break;
     default: break;
     }
-    const QString text = e->text();
-    if (!ctrl && text.size() == 1 && text[0].isPrint() && text[0] != QLatin1Char('.') &&
-        text[0] != QLatin1Char(' ') && text[0].unicode() < 0x80) {
-        const int row = listing_.QuickSearch(static_cast<char>(text[0].unicode()));
+    // One typed character of any script (a pair of UTF-16 units beyond the BMP).
+    const QList<uint> typed = e->text().toUcs4();
+    if (!ctrl && typed.size() == 1 && QChar::isPrint(typed[0]) && typed[0] != '.' && typed[0] != ' ') {
+        const int row = listing_.QuickSearch(static_cast<char32_t>(typed[0]));
         markingChanged();
         if (row >= 0)
             MoveCursor(row);
@@ -301,9 +459,9 @@ void FilePanel::keyPressEvent(QKeyEvent* e) {
 }
 
 int FilePanel::RowAtY(int y) const {
-    const int h = std::max(1, verticalHeader()->defaultSectionSize());
-    const int row = topRow() + y / h;
-    return y >= 0 && row < listing_.rowCount() ? row : -1;
+    // The view's own geometry knows the part of the top row scrolled away.
+    const int row = rowAt(y);
+    return row >= 0 && row < listing_.rowCount() ? row : -1;
 }
 
 void FilePanel::ClickSelect(int row, Qt::KeyboardModifiers mods) {

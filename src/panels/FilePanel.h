@@ -7,11 +7,13 @@
 #include <QTableView>
 
 #include <functional>
+#include <memory>
 
 class QMimeData;
 
 namespace km {
 
+class DirectoryLoad;
 class PanelHeader;
 class PanelModel;
 
@@ -38,10 +40,22 @@ public:
     void setMessageTarget(QObject* target) { target_ = target; }
 
     // Re-reads the directory. On failure shows the platform's text and keeps
-    // the previous rows; returns false.
+    // the previous rows; returns false. A local directory is read on a worker
+    // thread: what takes longer than a moment goes on while the window runs
+    // ("Reading…", the rows as they come) and true is returned; a failure
+    // found later is shown then.
     bool Refresh();
-    // Changes to `newPath` and reads it; on failure the panel stays where it was.
+    // Changes to `newPath` and reads it; on failure the panel stays where it
+    // was (and, when the failure comes late, tells the main window so).
     bool ChangeDirectory(const std::string& newPath);
+    // Whether a read is still going on.
+    bool reading() const { return load_ != nullptr; }
+    // Stops the read: what was read so far stays, sorted; with nothing read
+    // yet the panel goes back to the directory it showed before.
+    void AbandonRead();
+    // Runs `then` once the rows are complete: now, or when the read ends
+    // (not at all when it fails or is abandoned).
+    void WhenRead(std::function<void()> then);
     // Enter or double click on the cursor row.
     void EnterFocused();
     // On a remote panel: moves the server (a RemotePanelSource::Move) and
@@ -106,6 +120,10 @@ private:
     void applySort(int flags);
     void markingChanged();
     void post(int msg, qintptr first = 0, qintptr second = 0);
+    bool startRead(const std::string& revertPath, int revertDepth);
+    void takeLoadedRows();
+    bool finishRead();
+    void afterRead(bool complete);
 
     const int controlId_;
     PanelListing listing_;
@@ -120,6 +138,14 @@ private:
     int pressRow_ = -1;
     int anchorRow_ = 0;
     int dropTargetRow_ = -1;
+    // the read in progress
+    std::unique_ptr<DirectoryLoad> load_;
+    ReadCarryOver loadCarry_;
+    std::string revertPath_; // where a read that fails late goes back to; empty for none
+    int revertDepth_ = 0;
+    bool previewShown_ = false; // the rows shown are the new directory's first ones
+    bool rereadWanted_ = false; // a change came in while reading
+    std::vector<std::function<void()>> afterRead_;
     static const PanelMessageTable<FilePanel> messageTable_;
 };
 

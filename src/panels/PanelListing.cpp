@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <numeric>
 #include <unordered_map>
 #include <unordered_set>
@@ -46,50 +47,101 @@ template <class T> int cmp3(const T& a, const T& b) { return a < b ? -1 : (b < a
 } // namespace
 
 DirReadResult PanelListing::ReadDirectory(const ListingFilter& filter, std::string_view mask) {
-    std::vector<DirEntryInfo> raw;
-    DirReadResult r = ReadDirectoryEntries(path, raw);
+    std::vector<FileEntry> rows = StartRows(path);
+    int enumerated = 0;
+    const DirReadResult r = ReadDirectoryEntries(path, [&](DirEntryInfo&& d) {
+        ++enumerated;
+        FileEntry e;
+        if (MakeRow(std::move(d), filter, mask, e))
+            rows.push_back(std::move(e));
+        return true;
+    });
     if (r.error != 0)
         return r;
-
-    std::unordered_set<std::string> keep;
-    if (keepSelection) {
-        for (const FileEntry& e : entries) {
-            if (e.selected && e.kind != KindParent)
-                keep.insert(e.name);
-        }
-    }
-    entries.clear();
-    depth = PathDepth(path);
-    entries.reserve(raw.size() + 1);
-    if (!IsRootPath(path)) {
-        FileEntry parent;
-        parent.kind = KindParent;
-        parent.name = "..";
-        entries.push_back(std::move(parent));
-    }
-    const bool allFiles = mask == "*.*" || mask == "*";
-    for (DirEntryInfo& d : raw) {
-        if (filteredOut(d.attributes, d.isDirectory, filter))
-            continue;
-        if (!d.isDirectory && !allFiles && !WildcardMatch(mask, d.name))
-            continue;
-        FileEntry e;
-        e.kind = d.isDirectory ? KindDirectory : KindFile;
-        e.size = d.size;
-        e.lastWrite = d.lastWrite;
-        e.attributes = d.attributes;
-        e.nameKey = CollationKey(d.name);
-        e.name = std::move(d.name);
-        e.selected = !keep.empty() && keep.count(e.name) != 0;
-        entries.push_back(std::move(e));
-    }
-    finishRead(static_cast<int>(raw.size()));
+    SortRows(rows, sortFlags);
+    AcceptRows(std::move(rows), enumerated, CarryOver());
     return r;
 }
 
+ReadCarryOver PanelListing::CarryOver() const {
+    ReadCarryOver carry;
+    if (keepSelection) {
+        for (const FileEntry& e : entries) {
+            if (e.selected && e.kind != KindParent)
+                carry.keep.insert(e.name);
+        }
+    }
+    if (rowsPath_ == path && cursor_ >= 0 && cursor_ < rowCount()) {
+        carry.cursorName = entries[static_cast<size_t>(cursor_)].name;
+        carry.cursorKind = entries[static_cast<size_t>(cursor_)].kind;
+    }
+    return carry;
+}
+
+std::vector<FileEntry> PanelListing::StartRows(const std::string& dirPath) {
+    std::vector<FileEntry> rows;
+    if (!IsRootPath(dirPath)) {
+        FileEntry parent;
+        parent.kind = KindParent;
+        parent.name = "..";
+        rows.push_back(std::move(parent));
+    }
+    return rows;
+}
+
+bool PanelListing::MakeRow(DirEntryInfo&& d, const ListingFilter& filter, std::string_view mask,
+                           FileEntry& out) {
+    if (filteredOut(d.attributes, d.isDirectory, filter))
+        return false;
+    if (!d.isDirectory && mask != "*.*" && mask != "*" && !WildcardMatch(mask, d.name))
+        return false;
+    out.kind = d.isDirectory ? KindDirectory : KindFile;
+    out.size = d.size;
+    out.lastWrite = d.lastWrite;
+    out.attributes = d.attributes;
+    out.nameKey = CollationKey(d.name);
+    out.name = std::move(d.name);
+    out.selected = false;
+    return true;
+}
+
+void PanelListing::AcceptRows(std::vector<FileEntry> rows, int enumeratedCount, const ReadCarryOver& carry) {
+    entries = std::move(rows);
+    depth = PathDepth(path);
+    rowsPath_ = path;
+    if (!carry.keep.empty()) {
+        for (FileEntry& e : entries)
+            e.selected = e.kind != KindParent && carry.keep.count(e.name) != 0;
+    }
+    finishRead(enumeratedCount, carry);
+}
+
+void PanelListing::ShowFirstRows(std::vector<FileEntry> rows) {
+    entries = std::move(rows);
+    depth = PathDepth(path);
+    cursor_ = -1;
+}
+
+void PanelListing::AddRows(std::vector<FileEntry> rows) {
+    entries.insert(entries.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+}
+
+void PanelListing::AddShownState(ReadCarryOver& carry) const {
+    for (const FileEntry& e : entries) {
+        if (e.selected && e.kind != KindParent)
+            carry.keep.insert(e.name);
+    }
+    if (cursor_ >= 0 && cursor_ < rowCount()) {
+        carry.cursorName = entries[static_cast<size_t>(cursor_)].name;
+        carry.cursorKind = entries[static_cast<size_t>(cursor_)].kind;
+    }
+}
+
 void PanelListing::AcceptRemoteRows(std::vector<FileEntry> rows, int remoteDepth) {
+    const ReadCarryOver carry = CarryOver();
     entries.clear();
     depth = remoteDepth;
+    rowsPath_ = path;
     FileEntry parent;
     parent.kind = KindParent;
     parent.name = "..";
@@ -98,13 +150,22 @@ void PanelListing::AcceptRemoteRows(std::vector<FileEntry> rows, int remoteDepth
         e.nameKey = CollationKey(e.name);
         entries.push_back(std::move(e));
     }
-    finishRead(rowCount());
+    Sort(sortFlags);
+    finishRead(rowCount(), carry);
 }
 
-void PanelListing::finishRead(int enumeratedCount) {
+void PanelListing::finishRead(int enumeratedCount, const ReadCarryOver& carry) {
     cursor_ = -1;
-    Sort(sortFlags);
-    restoreCursor(enumeratedCount);
+    if (carry.cursorKind >= 0) {
+        // A re-read of the same directory: the cursor stays on its entry.
+        for (int i = 0; i < rowCount() && cursor_ < 0; ++i) {
+            const FileEntry& e = entries[static_cast<size_t>(i)];
+            if (e.kind == carry.cursorKind && e.name == carry.cursorName)
+                SetCursor(i);
+        }
+    }
+    if (cursor_ < 0)
+        restoreCursor(enumeratedCount);
     keepSelection = true;
     UpdateSummary();
 }
@@ -118,21 +179,20 @@ void PanelListing::restoreCursor(int enumeratedCount) {
     cursor_ = row < 0 ? -1 : row;
 }
 
-void PanelListing::Sort(int flags) {
-    sortFlags = flags;
+std::vector<uint32_t> PanelListing::sortOrder(const std::vector<FileEntry>& rows, int flags) {
     const int key = flags & SortKeyMask;
     const bool desc = (flags & SortDescending) != 0;
     std::vector<std::string> extKeys;
     if (key == SortByExtension) {
-        extKeys.reserve(entries.size());
-        for (const FileEntry& e : entries)
+        extKeys.reserve(rows.size());
+        for (const FileEntry& e : rows)
             extKeys.push_back(extensionKey(e.name));
     }
-    std::vector<uint32_t> order(entries.size());
+    std::vector<uint32_t> order(rows.size());
     std::iota(order.begin(), order.end(), 0u);
     auto compare = [&](uint32_t ia, uint32_t ib) {
-        const FileEntry& a = entries[ia];
-        const FileEntry& b = entries[ib];
+        const FileEntry& a = rows[ia];
+        const FileEntry& b = rows[ib];
         if (a.kind != b.kind)
             return a.kind < b.kind;
         int c = 0;
@@ -149,7 +209,21 @@ void PanelListing::Sort(int flags) {
         return c < 0;
     };
     std::sort(order.begin(), order.end(), compare);
+    return order;
+}
 
+void PanelListing::SortRows(std::vector<FileEntry>& rows, int flags) {
+    const std::vector<uint32_t> order = sortOrder(rows, flags);
+    std::vector<FileEntry> sorted;
+    sorted.reserve(rows.size());
+    for (const uint32_t i : order)
+        sorted.push_back(std::move(rows[i]));
+    rows = std::move(sorted);
+}
+
+void PanelListing::Sort(int flags) {
+    sortFlags = flags;
+    const std::vector<uint32_t> order = sortOrder(entries, flags);
     const int oldCursor = cursor_;
     std::vector<FileEntry> sorted;
     sorted.reserve(entries.size());
@@ -382,9 +456,9 @@ void PanelListing::UpdateSummary() {
     summaryText = std::move(text);
 }
 
-int PanelListing::QuickSearch(char c) {
-    auto upper = [](char x) { return (x >= 'a' && x <= 'z') ? static_cast<char>(x - 32) : x; };
-    if (upper(c) != upper(lastSearchChar)) {
+int PanelListing::QuickSearch(char32_t c) {
+    c = FoldCase(c);
+    if (c != lastSearchChar) {
         lastSearchChar = c;
         lastMatch = -1;
         searchFound = false;
@@ -397,7 +471,7 @@ int PanelListing::QuickSearch(char c) {
         const int from = pass == 0 ? lastMatch + 1 : 0;
         for (int i = from; i < rowCount(); ++i) {
             const FileEntry& e = entries[static_cast<size_t>(i)];
-            if (e.kind != KindParent && !e.name.empty() && upper(e.name[0]) == upper(c)) {
+            if (e.kind != KindParent && FoldedFirstCharacter(e.name) == c) {
                 found = i;
                 break;
             }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace km {
@@ -22,6 +23,13 @@ struct ListingFilter {
     bool showSystemDirs = false;
     bool showHiddenDirs = false;
     static ListingFilter FromSettings(SettingsStore& store);
+};
+
+// What a re-read carries over from the rows it replaces.
+struct ReadCarryOver {
+    std::unordered_set<std::string> keep; // names to select again
+    std::string cursorName;               // the cursor's entry when the same directory is read again
+    int cursorKind = -1;                  // and its kind; -1 when the cursor goes by memory
 };
 
 // Keyboard range selections (Shift + cursor keys).
@@ -47,7 +55,7 @@ public:
     bool bulkChange = false;
     std::string summaryText;
     // quick search
-    char lastSearchChar = 0;
+    char32_t lastSearchChar = 0;
     int lastMatch = -1;
     bool searchFound = false;
 
@@ -58,6 +66,26 @@ public:
     // Re-reads `path` with `mask` applied to files. On failure the rows are
     // left as they were and the error is returned.
     DirReadResult ReadDirectory(const ListingFilter& filter, std::string_view mask);
+
+    // A read in steps, so that the reading can run on another thread:
+    // CarryOver() before, StartRows() + MakeRow() per entry + SortRows() on
+    // any thread, AcceptRows() at the end.
+    ReadCarryOver CarryOver() const;
+    // The rows a read of `dirPath` starts with: the parent entry unless it is a root.
+    static std::vector<FileEntry> StartRows(const std::string& dirPath);
+    // The row of one directory entry; false when the filter or the mask leaves it out.
+    static bool MakeRow(DirEntryInfo&& d, const ListingFilter& filter, std::string_view mask, FileEntry& out);
+    static void SortRows(std::vector<FileEntry>& rows, int flags);
+    // Takes sorted rows of `path`: selects the kept names and puts the cursor
+    // on the same entry (a re-read) or where the memory of the depth says.
+    void AcceptRows(std::vector<FileEntry> rows, int enumeratedCount, const ReadCarryOver& carry);
+    // Rows shown while a read goes on: the first ones replace the rows of
+    // before (no cursor yet, the memory untouched), later ones are added.
+    void ShowFirstRows(std::vector<FileEntry> rows);
+    void AddRows(std::vector<FileEntry> rows);
+    // What the user did with the rows shown while reading: selected names and
+    // a cursor put somewhere are carried into the complete listing.
+    void AddShownState(ReadCarryOver& carry) const;
     // The rows of a remote directory: the parent entry is always added, then
     // sorted, with the cursor remembered for `remoteDepth`.
     void AcceptRemoteRows(std::vector<FileEntry> rows, int remoteDepth);
@@ -95,14 +123,16 @@ public:
 
     void UpdateSummary();
 
-    // Typed-letter search: deselects everything, then selects and focuses the
-    // next directory or file whose name begins with `c` (either case), wrapping
-    // once a match was found. Returns the row or -1.
-    int QuickSearch(char c);
+    // Typed-character search: deselects everything, then selects and focuses
+    // the next directory or file whose name begins with `c` (without case, any
+    // script), wrapping once a match was found. Returns the row or -1.
+    int QuickSearch(char32_t c);
 
 private:
-    void finishRead(int enumeratedCount);
+    void finishRead(int enumeratedCount, const ReadCarryOver& carry);
+    static std::vector<uint32_t> sortOrder(const std::vector<FileEntry>& rows, int flags);
     int cursor_ = -1;
+    std::string rowsPath_; // the directory the rows were read from
     void restoreCursor(int enumeratedCount);
 };
 

@@ -26,6 +26,9 @@ public:
 
     void beginListingReset() { beginResetModel(); }
     void endListingReset() { endResetModel(); }
+    // Rows `first`..`last` are being added at the end.
+    void beginAppend(int first, int last) { beginInsertRows({}, first, last); }
+    void endAppend() { endInsertRows(); }
     // Selection states or texts of rows changed.
     void rowsChanged(int first, int last);
     void allRowsChanged();

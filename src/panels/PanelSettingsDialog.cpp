@@ -89,7 +89,7 @@ PanelSettingsDialog::PanelSettingsDialog(QWidget* parent) : QDialog(parent) {
         layout->addWidget(group);
     }
     nameCase_ = addRadioGroup(this, layout, " Show file names: ", kNameCases,
-                              s.GetInt("Algemeen", "Bestandsnamen", NameCaseLower), NameCaseLower);
+                              s.GetInt("Algemeen", "Bestandsnamen", kDefaultNameCase), kDefaultNameCase);
     rightClick_ = addRadioGroup(this, layout, " Right mouse click shows: ", kRightClicks,
                                 s.GetInt("Algemeen", "ContextMenus", kShellMenu), kShellMenu);
 

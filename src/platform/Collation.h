@@ -10,6 +10,12 @@ namespace km {
 // with ordinary string comparison.
 std::string CollationKey(std::string_view text);
 
+// The first character of UTF-8 `text` (a byte that starts no valid sequence
+// stands for itself), folded to one case for any script; 0 for empty text.
+char32_t FoldedFirstCharacter(std::string_view text);
+// `c` folded the same way.
+char32_t FoldCase(char32_t c);
+
 // Case-insensitive (A–Z/a–z) equality, as the panels use for names.
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 

@@ -19,6 +19,14 @@ std::string ErrorText(int err) {
 }
 
 DirReadResult ReadDirectoryEntries(const std::string& dirPath, std::vector<DirEntryInfo>& out) {
+    return ReadDirectoryEntries(dirPath, [&out](DirEntryInfo&& e) {
+        out.push_back(std::move(e));
+        return true;
+    });
+}
+
+DirReadResult ReadDirectoryEntries(const std::string& dirPath,
+                                   const std::function<bool(DirEntryInfo&&)>& sink) {
     DirReadResult result;
     const int fd = open(dirPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
@@ -54,7 +62,10 @@ DirReadResult ReadDirectoryEntries(const std::string& dirPath, std::vector<DirEn
         full.resize(baseLen);
         full += n;
         e.attributes = ReadAttributes(full.c_str(), e.name, st);
-        out.push_back(std::move(e));
+        if (!sink(std::move(e))) {
+            errno = 0; // stopped by the caller, not a failure
+            break;
+        }
         errno = 0;
     }
     if (errno != 0) {

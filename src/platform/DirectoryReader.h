@@ -2,6 +2,7 @@
 #include "platform/FileTime.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,10 @@ struct DirReadResult {
 // Reads every entry of `dirPath` except "." and "..". Symbolic links are
 // described by their targets; a dangling link is listed as a file.
 DirReadResult ReadDirectoryEntries(const std::string& dirPath, std::vector<DirEntryInfo>& out);
+// The same, handing each entry to `sink` as it is read; reading stops early
+// (with no error) when `sink` returns false.
+DirReadResult ReadDirectoryEntries(const std::string& dirPath,
+                                   const std::function<bool(DirEntryInfo&&)>& sink);
 
 // The platform's text for an errno value.
 std::string ErrorText(int err);

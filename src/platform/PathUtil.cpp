@@ -1,6 +1,7 @@
 #include "platform/PathUtil.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace km {
@@ -72,6 +73,13 @@ std::string NearestExistingDirectory(std::string_view path) {
             return p;
         p = ParentPath(p);
     }
+}
+
+std::string StartDirectory() {
+    char buf[4096];
+    if (getcwd(buf, sizeof buf) && buf[0] == '/')
+        return ResolvePath("/", buf);
+    return "/";
 }
 
 } // namespace km

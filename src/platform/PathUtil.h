@@ -15,5 +15,7 @@ std::string_view BaseName(std::string_view path);
 std::string ResolvePath(std::string_view base, std::string_view typed);
 // The path itself if it is a readable directory, else its nearest existing parent, else "/".
 std::string NearestExistingDirectory(std::string_view path);
+// The directory the program was started in (it never changes its own), else "/".
+std::string StartDirectory();
 
 } // namespace km

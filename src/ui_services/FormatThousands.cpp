@@ -4,7 +4,7 @@
 
 namespace km {
 
-std::string FormatThousands(uint64_t value, char separator) {
+std::string FormatThousands(uint64_t value, std::string_view separator) {
     char digits[24];
     int n = 0;
     do {
@@ -12,7 +12,7 @@ std::string FormatThousands(uint64_t value, char separator) {
         value /= 10;
     } while (value);
     std::string out;
-    out.reserve(static_cast<size_t>(n + n / 3));
+    out.reserve(static_cast<size_t>(n) + static_cast<size_t>(n / 3) * separator.size());
     for (int i = n - 1; i >= 0; --i) {
         out += digits[i];
         if (i > 0 && i % 3 == 0)

@@ -27,7 +27,7 @@ TEST(DriveItems, TextPerVolumeTypeFromAMountTable) {
 
 TEST(DriveItems, InfoLineUses64BitSizesAndPads) {
     LocaleInfo li;
-    li.thousandsSeparator = '.';
+    li.thousandsSeparator = ".";
     SetCurrentLocale(li);
     const std::string text = DriveInfoText({2113470464ull, 1234567890ull});
     EXPECT_EQ(text.substr(0, 44), "2.113.470.464 total, 1.234.567.890 available");

@@ -24,7 +24,7 @@ class ListingTest : public ::testing::Test {
 protected:
     void SetUp() override {
         LocaleInfo li;
-        li.thousandsSeparator = '.';
+        li.thousandsSeparator = ".";
         SetCurrentLocale(li);
     }
     void file(const std::string& name, size_t size = 0) { test::WriteAll(dir.file(name), std::string(size, 'x')); }
@@ -129,17 +129,31 @@ TEST_F(ListingTest, CursorMemoryPerDepthIsClamped) {
         file("f" + std::to_string(i));
     read();
     const int depth = listing.depth;
-    listing.SetCursor(4);
-    EXPECT_EQ(listing.cursorMemory[static_cast<size_t>(depth)], 4);
-    read(); // re-read puts the cursor back
-    EXPECT_EQ(listing.cursor(), 4);
-    listing.cursorMemory[static_cast<size_t>(depth)] = 99;
-    read();
-    EXPECT_EQ(listing.cursor(), 5); // the last row
+    listing.SetCursor(5);
+    EXPECT_EQ(listing.cursorMemory[static_cast<size_t>(depth)], 5);
+    // The cursor's file is gone: the remembered row, clamped to what is there.
     std::remove(dir.file("f4").c_str());
     std::remove(dir.file("f3").c_str());
     read();
     EXPECT_EQ(listing.cursor(), 3);
+    // Arriving from elsewhere with a memory past the end: the last row.
+    PanelListing fresh;
+    fresh.path = dir.path();
+    fresh.cursorMemory[static_cast<size_t>(depth)] = 99;
+    ASSERT_EQ(fresh.ReadDirectory(filter, "*.*").error, 0);
+    EXPECT_EQ(fresh.cursor(), 3);
+}
+
+TEST_F(ListingTest, ReReadKeepsTheCursorOnItsFileNotItsRowNumber) {
+    file("m.txt");
+    file("z.txt");
+    read();
+    listing.SetCursor(2); // z.txt
+    file("a.txt");        // one more row above it
+    file("b.txt");
+    read();
+    ASSERT_GE(listing.cursor(), 0);
+    EXPECT_EQ(listing.entries[static_cast<size_t>(listing.cursor())].name, "z.txt");
 }
 
 TEST_F(ListingTest, SummaryCountsFilesAndBytesNotDirectoriesOrParent) {

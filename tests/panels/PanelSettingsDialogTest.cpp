@@ -28,16 +28,16 @@ TEST_F(PanelSettingsDialogTest, EmptyStoreShowsDefaultsAndBadValuesFallBackToThe
         EXPECT_EQ(dlg.objectName(), QStringLiteral("CONFIG"));
         for (const char* c : {"check1550", "check1560", "check2990", "check3000"})
             EXPECT_FALSE(Checked(&dlg, QString::fromLatin1(c))) << c;
-        EXPECT_TRUE(Checked(&dlg, QStringLiteral("radio2460")));
+        EXPECT_TRUE(Checked(&dlg, QStringLiteral("radio2470")));
         EXPECT_TRUE(Checked(&dlg, QStringLiteral("radio2490")));
     }
     store->PutInt("Algemeen", "Bestandsnamen", 1234);
     store->PutInt("Algemeen", "ContextMenus", -1);
     PanelSettingsDialog dlg;
-    EXPECT_TRUE(Checked(&dlg, QStringLiteral("radio2460")));
+    EXPECT_TRUE(Checked(&dlg, QStringLiteral("radio2470")));
     EXPECT_TRUE(Checked(&dlg, QStringLiteral("radio2490")));
     Click(&dlg, "ok");
-    EXPECT_EQ(store->GetInt("Algemeen", "Bestandsnamen", 0), 2460);
+    EXPECT_EQ(store->GetInt("Algemeen", "Bestandsnamen", 0), 2470);
     EXPECT_EQ(store->GetInt("Algemeen", "ContextMenus", 0), 2490);
 }
 

@@ -5,12 +5,14 @@
 namespace km {
 namespace {
 
-// Reads up to `count` unsigned numbers separated by runs of `separator` or
-// blanks; false unless exactly `count` were found and nothing else.
-bool ReadNumbers(std::string_view text, char separator, int* out, int count) {
+// Reads up to `count` unsigned numbers separated by runs of blanks or of the
+// bytes of `separators`; false unless exactly `count` were found and nothing else.
+bool ReadNumbers(std::string_view text, std::string_view separators, int* out, int count) {
     int found = 0;
     size_t i = 0;
-    const auto isGap = [separator](char c) { return c == separator || c == ' ' || c == '\t'; };
+    const auto isGap = [separators](char c) {
+        return c == ' ' || c == '\t' || separators.find(c) != std::string_view::npos;
+    };
     while (i < text.size()) {
         if (isGap(text[i])) {
             ++i;
@@ -56,12 +58,9 @@ DateTimeTexts FormatDateTime(const std::tm& local, const LocaleInfo& locale) {
         b = month;
         c = day;
     }
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%02d-%02d-%02d   %02d:%02d", a, b, c, local.tm_hour,
-                  local.tm_min);
-    buf[2] = buf[5] = locale.dateSeparator;
-    const std::string all(buf);
-    return {all.substr(0, 8), all.substr(11, 5)};
+    char time[16];
+    std::snprintf(time, sizeof time, "%02d:%02d", local.tm_hour, local.tm_min);
+    return {JoinDateFields(a, b, c, locale), time};
 }
 
 DateTimeTexts FormatDateTime(int64_t seconds, const LocaleInfo& locale) {
@@ -75,7 +74,8 @@ std::optional<int64_t> ParseDateTime(std::string_view date, std::string_view tim
                                      const LocaleInfo& locale) {
     int d[3];
     int t[2];
-    if (!ReadNumbers(date, locale.dateSeparator, d, 3) || !ReadNumbers(time, ':', t, 2))
+    const std::string separators = locale.dateSeparator + locale.dateSeparator2 + locale.dateSuffix;
+    if (!ReadNumbers(date, separators, d, 3) || !ReadNumbers(time, ":", t, 2))
         return std::nullopt;
     int year = d[2], month = d[0], day = d[1];
     if (locale.dateOrder == 1) {

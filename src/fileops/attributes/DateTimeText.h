@@ -12,7 +12,7 @@
 namespace km {
 
 struct DateTimeTexts {
-    std::string date; // 8 characters
+    std::string date; // e.g. "24-12-98", or "26年12月10日"
     std::string time; // 5 characters
 };
 

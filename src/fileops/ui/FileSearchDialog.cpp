@@ -225,8 +225,11 @@ void FileSearchDialog::goThere() {
     PanelListing& li = panel_.listing();
     li.ClearCursorMemory();
     if (panel_.ChangeDirectory(ParentPath(path))) {
-        if (li.FocusFileByName(BaseName(path)))
-            panel_.MoveCursor(li.cursor());
+        FilePanel& panel = panel_;
+        panel_.WhenRead([&panel, name = std::string(BaseName(path))] {
+            if (panel.listing().FocusFileByName(name))
+                panel.MoveCursor(panel.listing().cursor());
+        });
         PostPanelMessage(mainWindow_, PmDirectoryChanged, panel_.controlId());
     }
     SavedSearch saved;

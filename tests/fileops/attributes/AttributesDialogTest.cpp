@@ -58,10 +58,7 @@ void Answer(const QString& name, std::function<void(QDialog*)> body, bool* opene
 }
 
 LocaleInfo MdySlash() {
-    LocaleInfo l;
-    l.dateOrder = 0;
-    l.dateSeparator = '/';
-    return l;
+    return LocaleInfo::WithDateSeparator("/", 0);
 }
 
 mode_t ModeOf(const std::string& path) {

@@ -8,10 +8,7 @@ using namespace km;
 namespace {
 
 LocaleInfo Locale(int order, char separator) {
-    LocaleInfo l;
-    l.dateOrder = order;
-    l.dateSeparator = separator;
-    return l;
+    return LocaleInfo::WithDateSeparator(std::string(1, separator), order);
 }
 
 std::tm Local(int64_t seconds) {
