@@ -125,8 +125,8 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
         p->SetColumnWidths(s.GetInt("WinPositie", keys[side][0], 90), s.GetInt("WinPositie", keys[side][1], 64),
                            s.GetInt("WinPositie", keys[side][2], 118));
         PanelListing& li = p->listing();
-        // No stored directory: where the program was started.
-        const std::string stored = s.GetString("Paden", side == 0 ? "Links" : "Rechts", "");
+        // An empty directory stands for the one the program was started in.
+        const std::string stored = s.GetString("Paden", side == 0 ? "Links" : "Rechts", "/");
         li.path = NearestExistingDirectory(stored.empty() ? StartDirectory() : stored);
         li.sortFlags = s.GetInt("Paden", side == 0 ? "LSort" : "RSort", 128);
         if ((li.sortFlags & SortKeyMask) == 0)
@@ -236,8 +236,11 @@ void MainFrame::restartWatcher(int side) {
         watchedPaths_[i].clear();
         return;
     }
-    if (watchers_[i].running() && watchedPaths_[i] == li.path)
+    if (watchers_[i].running() && watchedPaths_[i] == li.path) {
+        // Every re-read gives a watch lost with its directory another try.
+        watchers_[i].Rearm();
         return;
+    }
     watchedPaths_[i] = li.path;
     const int msg = side == 0 ? PmLeftChangedOnDisk : PmRightChangedOnDisk;
     watchers_[i].Start(li.path, [this, msg] { PostPanelMessage(this, msg); }, &App().busyFlag);
@@ -273,9 +276,7 @@ void MainFrame::rewritePathLine(int side) {
     if (text.empty() || text.back() != '/')
         text += '/';
     text += App().filterMask;
-    if (text.size() < 120)
-        text.resize(120, ' ');
-    pathLine(side)->setText(qs(text));
+    pathLine(side)->setText(qs(PadLine(std::move(text))));
 }
 
 void MainFrame::rewriteSummary(int side) { summaryLine(side)->setText(qs(panel(side)->listing().summaryText)); }

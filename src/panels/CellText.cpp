@@ -61,6 +61,15 @@ std::string DateColumnText(const FileEntry& e, const LocaleInfo& locale) {
     return text;
 }
 
+std::string PadLine(std::string text) {
+    size_t characters = 0;
+    for (const char c : text)
+        characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    if (characters < 120)
+        text.append(120 - characters, ' ');
+    return text;
+}
+
 std::string CellText(const FileEntry& e, int column, int nameCase, const LocaleInfo& locale) {
     switch (column) {
     case 0: return DisplayName(e, nameCase);

@@ -25,6 +25,9 @@ std::string DisplayName(const FileEntry& e, int nameCase);
 // "  mm-dd-yy  hh:mm" in the locale's order, with its date separator.
 std::string DateTimeText(FileTime time, const LocaleInfo& locale);
 std::string DateColumnText(const FileEntry& e, const LocaleInfo& locale);
+// The lines under the panels and drive bars: left-aligned in 120 characters
+// (characters, not bytes: separators and names may take several).
+std::string PadLine(std::string text);
 // Text of column 0 (name), 1 (size) or 2 (date/time).
 std::string CellText(const FileEntry& e, int column, int nameCase, const LocaleInfo& locale);
 

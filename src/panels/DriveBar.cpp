@@ -1,18 +1,40 @@
 #include "panels/DriveBar.h"
 
+#include "panels/CellText.h"
 #include "panels/DriveItems.h"
 #include "panels/RemotePanelSource.h"
 #include "platform/DirectoryReader.h"
 #include "ui_services/MessageBoxes.h"
 #include "ui_services/PanelMessage.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <dirent.h>
+#include <functional>
+#include <mutex>
+#include <thread>
 
 namespace km {
+
+struct DriveBar::SpaceQuery {
+    std::mutex mutex;
+    std::condition_variable answered;
+    std::string path;
+    bool done = false;
+    DiskSpace space;
+    std::function<void()> notify; // cleared once nobody waits for this answer
+};
 
 DriveBar::DriveBar(int panelId, QWidget* parent) : QComboBox(parent), panelId_(panelId) {
     setObjectName(panelId == 1070 ? QStringLiteral("leftDriveBar") : QStringLiteral("rightDriveBar"));
     connect(this, qOverload<int>(&QComboBox::activated), this, &DriveBar::chooseDrive);
+}
+
+DriveBar::~DriveBar() {
+    if (query_) {
+        std::lock_guard lock(query_->mutex);
+        query_->notify = nullptr;
+    }
 }
 
 void DriveBar::FillList() {
@@ -39,10 +61,58 @@ void DriveBar::FillList() {
 void DriveBar::UpdateInfo() {
     if (drive_ == "FTP") {
         const std::string site = RemoteSource() ? RemoteSource()->SiteName() : std::string();
-        infoText_ = "[FTP] " + site;
-    } else {
-        infoText_ = DriveInfoText(QueryDiskSpace(drive_));
+        infoText_ = PadLine("[FTP] " + site);
+        emit infoChanged();
+        return;
     }
+    if (query_) {
+        std::lock_guard lock(query_->mutex);
+        if (!query_->done && query_->path == drive_)
+            return; // still waiting for this very answer: it rewrites the line
+        query_->notify = nullptr;
+    }
+    auto query = std::make_shared<SpaceQuery>();
+    query->path = drive_;
+    query->notify = [this] { QMetaObject::invokeMethod(this, &DriveBar::spaceArrived, Qt::QueuedConnection); };
+    query_ = query;
+    std::thread([query] {
+        const DiskSpace space = QueryDiskSpace(query->path);
+        std::lock_guard lock(query->mutex);
+        query->space = space;
+        query->done = true;
+        query->answered.notify_all();
+        if (query->notify)
+            query->notify();
+    }).detach();
+    bool answered;
+    {
+        // A local disk answers at once; only a stuck one is left to answer late.
+        std::unique_lock lock(query->mutex);
+        answered = query->answered.wait_for(lock, std::chrono::milliseconds(40), [&] { return query->done; });
+        if (answered)
+            query->notify = nullptr;
+    }
+    if (answered) {
+        spaceArrived();
+    } else {
+        infoText_ = PadLine({}); // not another drive's numbers meanwhile
+        emit infoChanged();
+    }
+}
+
+void DriveBar::spaceArrived() {
+    if (!query_)
+        return;
+    DiskSpace space;
+    {
+        std::lock_guard lock(query_->mutex);
+        if (!query_->done)
+            return;
+        space = query_->space;
+    }
+    if (query_->path != drive_)
+        return;
+    infoText_ = DriveInfoText(space);
     emit infoChanged();
 }
 

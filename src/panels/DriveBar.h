@@ -4,12 +4,15 @@
 
 #include <QComboBox>
 
+#include <memory>
+
 namespace km {
 
 class DriveBar : public QComboBox {
     Q_OBJECT
 public:
     DriveBar(int panelId, QWidget* parent = nullptr);
+    ~DriveBar() override;
 
     // Mount point shown (the panel's drive), or "FTP".
     const std::string& drive() const { return drive_; }
@@ -17,6 +20,9 @@ public:
     const std::string& infoText() const { return infoText_; }
 
     void FillList();
+    // Recomputes the information line. The free-space query runs on its own
+    // thread (a dead network mount blocks it for good); a late answer
+    // rewrites the line when it comes.
     void UpdateInfo();
     void RefreshDrive() {
         FillList();
@@ -30,13 +36,16 @@ signals:
     void infoChanged();
 
 private:
+    struct SpaceQuery;
     void chooseDrive(int index);
+    void spaceArrived();
 
     const int panelId_;
     std::string drive_ = "/";
     std::string infoText_;
     std::vector<Volume> volumes_;
     QObject* target_ = nullptr;
+    std::shared_ptr<SpaceQuery> query_;
 };
 
 } // namespace km

@@ -1,5 +1,6 @@
 #include "panels/DriveItems.h"
 
+#include "panels/CellText.h"
 #include "resources/StringTable.h"
 #include "ui_services/FormatThousands.h"
 
@@ -14,7 +15,11 @@ std::string DriveItemText(const Volume& v) {
             text += " " + v.label;
         break;
     case VolumeType::Remote:
-        text += (v.source.empty() || v.source == "none") ? std::string(LoadString(4222)) : " " + v.source;
+        // A share the desktop mounted has a name users know it by.
+        if (!v.label.empty())
+            text += " " + v.label;
+        else
+            text += (v.source.empty() || v.source == "none") ? std::string(LoadString(4222)) : " " + v.source;
         break;
     case VolumeType::CdRom: text += v.label.empty() ? std::string(" CD-ROM") : " " + v.label; break;
     case VolumeType::Other: break;
@@ -23,11 +28,8 @@ std::string DriveItemText(const Volume& v) {
 }
 
 std::string DriveInfoText(const DiskSpace& space) {
-    std::string text = FormatThousands(space.total) + std::string(LoadString(4213)) +
-                       FormatThousands(space.free) + std::string(LoadString(4214));
-    if (text.size() < 120)
-        text.resize(120, ' ');
-    return text;
+    return PadLine(FormatThousands(space.total) + std::string(LoadString(4213)) +
+                   FormatThousands(space.free) + std::string(LoadString(4214)));
 }
 
 } // namespace km

@@ -189,9 +189,7 @@ bool FilePanel::startRead(const std::string& revertPath, int revertDepth) {
         [this] { QCoreApplication::postEvent(this, new QEvent(kLoadEvent)); });
     if (load_->WaitFinished(kShortRead))
         return finishRead();
-    std::string text = "Reading\u2026";
-    text.resize(120, ' ');
-    listing_.summaryText = text;
+    listing_.summaryText = PadLine("Reading\u2026");
     emit summaryChanged();
     return true;
 }

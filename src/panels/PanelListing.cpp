@@ -1,5 +1,6 @@
 #include "panels/PanelListing.h"
 
+#include "panels/CellText.h"
 #include "platform/Collation.h"
 #include "platform/FileAttributes.h"
 #include "platform/PathUtil.h"
@@ -451,9 +452,7 @@ void PanelListing::UpdateSummary() {
     else
         text = std::to_string(selectedFiles) + " files, " + FormatThousands(selectedBytes) +
                " bytes selected";
-    if (text.size() < 120)
-        text.resize(120, ' ');
-    summaryText = std::move(text);
+    summaryText = PadLine(std::move(text));
 }
 
 int PanelListing::QuickSearch(char32_t c) {

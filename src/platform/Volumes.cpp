@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <dirent.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sys/statvfs.h>
 
 namespace km {
@@ -66,13 +68,16 @@ bool isPseudo(std::string_view fs, std::string_view mountPoint) {
         "hugetlbfs",   "configfs",  "fusectl",  "autofs",   "binfmt_misc", "efivarfs",
         "rpc_pipefs",  "nsfs",      "ramfs",    "squashfs", "overlay",     "fuse.gvfsd-fuse",
         "fuse.portal", "selinuxfs", "tmpfs",    "nfsd"};
+    if (fs == "fuse.xdg-document-portal" || fs == "fuse.gvfs-fuse-daemon") // older names
+        return true;
     if (fs == "tmpfs") // /tmp on tmpfs is a real place to keep files
         return !(mountPoint == "/tmp" || mountPoint.starts_with("/media") ||
                  mountPoint.starts_with("/mnt"));
     if (fs == "overlay") // a container's root is still where the files are
         return mountPoint != "/";
+    // Not /run/user as a whole: sshfs or rclone mounts there hold real files.
     if (mountPoint.starts_with("/proc") || mountPoint.starts_with("/sys") ||
-        mountPoint.starts_with("/dev") || mountPoint.starts_with("/run/user/"))
+        mountPoint.starts_with("/dev"))
         return true;
     return std::find(pseudo.begin(), pseudo.end(), fs) != pseudo.end();
 }
@@ -81,6 +86,83 @@ bool isRemote(std::string_view fs) {
     return fs == "nfs" || fs == "nfs4" || fs == "cifs" || fs == "smb3" || fs == "smbfs" ||
            fs == "fuse.sshfs" || fs == "9p" || fs == "afs" || fs == "ceph" || fs == "fuse.rclone" ||
            fs == "davfs" || fs == "fuse.davfs2";
+}
+
+bool isGvfs(std::string_view fs) {
+    return fs == "fuse.gvfsd-fuse" || fs == "fuse.gvfs-fuse-daemon";
+}
+
+// Calls `fn` with the mount point, type and source of every well-formed line.
+template <typename Fn>
+void forEachMount(std::string_view text, Fn fn) {
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t nl = text.find('\n', pos);
+        if (nl == std::string_view::npos)
+            nl = text.size();
+        const std::string_view line = text.substr(pos, nl - pos);
+        pos = nl + 1;
+        // id parent major:minor root mountpoint options [optional...] - fstype source superopts
+        const auto f = splitSpaces(line);
+        size_t dash = 0;
+        for (size_t i = 6; i < f.size(); ++i) {
+            if (f[i] == "-") {
+                dash = i;
+                break;
+            }
+        }
+        if (dash == 0 || dash + 1 >= f.size())
+            continue;
+        Volume v;
+        v.mountPoint = unescape(f[4]);
+        v.fsType = std::string(f[dash + 1]);
+        v.source = dash + 2 < f.size() ? unescape(f[dash + 2]) : std::string();
+        fn(std::move(v));
+    }
+}
+
+std::string percentDecode(std::string_view s) {
+    const auto hex = [](char c) {
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                      : -1;
+    };
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size() && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
+            out += static_cast<char>(hex(s[i + 1]) * 16 + hex(s[i + 2]));
+            i += 2;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+// A gvfs entry names its mount as "scheme:key=value,key=value" with the values
+// %-escaped.
+struct GvfsEntry {
+    std::string scheme;
+    std::vector<std::pair<std::string, std::string>> keys;
+};
+
+std::optional<GvfsEntry> parseGvfsEntry(std::string_view entry) {
+    const size_t colon = entry.find(':');
+    if (colon == std::string_view::npos || colon == 0)
+        return std::nullopt;
+    GvfsEntry e{std::string(entry.substr(0, colon)), {}};
+    std::string_view rest = entry.substr(colon + 1);
+    while (!rest.empty()) {
+        const size_t comma = std::min(rest.find(','), rest.size());
+        const std::string_view pair = rest.substr(0, comma);
+        const size_t eq = pair.find('=');
+        if (eq == std::string_view::npos || eq == 0)
+            return std::nullopt;
+        e.keys.emplace_back(std::string(pair.substr(0, eq)), percentDecode(pair.substr(eq + 1)));
+        rest = comma < rest.size() ? rest.substr(comma + 1) : std::string_view();
+    }
+    return e;
 }
 
 std::string readSmallFile(const std::string& path) {
@@ -111,30 +193,9 @@ std::string diskOfDevice(std::string_view dev) {
 
 std::vector<Volume> ParseMountInfo(std::string_view text) {
     std::vector<Volume> vols;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t nl = text.find('\n', pos);
-        if (nl == std::string_view::npos)
-            nl = text.size();
-        const std::string_view line = text.substr(pos, nl - pos);
-        pos = nl + 1;
-        // id parent major:minor root mountpoint options [optional...] - fstype source superopts
-        const auto f = splitSpaces(line);
-        size_t dash = 0;
-        for (size_t i = 6; i < f.size(); ++i) {
-            if (f[i] == "-") {
-                dash = i;
-                break;
-            }
-        }
-        if (dash == 0 || dash + 1 >= f.size())
-            continue;
-        Volume v;
-        v.mountPoint = unescape(f[4]);
-        v.fsType = std::string(f[dash + 1]);
-        v.source = dash + 2 < f.size() ? unescape(f[dash + 2]) : std::string();
+    forEachMount(text, [&](Volume v) {
         if (v.mountPoint.empty() || v.mountPoint[0] != '/' || isPseudo(v.fsType, v.mountPoint))
-            continue;
+            return;
         if (v.fsType == "iso9660" || v.fsType == "udf")
             v.type = VolumeType::CdRom;
         else if (isRemote(v.fsType) ||
@@ -151,12 +212,97 @@ std::vector<Volume> ParseMountInfo(std::string_view text) {
             *same = std::move(v);
         else
             vols.push_back(std::move(v));
+    });
+    return vols;
+}
+
+std::vector<std::string> GvfsMountPoints(std::string_view mountInfoText) {
+    std::vector<std::string> points;
+    forEachMount(mountInfoText, [&](Volume v) {
+        if (isGvfs(v.fsType) && v.mountPoint.starts_with('/') &&
+            std::find(points.begin(), points.end(), v.mountPoint) == points.end())
+            points.push_back(std::move(v.mountPoint));
+    });
+    return points;
+}
+
+std::string GvfsDisplayName(std::string_view entry) {
+    const std::string raw(entry);
+    const auto spec = parseGvfsEntry(entry);
+    if (!spec)
+        return raw;
+    const auto get = [&](std::string_view key) {
+        for (const auto& [k, v] : spec->keys)
+            if (k == key)
+                return v;
+        return std::string();
+    };
+    std::string host = get("host");
+    if (!host.empty() && !get("port").empty())
+        host += ":" + get("port");
+    const std::string user = get("user");
+    const std::string& scheme = spec->scheme;
+    std::string name;
+    if (scheme == "smb-share") {
+        if (!get("share").empty() && !get("server").empty())
+            name = get("share") + " on " + get("server");
+    } else if (scheme == "smb-server") {
+        name = get("server");
+    } else if (scheme == "afp-volume") {
+        if (!get("volume").empty() && !host.empty())
+            name = get("volume") + " on " + host;
+    } else if (scheme == "google-drive") {
+        if (!user.empty() && !host.empty())
+            name = user + "@" + get("host");
+    } else if (scheme == "sftp" || scheme == "ftp" || scheme == "ftps" || scheme == "ftpis" ||
+               scheme == "dav" || scheme == "davs") {
+        if (!host.empty())
+            name = user.empty() || user == "anonymous" ? host : user + " on " + host;
+    } else if (scheme == "afp-server" || scheme == "mtp" || scheme == "gphoto2" ||
+               scheme == "cdda") {
+        name = host;
     }
+    return name.empty() ? raw : name;
+}
+
+std::vector<Volume> ListGvfsVolumes(const std::string& gvfsDir) {
+    std::vector<Volume> vols;
+    DIR* dir = opendir(gvfsDir.c_str());
+    if (!dir)
+        return vols;
+    while (const dirent* e = readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..")
+            continue;
+        // gvfsd-fuse gives no types, and a stat would wake the share's backend (a server
+        // that may not answer); only mounts live at its top, so an untyped entry is one.
+        if (e->d_type != DT_DIR && e->d_type != DT_UNKNOWN)
+            continue;
+        Volume v;
+        v.mountPoint = gvfsDir + (gvfsDir.ends_with('/') ? "" : "/") + name;
+        v.source = name;
+        v.fsType = "fuse.gvfsd-fuse";
+        v.label = GvfsDisplayName(name);
+        const auto spec = parseGvfsEntry(name);
+        const std::string scheme = spec ? spec->scheme : std::string();
+        v.type = scheme == "mtp" || scheme == "gphoto2" ? VolumeType::Removable
+                 : scheme == "cdda"                     ? VolumeType::CdRom
+                                                        : VolumeType::Remote;
+        vols.push_back(std::move(v));
+    }
+    closedir(dir);
+    std::sort(vols.begin(), vols.end(),
+              [](const Volume& a, const Volume& b) { return a.mountPoint < b.mountPoint; });
     return vols;
 }
 
 std::vector<Volume> ReadVolumes() {
-    std::vector<Volume> vols = ParseMountInfo(readSmallFile("/proc/self/mountinfo") + "\n");
+    const std::string mountInfo = readSmallFile("/proc/self/mountinfo") + "\n";
+    std::vector<Volume> vols = ParseMountInfo(mountInfo);
+    for (const std::string& gvfs : GvfsMountPoints(mountInfo)) {
+        std::vector<Volume> shares = ListGvfsVolumes(gvfs);
+        std::move(shares.begin(), shares.end(), std::back_inserter(vols));
+    }
     for (Volume& v : vols) {
         const std::string disk = diskOfDevice(v.source);
         if (!disk.empty() && readSmallFile("/sys/block/" + disk + "/removable") == "1" &&

@@ -17,11 +17,27 @@ struct Volume {
 };
 
 // Parses /proc/self/mountinfo text. Pseudo file systems (proc, sysfs, cgroup,
-// tmpfs under /run, …) are skipped; octal escapes in paths are decoded. Later
-// mounts on the same point replace earlier ones.
+// tmpfs under /run, the desktop portal's document store, …) are skipped; octal
+// escapes in paths are decoded. Later mounts on the same point replace earlier
+// ones. User FUSE mounts (sshfs, rclone) are kept wherever they are; the gvfs
+// FUSE mount is not itself a drive (see GvfsMountPoints).
 std::vector<Volume> ParseMountInfo(std::string_view text);
 
-// The mounted volumes of this machine, sorted by mount point.
+// The mount points of the desktop's gvfs FUSE file system in mountinfo text
+// (typically /run/user/<uid>/gvfs). Each share or device the desktop has
+// mounted is one directory directly below it.
+std::vector<std::string> GvfsMountPoints(std::string_view mountInfoText);
+
+// The name the desktop shows for one gvfs entry, such as "docs on nas" for
+// "smb-share:server=nas,share=docs". An entry of an unknown form keeps its name.
+std::string GvfsDisplayName(std::string_view entry);
+
+// One volume per share or device directory in the gvfs directory `gvfsDir`;
+// empty when it cannot be read.
+std::vector<Volume> ListGvfsVolumes(const std::string& gvfsDir);
+
+// The mounted volumes of this machine, with the desktop's gvfs mounts, sorted
+// by mount point.
 std::vector<Volume> ReadVolumes();
 
 // The volume whose mount point holds `path` (longest prefix); "/" if none.

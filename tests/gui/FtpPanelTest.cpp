@@ -6,6 +6,7 @@
 #include "ftp/FtpSiteBook.h"
 #include "ftp/PyFtpServer.h"
 #include "mainwindow/MainFrame.h"
+#include "panels/CellText.h"
 #include "panels/DriveBar.h"
 #include "panels/FilePanel.h"
 #include "resources/CommandIds.h"
@@ -103,7 +104,7 @@ TEST_F(FtpPanelTest, ListsTheSiteAndMovesBetweenItsDirectories) {
     EXPECT_EQ(row(remote(), ".hidden"), -1) << "dot names are not shown";
     EXPECT_EQ(li.entries[static_cast<size_t>(row(remote(), "sub"))].size, 0u);
     EXPECT_EQ(li.entries[static_cast<size_t>(row(remote(), "remote.txt"))].size, 12u);
-    EXPECT_EQ(frame->driveBar(1)->infoText(), "[FTP] here");
+    EXPECT_EQ(frame->driveBar(1)->infoText(), PadLine("[FTP] here"));
 
     remote()->MoveCursor(row(remote(), "sub"));
     remote()->EnterFocused();

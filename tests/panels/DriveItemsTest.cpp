@@ -23,6 +23,12 @@ TEST(DriveItems, TextPerVolumeTypeFromAMountTable) {
     usb.mountPoint = "/media/stick";
     usb.type = VolumeType::Removable;
     EXPECT_EQ(DriveItemText(usb), "[-/media/stick-] Removable");
+    // A share the desktop mounted goes by the name it gave it.
+    Volume share = vols[1];
+    share.mountPoint = "/run/user/1000/gvfs/smb-share:server=nas,share=docs";
+    share.source = "smb-share:server=nas,share=docs";
+    share.label = "docs on nas";
+    EXPECT_EQ(DriveItemText(share), "[-/run/user/1000/gvfs/smb-share:server=nas,share=docs-] docs on nas");
 }
 
 TEST(DriveItems, InfoLineUses64BitSizesAndPads) {
@@ -33,4 +39,10 @@ TEST(DriveItems, InfoLineUses64BitSizesAndPads) {
     EXPECT_EQ(text.substr(0, 44), "2.113.470.464 total, 1.234.567.890 available");
     EXPECT_EQ(text.size(), 120u);
     EXPECT_EQ(DriveInfoText({8ull << 40, 0}).substr(0, 34), "8.796.093.022.208 total, 0 availab");
+    // 120 characters, whatever the separator takes in bytes.
+    li.thousandsSeparator = "\u202f";
+    SetCurrentLocale(li);
+    const std::string french = DriveInfoText({1234567, 0});
+    EXPECT_EQ(french.substr(0, 19), "1\u202f234\u202f567 total");
+    EXPECT_EQ(french.size(), 120u + 4u); // two separators of three bytes, each one character
 }

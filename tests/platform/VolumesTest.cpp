@@ -1,5 +1,8 @@
 #include "platform/Volumes.h"
 
+#include "support/TempDir.h"
+
+#include <filesystem>
 #include <gtest/gtest.h>
 
 using namespace km;
@@ -57,4 +60,71 @@ TEST(Volumes, TruncatedAndHostileLinesDoNotCrash) {
     const auto v = ParseMountInfo("1 2 3 / /a\\ rw - ext4");
     ASSERT_EQ(v.size(), 1u);
     EXPECT_EQ(v[0].mountPoint, "/a\\");
+}
+
+TEST(Volumes, UserFuseMountsAreDrivesButTheDesktopsOwnAreNot) {
+    const char* text =
+        "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+        "40 25 0:50 / /run/user/1000 rw - tmpfs tmpfs rw,mode=700\n"
+        "41 40 0:51 / /run/user/1000/gvfs rw - fuse.gvfsd-fuse gvfsd-fuse rw,user_id=1000\n"
+        "42 40 0:52 / /run/user/1000/doc rw - fuse.portal portal rw,user_id=1000\n"
+        "43 40 0:53 / /run/user/1000/mnt/box rw - fuse.sshfs bob@box:/home/bob rw\n"
+        "44 22 0:54 / /home/bob/cloud rw - fuse.rclone drive: rw\n"
+        "45 22 0:55 / /home/bob/.gvfs rw - fuse.gvfs-fuse-daemon gvfs-fuse-daemon rw\n";
+    const auto v = ParseMountInfo(text);
+    ASSERT_EQ(v.size(), 3u);
+    EXPECT_EQ(v[0].mountPoint, "/");
+    EXPECT_EQ(v[1].mountPoint, "/run/user/1000/mnt/box");
+    EXPECT_EQ(v[1].type, VolumeType::Remote);
+    EXPECT_EQ(v[2].mountPoint, "/home/bob/cloud");
+    EXPECT_EQ(v[2].type, VolumeType::Remote);
+    EXPECT_EQ(MountPointForPath(v, "/run/user/1000/mnt/box/src"), "/run/user/1000/mnt/box");
+
+    EXPECT_EQ(GvfsMountPoints(text),
+              (std::vector<std::string>{"/run/user/1000/gvfs", "/home/bob/.gvfs"}));
+    EXPECT_TRUE(GvfsMountPoints(kMountInfo).empty());
+}
+
+TEST(Volumes, GvfsEntriesGetTheDesktopsNames) {
+    EXPECT_EQ(GvfsDisplayName("smb-share:server=nas,share=docs"), "docs on nas");
+    EXPECT_EQ(GvfsDisplayName("smb-share:domain=WG,server=nas,share=my%20files,user=bob"),
+              "my files on nas");
+    EXPECT_EQ(GvfsDisplayName("smb-server:server=nas"), "nas");
+    EXPECT_EQ(GvfsDisplayName("sftp:host=example.org,user=bob"), "bob on example.org");
+    EXPECT_EQ(GvfsDisplayName("sftp:host=example.org,port=2222"), "example.org:2222");
+    EXPECT_EQ(GvfsDisplayName("ftp:host=ftp.example.org"), "ftp.example.org");
+    EXPECT_EQ(GvfsDisplayName("ftp:host=ftp.example.org,user=anonymous"), "ftp.example.org");
+    EXPECT_EQ(GvfsDisplayName("dav:host=h,ssl=true,prefix=%2Fremote.php"), "h");
+    EXPECT_EQ(GvfsDisplayName("afp-volume:host=h,volume=v"), "v on h");
+    EXPECT_EQ(GvfsDisplayName("google-drive:host=gmail.com,user=x"), "x@gmail.com");
+    EXPECT_EQ(GvfsDisplayName("gphoto2:host=%5Busb%3A001%2C007%5D"), "[usb:001,007]");
+    EXPECT_EQ(GvfsDisplayName("mtp:host=Phone_1234"), "Phone_1234");
+    // Unknown, malformed or incomplete: the entry's own name.
+    for (const char* raw : {"archive:host=file%253A%252F%252F%252Fa.zip", "plain", ":host=h",
+                            "sftp:host", "smb-share:server=nas", "sftp:user=bob", "ftp:host=",
+                            "smb-share:share=a%2"})
+        EXPECT_EQ(GvfsDisplayName(raw), raw);
+    EXPECT_EQ(GvfsDisplayName("smb-share:server=nas,share=a%2"), "a%2 on nas");
+}
+
+TEST(Volumes, ListsTheDirectoriesOfAGvfsMount) {
+    test::TempDir gvfs;
+    for (const char* d : {"smb-share:server=nas,share=docs", "mtp:host=Phone", "cdda:host=sr0",
+                          "whatever"})
+        std::filesystem::create_directory(gvfs.file(d));
+    test::WriteAll(gvfs.file("ftp:host=not-a-mount"), "");
+    const auto v = ListGvfsVolumes(gvfs.path());
+    ASSERT_EQ(v.size(), 4u);
+    EXPECT_EQ(v[0].mountPoint, gvfs.file("cdda:host=sr0"));
+    EXPECT_EQ(v[0].type, VolumeType::CdRom);
+    EXPECT_EQ(v[1].source, "mtp:host=Phone");
+    EXPECT_EQ(v[1].label, "Phone");
+    EXPECT_EQ(v[1].type, VolumeType::Removable);
+    EXPECT_EQ(v[2].label, "docs on nas");
+    EXPECT_EQ(v[2].fsType, "fuse.gvfsd-fuse");
+    EXPECT_EQ(v[2].type, VolumeType::Remote);
+    EXPECT_EQ(v[3].label, "whatever");
+    EXPECT_EQ(MountPointForPath(v, gvfs.file("smb-share:server=nas,share=docs/a/b")),
+              gvfs.file("smb-share:server=nas,share=docs"));
+    EXPECT_TRUE(ListGvfsVolumes(gvfs.file("missing")).empty());
 }
