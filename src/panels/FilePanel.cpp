@@ -94,7 +94,7 @@ namespace {
 // A read that ends within this time is shown at once, as if it were done on
 // this thread: short enough not to stall the window, long enough for any
 // ordinary directory, so the messages that follow see the new rows.
-constexpr auto kShortRead = std::chrono::milliseconds(40);
+constexpr auto kShortRead = std::chrono::milliseconds(50);
 
 const QEvent::Type kLoadEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
@@ -188,7 +188,7 @@ bool FilePanel::startRead(const std::string& revertPath, int revertDepth) {
         // again) before the panel goes.
         [this] { QCoreApplication::postEvent(this, new QEvent(kLoadEvent)); });
     if (load_->WaitFinished(kShortRead))
-        return finishRead();
+        return finishRead(false);
     listing_.summaryText = PadLine("Reading\u2026");
     emit summaryChanged();
     return true;
@@ -203,7 +203,7 @@ void FilePanel::takeLoadedRows() {
         return;
     }
     if (load_->finished()) {
-        finishRead();
+        finishRead(true);
         return;
     }
     std::vector<FileEntry> rows = load_->TakeNewRows();
@@ -223,25 +223,16 @@ void FilePanel::takeLoadedRows() {
     }
 }
 
-bool FilePanel::finishRead() {
+bool FilePanel::finishRead(bool late) {
     std::unique_ptr<DirectoryLoad> load = std::move(load_);
     DirectoryLoad::Result r = load->TakeResult();
     if (r.status.error != 0) {
-        const bool late = !revertPath_.empty();
-        if (late) {
-            listing_.path = revertPath_;
-            listing_.depth = revertDepth_;
-        }
-        if (previewShown_) { // rows of the failed directory are on show: take the old ones back
-            previewShown_ = false;
-            startRead({}, 0);
-        } else {
-            listing_.UpdateSummary();
-            emit summaryChanged();
-        }
         afterRead(false);
+        const bool moved = goBack();
         ShowMessage(r.status.errorText, MbOk | MbIconStop);
-        if (late)
+        // Told at once, the caller keeps the panel where it was; told late, the
+        // main window has to learn the directory is the old one again.
+        if (late && moved)
             post(PmDirectoryChanged, controlId_);
         return false;
     }
@@ -281,6 +272,25 @@ void FilePanel::WhenRead(std::function<void()> then) {
         then();
 }
 
+bool FilePanel::goBack() {
+    const bool moved = !revertPath_.empty();
+    if (moved) {
+        listing_.path = revertPath_;
+        listing_.depth = revertDepth_;
+        revertPath_.clear();
+    }
+    previewShown_ = false;
+    if (moved && listing_.rowsPath() != listing_.path) {
+        // The rows on show are not this directory's (the failed one's first
+        // rows, or none yet): read it again, once.
+        startRead({}, 0);
+    } else {
+        listing_.UpdateSummary();
+        emit summaryChanged();
+    }
+    return moved;
+}
+
 void FilePanel::AbandonRead() {
     if (!load_)
         return;
@@ -289,14 +299,8 @@ void FilePanel::AbandonRead() {
     rereadWanted_ = false;
     if (!previewShown_) {
         // Nothing of the new directory arrived: stay where the panel was.
-        if (!revertPath_.empty()) {
-            listing_.path = revertPath_;
-            listing_.depth = revertDepth_;
-            revertPath_.clear();
+        if (goBack())
             post(PmDirectoryChanged, controlId_);
-        }
-        listing_.UpdateSummary();
-        emit summaryChanged();
         return;
     }
     previewShown_ = false;

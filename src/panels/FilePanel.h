@@ -122,7 +122,10 @@ private:
     void post(int msg, qintptr first = 0, qintptr second = 0);
     bool startRead(const std::string& revertPath, int revertDepth);
     void takeLoadedRows();
-    bool finishRead();
+    bool finishRead(bool late);
+    // After a failed or abandoned read: back to the directory of before, read
+    // again when its rows are not on show. True when the path changed back.
+    bool goBack();
     void afterRead(bool complete);
 
     const int controlId_;

@@ -119,6 +119,7 @@ void PanelListing::AcceptRows(std::vector<FileEntry> rows, int enumeratedCount, 
 
 void PanelListing::ShowFirstRows(std::vector<FileEntry> rows) {
     entries = std::move(rows);
+    rowsPath_ = path;
     depth = PathDepth(path);
     cursor_ = -1;
 }

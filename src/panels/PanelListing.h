@@ -62,6 +62,8 @@ public:
     bool isFtp() const { return drive == "FTP"; }
     int cursor() const { return cursor_; }
     int rowCount() const { return static_cast<int>(entries.size()); }
+    // The directory the rows were read from (differs from `path` while a read goes on).
+    const std::string& rowsPath() const { return rowsPath_; }
 
     // Re-reads `path` with `mask` applied to files. On failure the rows are
     // left as they were and the error is returned.

@@ -3,6 +3,8 @@
 // 127.0.0.1 or ::1 and a free port, one user with a password and full rights
 // on a temporary root, plain or passive-only or active-only, with or without TLS. Stopped (SIGTERM,
 // then SIGKILL) when the object goes; the child also dies with its parent.
+#include "support/Python.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -17,43 +19,6 @@
 #include <vector>
 
 namespace km::test {
-
-inline int RunQuietly(const std::vector<std::string>& args) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int devnull = ::open("/dev/null", O_RDWR);
-        ::dup2(devnull, 1);
-        ::dup2(devnull, 2);
-        std::vector<char*> argv;
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid)
-        return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// An interpreter that has pyftpdlib ($KM_PYTHON, python3 on PATH, the system's),
-// or empty when there is none.
-inline const std::string& PythonWithPyftpdlib() {
-    static const std::string found = [] {
-        std::vector<std::string> candidates;
-        if (const char* env = std::getenv("KM_PYTHON"); env && *env)
-            candidates.emplace_back(env);
-        candidates.emplace_back("python3");
-        candidates.emplace_back("/usr/bin/python3");
-        for (const std::string& c : candidates) {
-            if (RunQuietly({c, "-c", "import pyftpdlib"}) == 0)
-                return c;
-        }
-        return std::string();
-    }();
-    return found;
-}
 
 struct PyFtpOptions {
     std::string host = "127.0.0.1"; // or "::1"
@@ -77,7 +42,7 @@ class PyFtpServer {
 public:
     PyFtpServer(const std::string& root, const std::string& user, const std::string& password,
                 const PyFtpOptions& options = {}) {
-        const std::string& python = PythonWithPyftpdlib();
+        const std::string& python = PythonWithModule("pyftpdlib");
         if (python.empty())
             return;
         std::vector<std::string> args = {python,         KM_FTP_SERVER_SCRIPT, root, user, password,
