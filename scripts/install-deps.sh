@@ -13,6 +13,8 @@ packages=(
     python3 python3-pyftpdlib python3-openssl openssl curl zip unzip tar gzip xz-utils bzip2 zstd cabextract poppler-utils
     7zip libarchive-tools xorriso cpio binutils
     xvfb xauth xdg-utils shared-mime-info libglib2.0-bin
+    # the panels in other languages, and a file system that never answers
+    locales python3-fusepy fuse3
     # fuzzing with libFuzzer and the sanitizers' symbolizer
     clang libclang-rt-14-dev llvm
 )
@@ -21,13 +23,26 @@ missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-if [ ${#missing[@]} -eq 0 ]; then
-    exit 0
-fi
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
     SUDO="sudo"
 fi
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -q
-$SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    $SUDO apt-get update -q
+    $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The locales the panel tests format in (C.UTF-8 is always there).
+locales=(fr_FR ru_RU de_DE ja_JP)
+ungenerated=()
+for l in "${locales[@]}"; do
+    locale -a 2>/dev/null | grep -qix "$l.utf-\?8" || ungenerated+=("$l")
+done
+if [ ${#ungenerated[@]} -gt 0 ]; then
+    for l in "${ungenerated[@]}"; do
+        grep -q "^$l.UTF-8 UTF-8" /etc/locale.gen 2>/dev/null ||
+            echo "$l.UTF-8 UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+    done
+    $SUDO locale-gen >/dev/null
+fi
