@@ -5,13 +5,15 @@
 #include "platform/FileAttributes.h"
 #include "ui_services/AppState.h"
 
+#include <QApplication>
 #include <QPainter>
+#include <QPalette>
 
 namespace km {
 
 QColor ColorFromRef(int ref) {
-    if (ref < 0)
-        return QColor(0x00, 0x00, 0x80); // unset: the classic active-caption blue
+    if (ref < 0) // unset: the desktop's colour for the active window
+        return QApplication::palette().color(QPalette::Active, QPalette::Highlight);
     return QColor(ref & 0xFF, (ref >> 8) & 0xFF, (ref >> 16) & 0xFF);
 }
 

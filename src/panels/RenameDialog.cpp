@@ -17,7 +17,7 @@ RenameDialog::RenameDialog(const std::string& oldName, QWidget* parent) : QDialo
     layout->addWidget(new QLabel(QStringLiteral("Rename to:"), this));
     // Names are bytes: whatever the user leaves alone keeps its bytes.
     edit_ = new QLineEdit(NameToText(oldName), this);
-    edit_->setObjectName(QStringLiteral("newName"));
+    edit_->setObjectName(QStringLiteral("edit1420"));
     edit_->selectAll();
     layout->addWidget(edit_);
     auto* buttons = new QDialogButtonBox(this);

@@ -202,7 +202,7 @@ TEST_F(FtpPanelTest, RenamesStayWhereTheyAreAndDropsDownload) {
         }
     });
     test::WithModal("RENAME", [](QDialog* d) {
-        d->findChild<QLineEdit*>("newName")->setText("moved.txt");
+        d->findChild<QLineEdit*>("edit1420")->setText("moved.txt");
         d->accept();
     });
     remote()->ContextClick(row(remote(), "remote.txt"), QPoint(10, 10));

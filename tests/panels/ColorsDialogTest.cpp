@@ -97,6 +97,13 @@ TEST_F(ColorsDialogTest, ChosenColourShowsAtOnceButOnlyOkStoresIt) {
 }
 
 TEST_F(ColorsDialogTest, FocusRectangleExampleDrawsTheChosenFrame) {
+    // Unset, the frame takes the desktop's colour for the active window.
+    const QPalette saved = QApplication::palette();
+    QPalette desktop = saved;
+    desktop.setColor(QPalette::Active, QPalette::Highlight, QColor(0x12, 0x9e, 0x55));
+    QApplication::setPalette(desktop);
+    EXPECT_EQ(ColorFromRef(-1), QColor(0x12, 0x9e, 0x55));
+    QApplication::setPalette(saved);
     answer = QColor(0xC0, 0x10, 0x20);
     ColorsDialog dlg(font);
     dlg.show();
