@@ -28,9 +28,10 @@ for kind in ${KM_SANITIZE:-}; do
     thread)
         cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKM_SANITIZE=thread \
             -DKM_BUILD_BENCH=OFF >/dev/null
-        cmake --build build-tsan -j "$jobs" --target test_platform test_viewers
+        cmake --build build-tsan -j "$jobs" --target test_platform test_viewers test_listing
         export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/scripts/tsan.supp"
         build-tsan/tests/platform/test_platform --gtest_filter='DirectoryWatcher*:DirectoryReader*'
+        build-tsan/tests/panels/test_listing --gtest_filter='DirectoryLoad*:ListingTest*'
         build-tsan/tests/viewers/test_viewers --gtest_filter='EditorRoundTrip*:EditorWindowTest*'
         ;;
     *)

@@ -1,6 +1,8 @@
 #include "panels/DirectoryLoad.h"
 
+#include <algorithm>
 #include <condition_variable>
+#include <iterator>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -31,6 +33,9 @@ namespace {
 // since the last one, so the first rows show at once and later ones cost the
 // window one append every few dozen milliseconds.
 constexpr auto kBatchInterval = std::chrono::milliseconds(25);
+// Rows shown while reading: a screenful many times over, and few enough that
+// adding them never holds the window; the rest come with the whole listing.
+constexpr size_t kPreviewRows = 50000;
 
 } // namespace
 
@@ -39,33 +44,33 @@ DirectoryLoad::DirectoryLoad(std::string path, ListingFilter filter, std::string
     : path_(std::move(path)), sortFlags_(sortFlags), state_(std::make_shared<State>()) {
     state_->notify = std::move(notify);
     std::thread([state = state_, path = path_, filter, mask = std::move(mask), sortFlags] {
+        // The blocks come from several threads at once: `rows` and the
+        // counts are theirs under `mutex`.
+        std::mutex mutex;
         std::vector<FileEntry> rows = PanelListing::StartRows(path);
         size_t handedOver = 0;
-        auto lastBatch = std::chrono::steady_clock::now() - kBatchInterval;
-        const auto handOver = [&] {
-            std::lock_guard lock(state->mutex);
-            if (!state->notify)
-                return false; // dropped: stop reading
-            state->fresh.insert(state->fresh.end(), rows.begin() + static_cast<std::ptrdiff_t>(handedOver), rows.end());
-            handedOver = rows.size();
-            state->wake();
-            return true;
-        };
         int enumerated = 0;
         bool dropped = false;
-        const DirReadResult status = ReadDirectoryEntries(path, [&](DirEntryInfo&& d) {
-            ++enumerated;
-            FileEntry e;
-            if (PanelListing::MakeRow(std::move(d), filter, mask, e))
-                rows.push_back(std::move(e));
-            // Checking the clock costs little next to the stat each entry needed.
-            if ((enumerated & 63) == 0 && std::chrono::steady_clock::now() - lastBatch >= kBatchInterval) {
-                lastBatch = std::chrono::steady_clock::now();
-                if (!handOver()) {
-                    dropped = true;
-                    return false;
-                }
+        auto lastBatch = std::chrono::steady_clock::now() - kBatchInterval;
+        const DirReadResult status = ReadDirectoryBlocks(path, [&](std::vector<DirEntryInfo>& block) {
+            std::vector<FileEntry> made = PanelListing::MakeRows(block, filter, mask);
+            std::lock_guard lock(mutex);
+            enumerated += static_cast<int>(block.size());
+            rows.insert(rows.end(), std::make_move_iterator(made.begin()), std::make_move_iterator(made.end()));
+            const auto now = std::chrono::steady_clock::now();
+            if (now - lastBatch < kBatchInterval || handedOver >= kPreviewRows)
+                return true;
+            lastBatch = now;
+            std::lock_guard stateLock(state->mutex);
+            if (!state->notify) {
+                dropped = true; // nobody waits for these rows: stop reading
+                return false;
             }
+            const size_t upTo = std::min(rows.size(), kPreviewRows);
+            state->fresh.insert(state->fresh.end(), rows.begin() + static_cast<std::ptrdiff_t>(handedOver),
+                                rows.begin() + static_cast<std::ptrdiff_t>(upTo));
+            handedOver = upTo;
+            state->wake();
             return true;
         });
         if (dropped)
@@ -97,9 +102,13 @@ bool DirectoryLoad::finished() const {
     return state_->finished;
 }
 
-bool DirectoryLoad::WaitFinished(std::chrono::milliseconds limit) const {
+bool DirectoryLoad::WaitFinished(std::chrono::milliseconds limit, std::chrono::milliseconds withRows) const {
     std::unique_lock lock(state_->mutex);
-    return state_->done.wait_for(lock, limit, [this] { return state_->finished; });
+    const auto start = std::chrono::steady_clock::now();
+    state_->done.wait_for(lock, withRows, [this] { return state_->finished; });
+    if (state_->finished || !state_->fresh.empty())
+        return state_->finished;
+    return state_->done.wait_until(lock, start + limit, [this] { return state_->finished; });
 }
 
 DirectoryLoad::Result DirectoryLoad::TakeResult() {

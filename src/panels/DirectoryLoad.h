@@ -28,11 +28,13 @@ public:
     const std::string& path() const { return path_; }
     int sortFlags() const { return sortFlags_; }
     // Copies of the rows read since the last call, in the order read (the
-    // parent entry comes first in the first batch).
+    // parent entry comes first in the first batch); of a huge directory only
+    // the first many thousand.
     std::vector<FileEntry> TakeNewRows();
     bool finished() const;
-    // Waits at most `limit` for the end.
-    bool WaitFinished(std::chrono::milliseconds limit) const;
+    // Waits for the end: at most `limit`, or only `withRows` once there are
+    // rows to show (a big directory then shows them rather than wait).
+    bool WaitFinished(std::chrono::milliseconds limit, std::chrono::milliseconds withRows) const;
 
     struct Result {
         std::vector<FileEntry> rows; // sorted, with the parent entry

@@ -93,8 +93,10 @@ namespace {
 
 // A read that ends within this time is shown at once, as if it were done on
 // this thread: short enough not to stall the window, long enough for any
-// ordinary directory, so the messages that follow see the new rows.
-constexpr auto kShortRead = std::chrono::milliseconds(50);
+// ordinary directory, so the messages that follow see the new rows. A big
+// directory shows its first rows sooner.
+constexpr auto kShortRead = std::chrono::milliseconds(45);
+constexpr auto kShortReadWithRows = std::chrono::milliseconds(20);
 
 const QEvent::Type kLoadEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
@@ -187,7 +189,7 @@ bool FilePanel::startRead(const std::string& revertPath, int revertDepth) {
         // On the worker thread; the load is dropped (and this never called
         // again) before the panel goes.
         [this] { QCoreApplication::postEvent(this, new QEvent(kLoadEvent)); });
-    if (load_->WaitFinished(kShortRead))
+    if (load_->WaitFinished(kShortRead, kShortReadWithRows))
         return finishRead(false);
     listing_.summaryText = PadLine("Reading\u2026");
     emit summaryChanged();

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
+#include <mutex>
 #include <numeric>
 #include <unordered_map>
 #include <unordered_set>
@@ -50,11 +51,12 @@ template <class T> int cmp3(const T& a, const T& b) { return a < b ? -1 : (b < a
 DirReadResult PanelListing::ReadDirectory(const ListingFilter& filter, std::string_view mask) {
     std::vector<FileEntry> rows = StartRows(path);
     int enumerated = 0;
-    const DirReadResult r = ReadDirectoryEntries(path, [&](DirEntryInfo&& d) {
-        ++enumerated;
-        FileEntry e;
-        if (MakeRow(std::move(d), filter, mask, e))
-            rows.push_back(std::move(e));
+    std::mutex mutex;
+    const DirReadResult r = ReadDirectoryBlocks(path, [&](std::vector<DirEntryInfo>& block) {
+        std::vector<FileEntry> made = MakeRows(block, filter, mask);
+        std::lock_guard lock(mutex);
+        enumerated += static_cast<int>(block.size());
+        rows.insert(rows.end(), std::make_move_iterator(made.begin()), std::make_move_iterator(made.end()));
         return true;
     });
     if (r.error != 0)
@@ -90,20 +92,25 @@ std::vector<FileEntry> PanelListing::StartRows(const std::string& dirPath) {
     return rows;
 }
 
-bool PanelListing::MakeRow(DirEntryInfo&& d, const ListingFilter& filter, std::string_view mask,
-                           FileEntry& out) {
-    if (filteredOut(d.attributes, d.isDirectory, filter))
-        return false;
-    if (!d.isDirectory && mask != "*.*" && mask != "*" && !WildcardMatch(mask, d.name))
-        return false;
-    out.kind = d.isDirectory ? KindDirectory : KindFile;
-    out.size = d.size;
-    out.lastWrite = d.lastWrite;
-    out.attributes = d.attributes;
-    out.nameKey = CollationKey(d.name);
-    out.name = std::move(d.name);
-    out.selected = false;
-    return true;
+std::vector<FileEntry> PanelListing::MakeRows(std::vector<DirEntryInfo>& block, const ListingFilter& filter,
+                                              std::string_view mask) {
+    const bool allFiles = mask == "*.*" || mask == "*";
+    std::vector<FileEntry> rows;
+    rows.reserve(block.size());
+    for (DirEntryInfo& d : block) {
+        if (filteredOut(d.attributes, d.isDirectory, filter))
+            continue;
+        if (!d.isDirectory && !allFiles && !WildcardMatch(mask, d.name))
+            continue;
+        FileEntry& e = rows.emplace_back();
+        e.kind = d.isDirectory ? KindDirectory : KindFile;
+        e.size = d.size;
+        e.lastWrite = d.lastWrite;
+        e.attributes = d.attributes;
+        e.nameKey = CollationKey(d.name);
+        e.name = std::move(d.name);
+    }
+    return rows;
 }
 
 void PanelListing::AcceptRows(std::vector<FileEntry> rows, int enumeratedCount, const ReadCarryOver& carry) {

@@ -69,14 +69,15 @@ public:
     // left as they were and the error is returned.
     DirReadResult ReadDirectory(const ListingFilter& filter, std::string_view mask);
 
-    // A read in steps, so that the reading can run on another thread:
-    // CarryOver() before, StartRows() + MakeRow() per entry + SortRows() on
+    // A read in steps, so that the reading can run on other threads:
+    // CarryOver() before, StartRows() + MakeRows() per block + SortRows() on
     // any thread, AcceptRows() at the end.
     ReadCarryOver CarryOver() const;
     // The rows a read of `dirPath` starts with: the parent entry unless it is a root.
     static std::vector<FileEntry> StartRows(const std::string& dirPath);
-    // The row of one directory entry; false when the filter or the mask leaves it out.
-    static bool MakeRow(DirEntryInfo&& d, const ListingFilter& filter, std::string_view mask, FileEntry& out);
+    // The rows of a block of directory entries that the filter and the mask let through.
+    static std::vector<FileEntry> MakeRows(std::vector<DirEntryInfo>& block, const ListingFilter& filter,
+                                           std::string_view mask);
     static void SortRows(std::vector<FileEntry>& rows, int flags);
     // Takes sorted rows of `path`: selects the kept names and puts the cursor
     // on the same entry (a re-read) or where the memory of the depth says.

@@ -29,6 +29,14 @@ DirReadResult ReadDirectoryEntries(const std::string& dirPath, std::vector<DirEn
 DirReadResult ReadDirectoryEntries(const std::string& dirPath,
                                    const std::function<bool(DirEntryInfo&&)>& sink);
 
+// The same for a panel, where the time to the first rows and to the last
+// counts: names are read in blocks on the calling thread and described
+// (stat, attributes) on several threads at once. `sink` gets the entries of
+// each block as they are ready, from those threads, so it may be called
+// concurrently; reading stops when it returns false.
+DirReadResult ReadDirectoryBlocks(const std::string& dirPath,
+                                  const std::function<bool(std::vector<DirEntryInfo>&)>& sink);
+
 // The platform's text for an errno value.
 std::string ErrorText(int err);
 
