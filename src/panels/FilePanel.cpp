@@ -149,9 +149,13 @@ void FilePanel::markingChanged() {
 }
 
 bool FilePanel::Refresh() {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     if (listing_.isFtp()) {
-        load_.reset();
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        if (load_) { // a local read still going on is of no use now
+            load_.reset();
+            afterRead(false);
+            previewShown_ = false;
+        }
         model_->beginListingReset();
         if (RemotePanelSource* remote = RemoteSource())
             remote->Read(listing_);
@@ -163,7 +167,6 @@ bool FilePanel::Refresh() {
         emit summaryChanged();
         return true;
     }
-    QApplication::restoreOverrideCursor();
     return startRead({}, 0);
 }
 

@@ -397,6 +397,8 @@ TEST_F(PanelReadingTest, ADirectoryThatNeverAnswersLeavesTheWindowFree) {
 
     ASSERT_TRUE(p->ChangeDirectory(dir.file("mnt/slow")));
     EXPECT_TRUE(p->reading());
+    // As the panel's callers do: the drive bar then asks the dead mount for its space.
+    PostPanelMessage(frame.get(), PmDirectoryChanged, p->controlId());
     // The window goes on: timers run, the other panel re-reads.
     int ticks = 0;
     QTimer timer;
@@ -404,6 +406,8 @@ TEST_F(PanelReadingTest, ADirectoryThatNeverAnswersLeavesTheWindowFree) {
     timer.start(50);
     QTest::qWait(600);
     EXPECT_GE(ticks, 4);
+    EXPECT_EQ(frame->driveBar(0)->drive(), dir.file("mnt"));
+    EXPECT_TRUE(frame->infoLine(0)->text().trimmed().isEmpty()) << frame->infoLine(0)->text().toStdString();
     test::WriteAll(dir.file("other/new.txt"), "x");
     ASSERT_TRUE(frame->panel(1)->Refresh());
     EXPECT_GE(rowOf(*frame->panel(1), "new.txt"), 0);

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """A FUSE file system for tests: the root holds one directory, "slow", whose
-listing does not answer until the file named by the second argument exists,
-as a share on a dead network would. Everything else answers at once.
+listing, like the free space of the whole file system, does not answer until
+the file named by the second argument exists, as a share on a dead network
+would. Everything else answers at once.
 
     blocking_fs.py MOUNTPOINT RELEASE_FILE
 """
@@ -26,14 +27,18 @@ class Blocking(Operations):
                         st_gid=os.getgid(), st_ctime=t, st_mtime=t, st_atime=t)
         raise FuseOSError(errno.ENOENT)
 
+    def hang(self):
+        while not os.path.exists(self.release):
+            time.sleep(0.05)
+
     def readdir(self, path, fh):
         if path == "/slow":
-            while not os.path.exists(self.release):
-                time.sleep(0.05)
+            self.hang()
             return [".", "..", "late.txt"]
         return [".", "..", "slow"]
 
     def statfs(self, path):
+        self.hang()
         return dict(f_bsize=4096, f_frsize=4096, f_blocks=1000, f_bfree=500, f_bavail=500)
 
 
