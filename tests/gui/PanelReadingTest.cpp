@@ -9,6 +9,7 @@
 #include "panels/PanelModel.h"
 #include "platform/FileTime.h"
 #include "platform/LocaleInfo.h"
+#include "platform/PathUtil.h"
 #include "settings/SettingsStore.h"
 #include "support/Python.h"
 #include "support/ScratchFileSystem.h"
@@ -421,4 +422,19 @@ TEST_F(PanelReadingTest, ADirectoryThatNeverAnswersLeavesTheWindowFree) {
     QTRY_VERIFY_WITH_TIMEOUT(!p->reading(), 5000);
     EXPECT_GE(rowOf(*p, "here.txt"), 0);
     test::WriteAll(release, "");
+}
+
+TEST_F(PanelReadingTest, NamesShowAsTheyAreAndAnEmptyStoredDirectoryIsTheStartOne) {
+    test::WriteAll(dir.file("files/UPPER.TXT"), "1");
+    test::WriteAll(dir.file("files/upper.txt"), "2");
+    mkdir(dir.file("files/Docs").c_str(), 0755);
+    mkdir(dir.file("files/docs").c_str(), 0755);
+    openFrame(dir.file("files"), "");
+    const PanelModel* model = frame->panel(0)->panelModel();
+    QStringList shown;
+    for (int row = 0; row < model->rowCount(); ++row)
+        shown << model->index(row, 0).data().toString();
+    for (const char* name : {"UPPER.TXT", "upper.txt", "[Docs]", "[docs]"})
+        EXPECT_TRUE(shown.contains(QString::fromUtf8(name))) << name << " in " << shown.join(' ').toStdString();
+    EXPECT_EQ(frame->panel(1)->listing().path, StartDirectory());
 }
