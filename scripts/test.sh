@@ -2,7 +2,7 @@
 # Installs what is missing, builds everything and runs the whole test suite.
 # KM_SANITIZE adds sanitizer runs, as a list: "1" or "address" builds and runs
 # the suite under ASan + UBSan (build-fuzz/, with clang); "thread" builds the tests that
-# run threads (directory watchers, the editor's background loader) under
+# run threads (directory watchers and readers, the editor's background loader) under
 # ThreadSanitizer (build-tsan/). KM_FUZZ_SECONDS runs scripts/fuzz.sh after.
 set -euo pipefail
 cd "$(dirname "$0")/.."
