@@ -46,6 +46,13 @@ std::string extensionKey(const std::string& name) {
 
 template <class T> int cmp3(const T& a, const T& b) { return a < b ? -1 : (b < a ? 1 : 0); }
 
+FileEntry parentEntry() {
+    FileEntry parent;
+    parent.kind = KindParent;
+    parent.name = "..";
+    return parent;
+}
+
 } // namespace
 
 DirReadResult PanelListing::ReadDirectory(const ListingFilter& filter, std::string_view mask) {
@@ -74,21 +81,22 @@ ReadCarryOver PanelListing::CarryOver() const {
                 carry.keep.insert(e.name);
         }
     }
-    if (rowsPath_ == path && cursor_ >= 0 && cursor_ < rowCount()) {
+    if (rowsPath_ == path)
+        carryCursor(carry);
+    return carry;
+}
+
+void PanelListing::carryCursor(ReadCarryOver& carry) const {
+    if (cursor_ >= 0 && cursor_ < rowCount()) {
         carry.cursorName = entries[static_cast<size_t>(cursor_)].name;
         carry.cursorKind = entries[static_cast<size_t>(cursor_)].kind;
     }
-    return carry;
 }
 
 std::vector<FileEntry> PanelListing::StartRows(const std::string& dirPath) {
     std::vector<FileEntry> rows;
-    if (!IsRootPath(dirPath)) {
-        FileEntry parent;
-        parent.kind = KindParent;
-        parent.name = "..";
-        rows.push_back(std::move(parent));
-    }
+    if (!IsRootPath(dirPath))
+        rows.push_back(parentEntry());
     return rows;
 }
 
@@ -140,10 +148,7 @@ void PanelListing::AddShownState(ReadCarryOver& carry) const {
         if (e.selected && e.kind != KindParent)
             carry.keep.insert(e.name);
     }
-    if (cursor_ >= 0 && cursor_ < rowCount()) {
-        carry.cursorName = entries[static_cast<size_t>(cursor_)].name;
-        carry.cursorKind = entries[static_cast<size_t>(cursor_)].kind;
-    }
+    carryCursor(carry);
 }
 
 void PanelListing::AcceptRemoteRows(std::vector<FileEntry> rows, int remoteDepth) {
@@ -151,10 +156,7 @@ void PanelListing::AcceptRemoteRows(std::vector<FileEntry> rows, int remoteDepth
     entries.clear();
     depth = remoteDepth;
     rowsPath_ = path;
-    FileEntry parent;
-    parent.kind = KindParent;
-    parent.name = "..";
-    entries.push_back(std::move(parent)); // also at the root: the server decides
+    entries.push_back(parentEntry()); // also at the root: the server decides
     for (FileEntry& e : rows) {
         e.nameKey = CollationKey(e.name);
         entries.push_back(std::move(e));

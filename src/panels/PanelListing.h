@@ -134,6 +134,7 @@ public:
 private:
     void finishRead(int enumeratedCount, const ReadCarryOver& carry);
     static std::vector<uint32_t> sortOrder(const std::vector<FileEntry>& rows, int flags);
+    void carryCursor(ReadCarryOver& carry) const;
     int cursor_ = -1;
     std::string rowsPath_; // the directory the rows were read from
     void restoreCursor(int enumeratedCount);
