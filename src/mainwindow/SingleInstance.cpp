@@ -3,13 +3,44 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
+#include <cstdlib>
 #include <unistd.h>
 
 namespace km {
 
-SingleInstance::SingleInstance(QString name, QObject* parent)
-    : QObject(parent),
-      name_(name.isEmpty() ? QStringLiteral("KMClass-%1").arg(getuid()) : std::move(name)) {}
+namespace {
+
+// Only letters, digits, '-' and '_' go into the name: ":0.0" becomes "0_0".
+QString tidy(const char* value) {
+    QString out;
+    for (const QChar c : QString::fromLocal8Bit(value))
+        out += c.isLetterOrNumber() || c == QLatin1Char('-') || c == QLatin1Char('_') ? c : QChar('_');
+    while (out.startsWith(QLatin1Char('_')))
+        out.remove(0, 1);
+    return out;
+}
+
+bool isSet(const char* v) { return v && *v; }
+
+} // namespace
+
+QString InstanceSocketName(const char* runtimeDir, const char* sessionId, const char* display, unsigned uid) {
+    const QString where = isSet(sessionId) ? QStringLiteral("session-") + tidy(sessionId)
+                          : isSet(display) ? QStringLiteral("display-") + tidy(display)
+                                           : QStringLiteral("default");
+    if (isSet(runtimeDir) && runtimeDir[0] == '/')
+        return QString::fromLocal8Bit(runtimeDir) + QStringLiteral("/kestrum-") + where + QStringLiteral(".sock");
+    return QStringLiteral("KMClass-%1-").arg(uid) + where;
+}
+
+SingleInstance::SingleInstance(QString name, QObject* parent) : QObject(parent), name_(std::move(name)) {
+    if (name_.isEmpty()) {
+        const char* display = std::getenv("WAYLAND_DISPLAY");
+        if (!isSet(display))
+            display = std::getenv("DISPLAY");
+        name_ = InstanceSocketName(std::getenv("XDG_RUNTIME_DIR"), std::getenv("XDG_SESSION_ID"), display, getuid());
+    }
+}
 
 SingleInstance::~SingleInstance() = default;
 

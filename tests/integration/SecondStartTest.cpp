@@ -1,5 +1,6 @@
 // Starts the real program twice in a private environment: the second start
-// must hand over to the first and exit at once.
+// in the same desktop session must hand over to the first and exit at once;
+// a start in another session runs on its own.
 #include "support/TempDir.h"
 
 #include <chrono>
@@ -13,9 +14,12 @@
 
 namespace {
 
-pid_t launch(const km::test::TempDir& env) {
+pid_t launch(const km::test::TempDir& env, const char* session) {
     const pid_t pid = fork();
     if (pid == 0) {
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        setenv("XDG_SESSION_ID", session, 1);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         setenv("HOME", env.path().c_str(), 1);
         setenv("XDG_CONFIG_HOME", env.file("config").c_str(), 1);
@@ -43,8 +47,8 @@ int waitFor(pid_t pid, int ms) {
 TEST(SecondStart, HandsOverAndExits) {
     km::test::TempDir env;
     chmod(env.path().c_str(), 0700);
-    const pid_t first = launch(env);
-    const std::string socket = env.file("KMClass-" + std::to_string(getuid()));
+    const pid_t first = launch(env, "s1");
+    const std::string socket = env.file("kestrum-session-s1.sock");
     bool ready = false;
     for (int i = 0; i < 1000 && !ready; ++i) {
         struct stat st;
@@ -52,13 +56,23 @@ TEST(SecondStart, HandsOverAndExits) {
         if (!ready)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    ASSERT_TRUE(ready) << "the first instance never listened";
+    if (!ready) {
+        kill(first, SIGTERM); // an instance left running would hold the test's output open
+        waitFor(first, 5000);
+        FAIL() << "the first instance never listened on " << socket;
+    }
     EXPECT_EQ(waitFor(first, 200), -1);
 
-    const pid_t second = launch(env);
+    const pid_t second = launch(env, "s1");
     EXPECT_EQ(waitFor(second, 5000), 0);
     EXPECT_EQ(waitFor(first, 100), -1) << "the first instance must keep running";
 
+    // Another session of the same user (a second display, a remote desktop).
+    const pid_t elsewhere = launch(env, "s2");
+    EXPECT_EQ(waitFor(elsewhere, 1500), -1) << "a start in another session must run";
+
+    kill(elsewhere, SIGTERM);
     kill(first, SIGTERM);
+    waitFor(elsewhere, 5000);
     waitFor(first, 5000);
 }
