@@ -228,11 +228,11 @@ std::vector<std::string> GvfsMountPoints(std::string_view mountInfoText) {
 
 std::string GvfsDisplayName(std::string_view entry) {
     const std::string raw(entry);
-    const auto spec = parseGvfsEntry(entry);
-    if (!spec)
+    const auto parsed = parseGvfsEntry(entry);
+    if (!parsed)
         return raw;
     const auto get = [&](std::string_view key) {
-        for (const auto& [k, v] : spec->keys)
+        for (const auto& [k, v] : parsed->keys)
             if (k == key)
                 return v;
         return std::string();
@@ -241,7 +241,7 @@ std::string GvfsDisplayName(std::string_view entry) {
     if (!host.empty() && !get("port").empty())
         host += ":" + get("port");
     const std::string user = get("user");
-    const std::string& scheme = spec->scheme;
+    const std::string& scheme = parsed->scheme;
     std::string name;
     if (scheme == "smb-share") {
         if (!get("share").empty() && !get("server").empty())
@@ -283,8 +283,8 @@ std::vector<Volume> ListGvfsVolumes(const std::string& gvfsDir) {
         v.source = name;
         v.fsType = "fuse.gvfsd-fuse";
         v.label = GvfsDisplayName(name);
-        const auto spec = parseGvfsEntry(name);
-        const std::string scheme = spec ? spec->scheme : std::string();
+        const auto parsed = parseGvfsEntry(name);
+        const std::string scheme = parsed ? parsed->scheme : std::string();
         v.type = scheme == "mtp" || scheme == "gphoto2" ? VolumeType::Removable
                  : scheme == "cdda"                     ? VolumeType::CdRom
                                                         : VolumeType::Remote;
