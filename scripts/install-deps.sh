@@ -15,6 +15,10 @@ packages=(
     xvfb xauth xdg-utils shared-mime-info libglib2.0-bin
     # the panels in other languages, and a file system that never answers
     locales python3-fusepy fuse3
+    # a session bus, network mounts through gvfs, block devices
+    dbus gvfs gvfs-backends gvfs-fuse util-linux
+    # the package build and the checks of its desktop entry and metainfo
+    dpkg-dev appstream desktop-file-utils
     # fuzzing with libFuzzer and the sanitizers' symbolizer
     clang libclang-rt-14-dev llvm
 )
