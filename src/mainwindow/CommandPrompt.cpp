@@ -7,7 +7,6 @@
 #include "ui_services/AppState.h"
 
 #include <QComboBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -40,22 +39,12 @@ CommandPrompt::CommandPrompt(QWidget* parent, std::function<std::string()> activ
     run_->setObjectName(QStringLiteral("button%1").arg(CmdRunPrompt));
     run_->setFocusPolicy(Qt::NoFocus);
 
-    // Enter is taken before the combo box sees it: the box's own handling
-    // of Enter would pass it on as a second activation.
-    edit_->lineEdit()->installEventFilter(this);
+    // The combo box is the focus widget and calls its line edit's handler
+    // directly, so event filters on the line edit never see Enter; the line
+    // edit's own signal does fire.
+    connect(edit_->lineEdit(), &QLineEdit::returnPressed, this, &CommandPrompt::Run);
     connect(run_, &QPushButton::clicked, this, &CommandPrompt::Run);
     fillHistory();
-}
-
-bool CommandPrompt::eventFilter(QObject* watched, QEvent* e) {
-    if (e->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(e)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            Run();
-            return true;
-        }
-    }
-    return QObject::eventFilter(watched, e);
 }
 
 void CommandPrompt::UpdatePrompt() {

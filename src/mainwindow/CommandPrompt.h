@@ -29,9 +29,6 @@ public:
     void Run();
     void setVisible(bool visible);
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* e) override;
-
 private:
     void fillHistory();
 
