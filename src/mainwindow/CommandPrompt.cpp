@@ -18,8 +18,9 @@ QString qs(const std::string& s) { return QString::fromUtf8(s.data(), static_cas
 
 } // namespace
 
-CommandPrompt::CommandPrompt(QWidget* parent, std::function<std::string()> activeDir)
-    : QObject(parent), activeDir_(std::move(activeDir)) {
+CommandPrompt::CommandPrompt(QWidget* parent, std::function<std::string()> activeDir,
+                             std::function<std::string()> workingDir)
+    : QObject(parent), activeDir_(std::move(activeDir)), workingDir_(std::move(workingDir)) {
     prompt_ = new QLabel(QStringLiteral("/>"), parent);
     prompt_->setObjectName(QStringLiteral("promptText"));
     prompt_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -55,7 +56,7 @@ void CommandPrompt::UpdatePrompt() {
 void CommandPrompt::Run() {
     const std::string text = edit_->currentText().toStdString();
     QtOpenExecuteUi ui;
-    if (RunCommandLine(text, activeDir_(), ui) != 0)
+    if (RunCommandLine(text, workingDir_(), ui) != 0)
         return;
     AddToHistory(Settings(), CommandLineText(text));
     fillHistory();

@@ -16,8 +16,8 @@ namespace km {
 class CommandPrompt : public QObject {
     Q_OBJECT
 public:
-    // `activeDir` gives the active panel's directory, where commands run.
-    CommandPrompt(QWidget* parent, std::function<std::string()> activeDir);
+    // `activeDir` is what the prompt shows, `workingDir` where commands start.
+    CommandPrompt(QWidget* parent, std::function<std::string()> activeDir, std::function<std::string()> workingDir);
 
     QLabel* promptLabel() const { return prompt_; }
     QComboBox* edit() const { return edit_; }
@@ -33,6 +33,7 @@ private:
     void fillHistory();
 
     std::function<std::string()> activeDir_;
+    std::function<std::string()> workingDir_;
     QLabel* prompt_;
     QComboBox* edit_;
     QPushButton* run_;

@@ -46,6 +46,7 @@
 #include <ctime>
 
 #include <cerrno>
+#include <cstdlib>
 #include <map>
 #include <sys/stat.h>
 
@@ -117,7 +118,8 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
                                    [this](const std::string& path) { changeActiveDirectory(path); });
     functionKeys_ = new FunctionKeyBar(client_, onCommand, [this] { OnCommand(CmdFunctionKeyDefinition); });
 
-    prompt_ = new CommandPrompt(client_, [this] { return activePanel()->listing().path; });
+    prompt_ = new CommandPrompt(client_, [this] { return activePanel()->listing().path; },
+                                [this] { return localWorkingDirectory(); });
     applyPanelFont();
     for (int side = 0; side < 2; ++side) {
         FilePanel* p = panel(side);
@@ -341,7 +343,22 @@ PlaceholderSources MainFrame::placeholderSources() {
     const std::vector<Volume> volumes = ReadVolumes();
     s.active.drive = MountPointForPath(volumes, s.active.dir);
     s.other.drive = MountPointForPath(volumes, s.other.dir);
+    s.workingDir = localWorkingDirectory();
     return s;
+}
+
+std::string MainFrame::localWorkingDirectory() {
+    // A remote path is no place to start a program in: an FTP panel's last
+    // local directory, else the other panel's.
+    for (const int side : {leftActive_ ? 0 : 1, leftActive_ ? 1 : 0}) {
+        const PanelListing& li = panel(side)->listing();
+        if (!li.isFtp())
+            return li.path;
+        if (!localPaths_[static_cast<size_t>(side)].empty())
+            return localPaths_[static_cast<size_t>(side)];
+    }
+    const char* home = std::getenv("HOME");
+    return home && *home == '/' ? home : "/";
 }
 
 void MainFrame::changeActiveDirectory(const std::string& path) {

@@ -126,6 +126,8 @@ private:
     void cmdExit(int command);
     void goRootOrParent(int side, bool root);
     PlaceholderSources placeholderSources();
+    // Where programs start: always a local directory.
+    std::string localWorkingDirectory();
     void changeActiveDirectory(const std::string& path);
     void applyPanelFont();
     void applyVisibility();

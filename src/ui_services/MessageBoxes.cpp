@@ -21,9 +21,13 @@ QString fromBytes(std::string_view s) {
 void SetMessageOwner(QWidget* owner) { g_owner = owner; }
 QWidget* MessageOwner() { return g_owner.data(); }
 
-void ShowWarning(int stringId) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Kestrum"), fromBytes(LoadString(stringId)),
-                    QMessageBox::Ok);
+void ShowWarning(int stringId) { ShowWarning(stringId, {}); }
+
+void ShowWarning(int stringId, std::string_view detail) {
+    std::string text(LoadString(stringId));
+    if (!detail.empty())
+        text.append("\n").append(detail);
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Kestrum"), fromBytes(text), QMessageBox::Ok);
     box.setObjectName(QStringLiteral("MESSAGEBOX"));
     box.exec();
 }

@@ -38,6 +38,8 @@ QWidget* MessageOwner();
 
 // A numbered text, title "Kestrum", warning icon, OK, no owner window.
 void ShowWarning(int stringId);
+// The same with `detail` (what failed, and why) on a second line.
+void ShowWarning(int stringId, std::string_view detail);
 // Any text (UTF-8), title "KM", owned by the main window; returns the button.
 int ShowMessage(std::string_view text, unsigned type = MbOk, int helpContext = 0);
 

@@ -7,11 +7,13 @@
 #include "resources/CommandIds.h"
 #include "settings/SettingsStore.h"
 #include "support/TempDir.h"
+#include "support/TerminalStandIn.h"
 #include "ui_services/AppState.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -73,6 +75,8 @@ protected:
         QTest::qWait(10);
     }
     test::TempDir dir;
+    // The recording scripts are console programs: they start in this terminal.
+    test::TerminalStandIn terminal;
     std::string recorder;
     std::unique_ptr<SettingsStore> store;
     std::unique_ptr<MainFrame> frame;
@@ -182,11 +186,14 @@ TEST_F(AppButtonsPromptTest, PromptRunsCommandsAndKeepsTheirHistory) {
     EXPECT_EQ(store->GetString("Algemeen", "Commando2", ""), "older");
     EXPECT_EQ(prompt->edit()->itemText(0).toStdString(), recorder + " " + out + " \"a b\" c");
 
-    // A command that cannot start is reported and not remembered.
-    int boxes = 0;
-    test::AnswerModal("MESSAGEBOX", "OK", &boxes);
+    // A command that cannot start is reported, with why, and not remembered.
+    QString shown;
+    test::WithModal("MESSAGEBOX", [&](QDialog* box) {
+        shown = static_cast<QMessageBox*>(box)->text();
+        box->reject();
+    });
     typeCommand("no-such-command-km --flag");
-    EXPECT_EQ(boxes, 1);
+    EXPECT_EQ(shown, "Cannot execute program\nno-such-command-km: No such file or directory");
     EXPECT_EQ(store->GetString("Algemeen", "Commando1", ""), recorder + " " + out + " \"a b\" c");
     EXPECT_EQ(store->GetString("Algemeen", "Commando3", "?"), "");
 }

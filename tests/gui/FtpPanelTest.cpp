@@ -5,6 +5,7 @@
 #include "ftp/FtpConnection.h"
 #include "ftp/FtpSiteBook.h"
 #include "ftp/PyFtpServer.h"
+#include "mainwindow/CommandPrompt.h"
 #include "mainwindow/MainFrame.h"
 #include "panels/CellText.h"
 #include "panels/DriveBar.h"
@@ -12,9 +13,11 @@
 #include "resources/CommandIds.h"
 #include "settings/SettingsStore.h"
 #include "support/TempDir.h"
+#include "support/TerminalStandIn.h"
 #include "ui_services/AppState.h"
 #include "viewers/TextEditorWindow.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTimer>
@@ -272,6 +275,34 @@ TEST_F(FtpPanelTest, ViewFetchesALocalCopyAndUnsuitableCommandsAreRefused) {
     SendPanelMessage(frame.get(), PmRefreshOne, remote()->controlId());
     EXPECT_FALSE(remote()->listing().isFtp());
     EXPECT_EQ(remote()->listing().path, local.file("l"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FtpPanelTest, ProgramsStartInALocalDirectoryWhenTheActivePanelIsRemote) {
+    test::TerminalStandIn terminal;
+    mkdir(local.file("other").c_str(), 0755);
+    frame->panel(0)->ChangeDirectory(local.file("other"));
+    remote()->MoveCursor(row(remote(), "sub"));
+    remote()->EnterFocused();
+    QTest::qWait(50);
+    ASSERT_EQ(remote()->listing().path, "/sub") << "a path that does not exist here";
+    if (frame->activePanel() != remote())
+        frame->SwitchActivePanel();
+    ASSERT_EQ(frame->activePanel(), remote());
+
+    const std::string recorder = local.file("rec.sh"), out = local.file("out");
+    test::WriteAll(recorder, "#!/bin/sh\nprintf '%s' \"$(pwd -P)\" > \"$1.tmp\" && mv \"$1.tmp\" \"$1\"\n");
+    chmod(recorder.c_str(), 0755);
+    QComboBox* edit = frame->commandPrompt()->edit();
+    edit->setEditText(QString::fromStdString(recorder + " " + out));
+    QTest::keyClick(edit, Qt::Key_Return);
+    struct stat st;
+    for (int i = 0; i < 500 && stat(out.c_str(), &st) != 0; ++i)
+        QTest::qWait(10);
+    EXPECT_EQ(test::ReadAll(out), local.file("l")) << "the remote panel's last local directory";
 }
 
 } // namespace

@@ -33,13 +33,21 @@ void WriteAppButton(SettingsStore& store, int number, const AppButtonDefinition&
 }
 
 bool WriteFirstRunButtons(SettingsStore& store) {
+    // The first example of earlier versions ran xdg-open, which without a
+    // selected file failed unseen; the text editor's type opens an empty
+    // document instead.
+    const AppButtonDefinition old{"Notepad", "xdg-open", "&as", "", 0};
+    const AppButtonDefinition first = ReadAppButton(store, 1);
+    if (first.name == old.name && first.program == old.program && first.parameters == old.parameters &&
+        first.workingDir.empty())
+        store.PutString("Knop1", "Programma", kTextEditorProgram);
     for (int n = 1; n <= kAppButtonCount; ++n) {
         if (!store.GetString(sectionOf(n), "Naam", "").empty())
             return false;
     }
     SettingsStore::Batch batch(store);
     store.PutString("Knop1", "Naam", "Notepad");
-    store.PutString("Knop1", "Programma", "xdg-open");
+    store.PutString("Knop1", "Programma", kTextEditorProgram);
     store.PutString("Knop1", "Parms", "&as");
     store.PutString("Knop2", "Naam", "Solitaire");
     store.PutString("Knop2", "Programma", "sol");

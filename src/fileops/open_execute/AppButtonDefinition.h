@@ -19,10 +19,14 @@ struct AppButtonDefinition {
 AppButtonDefinition ReadAppButton(SettingsStore& store, int number);
 void WriteAppButton(SettingsStore& store, int number, const AppButtonDefinition& d);
 
+// The program of the first example: the desktop's application for plain
+// text, its text editor.
+constexpr const char* kTextEditorProgram = "text/plain";
+
 // When no button has a caption, writes the three example buttons and returns
 // true. The programs are this desktop's counterparts of the classic ones: the
-// current file opened in its application, the card game, a terminal in the
-// active directory.
+// text editor on the current file, the card game, a terminal in the active
+// directory.
 bool WriteFirstRunButtons(SettingsStore& store);
 
 } // namespace km

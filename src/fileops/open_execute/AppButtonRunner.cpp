@@ -14,7 +14,8 @@ AppButtonOutcome RunAppButton(const AppButtonDefinition& d, const PlaceholderSou
     }
     // The window state has no say over another program's windows here; the
     // program opens as it likes.
-    const std::string workingDir = dir.empty() ? s.active.dir : ResolvePath(s.active.dir, dir);
+    const std::string base = s.workingDir.empty() ? s.active.dir : s.workingDir;
+    const std::string workingDir = dir.empty() ? base : ResolvePath(base, dir);
     out.warning = StartProgram(d.program, args, workingDir, ui);
     return out;
 }

@@ -4,11 +4,16 @@
 #include "fileops/open_execute/MimeApps.h"
 #include "fileops/open_execute/MimeLookup.h"
 #include "fileops/open_execute/ProcessLauncher.h"
+#include "fileops/open_execute/TerminalLauncher.h"
 #include "platform/PathUtil.h"
 #include "settings/SettingsStore.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cstring>
+#include <optional>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,57 +30,104 @@ bool isExecutable(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
 }
 
-// Starts an application's entry for one file; 0 or an errno.
+// A program the system runs: an ELF binary or a script with "#!". A text
+// file that merely has the execute bit (as everything on a FAT volume) is a
+// document; a shell would otherwise run its lines as commands.
+bool isProgramFile(const std::string& path) {
+    if (!isExecutable(path))
+        return false;
+    char magic[4] = {};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return true; // let the start itself say why not
+    const ssize_t n = ::read(fd, magic, sizeof magic);
+    ::close(fd);
+    return (n >= 2 && magic[0] == '#' && magic[1] == '!') ||
+           (n == 4 && std::memcmp(magic, "\x7f" "ELF", 4) == 0);
+}
+
+// A console program needs a terminal emulator, and there is none.
+constexpr int kNoTerminal = -2;
+
+std::string reasonText(int err) {
+    if (err == kNoTerminal)
+        return "it needs a terminal, and no terminal emulator is installed (install xterm, or set $TERMINAL)";
+    return std::strerror(err);
+}
+
+// Starts argv: in a terminal when the entry or the program has no window of
+// its own. 0 or an errno (kNoTerminal).
+int launch(std::vector<std::string> argv, bool inTerminal, const std::string& workingDir) {
+    if (inTerminal) {
+        argv = TerminalCommand(argv);
+        if (argv.empty())
+            return kNoTerminal;
+    }
+    return LaunchDetached(argv, workingDir);
+}
+
+// Starts an application's entry for one file (none when `file` is empty);
+// 0 or an errno.
 int startEntry(const DesktopEntry& e, const std::string& file, const std::string& workingDir) {
     std::vector<std::string> argv;
     if (!ExpandExec(e, file, argv))
         return ENOEXEC;
-    if (e.terminal) {
-        // Debian's terminal alternative accepts "-e program args...".
-        const std::string terminal = FindProgram("x-terminal-emulator");
-        if (!terminal.empty()) {
-            argv.insert(argv.begin(), "-e");
-            argv.insert(argv.begin(), terminal);
-        }
-    }
-    return LaunchDetached(argv, e.path.empty() ? workingDir : e.path);
+    // No file to open: drop the argument that stood for one.
+    if (file.empty() && argv.size() > 1 && argv.back().empty())
+        argv.pop_back();
+    return launch(std::move(argv), e.terminal, e.path.empty() ? workingDir : e.path);
 }
 
-int fail(OpenExecuteUi& ui, int stringId) {
-    ui.Warning(stringId);
+int fail(OpenExecuteUi& ui, int stringId, const std::string& detail = {}) {
+    ui.Warning(stringId, detail);
     return stringId;
 }
 
-// 0 when a program started, else the number of the warning to show.
-int openOrExecuteQuietly(const std::string& path, const std::string& workingDir) {
-    if (isExecutable(path)) {
-        const int err = LaunchDetached({path}, workingDir);
+struct Outcome {
+    int warning = 0;    // 0 when a program started
+    std::string reason; // why not, for the message's second line
+};
+
+Outcome failed(int err) {
+    return {IsResourceError(err) ? kNotEnoughMemory : kCannotExecute, reasonText(err)};
+}
+
+// Runs a program file; ENOEXEC when it turned out not to be one.
+int runProgramFile(const std::vector<std::string>& argv, const std::string& workingDir, const MimeApps& apps) {
+    return launch(argv, IsConsoleProgram(argv[0], apps), workingDir);
+}
+
+Outcome openOrExecuteQuietly(const std::string& path, const std::string& workingDir) {
+    const XdgDirs dirs = XdgDirs::FromEnvironment();
+    const MimeApps apps(dirs);
+    if (isProgramFile(path)) {
+        const int err = runProgramFile({path}, workingDir, apps);
         if (err == 0)
-            return 0;
-        if (IsResourceError(err))
-            return kNotEnoughMemory;
+            return {};
+        if (err != ENOEXEC && err != EACCES)
+            return failed(err);
         // Not a program after all (a document with the execute bit, as on
         // FAT volumes, or a binary of another machine): open it as a document.
     }
-    const XdgDirs dirs = XdgDirs::FromEnvironment();
     const MimeDatabase db(dirs);
-    const MimeApps apps(dirs);
-    const std::vector<std::string> types = db.BroaderTypes(db.TypeForFile(path));
+    const std::string type = db.TypeForFile(path);
+    const std::vector<std::string> types = db.BroaderTypes(type);
     std::vector<std::string> tried;
+    int lastError = 0;
     auto attempt = [&](const DesktopEntry& e) -> int {
         if (std::find(tried.begin(), tried.end(), e.id) != tried.end())
             return -1;
         tried.push_back(e.id);
-        return startEntry(e, path, workingDir);
+        return lastError = startEntry(e, path, workingDir);
     };
     // The default application first, as the desktop would open the file.
     for (const std::string& t : types) {
         if (auto e = apps.DefaultFor(t)) {
             const int err = attempt(*e);
             if (err == 0)
-                return 0;
+                return {};
             if (IsResourceError(err))
-                return kNotEnoughMemory;
+                return failed(err);
             break;
         }
     }
@@ -84,17 +136,49 @@ int openOrExecuteQuietly(const std::string& path, const std::string& workingDir)
         for (const DesktopEntry& e : apps.AssociatedWith(t)) {
             const int err = attempt(e);
             if (err == 0)
-                return 0;
+                return {};
             if (IsResourceError(err))
-                return kNotEnoughMemory;
+                return failed(err);
         }
     }
-    return tried.empty() ? kNoProgramForExtension : kCannotExecute;
+    if (tried.empty())
+        return {kNoProgramForExtension, "no application is installed for " + type};
+    return failed(lastError);
 }
 
 int openOrExecute(const std::string& path, const std::string& workingDir, OpenExecuteUi& ui) {
-    const int result = openOrExecuteQuietly(path, workingDir);
-    return result == 0 ? 0 : fail(ui, result);
+    const Outcome o = openOrExecuteQuietly(path, workingDir);
+    return o.warning == 0 ? 0 : fail(ui, o.warning, path + ": " + o.reason);
+}
+
+// "text/plain" and the like: a name of the MIME database's form.
+bool isMimeTypeName(const std::string& s) {
+    const size_t slash = s.find('/');
+    return slash != std::string::npos && slash > 0 && slash + 1 < s.size() &&
+           s.find('/', slash + 1) == std::string::npos &&
+           std::all_of(s.begin(), s.end(), [](char c) {
+               return std::isalnum(static_cast<unsigned char>(c)) || std::strchr("/+-._", c);
+           });
+}
+
+// The desktop's application for `type` with `args` (their first, as most
+// entries open one file), or with none.
+int startForType(const std::string& type, const std::vector<std::string>& args, const std::string& workingDir,
+                 OpenExecuteUi& ui) {
+    const XdgDirs dirs = XdgDirs::FromEnvironment();
+    const MimeApps apps(dirs);
+    std::optional<DesktopEntry> entry;
+    for (const std::string& t : MimeDatabase(dirs).BroaderTypes(type)) {
+        if ((entry = apps.DefaultFor(t)))
+            break;
+    }
+    if (!entry)
+        return fail(ui, kCannotExecute, type + ": no application is installed for it");
+    const int err = startEntry(*entry, args.empty() ? std::string() : ResolvePath(workingDir, args[0]), workingDir);
+    if (err == 0)
+        return 0;
+    const Outcome o = failed(err);
+    return fail(ui, o.warning, entry->name + ": " + o.reason);
 }
 
 } // namespace
@@ -113,7 +197,7 @@ int ExecuteByAssociation(const std::string& path, const std::string& workingDir,
 int StartProgram(const std::string& program, const std::vector<std::string>& args,
                  const std::string& workingDir, OpenExecuteUi& ui) {
     if (program.empty())
-        return fail(ui, kCannotExecute);
+        return fail(ui, kCannotExecute, "no program is named");
     // A name without '/' is a command from $PATH, or else a file of the
     // working directory; a path is taken relative to the working directory.
     std::string path;
@@ -121,23 +205,29 @@ int StartProgram(const std::string& program, const std::vector<std::string>& arg
         path = FindProgram(program);
     if (path.empty())
         path = ResolvePath(workingDir, program);
-    if (isExecutable(path)) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) {
+        const int err = errno;
+        if (isMimeTypeName(program))
+            return startForType(program, args, workingDir, ui);
+        return fail(ui, kCannotExecute, program + ": " + reasonText(err));
+    }
+    if (isProgramFile(path)) {
         std::vector<std::string> argv = {path};
         argv.insert(argv.end(), args.begin(), args.end());
-        const int err = LaunchDetached(argv, workingDir);
+        const int err = runProgramFile(argv, workingDir, MimeApps(XdgDirs::FromEnvironment()));
         if (err == 0)
             return 0;
-        if (IsResourceError(err))
-            return fail(ui, kNotEnoughMemory);
+        if (err != ENOEXEC && err != EACCES) {
+            const Outcome o = failed(err);
+            return fail(ui, o.warning, program + ": " + o.reason);
+        }
     }
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0)
-        return fail(ui, kCannotExecute);
     // A document: its application gets the document, as the desktop opens it.
-    const int result = openOrExecuteQuietly(path, workingDir);
-    if (result == 0)
+    const Outcome o = openOrExecuteQuietly(path, workingDir);
+    if (o.warning == 0)
         return 0;
-    return fail(ui, result == kNotEnoughMemory ? kNotEnoughMemory : kCannotExecute);
+    return fail(ui, o.warning == kNotEnoughMemory ? kNotEnoughMemory : kCannotExecute, program + ": " + o.reason);
 }
 
 EditorChoice ChooseEditor(SettingsStore& store) {
@@ -169,13 +259,15 @@ int EditFile(const std::string& path, bool isNew, const std::string& workingDir,
     const EditorChoice choice = ChooseEditor(store);
     if (choice.internal) {
         if (!internalEditor)
-            return fail(ui, kCannotStartEditor);
+            return fail(ui, kCannotStartEditor, "the internal editor is not available");
         internalEditor(path, isNew);
         return 0;
     }
     const std::vector<std::string> argv = EditorCommand(choice.program, path);
-    if (argv.size() < 2 || LaunchDetached(argv, workingDir) != 0)
-        return fail(ui, kCannotStartEditor);
+    if (argv.size() < 2)
+        return fail(ui, kCannotStartEditor, "no editor program is set");
+    if (const int err = LaunchDetached(argv, workingDir); err != 0)
+        return fail(ui, kCannotStartEditor, argv[0] + ": " + reasonText(err));
     return 0;
 }
 

@@ -17,8 +17,9 @@ class SettingsStore;
 class OpenExecuteUi {
 public:
     virtual ~OpenExecuteUi() = default;
-    // A numbered warning ("Kestrum", warning icon).
-    virtual void Warning(int stringId) = 0;
+    // A numbered warning ("Kestrum", warning icon); a non-empty `detail`
+    // (what could not start, and why) follows on a second line.
+    virtual void Warning(int stringId, std::string_view detail) = 0;
     // A text in an exclamation box, or with the stop icon for system errors.
     virtual void Message(std::string_view text, bool stopIcon) = 0;
 };
@@ -33,9 +34,12 @@ int OpenFile(const std::string& path, const std::string& workingDir, OpenExecute
 int ExecuteByAssociation(const std::string& path, const std::string& workingDir, OpenExecuteUi& ui);
 
 // Starts `program` with `args`: a command found in $PATH, an executable
-// file (relative to `workingDir`), or a document, which opens in its
-// application without the arguments. Returns 0, else the warning shown:
-// 4171 "Cannot execute program" or 4177 "Not enough memory".
+// file (relative to `workingDir`), a document, which opens in its
+// application without the arguments, or a MIME type such as "text/plain",
+// which names the desktop's application for that type (started with `args`,
+// or without any for a new document). A console program runs in a terminal
+// emulator. Returns 0, else the warning shown: 4171 "Cannot execute program"
+// or 4177 "Not enough memory", with the program and the reason.
 int StartProgram(const std::string& program, const std::vector<std::string>& args,
                  const std::string& workingDir, OpenExecuteUi& ui);
 

@@ -15,6 +15,9 @@ struct PanelPlaceholderSource {
 
 struct PlaceholderSources {
     PanelPlaceholderSource active, other;
+    // Where a program starts and relative directories resolve: the active
+    // panel's directory, or a local one when that panel shows an FTP site.
+    std::string workingDir;
 };
 
 // `text` with the placeholders replaced. Only the text as written is

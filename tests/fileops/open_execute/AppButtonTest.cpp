@@ -152,6 +152,29 @@ TEST_F(AppButtonTest, DefinitionsRoundTripAndFirstRunWritesExamplesOnlyOnce) {
     EXPECT_EQ(back.workingDir, "/tmp");
     EXPECT_EQ(back.window, 2);
     EXPECT_EQ(ReadAppButton(reread, 1).name, "");
+
+    // The old first example is brought up to date; a button the user changed is not.
+    WriteAppButton(store, 1, {"Notepad", "xdg-open", "&as", "", 0});
+    WriteAppButton(store, 2, {"Notepad", "xdg-open", "&as &bs", "", 0});
+    EXPECT_FALSE(WriteFirstRunButtons(store));
+    EXPECT_EQ(ReadAppButton(store, 1).program, "text/plain");
+    EXPECT_EQ(ReadAppButton(store, 2).program, "xdg-open");
+}
+
+TEST_F(AppButtonTest, NotepadOpensTheTextEditorWithTheFileOrEmpty) {
+    const std::string out = dir.file("out");
+    writeEntry("data/applications", "editor.desktop", recorderExec(out), "text/plain;", "Terminal=false\n");
+    writeMimeApps("[Default Applications]\ntext/plain=editor.desktop\n");
+    ASSERT_TRUE(WriteFirstRunButtons(store));
+    const AppButtonDefinition notepad = ReadAppButton(store, 1);
+    PlaceholderSources s = sources();
+    EXPECT_EQ(RunAppButton(notepad, s, ui).warning, 0);
+    EXPECT_EQ(waitForRecord(out).args, std::vector<std::string>{dir.file("files/a b.txt")});
+    unlink(out.c_str());
+    s.active.file.clear();
+    EXPECT_EQ(RunAppButton(notepad, s, ui).warning, 0);
+    EXPECT_TRUE(waitForRecord(out).args.empty()) << "no file selected: an empty document";
+    EXPECT_TRUE(ui.warnings.empty());
 }
 
 class CommandLineTest : public AppButtonTest {};

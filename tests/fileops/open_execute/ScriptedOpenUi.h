@@ -11,7 +11,11 @@ class ScriptedOpenUi : public OpenExecuteUi {
 public:
     std::vector<int> warnings;
     std::vector<std::string> messages;
-    void Warning(int id) override { warnings.push_back(id); }
+    std::vector<std::string> details; // one per warning
+    void Warning(int id, std::string_view detail) override {
+        warnings.push_back(id);
+        details.emplace_back(detail);
+    }
     void Message(std::string_view text, bool) override { messages.emplace_back(text); }
 };
 

@@ -4,6 +4,7 @@
 // arguments (NUL-separated) to a file, so a test sees what started with what.
 #include "fileops/open_execute/ProcessLauncher.h"
 #include "support/TempDir.h"
+#include "support/TerminalStandIn.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -157,6 +158,8 @@ protected:
 
     TempDir dir;
     std::string recorder;
+    // Scripts are console programs: they start in this stand-in terminal.
+    TerminalStandIn terminal;
 
 private:
     struct Saved {

@@ -45,8 +45,8 @@ const FileEntry* cursorFile(const PanelListing& panel) {
 
 } // namespace
 
-void QtOpenExecuteUi::Warning(int stringId) {
-    ShowWarning(stringId);
+void QtOpenExecuteUi::Warning(int stringId, std::string_view detail) {
+    ShowWarning(stringId, detail);
 }
 
 void QtOpenExecuteUi::Message(std::string_view text, bool stopIcon) {

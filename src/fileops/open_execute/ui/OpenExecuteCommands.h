@@ -16,7 +16,7 @@ class PanelListing;
 // OpenExecuteUi with the program's message boxes.
 class QtOpenExecuteUi : public OpenExecuteUi {
 public:
-    void Warning(int stringId) override;
+    void Warning(int stringId, std::string_view detail) override;
     void Message(std::string_view text, bool stopIcon) override;
 };
 
