@@ -15,6 +15,11 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 
+#include <algorithm>
+#include <functional>
+#include <unistd.h>
+#include <vector>
+
 namespace km {
 namespace {
 
@@ -32,6 +37,54 @@ constexpr IconSpec kIcons[3] = {
     {"MenuIcon", "Desktop Menu", "user-desktop", QStyle::SP_DesktopIcon},
     {"CPLIcon", "Control Panel Menu", "preferences-system", QStyle::SP_ComputerIcon},
 };
+
+struct MenuEntry {
+    QString text;
+    std::function<void()> act;
+    bool separatorBefore = false;
+};
+
+constexpr size_t kMenuColumn = 25;
+
+// Qt menus have no column breaks: up to 25 entries stand in the menu itself,
+// more are split into one submenu per 25, named by their first and last
+// entries.
+void fillInColumns(QMenu* menu, const std::vector<MenuEntry>& entries, QObject* context) {
+    const auto add = [context](QMenu* m, const MenuEntry& e, bool first) {
+        if (e.separatorBefore && !first)
+            m->addSeparator();
+        m->addAction(e.text, context, e.act);
+    };
+    if (entries.size() <= kMenuColumn) {
+        for (size_t i = 0; i < entries.size(); ++i)
+            add(menu, entries[i], i == 0);
+        return;
+    }
+    for (size_t start = 0; start < entries.size(); start += kMenuColumn) {
+        const size_t end = std::min(start + kMenuColumn, entries.size());
+        QMenu* column = menu->addMenu(entries[start].text + QStringLiteral(" \u2013 ") + entries[end - 1].text);
+        column->setObjectName(QStringLiteral("column%1").arg(start / kMenuColumn + 1));
+        for (size_t i = start; i < end; ++i)
+            add(column, entries[i], i == start);
+    }
+}
+
+// An applet that cannot start says nothing further.
+class SilentUi : public OpenExecuteUi {
+public:
+    void Warning(int, std::string_view) override {}
+    void Message(std::string_view, bool) override {}
+};
+
+// A launcher someone merely dropped on the desktop is not trusted until it is
+// made executable, as the desktops themselves require; ask before starting one.
+bool mayStartLauncher(const DesktopItem& item) {
+    if (access(item.path.c_str(), X_OK) == 0)
+        return true;
+    return ShowMessage("\"" + item.name + "\" is a launcher that is not marked as trusted (executable).\n"
+                       "Start its program anyway?",
+                       MbYesNo | MbIconQuestion) == IdYes;
+}
 
 } // namespace
 
@@ -83,19 +136,24 @@ void TrayIcons::StopIconClicked() {
 QMenu* TrayIcons::BuildDesktopMenu() {
     auto* menu = new QMenu(owner_);
     menu->setObjectName(QStringLiteral("desktopMenu"));
+    std::vector<MenuEntry> entries;
     bool folders = false;
     for (const DesktopItem& item : ReadDesktopItems(DesktopDirectory())) {
-        if (item.isFolder && !folders) {
-            folders = true;
-            if (!menu->isEmpty())
-                menu->addSeparator();
-        }
-        const std::string path = item.path;
-        menu->addAction(qs(item.name), this, [path] {
-            std::string dir = path.substr(0, path.rfind('/'));
-            OpenFile(path, dir);
-        });
+        MenuEntry e;
+        e.text = qs(item.name);
+        e.separatorBefore = item.isFolder && !folders;
+        folders = folders || item.isFolder;
+        e.act = [item] {
+            QtOpenExecuteUi ui;
+            const std::string dir = item.path.substr(0, item.path.rfind('/'));
+            if (!item.isLauncher)
+                OpenFile(item.path, dir, ui);
+            else if (mayStartLauncher(item))
+                StartLauncher(item.path, dir, ui);
+        };
+        entries.push_back(std::move(e));
     }
+    fillInColumns(menu, entries, this);
     return menu;
 }
 
@@ -105,18 +163,15 @@ QMenu* TrayIcons::BuildSettingsMenu() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const std::vector<SettingsApplet> applets = ReadSettingsApplets();
     QApplication::restoreOverrideCursor();
+    std::vector<MenuEntry> entries;
     for (const SettingsApplet& a : applets) {
-        const DesktopEntry entry = a.entry;
-        menu->addAction(qs(a.name), this, [entry] {
-            std::vector<std::string> argv;
-            if (ExpandExec(entry, {}, argv) && !argv.empty()) {
-                // No file to open: drop the argument that stood for one.
-                if (!argv.empty() && argv.back().empty())
-                    argv.pop_back();
-                LaunchDetached(argv, {});
-            }
-        });
+        const std::string file = a.entry.file;
+        entries.push_back({qs(a.name), [file] {
+                               SilentUi ui;
+                               StartLauncher(file, {}, ui);
+                           }});
     }
+    fillInColumns(menu, entries, this);
     return menu;
 }
 

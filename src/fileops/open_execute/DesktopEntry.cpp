@@ -2,8 +2,10 @@
 
 #include "fileops/open_execute/KeyFile.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <strings.h>
 
 namespace km {
 namespace {
@@ -91,15 +93,18 @@ bool ParseDesktopEntry(std::string_view text, DesktopEntry& out) {
     out.tryExec = value(f, "TryExec");
     out.path = value(f, "Path");
     out.icon = value(f, "Icon");
+    out.url = value(f, "URL");
     out.hidden = isTrue(f.Get(kGroup, "Hidden"));
     out.noDisplay = isTrue(f.Get(kGroup, "NoDisplay"));
     out.terminal = isTrue(f.Get(kGroup, "Terminal"));
-    out.mimeTypes.clear();
-    out.categories.clear();
-    if (const std::string* c = f.Get("Desktop Entry", "Categories"))
-        out.categories = SplitList(*c);
-    if (const std::string* m = f.Get(kGroup, "MimeType"))
-        out.mimeTypes = SplitList(*m);
+    const auto list = [&](const char* key) {
+        const std::string* v = f.Get(kGroup, key);
+        return v ? SplitList(*v) : std::vector<std::string>();
+    };
+    out.categories = list("Categories");
+    out.mimeTypes = list("MimeType");
+    out.onlyShowIn = list("OnlyShowIn");
+    out.notShowIn = list("NotShowIn");
     return true;
 }
 
@@ -235,6 +240,18 @@ bool ExpandExec(const DesktopEntry& entry, const std::string& file,
     if (!fileUsed)
         argv.push_back(file);
     return !argv.empty() && !argv[0].empty() && argv.size() > 1;
+}
+
+bool ShownOnDesktops(const DesktopEntry& entry, const std::vector<std::string>& desktops) {
+    const auto names = [&](const std::vector<std::string>& list) {
+        return std::any_of(list.begin(), list.end(), [&](const std::string& d) {
+            return std::any_of(desktops.begin(), desktops.end(),
+                               [&](const std::string& current) { return strcasecmp(d.c_str(), current.c_str()) == 0; });
+        });
+    };
+    if (!entry.onlyShowIn.empty() && !names(entry.onlyShowIn))
+        return false;
+    return !names(entry.notShowIn);
 }
 
 } // namespace km

@@ -17,12 +17,19 @@ struct DesktopEntry {
     std::string tryExec;
     std::string path; // working directory of the program, when given
     std::string icon;
+    std::string url; // the target of a Type=Link entry
     bool hidden = false; // "deleted": hides entries of the same ID further down
     bool noDisplay = false;
     bool terminal = false;
     std::vector<std::string> mimeTypes;
     std::vector<std::string> categories;
+    std::vector<std::string> onlyShowIn; // desktops (XDG_CURRENT_DESKTOP names)
+    std::vector<std::string> notShowIn;
 };
+
+// Whether the entry is meant for a session on `desktops` (lower case, as
+// XdgDirs gives them): OnlyShowIn names one of them, NotShowIn none.
+bool ShownOnDesktops(const DesktopEntry& entry, const std::vector<std::string>& desktops);
 
 // Reads the [Desktop Entry] group; false when the text has none.
 bool ParseDesktopEntry(std::string_view text, DesktopEntry& out);

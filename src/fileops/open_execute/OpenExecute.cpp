@@ -230,6 +230,21 @@ int StartProgram(const std::string& program, const std::vector<std::string>& arg
     return fail(ui, o.warning == kNotEnoughMemory ? kNotEnoughMemory : kCannotExecute, program + ": " + o.reason);
 }
 
+int StartLauncher(const std::string& desktopFile, const std::string& workingDir, OpenExecuteUi& ui) {
+    DesktopEntry e;
+    if (!LoadDesktopEntry(desktopFile, e))
+        return fail(ui, kCannotExecute, desktopFile + ": not a desktop entry");
+    int err = ENOEXEC;
+    if (e.type == "Application")
+        err = startEntry(e, {}, workingDir);
+    else if (e.type == "Link" && !e.url.empty())
+        err = LaunchDetached({"xdg-open", e.url}, workingDir);
+    if (err == 0)
+        return 0;
+    const Outcome o = failed(err);
+    return fail(ui, o.warning, (e.name.empty() ? desktopFile : e.name) + ": " + o.reason);
+}
+
 EditorChoice ChooseEditor(SettingsStore& store) {
     EditorChoice c;
     if (store.GetInt("Paden", "InternalEditor", 2) == 0)

@@ -43,6 +43,11 @@ int ExecuteByAssociation(const std::string& path, const std::string& workingDir,
 int StartProgram(const std::string& program, const std::vector<std::string>& args,
                  const std::string& workingDir, OpenExecuteUi& ui);
 
+// Starts what a desktop launcher (a .desktop file) stands for: its program,
+// or for a link its URL in the desktop's application. The same results as
+// StartProgram.
+int StartLauncher(const std::string& desktopFile, const std::string& workingDir, OpenExecuteUi& ui);
+
 struct EditorChoice {
     bool internal = true;
     std::string program; // the "Editor" setting when external

@@ -1,6 +1,7 @@
 #include "fileops/open_execute/SessionMenus.h"
 
 #include "fileops/open_execute/MimeLookup.h"
+#include "fileops/open_execute/ProcessLauncher.h"
 #include "fileops/open_execute/XdgDirs.h"
 
 #include <algorithm>
@@ -60,8 +61,11 @@ std::vector<DesktopItem> ReadDesktopItems(const std::string& dir) {
         item.isFolder = S_ISDIR(st.st_mode);
         DesktopEntry entry;
         if (!item.isFolder && name.size() > 8 && name.compare(name.size() - 8, 8, ".desktop") == 0 &&
-            LoadDesktopEntry(item.path, entry) && !entry.name.empty())
-            item.name = entry.name;
+            LoadDesktopEntry(item.path, entry)) {
+            item.isLauncher = entry.type == "Application" || entry.type == "Link";
+            if (!entry.name.empty())
+                item.name = entry.name;
+        }
         items.push_back(std::move(item));
     }
     closedir(d);
@@ -78,7 +82,9 @@ std::vector<DesktopItem> ReadDesktopItems(const std::string& dir) {
 std::vector<SettingsApplet> ReadSettingsApplets() {
     std::vector<SettingsApplet> applets;
     std::vector<std::string> seen;
-    for (const std::string& dir : XdgDirs::FromEnvironment().DataPaths("applications")) {
+    const XdgDirs dirs = XdgDirs::FromEnvironment();
+    const std::vector<std::string>& desktops = dirs.desktops;
+    for (const std::string& dir : dirs.DataPaths("applications")) {
         DIR* d = opendir(dir.c_str());
         if (!d)
             continue;
@@ -94,6 +100,10 @@ std::vector<SettingsApplet> ReadSettingsApplets() {
                 a.entry.type != "Application" || a.entry.exec.empty())
                 continue;
             if (std::find(a.entry.categories.begin(), a.entry.categories.end(), "Settings") == a.entry.categories.end())
+                continue;
+            // Another desktop's settings and uninstalled programs are not ours to offer.
+            if (!ShownOnDesktops(a.entry, desktops) ||
+                (!a.entry.tryExec.empty() && FindProgram(a.entry.tryExec).empty()))
                 continue;
             a.entry.id = name;
             a.name = a.entry.name;

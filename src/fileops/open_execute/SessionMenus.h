@@ -12,6 +12,7 @@ struct DesktopItem {
     std::string name; // the file name, or a desktop entry's Name
     std::string path;
     bool isFolder = false;
+    bool isLauncher = false; // a desktop entry of a program or a link
 };
 
 // The XDG desktop directory ($XDG_DESKTOP_DIR in user-dirs.dirs, else ~/Desktop).
@@ -28,6 +29,8 @@ struct SettingsApplet {
 
 // The installed applications whose categories include "Settings", sorted by
 // name without regard to case; an ID found twice counts once (the first wins).
+// Entries for other desktops (OnlyShowIn, NotShowIn) and those whose TryExec
+// program is missing are left out.
 std::vector<SettingsApplet> ReadSettingsApplets();
 
 } // namespace km
