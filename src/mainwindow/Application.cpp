@@ -2,10 +2,12 @@
 
 #include "mainwindow/MainFrame.h"
 #include "mainwindow/SingleInstance.h"
+#include "mainwindow/TerminationSignal.h"
 #include "platform/LocaleInfo.h"
 #include "settings/SettingsStore.h"
 #include "ui_services/AppState.h"
 #include "ui_services/MessageBoxes.h"
+#include "viewers/EditorRecovery.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -32,7 +34,20 @@ int RunKestrum(int argc, char** argv) {
 
     MainFrame frame;
     QObject::connect(&instance, &SingleInstance::activationRequested, &frame, &MainFrame::bringToFront);
+    TerminationSignal termination;
+    QObject::connect(&termination, &TerminationSignal::received, &frame, [&frame] {
+        frame.endWithoutQuestions();
+        // Other windows (editors, viewers, archives) must not keep the program alive.
+        QCoreApplication::exit(0);
+    });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &frame, &MainFrame::commitSessionData);
     frame.showWithPlacement();
+    if (const std::vector<RecoveredText> kept = TakeUnreportedRecoveries(RecoveryDirectory()); !kept.empty()) {
+        std::string text = "When Kestrum was last ended without a chance to ask, unsaved text was kept:";
+        for (const RecoveredText& r : kept)
+            text += "\n" + r.original + "\n    in " + r.kept;
+        QTimer::singleShot(0, &frame, [text] { ShowMessage(text, MbOk | MbIconInformation); });
+    }
     if (!store.loadProblem().empty()) {
         const std::string text = "The settings file could not be read (" + store.loadProblem() +
                                  "); it was kept as " + store.filePath() + ".bad and the defaults are used.";

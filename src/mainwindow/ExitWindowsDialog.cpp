@@ -1,41 +1,24 @@
 #include "mainwindow/ExitWindowsDialog.h"
 
 #include "ui_services/MessageBoxes.h"
+#include "viewers/TextEditorWindow.h"
 
-#include <QApplication>
 #include <QHBoxLayout>
-#include <QProcess>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include <cstdlib>
-#include <unistd.h>
 
 namespace km {
 
 bool EndSession(SessionEnd how) {
-    QString program = QStringLiteral("systemctl");
-    QStringList args;
-    switch (how) {
-    case SessionEnd::LogOff: {
-        program = QStringLiteral("loginctl");
-        const char* session = std::getenv("XDG_SESSION_ID");
-        if (session && *session)
-            args = {QStringLiteral("terminate-session"), QString::fromLocal8Bit(session)};
-        else
-            args = {QStringLiteral("terminate-user"), QString::number(getuid())};
-        break;
-    }
-    case SessionEnd::Reboot: args = {QStringLiteral("reboot")}; break;
-    case SessionEnd::PowerOff: args = {QStringLiteral("poweroff")}; break;
-    }
-    if (QProcess::execute(program, args) == 0) {
-        if (how == SessionEnd::LogOff)
-            QApplication::quit();
+    if (!TextEditorWindow::AskToSaveChanged())
+        return false;
+    const SessionEndRequest r = RequestSessionEnd(how, QDBusConnection::sessionBus(), QDBusConnection::systemBus());
+    if (r.accepted)
         return true;
-    }
-    ShowMessage(how == SessionEnd::LogOff ? "Log off failed." : "InitiateSystemShutdown failed.",
-                MbOk | MbIconExclamation);
+    std::string text = how == SessionEnd::LogOff ? "Log off failed." : "InitiateSystemShutdown failed.";
+    if (!r.error.empty())
+        text += "\n" + r.error;
+    ShowMessage(text, MbOk | MbIconExclamation);
     return false;
 }
 

@@ -1,13 +1,15 @@
 #pragma once
-// "EXITWIN": log off, restart or shut down, through systemd-logind.
+// "EXITWIN": log off, restart or shut down, through the desktop's session
+// manager (see SessionManagerClient.h).
+#include "mainwindow/SessionManagerClient.h"
+
 #include <QDialog>
 
 namespace km {
 
-enum class SessionEnd { LogOff, Reboot, PowerOff };
-
-// Asks logind (loginctl / systemctl, started without a shell) to end the
-// session or the system; the failure's text is shown. True when accepted.
+// This program's changed editors ask first (Cancel ends nothing), then the
+// session manager is asked; its failure is shown with the reason. True when
+// the request was accepted: the session manager ends this program too.
 bool EndSession(SessionEnd how);
 
 class ExitWindowsDialog : public QDialog {

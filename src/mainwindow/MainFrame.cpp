@@ -40,12 +40,14 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QSessionManager>
 #include <QTimer>
 #include <QWindow>
 
 #include <ctime>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <sys/stat.h>
@@ -499,25 +501,52 @@ void MainFrame::savePlacement() {
     s.PutInt("WinPositie", "wp.bottom", outer.bottom() + 1);
 }
 
+void MainFrame::saveWindowState() {
+    SettingsStore& s = Settings();
+    SettingsStore::Batch batch(s);
+    savePlacement();
+    s.PutInt("GevondenBestanden", "Aantal", 0);
+    const char* keys[2][3] = {{"ColL", "ColL1", "ColL2"}, {"ColR", "ColR1", "ColR2"}};
+    for (int side = 0; side < 2; ++side) {
+        for (int c = 0; c < 3; ++c)
+            s.PutInt("WinPositie", keys[side][c], panel(side)->columnWidth(c));
+    }
+}
+
 void MainFrame::closeEvent(QCloseEvent* e) {
-    TextEditorWindow::CloseAllForShutdown();
+    // Ending without questions, the changed texts are already kept.
+    TextEditorWindow::CloseAllForShutdown(!endingWithoutQuestions_);
     clock_->stop();
     setWindowTitle(baseTitle_);
     watchers_[0].Stop();
     watchers_[1].Stop();
     ReleaseFtpAtExit();
-    SettingsStore& s = Settings();
-    {
-        SettingsStore::Batch batch(s);
-        savePlacement();
-        s.PutInt("GevondenBestanden", "Aantal", 0);
-        const char* keys[2][3] = {{"ColL", "ColL1", "ColL2"}, {"ColR", "ColR1", "ColR2"}};
-        for (int side = 0; side < 2; ++side) {
-            for (int c = 0; c < 3; ++c)
-                s.PutInt("WinPositie", keys[side][c], panel(side)->columnWidth(c));
-        }
-    }
+    saveWindowState();
     e->accept();
+}
+
+void MainFrame::endWithoutQuestions() {
+    std::string error;
+    TextEditorWindow::KeepChangedForRecovery(error);
+    if (!error.empty())
+        std::fprintf(stderr, "kestrum: unsaved text could not all be kept: %s\n", error.c_str());
+    endingWithoutQuestions_ = true;
+    close();
+}
+
+void MainFrame::commitSessionData(QSessionManager& manager) {
+    if (manager.allowsInteraction()) {
+        const bool proceed = TextEditorWindow::AskToSaveChanged();
+        manager.release();
+        if (!proceed) {
+            manager.cancel();
+            return;
+        }
+    } else {
+        std::string error;
+        TextEditorWindow::KeepChangedForRecovery(error);
+    }
+    saveWindowState();
 }
 
 void MainFrame::SaveCurrentPaths() {

@@ -15,6 +15,7 @@
 
 class QAction;
 class QLabel;
+class QSessionManager;
 class QPushButton;
 class QTimer;
 
@@ -62,6 +63,14 @@ public:
     CommandPrompt* commandPrompt() const { return prompt_; }
     // Restores a minimized window and brings it to the front.
     void bringToFront();
+    // The session or the system is ending and nobody can be asked (SIGTERM):
+    // changed editor texts go to recovery files and the window closes,
+    // saving its state as on a normal close.
+    void endWithoutQuestions();
+    // The session manager's save request: changed editors ask when the
+    // manager allows questions (Cancel cancels the session end), else keep
+    // their texts for recovery; the window's state is saved.
+    void commitSessionData(QSessionManager& manager);
 
 protected:
     bool event(QEvent* e) override;
@@ -126,6 +135,8 @@ private:
     void cmdExit(int command);
     void goRootOrParent(int side, bool root);
     PlaceholderSources placeholderSources();
+    // Placement, column widths and the search results' count, as on closing.
+    void saveWindowState();
     // Where programs start: always a local directory.
     std::string localWorkingDirectory();
     void changeActiveDirectory(const std::string& path);
@@ -153,6 +164,7 @@ private:
     std::unordered_map<int, QAction*> menuActions_;
     std::array<DirectoryWatcher, 2> watchers_;
     std::array<std::string, 2> watchedPaths_;
+    bool endingWithoutQuestions_ = false;
     std::array<std::string, 2> localPaths_; // shown before a side went to the FTP site
     QTimer* clock_ = nullptr;
     QString baseTitle_;

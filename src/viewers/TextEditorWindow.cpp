@@ -104,11 +104,11 @@ std::vector<TextEditorWindow*> TextEditorWindow::OpenWindows() {
     return Registry();
 }
 
-void TextEditorWindow::CloseAllForShutdown() {
+void TextEditorWindow::CloseAllForShutdown(bool ask) {
     const std::vector<TextEditorWindow*> windows = Registry();
     const std::string_view question = LoadString(4410);
     for (TextEditorWindow* w : windows) {
-        if (w->isChanged()) {
+        if (ask && w->isChanged()) {
             QMessageBox box(
                 QMessageBox::Question, QStringLiteral("KM - ") + DisplayPath(w->path_),
                 QString::fromUtf8(question.data(), static_cast<qsizetype>(question.size())),
@@ -120,6 +120,40 @@ void TextEditorWindow::CloseAllForShutdown() {
         w->shutdownAnswered_ = true;
         w->close();
     }
+}
+
+bool TextEditorWindow::AskToSaveChanged() {
+    for (TextEditorWindow* w : Registry()) {
+        if (!w->isChanged())
+            continue;
+        w->raise();
+        switch (ShowMessage(LoadString(4410), MbYesNoCancel | MbIconQuestion)) {
+        case IdYes:
+            if (!w->save())
+                return false;
+            break;
+        case IdNo: break;
+        default: return false;
+        }
+    }
+    return true;
+}
+
+std::vector<RecoveredText> TextEditorWindow::KeepChangedForRecovery(std::string& error) {
+    std::vector<UnsavedText> texts;
+    std::vector<TextEditorWindow*> changed;
+    for (TextEditorWindow* w : Registry()) {
+        if (w->isChanged()) {
+            texts.push_back({w->path_, w->encodedText()});
+            changed.push_back(w);
+        }
+    }
+    std::vector<RecoveredText> kept;
+    if (const int err = KeepForRecovery(RecoveryDirectory(), texts, kept))
+        error = std::strerror(err);
+    for (size_t i = 0; i < kept.size(); ++i)
+        changed[i]->edit_->document()->setModified(false);
+    return kept;
 }
 
 TextEditorWindow::TextEditorWindow(std::string path, bool viewOnly)

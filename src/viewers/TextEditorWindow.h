@@ -1,5 +1,6 @@
 #pragma once
 #include "viewers/EditorFont.h"
+#include "viewers/EditorRecovery.h"
 #include "ui_services/LosslessText.h"
 
 #include <QMainWindow>
@@ -35,8 +36,16 @@ public:
     static TextEditorWindow* Open(const std::string& path, bool viewOnly, bool newFile);
     static std::vector<TextEditorWindow*> OpenWindows();
     // For the main window's shut-down: asks Yes/No about every changed text
-    // and closes the windows; one whose save fails stays open.
-    static void CloseAllForShutdown();
+    // and closes the windows; one whose save fails stays open. Without `ask`
+    // (the session ending, texts already kept) all close unasked.
+    static void CloseAllForShutdown(bool ask = true);
+    // Before the session ends: asks Yes/No/Cancel about every changed text
+    // and saves on Yes; false on Cancel or a failed save.
+    static bool AskToSaveChanged();
+    // When nobody can be asked (SIGTERM, a session end without questions):
+    // keeps every changed text in a recovery file and marks it unchanged.
+    // Returns where each went; `error` is set when some could not be kept.
+    static std::vector<RecoveredText> KeepChangedForRecovery(std::string& error);
 
     // The file dialogs of Save as, Copy to file and Paste from file; nullopt
     // when cancelled. Tests replace it so no system dialog opens.

@@ -4,6 +4,7 @@
 #include "support/TempDir.h"
 
 #include <chrono>
+#include <filesystem>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <string>
@@ -75,4 +76,32 @@ TEST(SecondStart, HandsOverAndExits) {
     kill(first, SIGTERM);
     waitFor(elsewhere, 5000);
     waitFor(first, 5000);
+}
+
+TEST(SessionEnd, SigtermSavesTheWindowAndEndsEvenWithAQuestionOpen) {
+    km::test::TempDir env;
+    chmod(env.path().c_str(), 0700);
+    // Text kept at an earlier end: this start reports it (a message box nobody answers).
+    const std::string kept = env.file("state/Orlent/KM/recovery/2026-01-01_00-00-00");
+    std::filesystem::create_directories(kept);
+    km::test::WriteAll(kept + "/1-notes.txt", "unsaved");
+    km::test::WriteAll(kept + "/INDEX", std::string("/home/x/notes.txt\0", 18) + kept + "/1-notes.txt" + '\0');
+    setenv("XDG_STATE_HOME", env.file("state").c_str(), 1);
+    const pid_t pid = launch(env, "t1");
+    unsetenv("XDG_STATE_HOME");
+    struct stat st;
+    for (int i = 0; i < 1000 && stat((kept + "/INDEX.shown").c_str(), &st) != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(stat((kept + "/INDEX.shown").c_str(), &st), 0) << "the kept text is reported once";
+    EXPECT_NE(stat((kept + "/INDEX").c_str(), &st), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+
+    kill(pid, SIGTERM);
+    const int status = waitFor(pid, 10000);
+    if (status == -1)
+        kill(pid, SIGKILL);
+    EXPECT_EQ(status, 0) << "SIGTERM ends the program as a close does";
+    const std::string settings = km::test::ReadAll(env.file("config/Orlent/KM.reg"));
+    EXPECT_NE(settings.find("\"wp.left\""), std::string::npos) << "the placement was saved";
+    EXPECT_NE(settings.find("\"ColL\""), std::string::npos) << "the column widths were saved";
 }
