@@ -86,7 +86,8 @@ int KeepForRecovery(const std::string& recoveryDir, const std::vector<UnsavedTex
     std::string index;
     for (size_t i = 0; i < texts.size(); ++i) {
         // A number keeps two editors on files of the same name apart.
-        const std::string file = folder + "/" + std::to_string(i + 1) + "-" + baseName(texts[i].path);
+        const std::string file =
+            folder + "/" + std::to_string(i + 1) + "-" + baseName(texts[i].path);
         if (int err = writeFile(file, texts[i].bytes))
             return err;
         kept.push_back({texts[i].path, file});
@@ -115,7 +116,8 @@ std::vector<RecoveredText> TakeUnreportedRecoveries(const std::string& recoveryD
         std::ifstream in(index, std::ios::binary);
         if (!in)
             continue;
-        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string text((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
         in.close();
         size_t at = 0;
         while (at < text.size()) {

@@ -63,7 +63,8 @@ public slots:
 class PrivateBus {
 public:
     PrivateBus() {
-        const RunResult r = RunAndWait({"dbus-daemon", "--session", "--fork", "--print-address=1", "--print-pid=1"}, {});
+        const RunResult r = RunAndWait(
+            {"dbus-daemon", "--session", "--fork", "--print-address=1", "--print-pid=1"}, {});
         if (r.exitStatus != 0)
             return;
         const auto nl = r.output.find('\n');
@@ -75,7 +76,9 @@ public:
             kill(pid_, SIGTERM);
     }
     bool ok() const { return pid_ > 0; }
-    QDBusConnection connect(const QString& name) const { return QDBusConnection::connectToBus(address_, name); }
+    QDBusConnection connect(const QString& name) const {
+        return QDBusConnection::connectToBus(address_, name);
+    }
 
 private:
     QString address_;
@@ -112,7 +115,8 @@ TEST(SessionManager, TheDesktopsManagerIsAskedAndLogindOnlyWithoutOne) {
     EXPECT_EQ(r.service, "org.xfce.SessionManager");
     {
         std::lock_guard<std::mutex> g(xfce.lock);
-        EXPECT_EQ(xfce.calls, QStringList{QStringLiteral("Logout 1 1")}) << "with its dialog, allowing saves";
+        EXPECT_EQ(xfce.calls, QStringList{QStringLiteral("Logout 1 1")})
+            << "with its dialog, allowing saves";
     }
 
     // GNOME's comes first when both are there.
@@ -156,7 +160,8 @@ TEST(SessionEnd, SigtermKeepsUnsavedTextAndSavesTheWindow) {
             ++received;
             frame.endWithoutQuestions();
         });
-        TextEditorWindow* changed = TextEditorWindow::Open(dir.file("work/notes.txt"), false, false);
+        TextEditorWindow* changed =
+            TextEditorWindow::Open(dir.file("work/notes.txt"), false, false);
         TextEditorWindow::Open(dir.file("work/clean.txt"), false, false);
         QTest::qWait(100);
         changed->textEdit()->moveCursor(QTextCursor::End);
@@ -171,7 +176,8 @@ TEST(SessionEnd, SigtermKeepsUnsavedTextAndSavesTheWindow) {
         EXPECT_FALSE(frame.isVisible());
         EXPECT_TRUE(TextEditorWindow::OpenWindows().empty()) << "closed without a question";
     }
-    EXPECT_EQ(test::ReadAll(dir.file("work/notes.txt")), "original\n") << "the file itself is untouched";
+    EXPECT_EQ(test::ReadAll(dir.file("work/notes.txt")), "original\n")
+        << "the file itself is untouched";
     const std::vector<RecoveredText> kept = TakeUnreportedRecoveries(RecoveryDirectory());
     ASSERT_EQ(kept.size(), 1u) << "only the changed text";
     EXPECT_EQ(kept[0].original, dir.file("work/notes.txt"));

@@ -54,7 +54,8 @@ TEST_F(TrayMenusTest, ADesktopLauncherStartsItsProgramOnceTrusted) {
     const std::string desk = dir.file("home/Desktop"), out = dir.file("out");
     MakeDirs(desk + "/folder");
     WriteAll(desk + "/tool.desktop",
-             "[Desktop Entry]\nType=Application\nName=Tool\nTerminal=false\nExec=" + recorderExec(out) + "\n");
+             "[Desktop Entry]\nType=Application\nName=Tool\nTerminal=false\nExec=" +
+                 recorderExec(out) + "\n");
     TrayIcons icons(&owner);
     std::unique_ptr<QMenu> menu(icons.BuildDesktopMenu());
     QList<QAction*> actions = menu->actions();

@@ -21,7 +21,8 @@ public:
         oldPath_ = old ? old : "";
         const std::string script = dir_.file(name);
         WriteAll(script, "#!/bin/sh\n"
-                         "printf '%s\\0' \"$@\" > \"" + log() + ".tmp\" && mv \"" + log() + ".tmp\" \"" + log() +
+                         "printf '%s\\0' \"$@\" > \"" +
+                             log() + ".tmp\" && mv \"" + log() + ".tmp\" \"" + log() +
                              "\"\n"
                              "[ \"$1\" = -e ] && shift\n"
                              "exec \"$@\" </dev/null >/dev/null 2>&1\n");

@@ -20,12 +20,18 @@ struct KnownTerminal {
 
 // Most specific first; the generic ones last.
 constexpr KnownTerminal kTerminals[] = {
-    {"gnome-terminal", "gnome", "--"},   {"konsole", "kde", "-e"},
-    {"xfce4-terminal", "xfce", "-x"},    {"mate-terminal", "mate", "-x"},
-    {"qterminal", "lxqt", "-e"},         {"lxterminal", "lxde", "-e"},
-    {"terminator", "", "-x"},            {"alacritty", "", "-e"},
-    {"kitty", "", ""},                   {"foot", "", ""},
-    {"urxvt", "", "-e"},                 {"xterm", "", "-e"},
+    {"gnome-terminal", "gnome", "--"},
+    {"konsole", "kde", "-e"},
+    {"xfce4-terminal", "xfce", "-x"},
+    {"mate-terminal", "mate", "-x"},
+    {"qterminal", "lxqt", "-e"},
+    {"lxterminal", "lxde", "-e"},
+    {"terminator", "", "-x"},
+    {"alacritty", "", "-e"},
+    {"kitty", "", ""},
+    {"foot", "", ""},
+    {"urxvt", "", "-e"},
+    {"xterm", "", "-e"},
 };
 
 // Runs the command, and after a short run waits for Enter. The script is
@@ -39,7 +45,9 @@ std::string holdScript() {
            "read -r _; fi; exit $status";
 }
 
-std::string baseName(std::string_view path) { return std::string(path.substr(path.rfind('/') + 1)); }
+std::string baseName(std::string_view path) {
+    return std::string(path.substr(path.rfind('/') + 1));
+}
 
 std::string realPath(const std::string& path) {
     char buf[PATH_MAX];

@@ -1,7 +1,7 @@
 // Console programs run in a terminal emulator; windowed ones start as they are.
+#include "fileops/open_execute/TerminalLauncher.h"
 #include "fileops/open_execute/CommandLine.h"
 #include "fileops/open_execute/OpenExecute.h"
-#include "fileops/open_execute/TerminalLauncher.h"
 
 #include "ScriptedOpenUi.h"
 #include "XdgFixture.h"
@@ -32,10 +32,12 @@ TEST_F(TerminalLauncherTest, ProgramsWithAWindowOfTheirOwnAreTheOnesNotConsolePr
     WriteExecutable(dir.file("bin dir/editor"), "#!/bin/sh\n");
     symlink(dir.file("bin dir/paint").c_str(), dir.file("bin dir/x-painter").c_str());
     writeEntry("data/applications", "paint.desktop", "paint %f", "image/png;", "Terminal=false\n");
-    writeEntry("data/applications", "editor.desktop", "editor %f", "text/plain;", "Terminal=true\n");
+    writeEntry("data/applications", "editor.desktop", "editor %f", "text/plain;",
+               "Terminal=true\n");
     const MimeApps apps(XdgDirs::FromEnvironment());
     EXPECT_FALSE(IsConsoleProgram(dir.file("bin dir/paint"), apps));
-    EXPECT_FALSE(IsConsoleProgram(dir.file("bin dir/x-painter"), apps)) << "a link is known by its target";
+    EXPECT_FALSE(IsConsoleProgram(dir.file("bin dir/x-painter"), apps))
+        << "a link is known by its target";
     EXPECT_TRUE(IsConsoleProgram(dir.file("bin dir/tool"), apps)) << "no desktop entry";
     EXPECT_TRUE(IsConsoleProgram(dir.file("bin dir/editor"), apps)) << "Terminal=true";
     EXPECT_FALSE(IsConsoleProgram("/usr/bin/xterm", apps));
@@ -97,7 +99,8 @@ TEST_F(TerminalLauncherTest, AShortRunWaitsForEnterAndTheCommandIsNeverShellText
     EXPECT_EQ(r.output.find("$(touch pwned); `id`"), 0u) << r.output;
     EXPECT_NE(r.output.find("Press Enter to close"), std::string::npos) << r.output;
     struct stat st;
-    EXPECT_NE(stat(dir.file("work/pwned").c_str(), &st), 0) << "the command reached a shell as text";
+    EXPECT_NE(stat(dir.file("work/pwned").c_str(), &st), 0)
+        << "the command reached a shell as text";
 }
 
 TEST_F(TerminalLauncherTest, PromptRunsAConsoleProgramInTheTerminalInTheWorkingDirectory) {
@@ -142,7 +145,8 @@ TEST_F(TerminalLauncherTest, WhatCannotStartNamesTheProgramAndTheReason) {
 
 TEST_F(TerminalLauncherTest, AMimeTypeStartsItsApplicationWithTheFileOrANewDocument) {
     const std::string out = dir.file("out");
-    writeEntry("data/applications", "viewer.desktop", recorderExec(out), "text/plain;", "Terminal=false\n");
+    writeEntry("data/applications", "viewer.desktop", recorderExec(out), "text/plain;",
+               "Terminal=false\n");
     writeMimeApps("[Default Applications]\ntext/plain=viewer.desktop\n");
     ASSERT_EQ(StartProgram("text/plain", {"notes.txt"}, dir.file("work"), ui), 0);
     EXPECT_EQ(waitForRecord(out).args, std::vector<std::string>{dir.file("work/notes.txt")});
