@@ -14,6 +14,22 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$jobs"
 (cd build && ctest -j "$jobs" --output-on-failure --timeout 120)
 
+# The Debian package: built, listed, its desktop entry and metainfo checked, its
+# dependencies resolved against this system, and the program unpacked from it started.
+rm -rf build/package
+cpack --config build/CPackConfig.cmake -B build/package >/dev/null
+deb=$(ls build/package/kestrum_*.deb)
+dpkg-deb -f "$deb"
+dpkg-deb -c "$deb"
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+dpkg-deb -x "$deb" "$unpacked"
+desktop-file-validate "$unpacked/usr/share/applications/org.kestrum.Kestrum.desktop"
+appstreamcli validate --no-net --pedantic "$unpacked/usr/share/metainfo/org.kestrum.Kestrum.metainfo.xml"
+apt-get install --simulate -q "$PWD/$deb" | grep -E '^Inst kestrum|^kestrum is already'
+KM_INSTALLED_PREFIX="$unpacked/usr" build/tests/integration/test_install --gtest_filter='InstalledProgram.*'
+rm -rf "$unpacked"
+
 for kind in ${KM_SANITIZE:-}; do
     case "$kind" in
     1 | address)

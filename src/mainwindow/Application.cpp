@@ -20,6 +20,8 @@ int RunKestrum(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrum"));
     QApplication::setOrganizationName(QStringLiteral("Orlent"));
+    // Wayland compositors find the window's icon and name through its desktop entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrum.Kestrum"));
 
     SingleInstance instance;
     if (!instance.claim())

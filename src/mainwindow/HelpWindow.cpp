@@ -59,9 +59,12 @@ bool LabelLess(const QString& a, const QString& b) {
 
 } // namespace
 
-QString HelpDirectory() {
-    QStringList candidates{QCoreApplication::applicationDirPath() + QStringLiteral("/help"),
-                           qEnvironmentVariable("KM_HELP_DIR")};
+QString HelpDirectoryFor(const QString& programDir) {
+    QStringList candidates{programDir + QStringLiteral("/help")};
+#ifdef KM_INSTALLED_HELP_DIR
+    candidates << programDir + QStringLiteral("/" KM_INSTALLED_HELP_DIR);
+#endif
+    candidates << qEnvironmentVariable("KM_HELP_DIR");
 #ifdef KM_SOURCE_HELP_DIR
     candidates << QStringLiteral(KM_SOURCE_HELP_DIR);
 #endif
@@ -70,6 +73,10 @@ QString HelpDirectory() {
             return QDir::cleanPath(QDir(dir).absolutePath());
     }
     return {};
+}
+
+QString HelpDirectory() {
+    return HelpDirectoryFor(QCoreApplication::applicationDirPath());
 }
 
 HelpWindow* HelpWindow::Instance() {

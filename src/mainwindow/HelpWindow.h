@@ -14,9 +14,12 @@ class QTextBrowser;
 
 namespace km {
 
-// The directory that holds the help pages: help/ next to the program, else
-// $KM_HELP_DIR, else the source tree's help/ (runs from a build tree). A
+// The directory that holds the help pages for a program in `programDir`:
+// help/ next to it (a build tree), else the installed pages (share/kestrum/help
+// beside its bin/), else $KM_HELP_DIR, else the source tree's help/. A
 // candidate counts only when it holds index.html; empty when none does.
+QString HelpDirectoryFor(const QString& programDir);
+// The same for the running program.
 QString HelpDirectory();
 
 class HelpWindow : public QWidget {

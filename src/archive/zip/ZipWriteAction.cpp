@@ -1181,15 +1181,19 @@ bool ZipWriteAction::writeSplitSet(bool media) {
 }
 
 // The self-extractor's program: named by KM_SFX_STUB, beside the running program, in the
-// build tree, or where it is installed. Empty when there is none.
+// build tree, or where it is installed (lib/kestrum beside the program's bin, under any
+// prefix). Empty when there is none.
 std::string ZipWriteAction::findSfxStub() {
     std::vector<std::string> candidates;
     if (const char* env = std::getenv("KM_SFX_STUB"))
         candidates.emplace_back(env);
     char self[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n > 0)
-        candidates.push_back(directoryOf(std::string(self, static_cast<size_t>(n))) + "/km-sfx");
+    if (n > 0) {
+        const std::string dir = directoryOf(std::string(self, static_cast<size_t>(n)));
+        candidates.push_back(dir + "/km-sfx");
+        candidates.push_back(dir + "/../lib/kestrum/km-sfx");
+    }
     candidates.emplace_back(KM_SFX_STUB_BUILD_PATH);
     candidates.emplace_back("/usr/lib/kestrum/km-sfx");
     for (const std::string& c : candidates) {
