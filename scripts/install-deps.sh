@@ -16,7 +16,7 @@ packages=(
     # the panels in other languages, and a file system that never answers
     locales python3-fusepy fuse3
     # a session bus, network mounts through gvfs, block devices
-    dbus gvfs gvfs-backends gvfs-fuse util-linux
+    dbus gvfs gvfs-backends gvfs-fuse util-linux e2fsprogs
     # the package build and the checks of its desktop entry and metainfo
     dpkg-dev appstream desktop-file-utils
     # fuzzing with libFuzzer and the sanitizers' symbolizer

@@ -1,8 +1,12 @@
 #pragma once
-// "DISKSTATION": a volume handed to the desktop's disk utility for its
-// properties, formatting or copying.
+// "DISKSTATION": the block devices of this machine, mounted or not, for the
+// disk commands: properties in a dialog of our own, formatting and copying
+// handed to the desktop's disk utility.
+#include "platform/BlockDevices.h"
+
 #include <QDialog>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,17 +18,23 @@ class DiskStationDialog : public QDialog {
     Q_OBJECT
 public:
     // `removableOnly` for disk copy.
-    DiskStationDialog(bool removableOnly, QWidget* parent);
-    // The chosen volume's device, empty after Cancel.
-    static std::string Ask(bool removableOnly, QWidget* parent);
+    DiskStationDialog(std::vector<BlockDevice> devices, bool removableOnly, QWidget* parent);
+    // Reads the devices and asks; nothing after Cancel or when they cannot be
+    // read (then the user is told why).
+    static std::optional<BlockDevice> Ask(bool removableOnly, QWidget* parent);
 
 private:
     QListWidget* list_;
-    std::vector<std::string> devices_;
+    std::vector<BlockDevice> devices_;
 };
 
-// Commands 6228, 6227, 6229: the dialog, then the disk utility on the
-// device; without one installed, says that the command is not available.
+// "[-" + the device's name + "-]" and a description by kind: " CD-ROM" or
+// the disc's label for an optical drive, " Removable" for a removable one,
+// " " + the label for a fixed one.
+std::string DiskStationItemText(const BlockDevice& device);
+
+// Commands 6228, 6227, 6229: the dialog, then the properties dialog or the
+// disk utility on the device; without a disk utility, says what to install.
 void DiskCommand(int command, QWidget* parent);
 
 } // namespace km

@@ -7,6 +7,7 @@
 #include "mainwindow/FunctionKeyDialog.h"
 #include "mainwindow/ConfirmationsDialog.h"
 #include "mainwindow/DiskStationDialog.h"
+#include "mainwindow/NetworkDriveCommands.h"
 #include "mainwindow/ExitWindowsDialog.h"
 #include "mainwindow/ThisComputerDialog.h"
 #include "mainwindow/TrayIcons.h"
@@ -293,12 +294,39 @@ void MainFrame::cmdSystem(int command) {
         ExitWindowsDialog(this).exec();
         break;
     }
-    case CmdConnectNetwork:
-    case CmdDisconnectNetwork:
-        // Network shares are mounted by the desktop's own file tools here.
-        ShowMessage(std::string(LoadString(4170)) + "no network drive dialog is available on this system",
-                    MbOk | MbIconExclamation);
+    case CmdConnectNetwork: {
+        std::string directory;
+        if (!ConnectNetworkDrive(this, directory))
+            break;
+        driveBar(0)->RefreshDrive();
+        driveBar(1)->RefreshDrive();
+        if (!directory.empty()) {
+            // An FTP panel leaves its site for the local directory.
+            if (activePanel()->listing().isFtp())
+                activePanel()->listing().drive.clear();
+            changeActiveDirectory(directory);
+        }
         break;
+    }
+    case CmdDisconnectNetwork: {
+        std::string directory;
+        if (!DisconnectNetworkDrive(this, directory))
+            break;
+        // A panel on the drive goes home, not to the empty place the drive left.
+        const char* home = std::getenv("HOME");
+        for (int side = 0; side < 2; ++side) {
+            PanelListing& li = panel(side)->listing();
+            if (li.isFtp() || !(li.path == directory || li.path.starts_with(directory + "/")))
+                continue;
+            li.path = home && *home ? home : "/";
+            li.ClearCursorMemory();
+            li.keepSelection = false;
+            refreshSide(side);
+        }
+        driveBar(0)->RefreshDrive();
+        driveBar(1)->RefreshDrive();
+        break;
+    }
     default: DiskCommand(command, this); break;
     }
 }
