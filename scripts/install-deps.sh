@@ -15,6 +15,8 @@ packages=(
     xvfb xauth xdg-utils shared-mime-info libglib2.0-bin
     # the panels in other languages, and a file system that never answers
     locales python3-fusepy fuse3
+    # a font with the CJK characters the printing tests print
+    fonts-wqy-microhei
     # a session bus, network mounts through gvfs, block devices
     dbus gvfs gvfs-backends gvfs-fuse util-linux e2fsprogs
     # the package build and the checks of its desktop entry and metainfo

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <iterator>
 
 namespace km {
 
@@ -29,15 +31,15 @@ void WritePrintSettings(SettingsStore& store, const PrintSettings& s) {
     store.PutInt("Algemeen", "Afkappen", s.cutLines ? 1 : 0);
 }
 
-std::vector<std::string> SplitPrintLines(std::string_view text) {
-    std::vector<std::string> out;
+std::vector<std::u32string> SplitPrintLines(std::u32string_view text) {
+    std::vector<std::u32string> out;
     size_t start = 0;
     while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        const bool hasFeed = end != std::string_view::npos;
-        std::string_view line = text.substr(start, (hasFeed ? end : text.size()) - start);
+        size_t end = text.find(U'\n', start);
+        const bool hasFeed = end != std::u32string_view::npos;
+        std::u32string_view line = text.substr(start, (hasFeed ? end : text.size()) - start);
         start = hasFeed ? end + 1 : text.size();
-        if (!line.empty() && line.back() == '\r')
+        if (!line.empty() && line.back() == U'\r')
             line.remove_suffix(1);
         do {
             out.emplace_back(line.substr(0, 254));
@@ -56,7 +58,8 @@ PrintLayout::PrintLayout(const PrintSettings& settings, int columns, int rows, s
 
 void PrintLayout::newPage() {
     PrintedPage page;
-    const int n = static_cast<int>(pages_.size()) + 1;
+    const int n = ++pageCount_;
+    page.number = n;
     if (settings_.layout == 2) {
         page.sheet = (n - 1) / 2;
         page.rightHalf = (n - 1) % 2 == 1;
@@ -65,48 +68,77 @@ void PrintLayout::newPage() {
     }
     const std::string pageText = "Page " + std::to_string(n);
     page.header = header_;
-    if (page.header.size() + pageText.size() < static_cast<size_t>(columns_))
-        page.header.append(static_cast<size_t>(columns_) - page.header.size() - pageText.size(), ' ');
+    const int used = TextColumns(DecodePrintText(header_, PrintCharset::Utf8)) + static_cast<int>(pageText.size());
+    if (used < columns_)
+        page.header.append(static_cast<size_t>(columns_ - used), ' ');
     page.header += pageText;
     pages_.push_back(std::move(page));
+    linesOnPage_ = 0;
 }
 
-void PrintLayout::output(std::string text) {
-    const bool formFeed = !text.empty() && text[0] == '\f';
-    if (pages_.empty() || formFeed || static_cast<int>(pages_.back().lines.size()) >= rows_)
+void PrintLayout::output(std::u32string text) {
+    const bool formFeed = !text.empty() && text[0] == U'\f';
+    if (pageCount_ == 0 || formFeed || linesOnPage_ >= rows_)
         newPage();
     if (formFeed)
         text.erase(0, 1);
     if (text.empty() && formFeed)
         return;
-    pages_.back().lines.push_back(std::move(text));
+    pages_.back().lines.push_back(ToUtf8(text));
+    ++linesOnPage_;
 }
 
-void PrintLayout::AddSourceLine(std::string_view line) {
-    std::string prefix;
+std::vector<PrintedPage> PrintLayout::TakePages(bool all) {
+    std::vector<PrintedPage> done;
+    const size_t keep = all || pages_.empty() ? 0 : 1;
+    const auto end = pages_.end() - static_cast<std::ptrdiff_t>(keep);
+    done.assign(std::make_move_iterator(pages_.begin()), std::make_move_iterator(end));
+    pages_.erase(pages_.begin(), end);
+    return done;
+}
+
+void PrintLayout::AddSourceLine(std::u32string_view line) {
+    std::u32string prefix;
     if (settings_.lineNumbers) {
         char buf[16];
         std::snprintf(buf, sizeof buf, "%03d ", lineNumber_);
-        prefix = buf;
+        prefix.assign(buf, buf + std::strlen(buf));
     }
-    std::string text;
-    for (char ch : line) {
-        if (ch == '\t') {
-            const size_t stop = (text.size() / static_cast<size_t>(settings_.tabSize) + 1) * static_cast<size_t>(settings_.tabSize);
-            text.append(stop - text.size(), ' ');
+    // Tab stops count columns of the text, without the prefix.
+    std::u32string text;
+    int column = 0;
+    for (const char32_t ch : line) {
+        if (ch == U'\t') {
+            const int stop = (column / settings_.tabSize + 1) * settings_.tabSize;
+            text.append(static_cast<size_t>(stop - column), U' ');
+            column = stop;
         } else {
             text += ch;
+            column += CharacterColumns(ch);
         }
     }
-    const size_t room = static_cast<size_t>(std::max(1, columns_ - static_cast<int>(prefix.size())));
+    const int room = std::max(2, columns_ - static_cast<int>(prefix.size()));
+    // The characters from `at` that fit in `room` columns (at least one).
+    const auto piece = [&](size_t at) {
+        size_t end = at;
+        for (int used = 0; end < text.size(); ++end) {
+            const int w = CharacterColumns(text[end]);
+            if (used + w > room && end > at)
+                break;
+            used += w;
+        }
+        return end - at;
+    };
+    size_t at = 0;
+    size_t n = piece(at);
     if (settings_.cutLines) {
-        output(prefix + text.substr(0, room));
+        output(prefix + text.substr(0, n));
     } else {
-        size_t at = 0;
-        while (text.size() - at > room) {
-            output(prefix + text.substr(at, room));
-            at += room;
-            prefix.assign(prefix.size(), ' ');
+        while (at + n < text.size()) {
+            output(prefix + text.substr(at, n));
+            at += n;
+            n = piece(at);
+            prefix.assign(prefix.size(), U' ');
         }
         output(prefix + text.substr(at));
     }

@@ -1,8 +1,11 @@
 #pragma once
 // How a text file goes onto printed pages: a header with the page number,
 // optional line numbers, tabs expanded, long lines wrapped or cut, form feeds
-// starting pages, and one or two pages per sheet. Plain computation, so the
+// starting pages, and one or two pages per sheet. Lengths count characters,
+// widths columns (a wide character takes two). Plain computation, so the
 // layout is tested without a printer.
+#include "fileops/printing/PrintText.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,7 +16,7 @@ class SettingsStore;
 
 struct PrintSettings {
     int layout = 0; // 0 portrait, 1 landscape, 2 two pages per landscape sheet
-    bool oemCharset = false;
+    bool oemCharset = false; // the file is in the DOS code page (see PrintText.h)
     int tabSize = 4;
     bool lineNumbers = false;
     bool cutLines = false;
@@ -24,10 +27,11 @@ PrintSettings ReadPrintSettings(SettingsStore& store);
 void WritePrintSettings(SettingsStore& store, const PrintSettings& s);
 
 struct PrintedPage {
-    int sheet = 0; // from 0
+    int number = 1; // from 1
+    int sheet = 0;  // from 0
     bool rightHalf = false;
-    std::string header; // padded to the line width, then "Page n"
-    std::vector<std::string> lines;
+    std::string header; // UTF-8, padded to the line width, then "Page n"
+    std::vector<std::string> lines; // UTF-8
 };
 
 class PrintLayout {
@@ -37,22 +41,28 @@ public:
     PrintLayout(const PrintSettings& settings, int columns, int rows, std::string header);
 
     // One line of the file as read (its line end already dropped).
-    void AddSourceLine(std::string_view line);
+    void AddSourceLine(std::u32string_view line);
+    // The pages laid out and not yet taken; the last may still grow.
     const std::vector<PrintedPage>& pages() const { return pages_; }
+    // Hands over the pages that are complete (all of them with `all`), so
+    // that a long file is printed as it is laid out.
+    std::vector<PrintedPage> TakePages(bool all);
 
 private:
-    void output(std::string text);
+    void output(std::u32string text);
     void newPage();
 
     PrintSettings settings_;
     int columns_, rows_;
     std::string header_;
     int lineNumber_ = 1;
+    int pageCount_ = 0;
+    int linesOnPage_ = 0;
     std::vector<PrintedPage> pages_;
 };
 
-// Source lines as the printer reads them: pieces of at most 254 bytes, a
-// line feed (and a carriage return before it) dropped.
-std::vector<std::string> SplitPrintLines(std::string_view text);
+// Source lines as the printer reads them: pieces of at most 254 characters,
+// a line feed (and a carriage return before it) dropped.
+std::vector<std::u32string> SplitPrintLines(std::u32string_view text);
 
 } // namespace km

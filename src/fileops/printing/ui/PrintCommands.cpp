@@ -1,5 +1,7 @@
 #include "fileops/printing/ui/PrintCommands.h"
 
+#include "fileops/open_execute/ProcessLauncher.h"
+#include "fileops/printing/DirectoryListing.h"
 #include "fileops/printing/PrintLayout.h"
 #include "fileops/printing/ui/PrintJob.h"
 #include "panels/DropList.h"
@@ -29,6 +31,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <unistd.h>
@@ -40,48 +43,105 @@ constexpr const char* kNoPrinter = "No printer is installed: nothing was printed
 
 } // namespace
 
-void PrintFiles(const std::vector<std::pair<std::string, std::string>>& jobs, QWidget* mainWindow) {
-    if (jobs.empty())
-        return;
-    if (QPrinterInfo::defaultPrinter().isNull()) {
-        ShowMessage(kNoPrinter, MbOk | MbIconExclamation);
-        return;
+namespace {
+
+bool printerMissing() {
+    if (!QPrinterInfo::defaultPrinter().isNull())
+        return false;
+    ShowMessage(kNoPrinter, MbOk | MbIconExclamation);
+    return true;
+}
+
+void printWith(PrintProgress& progress, const std::vector<std::pair<std::string, std::string>>& jobs) {
+    for (const auto& [path, header] : jobs) {
+        if (EventPump::pump())
+            break;
+        QPrinter printer(QPrinterInfo::defaultPrinter(), QPrinter::HighResolution);
+        ApplyPrinterChoices(printer, Settings());
+        PrintFile(path, header, printer, &progress); // a file that cannot be read is skipped
     }
+}
+
+enum class ListingResult { Done, Cancelled, Failed };
+
+// The listing of `dir` written to `file` by a child process that the event
+// loop waits for, so the window repaints and Cancel ends it.
+ListingResult writeListing(const std::string& dir, bool tree, const std::string& file) {
+    const std::vector<std::string> argv = ListingCommand(dir, tree);
+    QStringList args;
+    for (size_t i = 1; i < argv.size(); ++i)
+        args << QString::fromUtf8(argv[i].data(), static_cast<qsizetype>(argv[i].size()));
+    QProcess ls;
+    ls.setStandardOutputFile(QString::fromStdString(file), QIODevice::Truncate);
+    ls.setStandardErrorFile(QProcess::nullDevice());
+    ls.start(QString::fromStdString(argv[0]), args);
+    if (!ls.waitForStarted())
+        return ListingResult::Failed;
+    while (!ls.waitForFinished(EventPump::kIntervalMs) && ls.state() != QProcess::NotRunning) {
+        if (EventPump::pump()) {
+            ls.kill();
+            ls.waitForFinished(1000);
+            return ListingResult::Cancelled;
+        }
+    }
+    // 1 is ls's "minor problems", such as a subdirectory it may not read.
+    return ls.exitStatus() == QProcess::NormalExit && ls.exitCode() <= 1 ? ListingResult::Done
+                                                                          : ListingResult::Failed;
+}
+
+bool applyMask(const std::string& file, const std::string& mask) {
+    if (MaskTakesAll(mask))
+        return true;
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << FilterListing(text.str(), mask);
+    return static_cast<bool>(out);
+}
+
+} // namespace
+
+void PrintFiles(const std::vector<std::pair<std::string, std::string>>& jobs, QWidget* mainWindow) {
+    if (jobs.empty() || printerMissing())
+        return;
     App().cancelFlag = false;
     PrintProgress progress(mainWindow);
     progress.show();
     EventPump::force();
+    printWith(progress, jobs);
     if (mainWindow)
-        mainWindow->setEnabled(false);
-    for (const auto& [path, header] : jobs) {
-        EventPump::pump();
-        if (App().cancelFlag)
-            break;
-        QPrinter printer(QPrinterInfo::defaultPrinter(), QPrinter::HighResolution);
-        PrintFile(path, header, printer, &progress); // a file that cannot be read is skipped
-    }
-    if (mainWindow) {
-        mainWindow->setEnabled(true);
         mainWindow->activateWindow();
+}
+
+bool PrintDirectoryListing(const std::string& dir, bool tree, const std::string& mask, QWidget* mainWindow) {
+    if (printerMissing())
+        return false;
+    const std::string file = PrivateTempFile("dir");
+    if (file.empty()) {
+        ShowWarning(4179);
+        return false;
     }
+    App().cancelFlag = false;
+    PrintProgress progress(mainWindow);
+    progress.setDocument(QString::fromUtf8(dir.data(), static_cast<qsizetype>(dir.size())));
+    progress.show();
+    EventPump::force();
+    const ListingResult listed = writeListing(dir, tree, file);
+    bool printed = false;
+    if (listed == ListingResult::Failed || (listed == ListingResult::Done && !applyMask(file, mask))) {
+        ShowWarning(4179);
+    } else if (listed == ListingResult::Done) {
+        const std::string header = std::string(tree ? "KM - Print directory tree " : "KM - Print directory ") +
+                                   JoinPath(dir, mask);
+        printWith(progress, {{file, header}});
+        printed = true;
+    }
+    unlink(file.c_str());
+    if (mainWindow)
+        mainWindow->activateWindow();
+    return printed;
 }
-
-namespace {
-
-// The directory (tree) listing of `dir` as `ls` writes it, complete before
-// it is printed.
-bool writeListing(const std::string& dir, bool tree, const std::string& file) {
-    QProcess ls;
-    ls.setStandardOutputFile(QString::fromStdString(file), QIODevice::Truncate);
-    ls.setStandardErrorFile(QProcess::nullDevice());
-    const QStringList args = {tree ? QStringLiteral("-lR") : QStringLiteral("-l"),
-                              QStringLiteral("--group-directories-first"), QStringLiteral("--"),
-                              QString::fromUtf8(dir.data(), static_cast<qsizetype>(dir.size()))};
-    ls.start(QStringLiteral("ls"), args);
-    return ls.waitForStarted() && ls.waitForFinished(-1) && ls.exitStatus() == QProcess::NormalExit;
-}
-
-} // namespace
 
 bool HandlePrintCommand(FilePanel& panel, const PanelMessageEvent& m, QWidget* mainWindow) {
     PanelListing& li = panel.listing();
@@ -99,25 +159,13 @@ bool HandlePrintCommand(FilePanel& panel, const PanelMessageEvent& m, QWidget* m
         return true;
     }
     case PmPrintListing:
-    case PmPrintTree: {
+    case PmPrintTree:
         if (li.isFtp()) {
             ShowWarning(4480); // the FTP side prints its own listing; never a tree
             return true;
         }
-        const bool tree = m.message == PmPrintTree;
-        const std::string file = PrivateTempFile("dir");
-        if (file.empty() || !writeListing(li.path, tree, file)) {
-            if (!file.empty())
-                unlink(file.c_str());
-            ShowWarning(4179);
-            return true;
-        }
-        const std::string header = std::string(tree ? "KM - Print directory tree " : "KM - Print directory ") +
-                                   JoinPath(li.path, App().filterMask);
-        PrintFiles({{file, header}}, mainWindow);
-        unlink(file.c_str());
+        PrintDirectoryListing(li.path, m.message == PmPrintTree, App().filterMask, mainWindow);
         return true;
-    }
     default: return false;
     }
 }
@@ -187,21 +235,28 @@ void PrintSettingsDialog::save() {
     accept();
 }
 
-bool SetDefaultPrinter(const std::string& name) {
-    const std::string dir = QDir::homePath().toStdString() + "/.cups";
-    QDir().mkpath(QString::fromStdString(dir));
-    const std::string path = dir + "/lpoptions";
-    std::string kept;
-    {
-        std::ifstream in(path);
-        for (std::string line; std::getline(in, line);) {
-            if (line.rfind("Default ", 0) != 0)
-                kept += line + "\n";
-        }
-    }
-    std::ofstream out(path, std::ios::trunc);
-    out << "Default " << name << "\n" << kept;
-    return static_cast<bool>(out);
+std::string SetDefaultPrinter(const std::string& name) {
+    // lpoptions keeps each printer's own options and writes the file itself.
+    const RunResult r = RunAndWait({"lpoptions", "-d", name}, {});
+    if (r.error != 0)
+        return "lpoptions: " + std::string(std::strerror(r.error));
+    if (r.exitStatus != 0)
+        return r.output.empty() ? "lpoptions failed" : r.output;
+    return {};
+}
+
+std::string PrinterDevice(const std::string& name) {
+    // "device for NAME: ipp://host/printers/x"
+    const RunResult r = RunAndWait({"lpstat", "-v", name}, {});
+    if (r.exitStatus != 0)
+        return {};
+    const size_t colon = r.output.find(": ");
+    if (colon == std::string::npos)
+        return {};
+    std::string uri = r.output.substr(colon + 2);
+    while (!uri.empty() && (uri.back() == '\n' || uri.back() == ' '))
+        uri.pop_back();
+    return uri;
 }
 
 PrinterSetupDialog::PrinterSetupDialog(QWidget* parent) : QDialog(parent) {
@@ -226,8 +281,13 @@ PrinterSetupDialog::PrinterSetupDialog(QWidget* parent) : QDialog(parent) {
     connect(setup, &QPushButton::clicked, this, [this] {
         const QListWidgetItem* item = printers_->currentItem();
         QPrinter printer(item ? QPrinterInfo::printerInfo(item->text()) : QPrinterInfo::defaultPrinter());
+        ApplyPrinterChoices(printer, Settings());
         QPrintDialog dlg(&printer, this);
-        dlg.exec();
+        dlg.setObjectName(QStringLiteral("PRINTERSETUP"));
+        dlg.setOptions(QAbstractPrintDialog::PrintShowPageSize);
+        // What the user chose holds for the jobs that follow.
+        if (dlg.exec() == QDialog::Accepted)
+            StorePrinterChoices(printer, Settings());
     });
     connect(makeDefault, &QPushButton::clicked, this, &PrinterSetupDialog::makeDefault);
     refresh();
@@ -241,7 +301,14 @@ void PrinterSetupDialog::Ask(QWidget* parent) {
 
 void PrinterSetupDialog::refresh() {
     const QPrinterInfo def = QPrinterInfo::defaultPrinter();
-    current_->setText(def.isNull() ? QString() : def.printerName() + QStringLiteral(" on ") + def.location());
+    QString line;
+    if (!def.isNull()) {
+        // The device as CUPS knows it (its URI), else where the printer is; never "X on ".
+        const std::string device = PrinterDevice(def.printerName().toStdString());
+        const QString where = device.empty() ? def.location() : QString::fromStdString(device);
+        line = def.printerName() + (where.isEmpty() ? QString() : QStringLiteral(" on ") + where);
+    }
+    current_->setText(line);
     printers_->clear();
     for (const QString& name : QPrinterInfo::availablePrinterNames()) {
         printers_->addItem(name);
@@ -254,8 +321,8 @@ void PrinterSetupDialog::makeDefault() {
     const QListWidgetItem* item = printers_->currentItem();
     if (!item)
         return;
-    if (!SetDefaultPrinter(item->text().toStdString()))
-        ShowMessage("The default printer could not be changed", MbOk | MbIconStop);
+    if (const std::string error = SetDefaultPrinter(item->text().toStdString()); !error.empty())
+        ShowMessage("The default printer could not be changed:\n" + error, MbOk | MbIconStop);
     refresh();
 }
 

@@ -24,6 +24,11 @@ class FilePanel;
 // says so when there is no printer.
 void PrintFiles(const std::vector<std::pair<std::string, std::string>>& jobs, QWidget* mainWindow);
 
+// Lists `dir` (its tree with `tree`) with the filter mask applied and prints
+// the listing under "PRINTDLG", whose Cancel also ends the listing. False
+// when nothing was printed (cancelled, or the listing failed: 4179).
+bool PrintDirectoryListing(const std::string& dir, bool tree, const std::string& mask, QWidget* mainWindow);
+
 // True when `m` was one of the three print messages.
 bool HandlePrintCommand(FilePanel& panel, const PanelMessageEvent& m, QWidget* mainWindow);
 
@@ -58,8 +63,10 @@ private:
     QListWidget* printers_;
 };
 
-// Makes `name` the user's default printer (the "Default" line of
-// ~/.cups/lpoptions, which every CUPS program reads). False on failure.
-bool SetDefaultPrinter(const std::string& name);
+// Makes `name` the user's default printer with `lpoptions -d`, which every
+// CUPS program reads. Empty, or why it failed.
+std::string SetDefaultPrinter(const std::string& name);
+// The printer's device URI as CUPS reports it; empty when unknown.
+std::string PrinterDevice(const std::string& name);
 
 } // namespace km

@@ -32,4 +32,11 @@ bool PrintFile(const std::string& path, const std::string& header, QPrinter& pri
 // The user's default printer, or none (an invalid printer) when there is no printer.
 bool DefaultPrinterName(std::string& name);
 
+class SettingsStore;
+
+// Printer setup's choices, kept for the jobs that follow (section "Printer":
+// "Paper", "Duplex", "Copies"; the orientation is the layout's "bA4").
+void ApplyPrinterChoices(QPrinter& printer, SettingsStore& store);
+void StorePrinterChoices(const QPrinter& printer, SettingsStore& store);
+
 } // namespace km
