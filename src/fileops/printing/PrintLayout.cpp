@@ -31,21 +31,30 @@ void WritePrintSettings(SettingsStore& store, const PrintSettings& s) {
     store.PutInt("Algemeen", "Afkappen", s.cutLines ? 1 : 0);
 }
 
-std::vector<std::u32string> SplitPrintLines(std::u32string_view text) {
-    std::vector<std::u32string> out;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(U'\n', start);
-        const bool hasFeed = end != std::u32string_view::npos;
-        std::u32string_view line = text.substr(start, (hasFeed ? end : text.size()) - start);
-        start = hasFeed ? end + 1 : text.size();
-        if (!line.empty() && line.back() == U'\r')
+bool PrintLineReader::Next(std::u32string& piece) {
+    if (!inLine_) {
+        if (bytes_.empty())
+            return false;
+        const size_t end = bytes_.find('\n');
+        std::string_view line = bytes_.substr(0, end);
+        bytes_.remove_prefix(end == std::string_view::npos ? bytes_.size() : end + 1);
+        if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
-        do {
-            out.emplace_back(line.substr(0, 254));
-            line.remove_prefix(std::min<size_t>(254, line.size()));
-        } while (!line.empty());
+        line_ = DecodePrintText(line, charset_);
+        taken_ = 0;
+        inLine_ = true;
     }
+    piece.assign(line_, taken_, 254);
+    taken_ += piece.size();
+    inLine_ = taken_ < line_.size();
+    return true;
+}
+
+std::vector<std::u32string> SplitPrintLines(std::string_view bytes, PrintCharset charset) {
+    std::vector<std::u32string> out;
+    PrintLineReader reader(bytes, charset);
+    for (std::u32string piece; reader.Next(piece);)
+        out.push_back(piece);
     return out;
 }
 

@@ -61,8 +61,24 @@ private:
     std::vector<PrintedPage> pages_;
 };
 
-// Source lines as the printer reads them: pieces of at most 254 characters,
-// a line feed (and a carriage return before it) dropped.
-std::vector<std::u32string> SplitPrintLines(std::u32string_view text);
+// Source lines as the printer reads them, one at a time: pieces of at most
+// 254 characters, a line feed (and a carriage return before it) dropped.
+// Each line is decoded on its own (a line feed is never part of a longer
+// sequence), so a large file needs no second copy.
+class PrintLineReader {
+public:
+    PrintLineReader(std::string_view bytes, PrintCharset charset) : bytes_(bytes), charset_(charset) {}
+    bool Next(std::u32string& piece);
+
+private:
+    std::string_view bytes_;
+    PrintCharset charset_;
+    std::u32string line_; // the rest of the current line
+    size_t taken_ = 0;    // of line_
+    bool inLine_ = false;
+};
+
+// All of them at once.
+std::vector<std::u32string> SplitPrintLines(std::string_view bytes, PrintCharset charset);
 
 } // namespace km
