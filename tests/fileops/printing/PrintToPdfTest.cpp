@@ -1,6 +1,7 @@
 // Printing files onto a PDF printer and reading the pages back with pdftotext.
 #include "fileops/open_execute/ProcessLauncher.h"
 #include "fileops/printing/DirectoryListing.h"
+#include "fileops/printing/ui/PrintCommands.h"
 #include "fileops/printing/ui/PrintJob.h"
 #include "settings/SettingsStore.h"
 #include "support/TempDir.h"
@@ -193,6 +194,49 @@ TEST_F(PrintToPdf, ADirectoryListingShowsOnlyNamesTheMaskTakes) {
     }
     EXPECT_TRUE(MaskTakesAll("*.*"));
     EXPECT_FALSE(MaskTakesAll("*.txt"));
+}
+
+TEST_F(PrintToPdf, SetupChoicesAreKeptForTheJobsThatFollow) {
+    QPrinter chosen(QPrinter::HighResolution);
+    chosen.setOutputFormat(QPrinter::PdfFormat);
+    chosen.setPageSize(QPageSize(QPageSize::Letter));
+    chosen.setPageOrientation(QPageLayout::Landscape);
+    chosen.setDuplex(QPrinter::DuplexLongSide); // kept where the printer has it; PDF has not
+    chosen.setCopyCount(3);
+    StorePrinterChoices(chosen, store);
+    EXPECT_EQ(store.GetInt("Algemeen", "bA4", -1), 1) << "landscape is the layout's";
+
+    SettingsStore reread(dir.file("KM.reg"));
+    QPrinter next(QPrinter::HighResolution);
+    next.setOutputFormat(QPrinter::PdfFormat);
+    ApplyPrinterChoices(next, reread);
+    EXPECT_EQ(next.pageLayout().pageSize().id(), QPageSize::Letter);
+    EXPECT_EQ(next.pageLayout().orientation(), QPageLayout::Landscape);
+    EXPECT_EQ(next.copyCount(), 3);
+
+    // Two pages per sheet stays what it is.
+    store.PutInt("Algemeen", "bA4", 2);
+    chosen.setPageOrientation(QPageLayout::Portrait);
+    StorePrinterChoices(chosen, store);
+    EXPECT_EQ(store.GetInt("Algemeen", "bA4", -1), 2);
+}
+
+TEST_F(PrintToPdf, MakeDefaultAndTheDeviceLineAskCups) {
+    // Stand-ins for the CUPS programs, recording their arguments.
+    const std::string bin = dir.file("bin");
+    mkdir(bin.c_str(), 0755);
+    test::WriteAll(bin + "/lpoptions", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + dir.file("lpoptions.args") +
+                                           "\"\n[ \"$2\" = broken ] && { echo 'lpoptions: Unknown printer'; exit 1; }\nexit 0\n");
+    test::WriteAll(bin + "/lpstat", "#!/bin/sh\necho \"device for $2: ipp://printhost/printers/$2\"\n");
+    chmod((bin + "/lpoptions").c_str(), 0755);
+    chmod((bin + "/lpstat").c_str(), 0755);
+    const std::string path = std::getenv("PATH");
+    setenv("PATH", (bin + ":" + path).c_str(), 1);
+    EXPECT_EQ(SetDefaultPrinter("Laser Two"), "");
+    EXPECT_EQ(test::ReadAll(dir.file("lpoptions.args")), "-d\nLaser Two\n") << "one argument, no shell";
+    EXPECT_EQ(SetDefaultPrinter("broken"), "lpoptions: Unknown printer\n");
+    EXPECT_EQ(PrinterDevice("Laser"), "ipp://printhost/printers/Laser");
+    setenv("PATH", path.c_str(), 1);
 }
 
 } // namespace
