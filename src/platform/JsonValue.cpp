@@ -1,5 +1,7 @@
 #include "platform/JsonValue.h"
 
+#include "platform/Utf8.h"
+
 namespace km {
 namespace {
 
@@ -176,24 +178,6 @@ private:
         return true;
     }
 
-    static void appendUtf8(std::string& out, uint32_t cp) {
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
-
     bool string(std::string& out) {
         ++pos_; // '"'
         for (;;) {
@@ -254,7 +238,7 @@ private:
                 } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
                     cp = 0xFFFD;
                 }
-                appendUtf8(out, cp);
+                AppendUtf8(out, cp);
                 break;
             }
             default:

@@ -45,30 +45,6 @@ std::string lower(std::string_view s) {
     return out;
 }
 
-// "scheme:key=value,key=value" with %-escaped values, as gvfs names its mounts.
-std::optional<std::vector<std::pair<std::string, std::string>>> entryKeys(std::string_view entry,
-                                                                          std::string& scheme) {
-    const size_t colon = entry.find(':');
-    if (colon == std::string_view::npos || colon == 0)
-        return std::nullopt;
-    scheme.assign(entry.substr(0, colon));
-    std::vector<std::pair<std::string, std::string>> keys;
-    std::string_view rest = entry.substr(colon + 1);
-    while (!rest.empty()) {
-        const size_t comma = std::min(rest.find(','), rest.size());
-        const std::string_view pair = rest.substr(0, comma);
-        const size_t eq = pair.find('=');
-        if (eq == std::string_view::npos || eq == 0)
-            return std::nullopt;
-        const auto value = percentDecoded(pair.substr(eq + 1));
-        if (!value)
-            return std::nullopt;
-        keys.emplace_back(std::string(pair.substr(0, eq)), *value);
-        rest = comma < rest.size() ? rest.substr(comma + 1) : std::string_view();
-    }
-    return keys;
-}
-
 std::string_view defaultPort(std::string_view scheme) {
     if (scheme == "ftp" || scheme == "ftps")
         return "21";
@@ -149,13 +125,34 @@ bool ParseNetworkLocation(std::string_view text, NetworkLocation& out) {
     return true;
 }
 
+std::optional<GvfsEntry> ParseGvfsEntry(std::string_view entry) {
+    const size_t colon = entry.find(':');
+    if (colon == std::string_view::npos || colon == 0)
+        return std::nullopt;
+    GvfsEntry e{std::string(entry.substr(0, colon)), {}};
+    std::string_view rest = entry.substr(colon + 1);
+    while (!rest.empty()) {
+        const size_t comma = std::min(rest.find(','), rest.size());
+        const std::string_view pair = rest.substr(0, comma);
+        const size_t eq = pair.find('=');
+        if (eq == std::string_view::npos || eq == 0)
+            return std::nullopt;
+        auto value = percentDecoded(pair.substr(eq + 1));
+        if (!value)
+            return std::nullopt;
+        e.keys.emplace_back(std::string(pair.substr(0, eq)), std::move(*value));
+        rest = comma < rest.size() ? rest.substr(comma + 1) : std::string_view();
+    }
+    return e;
+}
+
 bool GvfsEntryMatches(std::string_view entry, const NetworkLocation& location) {
-    std::string scheme;
-    const auto keys = entryKeys(entry, scheme);
-    if (!keys)
+    const auto parsed = ParseGvfsEntry(entry);
+    if (!parsed)
         return false;
+    const std::string& scheme = parsed->scheme;
     const auto get = [&](std::string_view key) -> std::optional<std::string> {
-        for (const auto& [k, v] : *keys)
+        for (const auto& [k, v] : parsed->keys)
             if (k == key)
                 return v;
         return std::nullopt;

@@ -2,8 +2,11 @@
 // A network location as the user types it for gio ("smb://nas/docs",
 // "sftp://me@host/home/me"), and how it relates to the directory gvfs mounts
 // it on.
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace km {
 
@@ -23,6 +26,16 @@ bool IsNetworkScheme(std::string_view scheme);
 // is not such a location with a network scheme and a host, or holds a blank,
 // a control character or a bad %-escape.
 bool ParseNetworkLocation(std::string_view text, NetworkLocation& out);
+
+// A gvfs entry names its mount as "scheme:key=value,key=value" with the
+// values %-escaped ("smb-share:server=nas,share=docs").
+struct GvfsEntry {
+    std::string scheme;
+    std::vector<std::pair<std::string, std::string>> keys; // decoded
+};
+
+// nullopt for a name not of that form, or with a bad escape or a NUL in it.
+std::optional<GvfsEntry> ParseGvfsEntry(std::string_view entry);
 
 // Whether the gvfs entry (a directory name such as "ftp:host=nas,port=2121"
 // or "smb-share:server=nas,share=docs") is the mount of `location`.

@@ -1,5 +1,7 @@
 #include "platform/Volumes.h"
 
+#include "platform/NetworkLocation.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -121,50 +123,6 @@ void forEachMount(std::string_view text, Fn fn) {
     }
 }
 
-std::string percentDecode(std::string_view s) {
-    const auto hex = [](char c) {
-        return c >= '0' && c <= '9'   ? c - '0'
-               : c >= 'a' && c <= 'f' ? c - 'a' + 10
-               : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                      : -1;
-    };
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size() && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
-            out += static_cast<char>(hex(s[i + 1]) * 16 + hex(s[i + 2]));
-            i += 2;
-        } else {
-            out += s[i];
-        }
-    }
-    return out;
-}
-
-// A gvfs entry names its mount as "scheme:key=value,key=value" with the values
-// %-escaped.
-struct GvfsEntry {
-    std::string scheme;
-    std::vector<std::pair<std::string, std::string>> keys;
-};
-
-std::optional<GvfsEntry> parseGvfsEntry(std::string_view entry) {
-    const size_t colon = entry.find(':');
-    if (colon == std::string_view::npos || colon == 0)
-        return std::nullopt;
-    GvfsEntry e{std::string(entry.substr(0, colon)), {}};
-    std::string_view rest = entry.substr(colon + 1);
-    while (!rest.empty()) {
-        const size_t comma = std::min(rest.find(','), rest.size());
-        const std::string_view pair = rest.substr(0, comma);
-        const size_t eq = pair.find('=');
-        if (eq == std::string_view::npos || eq == 0)
-            return std::nullopt;
-        e.keys.emplace_back(std::string(pair.substr(0, eq)), percentDecode(pair.substr(eq + 1)));
-        rest = comma < rest.size() ? rest.substr(comma + 1) : std::string_view();
-    }
-    return e;
-}
-
 std::string readSmallFile(const std::string& path) {
     std::ifstream in(path);
     std::string s((std::istreambuf_iterator<char>(in)), {});
@@ -228,7 +186,7 @@ std::vector<std::string> GvfsMountPoints(std::string_view mountInfoText) {
 
 std::string GvfsDisplayName(std::string_view entry) {
     const std::string raw(entry);
-    const auto parsed = parseGvfsEntry(entry);
+    const auto parsed = ParseGvfsEntry(entry);
     if (!parsed)
         return raw;
     const auto get = [&](std::string_view key) {
@@ -283,7 +241,7 @@ std::vector<Volume> ListGvfsVolumes(const std::string& gvfsDir) {
         v.source = name;
         v.fsType = "fuse.gvfsd-fuse";
         v.label = GvfsDisplayName(name);
-        const auto parsed = parseGvfsEntry(name);
+        const auto parsed = ParseGvfsEntry(name);
         const std::string scheme = parsed ? parsed->scheme : std::string();
         v.type = scheme == "mtp" || scheme == "gphoto2" ? VolumeType::Removable
                  : scheme == "cdda"                     ? VolumeType::CdRom

@@ -104,7 +104,8 @@ TEST(Volumes, GvfsEntriesGetTheDesktopsNames) {
                             "sftp:host", "smb-share:server=nas", "sftp:user=bob", "ftp:host=",
                             "smb-share:share=a%2"})
         EXPECT_EQ(GvfsDisplayName(raw), raw);
-    EXPECT_EQ(GvfsDisplayName("smb-share:server=nas,share=a%2"), "a%2 on nas");
+    // A bad escape is not of gvfs's own making: the entry's own name too.
+    EXPECT_EQ(GvfsDisplayName("smb-share:server=nas,share=a%2"), "smb-share:server=nas,share=a%2");
 }
 
 TEST(Volumes, ListsTheDirectoriesOfAGvfsMount) {

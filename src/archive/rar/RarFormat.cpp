@@ -1,5 +1,7 @@
 #include "archive/rar/RarFormat.h"
 
+#include "platform/Utf8.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -18,19 +20,6 @@ uint16_t Le16(const uint8_t* p) {
 }
 uint32_t Le32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-
-void AppendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 // The Unicode form that follows the OEM name: 16-bit characters coded against a high byte
@@ -96,7 +85,7 @@ std::string DecodeUnicodeName(const std::string& oem, const uint8_t* enc, size_t
     for (uint16_t c : wide) {
         if (c == 0)
             return {};
-        AppendUtf8(out, c);
+        km::AppendUtf8(out, c);
     }
     return out;
 }

@@ -1,5 +1,7 @@
 #include "fileops/open_execute/MimeLookup.h"
 
+#include "platform/Utf8.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -59,20 +61,8 @@ std::string xmlUnescape(std::string_view s) {
                                           : std::strtol(num.c_str(), nullptr, 10);
             if (cp <= 0 || cp > 0x10FFFF) {
                 out.append(s.substr(i, semi - i + 1));
-            } else if (cp < 0x80) {
-                out += static_cast<char>(cp);
-            } else if (cp < 0x800) {
-                out += static_cast<char>(0xC0 | (cp >> 6));
-                out += static_cast<char>(0x80 | (cp & 0x3F));
-            } else if (cp < 0x10000) {
-                out += static_cast<char>(0xE0 | (cp >> 12));
-                out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-                out += static_cast<char>(0x80 | (cp & 0x3F));
             } else {
-                out += static_cast<char>(0xF0 | (cp >> 18));
-                out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-                out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-                out += static_cast<char>(0x80 | (cp & 0x3F));
+                AppendUtf8(out, static_cast<char32_t>(cp));
             }
         } else {
             out.append(s.substr(i, semi - i + 1));

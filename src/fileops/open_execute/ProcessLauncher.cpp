@@ -42,6 +42,19 @@ void writeErrno(int fd, int err) {
     } while (r < 0 && errno == EINTR);
 }
 
+// A child starts with no signal blocked and SIGPIPE at its default, whatever
+// this process has set for itself.
+void initSpawnSignals(posix_spawnattr_t& attr) {
+    posix_spawnattr_init(&attr);
+    sigset_t none, defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+}
+
 pid_t waitFor(pid_t pid, int* status) {
     pid_t r;
     do {
@@ -164,14 +177,7 @@ RunResult RunAndWait(const std::vector<std::string>& argv, const std::string& wo
     if (!workingDir.empty())
         posix_spawn_file_actions_addchdir_np(&actions, workingDir.c_str());
     posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none, defaults;
-    sigemptyset(&none);
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    initSpawnSignals(attr);
     std::vector<char*> args = cArgv(argv);
     pid_t pid = -1;
     const int err = posix_spawn(&pid, program.c_str(), &actions, &attr, args.data(), environ);
@@ -301,14 +307,7 @@ RunConversation(const std::vector<std::string>& argv, const std::string& working
     if (!workingDir.empty())
         posix_spawn_file_actions_addchdir_np(&actions, workingDir.c_str());
     posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none, defaults;
-    sigemptyset(&none);
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    initSpawnSignals(attr);
     std::vector<char*> args = cArgv(argv);
     const std::vector<std::string> envStrings = changedEnvironment(environment);
     std::vector<char*> envp = cArgv(envStrings);
