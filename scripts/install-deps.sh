@@ -13,6 +13,8 @@ packages=(
     python3 python3-pyftpdlib python3-openssl openssl curl zip unzip tar gzip xz-utils bzip2 zstd cabextract poppler-utils
     7zip libarchive-tools xorriso cpio binutils
     xvfb xauth xdg-utils shared-mime-info libglib2.0-bin
+    # a window manager and a keyboard for the tests under a real X server
+    openbox xdotool
     # the panels in other languages, and a file system that never answers
     locales python3-fusepy fuse3
     # a font with the CJK characters the printing tests print

@@ -39,6 +39,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QGuiApplication>
 #include <QScreen>
 #include <QSessionManager>
 #include <QTimer>
@@ -46,10 +47,12 @@
 
 #include <ctime>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <sys/stat.h>
 
 namespace km {
@@ -93,6 +96,7 @@ MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
     normalRect_ = QRect(QPoint(l, t), QPoint(r - 1, b - 1));
     if (normalRect_.width() < 1 || normalRect_.height() < 1)
         normalRect_ = QRect(0, 0, 640, 466);
+    normalRect_ = KeepTitleBarOnScreen(normalRect_);
 
     const std::string title = s.GetString("Algemeen", "Titel", "");
     baseTitle_ = title.empty() ? QStringLiteral("Kestrum") : qs(title);
@@ -456,14 +460,47 @@ void MainFrame::showEvent(QShowEvent* e) {
     QMainWindow::showEvent(e);
     if (placementApplied_)
         return;
-    placementApplied_ = true;
-    // The stored rectangle includes the frame, known only once shown.
-    const QRect outer = frameGeometry(), inner = geometry();
-    const int ml = inner.left() - outer.left(), mt = inner.top() - outer.top();
-    const int mr = outer.right() - inner.right(), mb = outer.bottom() - inner.bottom();
-    if (!isMaximized() && !isMinimized() && (ml || mt || mr || mb))
-        setGeometry(normalRect_.adjusted(ml, mt, -mr, -mb));
     doLayout();
+    // The stored rectangle includes the frame, which a window manager adds
+    // some time after the window is shown: take it now if it is known, else
+    // wait for it (a bare X server has none), then make the outer rectangle
+    // the stored one.
+    const auto apply = [this](const QMargins& m) {
+        placementApplied_ = true;
+        if (isMaximized() || isMinimized() || m.isNull())
+            return;
+        normalFrame_ = m;
+        setGeometry(normalRect_.marginsRemoved(m));
+    };
+    if (!frameMarginsNow().isNull()) {
+        apply(frameMarginsNow());
+        return;
+    }
+    auto* wait = new QTimer(this);
+    wait->setInterval(20);
+    auto tries = std::make_shared<int>(0);
+    connect(wait, &QTimer::timeout, this, [this, wait, tries, apply] {
+        const QMargins m = frameMarginsNow();
+        if (m.isNull() && ++*tries < 50)
+            return;
+        wait->deleteLater();
+        apply(m);
+    });
+    wait->start();
+}
+
+QMargins MainFrame::frameMarginsNow() const {
+    const QRect outer = frameGeometry(), inner = geometry();
+    return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                    outer.bottom() - inner.bottom());
+}
+
+void MainFrame::moveEvent(QMoveEvent* e) {
+    QMainWindow::moveEvent(e);
+    // The frame of the normal window, for saving while maximized (a maximized
+    // window's frame is often thinner).
+    if (placementApplied_ && windowState() == Qt::WindowNoState && !frameMarginsNow().isNull())
+        normalFrame_ = frameMarginsNow();
 }
 
 void MainFrame::bringToFront() {
@@ -474,6 +511,22 @@ void MainFrame::bringToFront() {
     activateWindow();
 }
 
+QRect KeepTitleBarOnScreen(const QRect& outer) {
+    QScreen* screen = QGuiApplication::screenAt(outer.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return outer;
+    const QRect area = screen->availableGeometry();
+    // Enough of the top edge stays on the screen to take hold of; the rest
+    // may hang over, as the user may have put it.
+    constexpr int kGrip = 100;
+    QRect r = outer;
+    r.moveTop(std::clamp(r.top(), area.top(), std::max(area.top(), area.bottom() - kGrip)));
+    r.moveLeft(std::clamp(r.left(), area.left() - r.width() + kGrip, std::max(area.left(), area.right() - kGrip)));
+    return r;
+}
+
 void MainFrame::savePlacement() {
     SettingsStore& s = Settings();
     SettingsStore::Batch batch(s);
@@ -482,14 +535,13 @@ void MainFrame::savePlacement() {
         cmd = 3;
     else if (isMinimized())
         cmd = 2;
-    // normalGeometry() is the inner rectangle while maximized or minimized.
+    // normalGeometry() is the inner rectangle while maximized or minimized;
+    // the frame it gets back is the normal window's.
     QRect outer = frameGeometry();
-    if (isMaximized() || isMinimized()) {
-        const QRect inner = geometry();
-        const QRect normal = normalGeometry();
-        outer = normal.adjusted(outer.left() - inner.left(), outer.top() - inner.top(),
-                                outer.right() - inner.right(), outer.bottom() - inner.bottom());
-    }
+    if (isMaximized() || isMinimized())
+        outer = normalGeometry().marginsAdded(normalFrame_.isNull() ? frameMarginsNow() : normalFrame_);
+    else if (!placementApplied_)
+        outer = normalRect_; // closed before the frame came: what was stored stays
     s.PutInt("WinPositie", "wp.showCmd", cmd);
     s.PutInt("WinPositie", "wp.ptMinPosition.x", 0);
     s.PutInt("WinPositie", "wp.ptMinPosition.y", 0);

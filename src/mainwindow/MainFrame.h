@@ -8,6 +8,8 @@
 #include "ui_services/PanelMessage.h"
 
 #include <QMainWindow>
+#include <QMargins>
+#include <QRect>
 
 #include <array>
 #include <string>
@@ -20,6 +22,9 @@ class QPushButton;
 class QTimer;
 
 namespace km {
+
+// `outer` moved (and shrunk) so that the window's title bar is on a screen.
+QRect KeepTitleBarOnScreen(const QRect& outer);
 
 class AppButtonBar;
 class CommandPrompt;
@@ -76,6 +81,7 @@ protected:
     bool event(QEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void showEvent(QShowEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
@@ -173,7 +179,9 @@ private:
     bool leftActive_ = true;
     bool placementApplied_ = false;
     int showCmd_ = 5;
-    QRect normalRect_; // outer rectangle from the store
+    QRect normalRect_;    // outer rectangle from the store
+    QMargins normalFrame_; // the window manager's frame around the normal window
+    QMargins frameMarginsNow() const;
     static const PanelMessageTable<MainFrame> messageTable_;
 };
 
