@@ -405,8 +405,11 @@ bool MainFrame::event(QEvent* e) {
 }
 
 void MainFrame::doLayout() {
-    const QRect outer = frameGeometry();
-    const int W = outer.width(), H = outer.height();
+    // The layout's sizes are those of a window whose frame, caption and menu
+    // take 8 pixels across and 46 down; the real frame and menu bar vary by
+    // desktop (and are none offscreen), so the client area stands for them and
+    // every extra pixel goes to the lists.
+    const int W = client_->width() + 8, H = client_->height() + 46;
     SettingsStore& s = Settings();
     LayoutOptions o;
     o.appButtons = s.GetInt("Algemeen", "ApplButtons", 1) != 0;

@@ -71,11 +71,13 @@ TEST_F(MainFrameTest, StartsWithStoredDirectoriesSortedAndFallsBackToNearestPare
     EXPECT_TRUE(frame->infoLine(0)->text().contains(" total, "));
 }
 
-TEST_F(MainFrameTest, LayoutFollowsTheOuterSizeAndButtonRows) {
+TEST_F(MainFrameTest, LayoutFollowsTheClientSizeAndButtonRows) {
     start();
     frame->resize(800, 600);
     QTest::qWait(20);
-    const int W = frame->frameGeometry().width(), H = frame->frameGeometry().height();
+    // The client area stands for a window with a frame 8 pixels across and 46 down.
+    const QWidget* client = frame->centralWidget();
+    const int W = client->width() + 8, H = client->height() + 46;
     const QRect list = frame->panel(0)->geometry();
     EXPECT_EQ(list.left(), 6);
     EXPECT_EQ(list.top(), 102);
@@ -83,6 +85,12 @@ TEST_F(MainFrameTest, LayoutFollowsTheOuterSizeAndButtonRows) {
     EXPECT_EQ(list.bottom() + 1, H - 149);
     EXPECT_EQ(frame->panel(1)->geometry().left(), W / 2 + 4);
     EXPECT_EQ(frame->panel(1)->geometry().right() + 1, W - 22);
+    // What is below the function keys is a margin, not a band the lists lose.
+    EXPECT_LE(client->height() - frame->currentLayout().functionKeys[0].bottom(), 16);
+    const int listHeight = list.height();
+    frame->resize(800, 700);
+    QTest::qWait(20);
+    EXPECT_EQ(frame->panel(0)->geometry().height(), listHeight + 100) << "the lists take the extra height";
 
     store->PutInt("Algemeen", "ApplButtons", 0);
     frame->resize(801, 600);
@@ -94,7 +102,7 @@ TEST_F(MainFrameTest, LayoutFollowsTheOuterSizeAndButtonRows) {
     frame->resize(800, 600);
     QTest::qWait(20);
     EXPECT_EQ(frame->panel(0)->geometry().top(), 102 + 26);
-    EXPECT_EQ(frame->panel(0)->geometry().bottom() + 1, frame->frameGeometry().height() + 30 - 149);
+    EXPECT_EQ(frame->panel(0)->geometry().bottom() + 1, client->height() + 46 + 30 - 149);
 }
 
 TEST_F(MainFrameTest, TooSmallWindowSnapsBackToMinimum) {
