@@ -1,5 +1,7 @@
 #include "mainwindow/AppButton.h"
 
+#include "ui_services/ReadableColor.h"
+
 #include "fileops/open_execute/ProgramIcon.h"
 #include "resources/StringTable.h"
 #include "settings/SettingsStore.h"
@@ -40,6 +42,16 @@ QIcon AppButton::icon() {
     return *icon_;
 }
 
+FunctionKeyColors FunctionKeyColorsFor(const QPalette& palette) {
+    FunctionKeyColors c;
+    c.face = palette.color(QPalette::Button);
+    // The key number stands apart from the name in the palette's link colour,
+    // readable on the face whatever the theme.
+    c.number = ReadableOn(c.face, palette.color(QPalette::Link));
+    c.name = ReadableOn(c.face, palette.color(QPalette::ButtonText));
+    return c;
+}
+
 void AppButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     const QRect r = rect();
@@ -47,12 +59,20 @@ void AppButton::paintEvent(QPaintEvent*) {
     QRect content = r.adjusted(2, 0, -2, 0);
     const QFontMetrics fm(font());
     if (isFunctionKey_) {
-        p.setPen(Qt::white);
+        const FunctionKeyColors colors = FunctionKeyColorsFor(palette());
+        p.setPen(colors.number);
         p.drawText(content, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, QStringLiteral("F%1").arg(number_));
         const QRect nameArea = content.adjusted(0, 0, -6, -2);
-        p.setPen(Qt::black);
+        p.setPen(colors.name);
+        // A name a little too long for a narrow key is drawn smaller before
+        // it is cut.
+        QFont small = font();
+        for (int step = 0; step < 3 && QFontMetrics(small).horizontalAdvance(caption_) > nameArea.width(); ++step)
+            small.setPointSizeF(small.pointSizeF() * 0.9);
+        p.setFont(small);
         p.drawText(nameArea, Qt::AlignRight | Qt::AlignBottom | Qt::TextSingleLine,
-                   fm.elidedText(caption_, Qt::ElideRight, nameArea.width()));
+                   QFontMetrics(small).elidedText(caption_, Qt::ElideRight, nameArea.width()));
+        p.setFont(font());
     } else {
         const QIcon ic = icon();
         if (!ic.isNull()) {

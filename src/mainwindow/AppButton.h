@@ -10,6 +10,12 @@
 
 namespace km {
 
+// The colours a function-key button draws with, from the palette.
+struct FunctionKeyColors {
+    QColor face, number, name;
+};
+FunctionKeyColors FunctionKeyColorsFor(const QPalette& palette);
+
 class AppButton : public QPushButton {
     Q_OBJECT
 public:

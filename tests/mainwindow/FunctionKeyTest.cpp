@@ -1,8 +1,11 @@
+#include "mainwindow/AppButton.h"
 #include "mainwindow/FunctionKeyActions.h"
+#include "ui_services/ReadableColor.h"
 #include "mainwindow/FunctionKeyDialog.h"
 
 #include "StoreFixture.h"
 
+#include <QApplication>
 #include <QComboBox>
 
 namespace km::test {
@@ -77,6 +80,22 @@ TEST_F(FunctionKeyTest, OutOfRangeStoredValuesFallBackToTheKeysDefault) {
     EXPECT_EQ(List(&dlg, 3)->currentIndex(), 1);
     EXPECT_EQ(List(&dlg, 5)->currentIndex(), 3);
     EXPECT_EQ(List(&dlg, 9)->currentIndex(), 17);
+}
+
+TEST(FunctionKeyLook, KeyNumbersAndNamesAreReadableInLightAndDarkThemes) {
+    // White on the light grey face could not be read.
+    EXPECT_LT(ContrastRatio(Qt::white, QColor(0xEF, 0xEF, 0xEF)), kReadableContrast);
+    QPalette dark;
+    dark.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::ButtonText, QColor(0xEE, 0xEE, 0xEE));
+    dark.setColor(QPalette::Link, QColor(0x20, 0x40, 0x90)); // too dark on a dark face
+    for (const QPalette& palette : {QApplication::palette(), dark}) {
+        const FunctionKeyColors c = FunctionKeyColorsFor(palette);
+        EXPECT_GE(ContrastRatio(c.face, c.number), kReadableContrast);
+        EXPECT_GE(ContrastRatio(c.face, c.name), kReadableContrast);
+    }
+    EXPECT_EQ(FunctionKeyColorsFor(QApplication::palette()).number, QApplication::palette().color(QPalette::Link))
+        << "the link colour where it reads";
 }
 
 } // namespace
