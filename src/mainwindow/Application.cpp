@@ -6,6 +6,7 @@
 #include "platform/LocaleInfo.h"
 #include "settings/SettingsStore.h"
 #include "ui_services/AppState.h"
+#include "ui_services/DialogMnemonics.h"
 #include "ui_services/MessageBoxes.h"
 #include "viewers/EditorRecovery.h"
 
@@ -22,6 +23,7 @@ int RunKestrum(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Orlent"));
     // Wayland compositors find the window's icon and name through its desktop entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrum.Kestrum"));
+    DialogMnemonics::Install();
 
     SingleInstance instance;
     if (!instance.claim())

@@ -1,5 +1,7 @@
 #include "support/GuiTestRunner.h"
 
+#include "ui_services/DialogMnemonics.h"
+
 #include "support/TempDir.h"
 
 #include <QAbstractButton>
@@ -78,6 +80,8 @@ int RunGuiTests(int argc, char** argv) {
     QStandardPaths::setTestModeEnabled(true);
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
+    // As the program does: plain mnemonic letters in dialogs.
+    DialogMnemonics::Install();
     ModalWatchdog watchdog;
     return RUN_ALL_TESTS();
 }
