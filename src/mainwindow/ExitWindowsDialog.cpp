@@ -15,7 +15,7 @@ bool EndSession(SessionEnd how) {
     const SessionEndRequest r = RequestSessionEnd(how, QDBusConnection::sessionBus(), QDBusConnection::systemBus());
     if (r.accepted)
         return true;
-    std::string text = how == SessionEnd::LogOff ? "Log off failed." : "InitiateSystemShutdown failed.";
+    std::string text = "InitiateSystemShutdown failed.";
     if (!r.error.empty())
         text += "\n" + r.error;
     ShowMessage(text, MbOk | MbIconExclamation);

@@ -152,6 +152,14 @@ TEST_F(FtpSitesDialogTest, AnonymousAndFirewallSwitchesAndDeleteWithoutQuestion)
         EXPECT_TRUE(ReadFtpSite(*store, "one")->useFirewall);
         button(d, 1220)->click();
         EXPECT_EQ(d->findChild<QListWidget*>("list2720")->count(), 0);
+        // With no site there is nothing to type into, connect or delete.
+        EXPECT_FALSE(d->findChild<QLineEdit*>("edit2710")->isEnabled());
+        EXPECT_FALSE(user->isEnabled());
+        EXPECT_FALSE(d->findChild<QCheckBox*>("check2750")->isEnabled());
+        EXPECT_FALSE(fw->isEnabled());
+        EXPECT_FALSE(button(d, 2730)->isEnabled());
+        EXPECT_FALSE(button(d, 1220)->isEnabled());
+        EXPECT_TRUE(button(d, 1420)->isEnabled());
         button(d, 1)->click();
     });
     frame->OnCommand(CmdFtpSites);

@@ -98,6 +98,20 @@ void FtpSiteFields::applyFirewall(bool on) {
         r->setEnabled(on);
 }
 
+void FtpSiteFields::SetEditable(bool on) {
+    for (QWidget* w : {static_cast<QWidget*>(address_), static_cast<QWidget*>(anonymous_),
+                       static_cast<QWidget*>(userEdit_), static_cast<QWidget*>(passwordEdit_),
+                       static_cast<QWidget*>(loginDir_), static_cast<QWidget*>(firewall_),
+                       static_cast<QWidget*>(dataConnection_), static_cast<QWidget*>(encryption_)})
+        w->setEnabled(on);
+    if (on) {
+        applyAnonymous(anonymous_->isChecked());
+        applyFirewall(firewall_->isChecked());
+    } else {
+        applyFirewall(false);
+    }
+}
+
 void FtpSiteFields::Show(const FtpSite& s) {
     address_->setText(qs(s.address));
     anonymous_->setChecked(s.anonymous);

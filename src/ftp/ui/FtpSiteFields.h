@@ -27,6 +27,8 @@ public:
     // password last shown for a named login.
     FtpSite Take() const;
     void Clear() { Show(FtpSite{}); }
+    // Off while no site is chosen, so nothing can be typed that has no site to go to.
+    void SetEditable(bool on);
     QLineEdit* address() const { return address_; }
 
 signals:

@@ -47,13 +47,13 @@ FtpSitesDialog::FtpSitesDialog(QWidget* parent, FtpConnectUi& ui, std::function<
     left->addWidget(list_);
     auto* buttons = new QGridLayout;
     auto* addB = button(this, "&Add...", 1420);
-    auto* deleteB = button(this, "&Delete", 1220);
+    delete_ = button(this, "&Delete", 1220);
     connect_ = button(this, "&Connect", 2730);
     disconnect_ = button(this, "Di&sconnect", 2740);
     showLog_ = button(this, "Show &Log", 3260);
     auto* doneB = button(this, "D&one", 1);
     doneB->setDefault(true);
-    const QList<QPushButton*> all = {addB, deleteB, connect_, disconnect_, showLog_, doneB};
+    const QList<QPushButton*> all = {addB, delete_, connect_, disconnect_, showLog_, doneB};
     for (int i = 0; i < all.size(); ++i)
         buttons->addWidget(all[i], i / 2, i % 2);
     left->addLayout(buttons);
@@ -74,7 +74,7 @@ FtpSitesDialog::FtpSitesDialog(QWidget* parent, FtpConnectUi& ui, std::function<
         rewriteLoaded();
     });
     connect(addB, &QPushButton::clicked, this, &FtpSitesDialog::add);
-    connect(deleteB, &QPushButton::clicked, this, &FtpSitesDialog::remove);
+    connect(delete_, &QPushButton::clicked, this, &FtpSitesDialog::remove);
     connect(connect_, &QPushButton::clicked, this, &FtpSitesDialog::connectSite);
     connect(disconnect_, &QPushButton::clicked, this, &FtpSitesDialog::disconnectSite);
     connect(showLog_, &QPushButton::clicked, this, &FtpSitesDialog::showLog);
@@ -131,6 +131,7 @@ void FtpSitesDialog::loadSelected() {
             fields_->Show(loaded_);
         }
     }
+    fields_->SetEditable(!loadedName_.empty());
     updateTitleAndButtons();
 }
 
@@ -139,8 +140,9 @@ void FtpSitesDialog::updateTitleAndButtons() {
     // with it is another site, and can be connected to.
     const std::string& connected = FtpState().siteName;
     const bool active = !connected.empty() && connected == loadedName_;
-    connect_->setEnabled(!active);
+    connect_->setEnabled(!active && !loadedName_.empty());
     disconnect_->setEnabled(active);
+    delete_->setEnabled(!loadedName_.empty());
     setWindowTitle(QString::fromUtf8(LoadString(active ? 4540 : 4550).data()));
 }
 

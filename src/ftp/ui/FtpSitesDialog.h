@@ -41,6 +41,7 @@ private:
     std::function<std::string()> currentDir_;
     QListWidget* list_;
     FtpSiteFields* fields_;
+    QPushButton* delete_;
     QPushButton* connect_;
     QPushButton* disconnect_;
     QPushButton* showLog_;
