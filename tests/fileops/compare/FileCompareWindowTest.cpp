@@ -12,6 +12,8 @@
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -236,8 +238,11 @@ TEST_F(FileCompareWindowTest, FontButtonChangesBothListsAndStoresTheFont) {
     };
     Click(w.get(), "button2560");
     FileCompareFontPicker = [](QWidget*, const QFont&) { return std::optional<QFont>(); };
-    EXPECT_EQ(seenInitial.family(), QStringLiteral("Monospace"));
-    EXPECT_EQ(seenInitial.pixelSize(), 10);
+    // The stored default height is the system's fixed-pitch font at its own
+    // size, not ten pixels no one can read.
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    EXPECT_EQ(seenInitial.pointSizeF(), fixed.pointSizeF());
+    EXPECT_TRUE(QFontInfo(seenInitial).fixedPitch());
     for (const char* name : {"list2510", "list2520"}) {
         auto* list = w->findChild<QListView*>(QString::fromLatin1(name));
         EXPECT_EQ(list->font().pixelSize(), 30);
@@ -276,8 +281,12 @@ TEST_F(FileCompareWindowTest, TheCommandChecksThePanelsFirst) {
     answer();
     FileCompareCommand(left, right, nullptr);
     EXPECT_EQ(seen, QStringLiteral("No file selected"));
-
+    // One side chosen: the message says which side still needs a file.
     left.entries[0].selected = true;
+    answer();
+    FileCompareCommand(left, right, nullptr);
+    EXPECT_EQ(seen, QStringLiteral("No file selected\nSelect a file in the right panel too."));
+
     right.entries[0].selected = true;
     right.drive = "FTP";
     answer();

@@ -20,7 +20,10 @@ void FileCompareCommand(const PanelListing& left, const PanelListing& right, QWi
     const std::string leftPath = left.SelectedFilePath();
     const std::string rightPath = right.SelectedFilePath();
     if (leftPath.empty() || rightPath.empty()) {
-        ShowWarning(kNoFileSelected);
+        // Say which side still needs one: with one file chosen, the other panel is easy to miss.
+        ShowWarning(kNoFileSelected, leftPath.empty() && rightPath.empty() ? std::string_view()
+                                     : leftPath.empty()                    ? "Select a file in the left panel too."
+                                                                           : "Select a file in the right panel too.");
         return;
     }
     CompareFiles(leftPath, rightPath, owner);

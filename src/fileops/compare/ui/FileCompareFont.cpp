@@ -2,6 +2,7 @@
 
 #include "settings/SettingsStore.h"
 
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QWidget>
 #include <algorithm>
@@ -35,9 +36,16 @@ QFont FileCompareFontFromSettings(SettingsStore& store) {
     int weight = store.GetInt(kSection, "FontWeight", 400);
     if (weight == 0) // "don't care"
         weight = 400;
-    QFont f(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+    // The stored defaults name a font of another platform at its small
+    // screen size: they mean the system's fixed-pitch font at its own size.
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const QString family = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    QFont f(QFontDatabase::hasFamily(family) ? family : fixed.family());
     f.setStyleHint(QFont::TypeWriter);
-    f.setPixelSize(pixels);
+    if (height == kDefaultHeight && fixed.pointSizeF() > 0)
+        f.setPointSizeF(fixed.pointSizeF());
+    else
+        f.setPixelSize(pixels);
     f.setWeight(static_cast<QFont::Weight>(std::clamp(weight, 100, 900)));
     return f;
 }
