@@ -3,6 +3,7 @@
 #include "support/DialogFixture.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 
 namespace km::test {
@@ -22,6 +23,10 @@ TEST_F(FileCompareSettingsDialogTest, ShowsTheStoredValuesAndOkWritesBoth) {
         FileCompareSettingsDialog dlg;
         EXPECT_EQ(dlg.objectName(), QStringLiteral("FILECOMPSETTINGS"));
         EXPECT_EQ(dlg.windowTitle(), QStringLiteral("KM - Filecompare"));
+        QStringList labels;
+        for (const QLabel* l : dlg.findChildren<QLabel*>())
+            labels << l->text();
+        EXPECT_TRUE(labels.contains(QStringLiteral("Tab size:"))) << labels.join(QLatin1Char('|')).toStdString();
         EXPECT_FALSE(Check(&dlg)->isChecked());
         EXPECT_EQ(Edit(&dlg)->text(), QStringLiteral("4"));
         Check(&dlg)->setChecked(true);

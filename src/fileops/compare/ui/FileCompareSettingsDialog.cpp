@@ -37,9 +37,7 @@ FileCompareSettingsDialog::FileCompareSettingsDialog(QWidget* parent) : QDialog(
     tabSize_->setObjectName(QStringLiteral("edit1810"));
     tabSize_->setValidator(new QIntValidator(0, kMaxTabSize, tabSize_));
     tabSize_->setText(QString::number(s.GetInt(kSection, "PerTab", 4)));
-    auto* label = new QLabel(QStringLiteral("&Tab size:"), group);
-    label->setBuddy(tabSize_);
-    form->addRow(label, tabSize_);
+    form->addRow(new QLabel(QStringLiteral("Tab size:"), group), tabSize_);
     layout->addWidget(group);
 
     AddDialogButtons(this, layout, [this] { store(); });
