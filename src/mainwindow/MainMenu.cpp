@@ -1,9 +1,12 @@
 #include "mainwindow/MainMenu.h"
 
 #include "resources/CommandIds.h"
+#include "ui_services/DialogMnemonics.h"
 
 #include <QAction>
 #include <QMenuBar>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QShortcut>
 
 namespace km {
@@ -106,7 +109,45 @@ std::vector<QAction*> BuildMainMenu(QMenuBar* bar, const std::function<void(int)
     return actions;
 }
 
+namespace {
+
+// Keys of the numeric keypad (num +, Ctrl+num -) as the key presses they
+// are: the X11 platform never matches a shortcut that holds the keypad
+// modifier, so these are taken before the focus widget sees them.
+class KeypadAccelerators : public QObject {
+public:
+    KeypadAccelerators(QWidget* window, std::function<void(int)> onCommand)
+        : QObject(window), window_(window), onCommand_(std::move(onCommand)) {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() != QEvent::KeyPress || !watched->isWidgetType() ||
+            static_cast<QWidget*>(watched)->window() != window_)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(e);
+        if (!(key->modifiers() & Qt::KeypadModifier) || IsTextEntry(static_cast<QWidget*>(watched)))
+            return false;
+        const QKeySequence pressed(key->keyCombination());
+        for (const Accelerator& acc : AcceleratorTable()) {
+            if (acc.keys == pressed) {
+                onCommand_(acc.command);
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    QWidget* window_;
+    std::function<void(int)> onCommand_;
+};
+
+} // namespace
+
 void InstallAccelerators(QWidget* window, const std::function<void(int)>& onCommand) {
+    new KeypadAccelerators(window, onCommand);
     for (const Accelerator& acc : AcceleratorTable()) {
         auto* s = new QShortcut(acc.keys, window);
         s->setContext(Qt::WindowShortcut);

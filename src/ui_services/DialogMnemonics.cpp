@@ -13,13 +13,12 @@
 #include <QTextEdit>
 
 namespace km {
-namespace {
+bool TakesTypedCharacters(const QWidget* w) { return qobject_cast<const QAbstractItemView*>(w) || IsTextEntry(w); }
 
-bool takesCharacters(const QWidget* w) {
+bool IsTextEntry(const QWidget* w) {
     if (!w)
         return false;
-    if (qobject_cast<const QLineEdit*>(w) || qobject_cast<const QAbstractSpinBox*>(w) ||
-        qobject_cast<const QAbstractItemView*>(w))
+    if (qobject_cast<const QLineEdit*>(w) || qobject_cast<const QAbstractSpinBox*>(w))
         return true;
     if (const auto* combo = qobject_cast<const QComboBox*>(w))
         return combo->isEditable();
@@ -29,8 +28,6 @@ bool takesCharacters(const QWidget* w) {
         return !plain->isReadOnly();
     return false;
 }
-
-} // namespace
 
 void DialogMnemonics::Install() {
     static DialogMnemonics* installed = nullptr;
@@ -52,7 +49,7 @@ bool DialogMnemonics::eventFilter(QObject* watched, QEvent* event) {
     auto* dialog = qobject_cast<QDialog*>(window);
     // The event arrives at each parent in turn; act on it once, for the focus.
     QWidget* focus = QApplication::focusWidget();
-    if (!dialog || widget != (focus ? focus : window) || takesCharacters(widget))
+    if (!dialog || widget != (focus ? focus : window) || TakesTypedCharacters(widget))
         return false;
     const QKeySequence wanted = QKeySequence::mnemonic(QLatin1Char('&') + key->text());
     for (QAbstractButton* b : dialog->findChildren<QAbstractButton*>()) {

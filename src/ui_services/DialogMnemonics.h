@@ -4,7 +4,15 @@
 // takes typed characters (an edit field, a list's type-ahead).
 #include <QObject>
 
+class QWidget;
+
 namespace km {
+
+// Whether `w` is where text is typed: an edit field, a spin box, an editable
+// combo box.
+bool IsTextEntry(const QWidget* w);
+// The same, or a list whose type-ahead takes letters.
+bool TakesTypedCharacters(const QWidget* w);
 
 class DialogMnemonics : public QObject {
     Q_OBJECT

@@ -1,6 +1,7 @@
 // The real program under a real X server with a window manager (Xvfb and
 // openbox, skipped where either is missing): the window's placement, frame
-// included, comes back exactly over restarts, with its title bar on the screen.
+// included, comes back exactly over restarts, with its title bar on the
+// screen; keys of the numeric keypad, sent as a keyboard sends them, act.
 #include "support/TempDir.h"
 
 #include <chrono>
@@ -76,18 +77,69 @@ int edge(const std::string& placementText, const char* key) {
     return at == std::string::npos ? -1 : static_cast<int>(std::stoul(placementText.substr(at + std::strlen(key) + 9, 8), nullptr, 16));
 }
 
+// A running X server with openbox on a display of this test's own.
+class RealDisplay {
+public:
+    explicit RealDisplay(const km::test::TempDir& env) : display_(":" + std::to_string(90 + getpid() % 500)) {
+        x_ = start({"Xvfb", display_, "-screen", "0", "1280x800x24", "-nolisten", "tcp"}, env, display_);
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        wm_ = start({"openbox"}, env, display_);
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    }
+    ~RealDisplay() {
+        stop(wm_);
+        stop(x_);
+    }
+    const std::string& display() const { return display_; }
+    // What xdotool prints for `args` on this display.
+    std::string xdotool(const std::string& args) const {
+        const std::string command = "DISPLAY=" + display_ + " xdotool " + args + " 2>/dev/null";
+        std::string out;
+        if (FILE* p = popen(command.c_str(), "r")) {
+            char buf[256];
+            while (fgets(buf, sizeof buf, p))
+                out += buf;
+            pclose(p);
+        }
+        return out;
+    }
+
+private:
+    std::string display_;
+    pid_t x_ = -1, wm_ = -1;
+};
+
+bool realDisplayTools() { return installed("Xvfb") && installed("openbox") && installed("xdotool"); }
+
 } // namespace
 
-TEST(Placement, TheFramedWindowComesBackExactlyOverRestarts) {
-    if (!installed("Xvfb") || !installed("openbox"))
-        GTEST_SKIP() << "Xvfb or openbox is not installed";
+TEST(RealDisplay, KeypadPlusMarksFilesAsAKeyboardSendsIt) {
+    if (!realDisplayTools())
+        GTEST_SKIP() << "Xvfb, openbox or xdotool is not installed";
     km::test::TempDir env;
     chmod(env.path().c_str(), 0700);
-    const std::string display = ":" + std::to_string(90 + getpid() % 500);
-    const pid_t x = start({"Xvfb", display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"}, env, display);
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
-    const pid_t wm = start({"openbox"}, env, display);
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    const RealDisplay x(env);
+    const pid_t program = start({KM_BINARY}, env, x.display());
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    const std::string window = x.xdotool("search --onlyvisible --name '^Kestrum'");
+    ASSERT_FALSE(window.empty());
+    const std::string id = window.substr(0, window.find('\n'));
+    x.xdotool("windowfocus --sync " + id);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    x.xdotool("key KP_Add"); // keycode 86, through XTEST
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    const std::string select = x.xdotool("search --onlyvisible --name '^KM - Select files'");
+    stop(program);
+    EXPECT_FALSE(select.empty()) << "num + opened the mark dialog";
+}
+
+TEST(Placement, TheFramedWindowComesBackExactlyOverRestarts) {
+    if (!realDisplayTools())
+        GTEST_SKIP() << "Xvfb, openbox or xdotool is not installed";
+    km::test::TempDir env;
+    chmod(env.path().c_str(), 0700);
+    const RealDisplay x(env);
+    const std::string display = x.display();
     // A rectangle with its top above the screen: it comes back on the screen.
     mkdir(env.file("config").c_str(), 0700);
     mkdir(env.file("config/Orlent").c_str(), 0700);
@@ -102,8 +154,6 @@ TEST(Placement, TheFramedWindowComesBackExactlyOverRestarts) {
         stop(program);
         saved.push_back(placement(env));
     }
-    stop(wm);
-    stop(x);
     EXPECT_EQ(edge(saved[0], "wp.top"), 0) << saved[0];
     EXPECT_EQ(edge(saved[0], "wp.left"), 100);
     EXPECT_EQ(edge(saved[0], "wp.bottom") - edge(saved[0], "wp.top"), 466) << "the stored height, frame included";
