@@ -214,7 +214,10 @@ void MainFrame::createSide(int side) {
         static const int commands[2][4] = {{CmdLeftSelectAll, CmdLeftSelectNone, CmdLeftRoot, CmdLeftParent},
                                            {CmdRightSelectAll, CmdRightSelectNone, CmdRightRoot, CmdRightParent}};
         const int id = commands[side][k];
-        connect(b, &QPushButton::clicked, this, [this, id] { OnCommand(id); });
+        connect(b, &QPushButton::clicked, this, [this, id] {
+            OnCommand(id);
+            activePanel()->setFocus(); // the keys go on acting on the list
+        });
     }
 }
 
@@ -336,6 +339,8 @@ void MainFrame::SwitchActivePanel() {
 
 void MainFrame::paintFrames() {
     client_->update();
+    panel(0)->setActivePanel(leftActive_);
+    panel(1)->setActivePanel(!leftActive_);
     if (prompt_)
         prompt_->UpdatePrompt();
 }

@@ -1,5 +1,7 @@
 #include "panels/FilePanel.h"
 
+#include "ui_services/ReadableColor.h"
+
 #include "panels/CellText.h"
 #include "panels/ChangeDirDialog.h"
 #include "panels/RemotePanelSource.h"
@@ -542,10 +544,22 @@ void FilePanel::focusInEvent(QFocusEvent* e) {
     post(PmPanelFocused, controlId_);
 }
 
+void FilePanel::setActivePanel(bool active) {
+    if (activePanel_ == active)
+        return;
+    activePanel_ = active;
+    viewport()->update();
+}
+
+QColor FilePanel::cursorColor() {
+    // The focus rectangle's colour, unless it would not show on the rows.
+    return ReadableOn(ColorFromRef(App().colors.ref[ColFileBg]), ColorFromRef(App().colors.ref[ColFRect]));
+}
+
 void FilePanel::paintEvent(QPaintEvent* e) {
     QTableView::paintEvent(e);
     const int cur = listing_.cursor();
-    if ((cur < 0 || !hasFocus()) && dropTargetRow_ < 0)
+    if ((cur < 0 || !(hasFocus() || activePanel_)) && dropTargetRow_ < 0)
         return;
     const QRect first = visualRect(model_->index(cur, 0));
     const QRect lastCell = visualRect(model_->index(cur, 2));
@@ -558,10 +572,11 @@ void FilePanel::paintEvent(QPaintEvent* e) {
         p.setPen(ColorFromRef(App().colors.ref[ColDirFg]));
         p.drawRect(t.adjusted(0, 0, -1, -1));
     }
-    QPen pen(Qt::white, 1, Qt::DotLine);
-    p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-    p.setPen(pen);
-    p.drawRect(first.united(lastCell).adjusted(0, 0, -1, -1));
+    if (cur < 0)
+        return;
+    // Two pixels wide and solid: a one-pixel dotted frame was lost on the rows.
+    p.setPen(QPen(cursorColor(), 2));
+    p.drawRect(first.united(lastCell).adjusted(1, 1, -1, -1));
 }
 
 void FilePanel::applySort(int flags) {

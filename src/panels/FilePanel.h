@@ -20,6 +20,11 @@ class PanelModel;
 class FilePanel : public QTableView {
     Q_OBJECT
 public:
+    // The active panel shows its cursor row even while the focus is elsewhere
+    // (a small button, the prompt), since commands still act on it.
+    void setActivePanel(bool active);
+    bool isActivePanel() const { return activePanel_; }
+    static QColor cursorColor();
     static constexpr int kLeftId = 1070;
     static constexpr int kRightId = 1080;
 
@@ -141,6 +146,7 @@ private:
     int pressRow_ = -1;
     int anchorRow_ = 0;
     int dropTargetRow_ = -1;
+    bool activePanel_ = false;
     // the read in progress
     std::unique_ptr<DirectoryLoad> load_;
     ReadCarryOver loadCarry_;

@@ -9,8 +9,11 @@
 #include "support/TempDir.h"
 #include "support/TerminalStandIn.h"
 #include "ui_services/AppState.h"
+#include "ui_services/ReadableColor.h"
+#include "panels/PanelDelegate.h"
 
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -208,6 +211,39 @@ TEST_F(AppButtonsPromptTest, CtrlPTogglesTheFocusBetweenPanelAndPrompt) {
                 frame->commandPrompt()->edit()->lineEdit()->hasFocus());
     frame->OnCommand(CmdFocusPrompt);
     EXPECT_TRUE(frame->activePanel()->hasFocus());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(AppButtonsPromptTest, TheActivePanelShowsItsCursorWhileTheFocusIsElsewhere) {
+    start();
+    frame->activateWindow();
+    (void)QTest::qWaitForWindowActive(frame.get());
+    FilePanel* active = frame->activePanel();
+    active->MoveCursor(1);
+    const auto cursorShown = [&] {
+        QTest::qWait(20);
+        const QRect row = active->visualRect(active->model()->index(1, 0));
+        const QImage shot = active->viewport()->grab().toImage();
+        return shot.pixelColor(row.left() + 1, row.center().y()) == FilePanel::cursorColor();
+    };
+    EXPECT_TRUE(cursorShown());
+    frame->OnCommand(CmdFocusPrompt);
+    ASSERT_FALSE(active->hasFocus());
+    EXPECT_TRUE(cursorShown()) << "F8 still acts on it, so it stays in sight";
+    EXPECT_GE(ContrastRatio(FilePanel::cursorColor(), ColorFromRef(App().colors.ref[ColFileBg])), kReadableContrast);
+    // The other panel shows none.
+    FilePanel* other = frame->panel(frame->panel(0) == active ? 1 : 0);
+    const QRect row = other->visualRect(other->model()->index(0, 0));
+    EXPECT_NE(other->viewport()->grab().toImage().pixelColor(row.left() + 1, row.center().y()), FilePanel::cursorColor());
+
+    // After a small panel button the keys go to the list again.
+    QPushButton* all = frame->findChild<QPushButton*>(frame->panel(0) == active ? "leftAll" : "rightAll");
+    ASSERT_NE(all, nullptr);
+    all->click();
+    EXPECT_TRUE(active->hasFocus());
 }
 
 } // namespace
