@@ -569,7 +569,7 @@ void MainFrame::saveWindowState() {
     const char* keys[2][3] = {{"ColL", "ColL1", "ColL2"}, {"ColR", "ColR1", "ColR2"}};
     for (int side = 0; side < 2; ++side) {
         for (int c = 0; c < 3; ++c)
-            s.PutInt("WinPositie", keys[side][c], panel(side)->columnWidth(c));
+            s.PutInt("WinPositie", keys[side][c], panel(side)->storedColumnWidth(c));
     }
 }
 

@@ -35,6 +35,10 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QFontMetricsF>
+
+#include <algorithm>
+#include <cmath>
 
 namespace km {
 
@@ -73,6 +77,14 @@ FilePanel::FilePanel(int controlId, QWidget* parent)
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setStretchLastSection(false);
+    // A border the user drags sets that column's own width.
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column, int, int width) {
+        if (fitting_ || column < 0 || column > 2)
+            return;
+        userWidths_[static_cast<size_t>(column)] = width;
+        if (column != 0)
+            fitColumns();
+    });
     setAutoFillBackground(true);
     setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DragDrop);
@@ -402,15 +414,35 @@ void FilePanel::ApplyColors() {
 }
 
 void FilePanel::ApplyFont(const QFont& font, int rowHeight) {
+    // Columns sized for the old font keep their share of characters.
+    const double before = QFontMetricsF(this->font()).averageCharWidth();
+    const double after = QFontMetricsF(font).averageCharWidth();
+    if (before > 0 && after > 0 && std::abs(after - before) > 0.01) {
+        for (int& w : userWidths_)
+            w = std::max(8, static_cast<int>(std::lround(w * after / before)));
+    }
     setFont(font);
     verticalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setDefaultSectionSize(rowHeight);
 }
 
 void FilePanel::SetColumnWidths(int c0, int c1, int c2) {
-    setColumnWidth(0, c0);
-    setColumnWidth(1, c1);
-    setColumnWidth(2, c2);
+    userWidths_ = {c0, c1, c2};
+    fitColumns();
+}
+
+void FilePanel::fitColumns() {
+    fitting_ = true;
+    const int free = viewport()->width() - userWidths_[1] - userWidths_[2];
+    setColumnWidth(0, std::max(userWidths_[0], free));
+    setColumnWidth(1, userWidths_[1]);
+    setColumnWidth(2, userWidths_[2]);
+    fitting_ = false;
+}
+
+void FilePanel::resizeEvent(QResizeEvent* e) {
+    QTableView::resizeEvent(e);
+    fitColumns();
 }
 
 void FilePanel::keyPressEvent(QKeyEvent* e) {

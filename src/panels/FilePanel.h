@@ -6,6 +6,8 @@
 
 #include <QTableView>
 
+#include <array>
+
 #include <functional>
 #include <memory>
 
@@ -85,7 +87,10 @@ public:
     void ContextClick(int row, const QPoint& globalPos);
     // Row under a y coordinate in viewport space, -1 past the last row.
     int RowAtY(int y) const;
+    // The widths the user set (stored as "ColL"...). The name column also
+    // takes whatever width the others leave; a new font scales all three.
     void SetColumnWidths(int c0, int c1, int c2);
+    int storedColumnWidth(int column) const { return userWidths_[static_cast<size_t>(column)]; }
     int pageRows() const;
     // Redraws the header arrow from the listing's sort column and direction.
     void updateSortIndicator();
@@ -98,6 +103,7 @@ signals:
     void summaryChanged();
 
 protected:
+    void resizeEvent(QResizeEvent* e) override;
     bool event(QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
@@ -147,6 +153,9 @@ private:
     int anchorRow_ = 0;
     int dropTargetRow_ = -1;
     bool activePanel_ = false;
+    void fitColumns();
+    std::array<int, 3> userWidths_{90, 64, 118};
+    bool fitting_ = false;
     // the read in progress
     std::unique_ptr<DirectoryLoad> load_;
     ReadCarryOver loadCarry_;

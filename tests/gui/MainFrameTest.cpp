@@ -9,6 +9,7 @@
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QFontMetricsF>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -207,6 +208,23 @@ TEST_F(MainFrameTest, ShiftKeysExtendSelectionThroughMessages) {
     EXPECT_EQ(p->listing().cursor(), 3);
     EXPECT_EQ(p->listing().selectedDirs, 2);
     EXPECT_EQ(p->listing().selectedFiles, 1);
+}
+
+TEST_F(MainFrameTest, TheNameColumnTakesTheFreeWidthAndColumnsFollowTheFont) {
+    start();
+    frame->resize(1200, 700);
+    QTest::qWait(20);
+    FilePanel* p = frame->panel(0);
+    EXPECT_EQ(p->columnWidth(0), p->viewport()->width() - 64 - 118) << "long names are not cut in a wide panel";
+    EXPECT_EQ(p->storedColumnWidth(0), 90) << "what the user set stays what is stored";
+    EXPECT_EQ(p->columnWidth(1), 64);
+    QFont bigger = p->font();
+    bigger.setPointSizeF(bigger.pointSizeF() * 2);
+    const double ratio = QFontMetricsF(bigger).averageCharWidth() / QFontMetricsF(p->font()).averageCharWidth();
+    p->ApplyFont(bigger, 30);
+    EXPECT_NEAR(p->columnWidth(1), 64 * ratio, 1.0) << "sizes keep room for their digits";
+    EXPECT_NEAR(p->columnWidth(2), 118 * ratio, 1.0);
+    EXPECT_EQ(p->columnWidth(0), std::max(p->storedColumnWidth(0), p->viewport()->width() - p->columnWidth(1) - p->columnWidth(2)));
 }
 
 TEST_F(MainFrameTest, ClosingSavesPlacementColumnsAndClearsFoundFiles) {
