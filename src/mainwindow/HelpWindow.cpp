@@ -1,5 +1,7 @@
 #include "mainwindow/HelpWindow.h"
 
+#include "platform/Collation.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -26,7 +28,7 @@ namespace km {
 namespace {
 
 constexpr qint64 kMaxIndexBytes = 1 << 20;
-constexpr qint64 kTitleScanBytes = 8192;
+constexpr qint64 kMaxPageBytes = 1 << 20;
 
 bool HoldsHelp(const QString& dir) {
     return !dir.isEmpty() && QFileInfo::exists(dir + QStringLiteral("/index.html"));
@@ -39,22 +41,71 @@ bool IsPageName(const QString& name) {
     return re.match(name).hasMatch();
 }
 
-QString PageTitle(const QString& path) {
+struct PageText {
+    QString title;
+    QString body;
+    QList<int> contexts;
+    bool searchable = true;
+};
+
+PageText ReadPage(const QString& path) {
+    PageText out;
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QString head = QString::fromUtf8(f.read(kTitleScanBytes));
-    static const QRegularExpression re(QStringLiteral("<title[^>]*>(.*?)</title>"),
-                                       QRegularExpression::CaseInsensitiveOption |
-                                           QRegularExpression::DotMatchesEverythingOption);
-    const QRegularExpressionMatch m = re.match(head);
-    if (!m.hasMatch())
-        return {};
-    return QTextDocumentFragment::fromHtml(m.captured(1)).toPlainText().simplified();
+        return out;
+    const QString html = QString::fromUtf8(f.read(kMaxPageBytes));
+    static const QRegularExpression titleRe(QStringLiteral("<title[^>]*>(.*?)</title>"),
+                                            QRegularExpression::CaseInsensitiveOption |
+                                                QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = titleRe.match(html);
+    if (m.hasMatch())
+        out.title = QTextDocumentFragment::fromHtml(m.captured(1)).toPlainText().simplified();
+
+    static const QRegularExpression metaRe(
+        QStringLiteral("<meta\\s+name=\"([a-z]+)\"\\s+content=\"([^\"]*)\""),
+        QRegularExpression::CaseInsensitiveOption);
+    for (auto it = metaRe.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch meta = it.next();
+        const QString name = meta.captured(1).toLower();
+        if (name == QStringLiteral("contexts")) {
+            for (const QString& n : meta.captured(2).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+                bool ok = false;
+                const int context = n.toInt(&ok);
+                if (ok && context > 0)
+                    out.contexts << context;
+            }
+        } else if (name == QStringLiteral("robots")) {
+            // Topic lists (the contents, the index) name every other page and
+            // would match every word.
+            out.searchable =
+                !meta.captured(2).contains(QStringLiteral("noindex"), Qt::CaseInsensitive);
+        }
+    }
+    if (out.searchable) {
+        static const QRegularExpression bodyRe(QStringLiteral("<body[^>]*>(.*)</body>"),
+                                               QRegularExpression::CaseInsensitiveOption |
+                                                   QRegularExpression::DotMatchesEverythingOption);
+        const QRegularExpressionMatch b = bodyRe.match(html);
+        out.body =
+            QTextDocumentFragment::fromHtml(b.hasMatch() ? b.captured(1) : html).toPlainText();
+    }
+    return out;
 }
 
-bool LabelLess(const QString& a, const QString& b) {
-    return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+std::string SortKey(const QString& label) {
+    return CollationKey(label.toUtf8().toStdString());
+}
+
+// Every word of `words` (case-folded) starts a word of `folded`.
+bool HasWordStarts(const QString& folded, const QStringList& words) {
+    for (const QString& w : words) {
+        bool found = false;
+        for (qsizetype at = folded.indexOf(w); at >= 0 && !found; at = folded.indexOf(w, at + 1))
+            found = at == 0 || !folded.at(at - 1).isLetterOrNumber();
+        if (!found)
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -77,6 +128,10 @@ QString HelpDirectoryFor(const QString& programDir) {
 
 QString HelpDirectory() {
     return HelpDirectoryFor(QCoreApplication::applicationDirPath());
+}
+
+bool HelpTopicLess(const QString& a, const QString& b) {
+    return SortKey(a) < SortKey(b);
 }
 
 HelpWindow* HelpWindow::Instance() {
@@ -174,11 +229,23 @@ bool HelpWindow::ShowContext(int context) {
         bringUp();
         return false;
     }
-    const bool found = context > 0 && open(dir, QStringLiteral("%1.html").arg(context));
+    const QString page = PageForContext(context);
+    const bool found = !page.isEmpty() && open(dir, page);
     if (!found)
         open(dir, QStringLiteral("index.html"));
     bringUp();
     return found;
+}
+
+QString HelpWindow::PageForContext(int context) {
+    const QString dir = HelpDirectory();
+    if (context <= 0 || dir.isEmpty())
+        return {};
+    const QString own = QStringLiteral("%1.html").arg(context);
+    if (QFileInfo(dir + QLatin1Char('/') + own).isFile())
+        return own;
+    ensureIndex(dir);
+    return sharedContexts_.value(context);
 }
 
 bool HelpWindow::ShowPage(const QString& name) {
@@ -197,8 +264,10 @@ bool HelpWindow::ShowPage(const QString& name) {
 void HelpWindow::ShowSearch(const QString& keyword) {
     const QString dir = HelpDirectory();
     if (dir.isEmpty()) {
+        indexDir_.clear();
         keywords_.clear();
-        titles_.clear();
+        pages_.clear();
+        sharedContexts_.clear();
         showMissingHelp();
     } else {
         loadIndex(dir);
@@ -246,9 +315,16 @@ void HelpWindow::bringUp() {
     activateWindow();
 }
 
+void HelpWindow::ensureIndex(const QString& dir) {
+    if (dir != indexDir_)
+        loadIndex(dir);
+}
+
 void HelpWindow::loadIndex(const QString& dir) {
+    indexDir_ = dir;
     keywords_.clear();
-    titles_.clear();
+    pages_.clear();
+    sharedContexts_.clear();
 
     QFile f(dir + QStringLiteral("/keywords.txt"));
     if (f.open(QIODevice::ReadOnly)) {
@@ -259,31 +335,52 @@ void HelpWindow::loadIndex(const QString& dir) {
             const qsizetype tab = line.indexOf(QLatin1Char('\t'));
             if (line.startsWith(QLatin1Char('#')) || tab <= 0)
                 continue;
-            IndexEntry e{line.left(tab).trimmed(), line.mid(tab + 1).trimmed()};
+            IndexEntry e{line.left(tab).trimmed(), line.mid(tab + 1).trimmed(), {}};
             if (!e.label.isEmpty() && IsPageName(e.page) &&
-                QFileInfo(dir + QLatin1Char('/') + e.page).isFile())
+                QFileInfo(dir + QLatin1Char('/') + e.page).isFile()) {
+                e.sortKey = SortKey(e.label);
                 keywords_.push_back(std::move(e));
+            }
         }
     }
     std::stable_sort(
         keywords_.begin(), keywords_.end(),
-        [](const IndexEntry& a, const IndexEntry& b) { return LabelLess(a.label, b.label); });
+        [](const IndexEntry& a, const IndexEntry& b) { return a.sortKey < b.sortKey; });
 
     const QStringList pages =
         QDir(dir).entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name);
     for (const QString& page : pages) {
-        QString title = PageTitle(dir + QLatin1Char('/') + page);
-        if (!title.isEmpty() && IsPageName(page))
-            titles_.push_back({std::move(title), page});
+        if (!IsPageName(page))
+            continue;
+        PageText text = ReadPage(dir + QLatin1Char('/') + page);
+        // The first page (by name) to claim a number keeps it.
+        for (int context : text.contexts) {
+            if (!sharedContexts_.contains(context))
+                sharedContexts_.insert(context, page);
+        }
+        if (text.title.isEmpty())
+            continue;
+        QString folded;
+        if (text.searchable)
+            folded = (text.title + QLatin1Char('\n') + text.body).toCaseFolded();
+        std::string key = SortKey(text.title);
+        pages_.push_back({page, std::move(text.title), std::move(folded), std::move(key)});
     }
+    std::stable_sort(pages_.begin(), pages_.end(),
+                     [](const PageInfo& a, const PageInfo& b) { return a.sortKey < b.sortKey; });
 }
 
 void HelpWindow::fillResults(const QString& keyword) {
     results_->clear();
-    const QString needle = keyword.trimmed();
-    auto add = [this](const IndexEntry& e) {
-        auto* item = new QListWidgetItem(e.label, results_);
-        item->setData(Qt::UserRole, e.page);
+    const QString dir = HelpDirectory();
+    if (dir.isEmpty())
+        return;
+    // Typing into the field may come before any search call (help opened by F1).
+    ensureIndex(dir);
+    const QString needle = keyword.simplified();
+    auto add = [this](const QString& label, const QString& page) {
+        auto* item = new QListWidgetItem(label, results_);
+        item->setData(Qt::UserRole, page);
     };
 
     // Keywords that begin with the text come before those that only contain it.
@@ -291,22 +388,34 @@ void HelpWindow::fillResults(const QString& keyword) {
     QSet<QString> listed;
     for (const IndexEntry& e : keywords_) {
         if (e.label.startsWith(needle, Qt::CaseInsensitive)) {
-            add(e);
+            add(e.label, e.page);
             listed.insert(e.page);
         } else if (e.label.contains(needle, Qt::CaseInsensitive)) {
             inner.push_back(&e);
         }
     }
     for (const IndexEntry* e : inner) {
-        add(*e);
+        add(e->label, e->page);
         listed.insert(e->page);
     }
     if (needle.isEmpty())
         return;
-    // Pages the index does not name for this text may still carry it in their title.
-    for (const IndexEntry& t : titles_) {
-        if (!listed.contains(t.page) && t.label.contains(needle, Qt::CaseInsensitive))
-            add(t);
+    // Then pages the index does not name for this text: by title, then by their words.
+    std::vector<const PageInfo*> byText;
+    for (const PageInfo& p : pages_) {
+        if (listed.contains(p.page))
+            continue;
+        if (p.title.contains(needle, Qt::CaseInsensitive)) {
+            add(p.title, p.page);
+            listed.insert(p.page);
+        } else {
+            byText.push_back(&p);
+        }
+    }
+    const QStringList words = needle.toCaseFolded().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (const PageInfo* p : byText) {
+        if (HasWordStarts(p->foldedText, words))
+            add(p->title, p->page);
     }
 }
 

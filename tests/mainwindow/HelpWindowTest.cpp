@@ -1,9 +1,12 @@
 #include "mainwindow/HelpWindow.h"
+#include "resources/CommandIds.h"
 #include "support/TempDir.h"
 
 #include <QDialog>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -11,6 +14,8 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
+
+#include <map>
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -54,6 +59,71 @@ private:
 
 void Write(const std::string& path, const std::string& text) {
     std::ofstream(path) << text;
+}
+
+// A menu text as the user reads it: no mnemonic, no key hint, no dots.
+QString MenuTitle(const char* menuText) {
+    QString t = QString::fromUtf8(menuText).section(QLatin1Char('\t'), 0, 0);
+    t.remove(QLatin1Char('&'));
+    t.remove(QStringLiteral("..."));
+    return t;
+}
+
+// Commands the user can look up: every one with a menu text. The desktop
+// menu's placeholder is removed before that menu is ever shown.
+std::vector<km::CommandInfo> MenuCommands() {
+    std::vector<km::CommandInfo> out;
+    for (const km::CommandInfo& c : km::AllCommands()) {
+        if (*c.menuText && c.id != km::CmdDesktopPlaceholder)
+            out.push_back(c);
+    }
+    return out;
+}
+
+// The help contexts the sources set with a literal or a named constant
+// (HelpContextScope or an assignment to helpContext). Arguments that are
+// variables carry command numbers, which MenuCommands() covers.
+std::map<int, QString> ContextsSetInSources() {
+    const QString src = QStringLiteral(KM_TEST_SOURCE_DIR);
+    std::map<QString, int> commandIds;
+    static const QRegularExpression enumRe(QStringLiteral("\\b(Cmd\\w+)\\s*=\\s*(\\d+)"));
+    const QString ids = ReadAll(src + QStringLiteral("/resources/CommandIds.h"));
+    for (auto it = enumRe.globalMatch(ids); it.hasNext();) {
+        const auto m = it.next();
+        commandIds[m.captured(1)] = m.captured(2).toInt();
+    }
+    static const QRegularExpression setRe(QStringLiteral(
+        "HelpContextScope\\s+\\w+\\s*\\(([^)]*)\\)|helpContext\\s*=\\s*([^;=][^;]*);"));
+    static const QRegularExpression tokenRe(QStringLiteral("\\b(\\d{3,5}|[A-Za-z_]\\w*)\\b"));
+    std::map<int, QString> found;
+    QDirIterator files(src, {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString path = files.next();
+        const QString code = ReadAll(path);
+        for (auto it = setRe.globalMatch(code); it.hasNext();) {
+            const auto m = it.next();
+            const QString expr = m.captured(1).isEmpty() ? m.captured(2) : m.captured(1);
+            for (auto t = tokenRe.globalMatch(expr); t.hasNext();) {
+                const QString token = t.next().captured(1);
+                int context = 0;
+                if (token.front().isDigit()) {
+                    context = token.toInt();
+                } else if (commandIds.count(token)) {
+                    context = commandIds[token];
+                } else if (token.startsWith(QLatin1Char('k'))) {
+                    const QRegularExpression constRe(
+                        QStringLiteral("constexpr int %1 = (\\d+);").arg(token));
+                    const auto c = constRe.match(code);
+                    if (c.hasMatch())
+                        context = c.captured(1).toInt();
+                }
+                if (context > 0)
+                    found.emplace(context, QDir(src).relativeFilePath(path));
+            }
+        }
+    }
+    return found;
 }
 
 } // namespace
@@ -234,4 +304,153 @@ TEST(ShippedHelp, KeywordLinesNameExistingPages) {
         ++entries;
     }
     EXPECT_GT(entries, 30);
+}
+
+// F1 in a dialog opens the dialog's page; a number without one would fall
+// back to the contents.
+TEST(ShippedHelp, EveryContextTheProgramSetsHasAPage) {
+    HelpWindow* w = HelpWindow::Instance();
+    for (const km::CommandInfo& c : MenuCommands())
+        EXPECT_FALSE(w->PageForContext(c.id).isEmpty()) << c.id << " " << c.menuText;
+
+    const std::map<int, QString> set = ContextsSetInSources();
+    // The dialogs' own numbers, so the scan cannot quietly find nothing.
+    for (int c : {5050, 5055, 5060, 5080, 5090, 5110, 5190, 6000, 6030, 6100, 6110, 6230, 6430})
+        EXPECT_TRUE(set.count(c)) << c << " is no longer set anywhere";
+    for (const auto& [context, file] : set)
+        EXPECT_FALSE(w->PageForContext(context).isEmpty())
+            << context << " set in " << file.toStdString() << " has no page";
+}
+
+TEST(ShippedHelp, DialogContextsOpenTheirOwnPage) {
+    HelpWindow* w = HelpWindow::Instance();
+    for (int c : {5050, 5055, 5060, 5080, 5090, 5110, 6005, 6090, 6360, 6470, 6480, 6500}) {
+        EXPECT_TRUE(w->ShowContext(c)) << c;
+        EXPECT_EQ(w->currentPage(), QStringLiteral("%1.html").arg(c));
+    }
+    // A command and the dialog it opens share a page.
+    EXPECT_TRUE(w->ShowContext(km::CmdEditNew));
+    EXPECT_EQ(w->currentPage(), QStringLiteral("5055.html"));
+    EXPECT_TRUE(w->ShowContext(km::CmdMakeDir));
+    EXPECT_EQ(w->currentPage(), QStringLiteral("5090.html"));
+    EXPECT_TRUE(w->ShowContext(km::CmdEditorReplace));
+    EXPECT_EQ(w->currentPage(), QStringLiteral("5900.html"));
+}
+
+// No page may claim a number another page already answers to: one of the two
+// would never be shown.
+TEST(ShippedHelp, SharedContextsAreUnambiguous) {
+    static const QRegularExpression meta(
+        QStringLiteral("<meta name=\"contexts\" content=\"([^\"]*)\""));
+    QMap<int, QString> claimed;
+    for (const QString& page : QDir(kShipped).entryList({QStringLiteral("*.html")}, QDir::Files)) {
+        const auto m = meta.match(ReadAll(kShipped + QLatin1Char('/') + page));
+        if (!m.hasMatch())
+            continue;
+        for (const QString& n : m.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            EXPECT_FALSE(QFile::exists(kShipped + QStringLiteral("/%1.html").arg(n)))
+                << page.toStdString() << " claims " << n.toStdString()
+                << ", which has its own page";
+            EXPECT_FALSE(claimed.contains(n.toInt()))
+                << n.toStdString() << " claimed by " << page.toStdString() << " and "
+                << claimed.value(n.toInt()).toStdString();
+            claimed.insert(n.toInt(), page);
+        }
+    }
+}
+
+TEST(ShippedHelp, SearchFindsEveryCommandByTheWordsOfItsTitle) {
+    HelpWindow* w = HelpWindow::Instance();
+    static const QSet<QString> stopWords{QStringLiteral("the"), QStringLiteral("for"),
+                                         QStringLiteral("and"), QStringLiteral("this")};
+    static const QRegularExpression nonLetters(QStringLiteral("[^A-Za-z]+"));
+    for (const km::CommandInfo& c : MenuCommands()) {
+        const QString page = w->PageForContext(c.id);
+        for (const QString& word : MenuTitle(c.menuText).split(nonLetters, Qt::SkipEmptyParts)) {
+            if (word.size() < 3 || stopWords.contains(word.toLower()))
+                continue;
+            w->ShowSearch(word);
+            EXPECT_TRUE(ResultPages(w).contains(page))
+                << word.toStdString() << " does not find " << page.toStdString() << " ("
+                << c.menuText << ")";
+        }
+    }
+    // The words the empty searches were reported with.
+    w->ShowSearch(QStringLiteral("copy"));
+    EXPECT_TRUE(ResultPages(w).contains(QStringLiteral("5060.html")));
+    w->ShowSearch(QStringLiteral("Archive"));
+    EXPECT_TRUE(ResultPages(w).contains(QStringLiteral("6430.html")));
+    w->ShowSearch(QStringLiteral("ftp"));
+    EXPECT_TRUE(ResultPages(w).contains(QStringLiteral("6257.html")));
+    EXPECT_TRUE(ResultPages(w).contains(QStringLiteral("6377.html")));
+}
+
+TEST(ShippedHelp, IndexIsInAlphabeticalOrder) {
+    EXPECT_TRUE(km::HelpTopicLess(QStringLiteral("apple"), QStringLiteral("Banana")));
+    EXPECT_TRUE(km::HelpTopicLess(QStringLiteral("Banana"), QStringLiteral("cherry")));
+
+    HelpWindow* w = HelpWindow::Instance();
+    w->ShowSearch(QString());
+    const QStringList listed = ResultLabels(w);
+    for (qsizetype i = 1; i < listed.size(); ++i)
+        EXPECT_FALSE(km::HelpTopicLess(listed[i], listed[i - 1]))
+            << listed[i - 1].toStdString() << " before " << listed[i].toStdString();
+
+    // The index page names every page. Written once, it follows English order,
+    // whatever the locale the tests run in.
+    static const QRegularExpression item(QStringLiteral("<li><a href=\"([^\"]+)\">([^<]+)</a>"));
+    const QString html = ReadAll(kShipped + QStringLiteral("/57670.html"));
+    QStringList labels;
+    QSet<QString> pages;
+    for (auto it = item.globalMatch(html); it.hasNext();) {
+        const auto m = it.next();
+        pages.insert(m.captured(1));
+        labels << m.captured(2);
+    }
+    for (qsizetype i = 1; i < labels.size(); ++i)
+        EXPECT_LE(QString::compare(labels[i - 1], labels[i], Qt::CaseInsensitive), 0)
+            << labels[i - 1].toStdString() << " before " << labels[i].toStdString();
+    for (const QString& page : QDir(kShipped).entryList({QStringLiteral("*.html")}, QDir::Files)) {
+        if (page != QStringLiteral("57670.html") && page != QStringLiteral("index.html")) {
+            EXPECT_TRUE(pages.contains(page)) << page.toStdString() << " is missing from the index";
+        }
+    }
+}
+
+TEST(HelpWindow, TextSearchMatchesWordStartsAndSharedContexts) {
+    km::test::TempDir dir;
+    Write(dir.file("index.html"),
+          "<html><head><meta name=\"robots\" content=\"noindex\">"
+          "<title>Contents</title></head><body>zebra printing</body></html>");
+    Write(dir.file("a.html"), "<html><head><title>Alpha</title></head>"
+                              "<body><p>Printing of <b>pages</b></p></body></html>");
+    Write(dir.file("b.html"),
+          "<html><head><meta name=\"contexts\" content=\"7 8 1\">"
+          "<title>Beta</title></head><body>The PRINTER and its pages.</body></html>");
+    Write(dir.file("c.html"), "<html><head><meta name=\"contexts\" content=\"8\">"
+                              "<title>Gamma</title></head><body>reprint</body></html>");
+    Write(dir.file("1.html"), "<html><head><title>One</title></head><body></body></html>");
+    ScopedHelpDir scoped(dir.path());
+    HelpWindow* w = HelpWindow::Instance();
+
+    // Opened by F1, the window has not searched yet; typing must still find pages.
+    EXPECT_TRUE(w->ShowContext(7));
+    EXPECT_EQ(w->currentPage(), QStringLiteral("b.html"));
+    auto* field = w->findChild<QLineEdit*>(QStringLiteral("keyword"));
+    ASSERT_TRUE(field);
+    field->clear();
+    QTest::keyClicks(field, QStringLiteral("print"));
+    EXPECT_EQ(ResultPages(w), (QStringList{QStringLiteral("a.html"), QStringLiteral("b.html")}));
+
+    w->ShowSearch(QStringLiteral("rint"));
+    EXPECT_TRUE(ResultPages(w).isEmpty()); // inside a word is no match
+    w->ShowSearch(QStringLiteral("printer  PAGES"));
+    EXPECT_EQ(ResultPages(w), QStringList{QStringLiteral("b.html")});
+    w->ShowSearch(QStringLiteral("zebra"));
+    EXPECT_TRUE(ResultPages(w).isEmpty());
+
+    EXPECT_EQ(w->PageForContext(8), QStringLiteral("b.html")); // the first claim holds
+    EXPECT_EQ(w->PageForContext(1), QStringLiteral("1.html")); // an own page comes first
+    EXPECT_FALSE(w->ShowContext(9));
+    EXPECT_EQ(w->currentPage(), QStringLiteral("index.html"));
 }

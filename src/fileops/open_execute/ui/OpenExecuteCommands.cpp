@@ -25,6 +25,9 @@ namespace {
 constexpr int kNoFileSelected = 4173;
 constexpr int kNoDirectorySelected = 4204;
 constexpr int kNotOnFtp = 4480;
+// The dialogs' own help pages, not the commands' numbers.
+constexpr int kEditNewHelp = 5055;
+constexpr int kMakeDirHelp = 5090;
 
 InternalEditorWindowFn& internalEditor() {
     static InternalEditorWindowFn fn;
@@ -91,7 +94,7 @@ void EditNewCommand(PanelListing& panel, QWidget* owner) {
     }
     std::optional<std::string> name;
     {
-        HelpContextScope help(CmdEditNew);
+        HelpContextScope help(kEditNewHelp);
         name = EditNewDialog::Ask(owner);
     }
     if (!name || name->empty())
@@ -134,7 +137,7 @@ void AssociateCommand(PanelListing& panel, QWidget* owner) {
 std::optional<std::string> MakeDirectoryCommand(PanelListing& panel, QWidget* owner) {
     std::optional<std::string> typed;
     {
-        HelpContextScope help(CmdMakeDir);
+        HelpContextScope help(kMakeDirHelp);
         typed = NewDirDialog::Ask(owner);
     }
     if (!typed)
