@@ -149,6 +149,19 @@ std::string failureText(const ConversationResult& r, std::string_view subject) {
     return text;
 }
 
+// False, with `out` saying so, when gio could not start or the user cancelled it.
+bool ranToItsEnd(const GioRun& run, NetworkMountResult& out) {
+    if (run.result.error != 0) {
+        out.message = cannotRun(run.result.error);
+        return false;
+    }
+    if (run.cancelled) {
+        out.status = NetworkMountStatus::Cancelled;
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::vector<std::string> SessionGvfsDirectories() {
@@ -196,14 +209,8 @@ NetworkMountResult MountNetworkLocation(const std::string& location, bool anonym
     argv.push_back(location);
     Questions questions(ui, where.scheme == "smb", where.user);
     const GioRun run = runGio(argv, ui, questions);
-    if (run.result.error != 0) {
-        out.message = cannotRun(run.result.error);
+    if (!ranToItsEnd(run, out))
         return out;
-    }
-    if (run.cancelled) {
-        out.status = NetworkMountStatus::Cancelled;
-        return out;
-    }
     const std::vector<Volume> after = ListNetworkMounts();
     const auto matches = [&](const Volume& v) { return GvfsEntryMatches(v.source, where); };
     std::vector<const Volume*> added;
@@ -253,14 +260,8 @@ NetworkMountResult UnmountNetworkLocation(const std::string& directory, NetworkM
     }
     Questions questions(ui, false, std::string());
     const GioRun run = runGio({"gio", "mount", "--unmount", directory}, ui, questions);
-    if (run.result.error != 0) {
-        out.message = cannotRun(run.result.error);
+    if (!ranToItsEnd(run, out))
         return out;
-    }
-    if (run.cancelled) {
-        out.status = NetworkMountStatus::Cancelled;
-        return out;
-    }
     if (run.result.exitStatus != 0) {
         out.message = failureText(run.result, directory);
         return out;

@@ -59,7 +59,8 @@ std::vector<std::u32string> SplitPrintLines(std::string_view bytes, PrintCharset
 }
 
 PrintLayout::PrintLayout(const PrintSettings& settings, int columns, int rows, std::string header)
-    : settings_(settings), columns_(std::max(columns, 8)), rows_(std::max(rows, 1)), header_(std::move(header)) {
+    : settings_(settings), columns_(std::max(columns, 8)), rows_(std::max(rows, 1)), header_(std::move(header)),
+      headerColumns_(TextColumns(DecodePrintText(header_, PrintCharset::Utf8))) {
     // A tab size below one would never reach a tab stop.
     if (settings_.tabSize < 1)
         settings_.tabSize = 1;
@@ -77,7 +78,7 @@ void PrintLayout::newPage() {
     }
     const std::string pageText = "Page " + std::to_string(n);
     page.header = header_;
-    const int used = TextColumns(DecodePrintText(header_, PrintCharset::Utf8)) + static_cast<int>(pageText.size());
+    const int used = headerColumns_ + static_cast<int>(pageText.size());
     if (used < columns_)
         page.header.append(static_cast<size_t>(columns_ - used), ' ');
     page.header += pageText;

@@ -55,6 +55,7 @@ private:
     PrintSettings settings_;
     int columns_, rows_;
     std::string header_;
+    int headerColumns_; // the header's width, measured once
     int lineNumber_ = 1;
     int pageCount_ = 0;
     int linesOnPage_ = 0;
