@@ -4,6 +4,7 @@
 #include "mainwindow/SingleInstance.h"
 #include "mainwindow/TerminationSignal.h"
 #include "platform/LocaleInfo.h"
+#include "platform/PrivateTemp.h"
 #include "settings/SettingsStore.h"
 #include "ui_services/AppState.h"
 #include "ui_services/DialogMnemonics.h"
@@ -58,6 +59,8 @@ int RunKestrum(int argc, char** argv) {
         QTimer::singleShot(0, &frame, [text] { ShowMessage(text, MbOk | MbIconExclamation); });
     }
     const int rc = app.exec();
+    // Also after SIGTERM, which ends the loop the same way.
+    RemovePrivateRunDir();
     App().store = nullptr;
     return rc;
 }

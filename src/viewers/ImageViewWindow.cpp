@@ -111,8 +111,9 @@ ImageViewWindow::ImageViewWindow(std::string path, QWidget* owner)
 
 ImageViewWindow::~ImageViewWindow() = default;
 
-void ImageViewWindow::Show(const std::string& path, QWidget* owner) {
+void ImageViewWindow::Show(const std::string& path, QWidget* owner, const QString& shownName) {
     ImageViewWindow window(path, owner);
+    window.shownName_ = shownName;
     if (window.load())
         window.exec();
 }
@@ -166,7 +167,9 @@ bool ImageViewWindow::load() {
     if (picture_.isNull())
         return false;
     setWindowTitle(QStringLiteral("KM Viewer - ") +
-                   QString::fromUtf8(path_.data(), static_cast<qsizetype>(path_.size())));
+                   (shownName_.isEmpty()
+                        ? QString::fromUtf8(path_.data(), static_cast<qsizetype>(path_.size()))
+                        : shownName_));
     frame_->update();
     return true;
 }

@@ -26,8 +26,9 @@ public:
 
     // Shows the window modally for `path` (the file system's bytes); returns
     // when it has closed. A file that does not load is reported and the
-    // window closes at once.
-    static void Show(const std::string& path, QWidget* owner);
+    // window closes at once. `shownName`, when given, stands for the path in
+    // the title (an archive entry's copy in the temporary directory).
+    static void Show(const std::string& path, QWidget* owner, const QString& shownName = {});
 
     // Opens `path` with its application as the file panel does; 0 when a
     // program started. Tests replace it so nothing is started.
@@ -58,6 +59,7 @@ private:
     void paintPicture(QWidget* frame);
 
     std::string path_;
+    QString shownName_;
     QImage picture_;
     bool scaled_ = false;
     PictureFrame* frame_ = nullptr;

@@ -23,6 +23,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cerrno>
@@ -184,6 +185,8 @@ TextEditorWindow::TextEditorWindow(std::string path, bool viewOnly)
     setTitle(viewOnly_ ? QStringLiteral("KM Viewer - ") : QStringLiteral("KM Editor - "));
     setInteraction();
     edit_->document()->setModified(false);
+    connect(edit_->document(), &QTextDocument::modificationChanged, this,
+            &TextEditorWindow::updateTitle);
 
     auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(esc, &QShortcut::activated, this, &QWidget::close);
@@ -199,7 +202,21 @@ bool TextEditorWindow::isChanged() const {
 }
 
 void TextEditorWindow::setTitle(const QString& prefix) {
-    setWindowTitle(prefix + DisplayPath(path_));
+    titlePrefix_ = prefix;
+    updateTitle();
+}
+
+void TextEditorWindow::setShownName(const QString& name) {
+    shownName_ = name;
+    updateTitle();
+}
+
+void TextEditorWindow::updateTitle() {
+    // The mark follows the title so the prefix stays as it is; a file still
+    // arriving is not an edit.
+    const bool mark = isChanged() && !loader_;
+    setWindowTitle(titlePrefix_ + (shownName_.isEmpty() ? DisplayPath(path_) : shownName_) +
+                   (mark ? QStringLiteral(" *") : QString()));
 }
 
 void TextEditorWindow::applyFont() {
@@ -243,9 +260,11 @@ void TextEditorWindow::buildMenus() {
     // Ctrl+H are window shortcuts (accelerator table 103).
     const bool edit = !viewOnly_;
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    if (edit)
-        connect(addCommand(file, CmdEditorSave, QStringLiteral("&Save")), &QAction::triggered, this,
-                &TextEditorWindow::save);
+    if (edit) {
+        QAction* save = addCommand(file, CmdEditorSave, QStringLiteral("&Save"));
+        save->setShortcut(QKeySequence::Save);
+        connect(save, &QAction::triggered, this, &TextEditorWindow::save);
+    }
     connect(addCommand(file, CmdEditorSaveAs, QStringLiteral("Save &as...")), &QAction::triggered,
             this, &TextEditorWindow::saveAs);
     file->addSeparator();
@@ -351,17 +370,24 @@ bool TextEditorWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void TextEditorWindow::closeEvent(QCloseEvent* event) {
     if (!shutdownAnswered_ && isChanged()) {
+        // The question belongs to the main window, which comes up with it;
+        // the text the user kept open must come back in front.
+        const auto stay = [this, event] {
+            event->ignore();
+            raise();
+            activateWindow();
+        };
         switch (ShowMessage(LoadString(4410), MbYesNoCancel | MbIconQuestion)) {
         case IdYes:
             if (!save()) {
-                event->ignore();
+                stay();
                 return;
             }
             break;
         case IdNo:
             break;
         default:
-            event->ignore();
+            stay();
             return;
         }
     }
@@ -425,6 +451,7 @@ void TextEditorWindow::finishLoading() {
     if (err)
         loadIncomplete_ = true;
     setInteraction();
+    updateTitle();
     if (err)
         ShowSystemError(err);
     emit loadFinished();
@@ -507,6 +534,7 @@ void TextEditorWindow::saveAs() {
     if (!chosen)
         return;
     path_ = *chosen;
+    shownName_.clear();
     save();
     setTitle(QStringLiteral("KM - "));
 }

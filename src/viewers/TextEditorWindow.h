@@ -64,6 +64,10 @@ public:
     std::string encodedText() const;
     // Saves to the file path; false (after reporting why) when it failed.
     bool save();
+    // Names the text in the title instead of the file path, for a copy whose
+    // path means nothing to the user (an archive entry in the temporary
+    // directory). "Save as" shows the new path again.
+    void setShownName(const QString& name);
 
 signals:
     void firstPieceShown();
@@ -82,6 +86,7 @@ private:
     void updateMenuState();
     void enableAllCommands();
     void setTitle(const QString& prefix);
+    void updateTitle();
     void applyFont();
     void applyWordWrap();
     void setInteraction();
@@ -112,6 +117,8 @@ private:
 
     std::string path_;
     const bool viewOnly_;
+    QString titlePrefix_;
+    QString shownName_;
     QPlainTextEdit* edit_ = nullptr;
     std::map<int, QAction*> commands_;
     std::unique_ptr<TextLoader> loader_;

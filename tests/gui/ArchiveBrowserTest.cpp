@@ -14,8 +14,12 @@
 #include "ui_services/FormatThousands.h"
 #include "viewers/TextEditorWindow.h"
 
+#include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableView>
 #include <QLabel>
@@ -273,6 +277,66 @@ TEST_F(ArchiveBrowserTest, SplitSetsAndArchivesBehindAStubAreZip) {
     EXPECT_EQ(ArchiveBrowser::Run(dir.file("set.zip"), dir.file("out"), nullptr), 1);
     EXPECT_EQ(test::ReadAll(dir.file("out/noise.bin")), noise);
     EXPECT_EQ(test::ReadAll(dir.file("out/docs/big.txt")), std::string(5000, 'b'));
+}
+
+// Opened over the main window: rows like the panels', commands that need a
+// row wait for one, and what View and Edit open is named for the entry and
+// takes input while the browser stays open.
+TEST_F(ArchiveBrowserTest, EntriesOpenInFrontNamedForTheEntryAndRowsMatchThePanels) {
+    QImage picture(8, 8, QImage::Format_RGB888);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(QString::fromStdString(dir.file("src/docs/red.png"))));
+    ASSERT_EQ(RunAndWait({"zip", "-q", "-r", dir.file("b.zip"), "."}, dir.file("src")).exitStatus,
+              0);
+    store->PutString("Paden", "Links", dir.path());
+    store->PutString("Paden", "Rechts", dir.file("out"));
+    MainFrame frame;
+    frame.show();
+    QTest::qWait(20);
+    ASSERT_GT(frame.panel(0)->model()->rowCount(), 0);
+    const int panelRow = frame.panel(0)->rowHeight(0);
+    test::WithModal("FILECONT", [&](QDialog* d) {
+        auto* view = d->findChild<QTableView*>("list2190");
+        EXPECT_EQ(view->rowHeight(0), panelRow);
+
+        for (int id : {1180, 6500, 1350})
+            EXPECT_FALSE(button(d, id)->isEnabled()) << id;
+        QTest::keyClick(d, Qt::Key_E, Qt::AltModifier);
+        EXPECT_TRUE(TextEditorWindow::OpenWindows().empty()) << "Edit with nothing selected";
+
+        select(d, "docs/big.txt");
+        button(d, 6500)->click();
+        ASSERT_EQ(TextEditorWindow::OpenWindows().size(), 1u);
+        TextEditorWindow* viewer = TextEditorWindow::OpenWindows()[0];
+        EXPECT_EQ(viewer->windowTitle(), QStringLiteral("KM Viewer - b.zip: docs/big.txt"));
+        EXPECT_TRUE(viewer->isVisible());
+        EXPECT_TRUE(QTest::qWaitForWindowActive(viewer)) << "blocked by the browser";
+        EXPECT_EQ(QApplication::activeModalWidget(), d);
+        // Esc belongs to the viewer, not to the browser behind it.
+        QPointer<TextEditorWindow> guard(viewer);
+        QTest::keyClick(viewer->textEdit(), Qt::Key_Escape);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(guard.isNull());
+        EXPECT_TRUE(d->isVisible());
+
+        button(d, 1180)->click();
+        ASSERT_EQ(TextEditorWindow::OpenWindows().size(), 1u);
+        TextEditorWindow* editor = TextEditorWindow::OpenWindows()[0];
+        EXPECT_FALSE(editor->isViewOnly());
+        EXPECT_EQ(editor->windowTitle(), QStringLiteral("KM Editor - b.zip: docs/big.txt"));
+        EXPECT_TRUE(QTest::qWaitForWindowActive(editor));
+
+        QString pictureTitle;
+        test::WithModal("VIEW", [&](QDialog* v) {
+            pictureTitle = v->windowTitle();
+            v->reject();
+        });
+        select(d, "docs/red.png");
+        button(d, 6500)->click();
+        EXPECT_EQ(pictureTitle, QStringLiteral("KM Viewer - b.zip: docs/red.png"));
+        button(d, 3010)->click();
+    });
+    EXPECT_EQ(ArchiveBrowser::Run(dir.file("b.zip"), dir.file("out"), &frame), 1);
 }
 
 TEST_F(ArchiveBrowserTest, EnterOnAnArchiveInAPanelOpensTheBrowser) {

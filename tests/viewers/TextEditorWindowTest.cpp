@@ -4,6 +4,7 @@
 #include "settings/SettingsStore.h"
 #include "support/TempDir.h"
 #include "ui_services/AppState.h"
+#include "ui_services/MessageBoxes.h"
 #include "viewers/FindReplaceDialog.h"
 
 #include <QAction>
@@ -477,4 +478,55 @@ TEST_F(EditorWindowTest, AllEditorWindowsShareTheRememberedRectangle) {
     EXPECT_EQ(store->GetInt("DlgPositie", "cx", 0), rect.right() + 1);
     TextEditorWindow* other = open(write("b.txt", "shown"), true);
     EXPECT_EQ(other->geometry(), rect);
+}
+
+TEST_F(EditorWindowTest, CtrlSSavesAndTheTitleMarksUnsavedChanges) {
+    const std::string path = write("k.txt", "base\n");
+    TextEditorWindow* w = open(path);
+    const QString title = QString::fromStdString("KM Editor - " + path);
+    EXPECT_EQ(w->windowTitle(), title) << "loading is not a change";
+    QTest::keyClicks(w->textEdit(), QStringLiteral("ab"));
+    EXPECT_EQ(w->windowTitle(), title + " *");
+    QTest::keyClick(w->textEdit(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(ReadAll(path), "abbase\n");
+    EXPECT_FALSE(w->isChanged());
+    EXPECT_EQ(w->windowTitle(), title);
+    EXPECT_EQ(w->textEdit()->toPlainText(), QStringLiteral("abbase\n")) << "no 's' typed";
+
+    // Undo back to the saved text is still a change; a name given by the opener
+    // stands for the path, and the viewer never shows the mark.
+    run(w, CmdEditorUndo);
+    EXPECT_EQ(w->windowTitle(), title + " *");
+    w->setShownName(QStringLiteral("a.zip: docs/k.txt"));
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("KM Editor - a.zip: docs/k.txt *"));
+    TextEditorWindow* v = open(path, true);
+    v->textEdit()->document()->setModified(true);
+    QTest::keyClick(v->textEdit(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(v->windowTitle(), QString::fromStdString("KM Viewer - " + path));
+}
+
+TEST_F(EditorWindowTest, EscClosesTheViewerAndACancelledCloseKeepsTheEditorInFront) {
+    const std::string path = write("v.txt", "view");
+    QWidget owner; // the main window, which owns the question box
+    owner.show();
+    SetMessageOwner(&owner);
+    TextEditorWindow* v = open(path, true);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(v));
+    QPointer<TextEditorWindow> viewer(v);
+    QTest::keyClick(v->textEdit(), Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(viewer.isNull());
+
+    TextEditorWindow* w = open(path);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    QTest::keyClicks(w->textEdit(), QStringLiteral("x"));
+    {
+        MessageBoxAnswers answers({QStringLiteral("Cancel")});
+        QTest::keyClick(w->textEdit(), Qt::Key_Escape);
+        EXPECT_EQ(answers.texts.size(), 1);
+    }
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(QTest::qWaitForWindowActive(w)) << "behind the main window";
+    EXPECT_EQ(ReadAll(path), "view");
+    SetMessageOwner(nullptr);
 }

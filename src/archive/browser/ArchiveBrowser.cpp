@@ -10,6 +10,7 @@
 #include "fileops/CopyEngine.h"
 #include "fileops/open_execute/ui/OpenExecuteCommands.h"
 #include "fileops/ui/OverwriteDialog.h"
+#include "panels/PanelFontChooser.h"
 #include "platform/PathUtil.h"
 #include "platform/PrivateTemp.h"
 #include "resources/StringTable.h"
@@ -118,6 +119,9 @@ ArchiveBrowser::ArchiveBrowser(const std::string& archive, const std::string& de
       format_(DetectArchiveFormatOfFile(archive)) {
     setObjectName(QStringLiteral("FILECONT"));
     setWindowTitle(QStringLiteral("KM - Contents of archive"));
+    // Modal to the main window only: the viewers and editors it opens are
+    // windows of their own and must take input while it stays open.
+    setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
     auto* layout = new QVBoxLayout(this);
     auto* label = new QLabel(qs(std::string(LoadString(4205)) + archive + ":"), this);
     label->setObjectName(QStringLiteral("static1260"));
@@ -133,6 +137,12 @@ ArchiveBrowser::ArchiveBrowser(const std::string& archive, const std::string& de
     view_->verticalHeader()->hide();
     view_->setWordWrap(false);
     SettingsStore& s = Settings();
+    // Rows as the file panels draw them: their font, their height.
+    int rowHeight = 0;
+    view_->setFont(PanelFontFromSettings(s, logicalDpiY(), &rowHeight));
+    view_->verticalHeader()->setMinimumSectionSize(1);
+    view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view_->verticalHeader()->setDefaultSectionSize(rowHeight);
     view_->horizontalHeader()->resizeSection(0, s.GetInt("ZipPositie", "Col1", 256));
     view_->horizontalHeader()->resizeSection(1, s.GetInt("ZipPositie", "Col2", 64));
     view_->horizontalHeader()->resizeSection(2, s.GetInt("ZipPositie", "Col3", 128));
@@ -152,14 +162,14 @@ ArchiveBrowser::ArchiveBrowser(const std::string& archive, const std::string& de
     all->setDefault(true);
     extractSelected_ = button("Extract &selected files", 2170);
     viewButton_ = button("&View", 6500);
-    QPushButton* edit = button("&Edit", 1180);
+    editButton_ = button("&Edit", 1180);
     execute_ = button("E&xecute", 1350);
     QPushButton* close = button("&Close", 3010);
     layout->addLayout(row);
     connect(all, &QPushButton::clicked, this, [this] { extract(true); });
     connect(extractSelected_, &QPushButton::clicked, this, [this] { extract(false); });
     connect(viewButton_, &QPushButton::clicked, this, [this] { openEntry(1); });
-    connect(edit, &QPushButton::clicked, this, [this] { openEntry(2); });
+    connect(editButton_, &QPushButton::clicked, this, [this] { openEntry(2); });
     connect(execute_, &QPushButton::clicked, this, [this] { openEntry(0); });
     connect(close, &QPushButton::clicked, this, [this] {
         saveColumns();
@@ -190,7 +200,13 @@ void ArchiveBrowser::updateButtons() {
     const bool any = view_->selectionModel() && view_->selectionModel()->hasSelection();
     extractSelected_->setEnabled(any);
     viewButton_->setEnabled(any);
+    // Edit too: with nothing picked it would do nothing at all.
+    editButton_->setEnabled(any);
     execute_->setEnabled(any);
+}
+
+QString ArchiveBrowser::shownName(const std::string& entry) const {
+    return qs(lastComponent(archive_) + ": " + entry);
 }
 
 void ArchiveBrowser::saveColumns() {
@@ -462,15 +478,23 @@ void ArchiveBrowser::openEntry(int how) {
         break;
     case 1:
         if (imagelib::IsPictureName(path))
-            ImageViewWindow::Show(path, this);
+            ImageViewWindow::Show(path, this, shownName(name));
         else if (looksLikeText(path))
-            TextEditorWindow::Open(path, true, false);
+            TextEditorWindow::Open(path, true, false)->setShownName(shownName(name));
         else
             ShowWarning(4970);
         break;
-    default:
+    default: {
+        // The internal editor comes through the main window's hook; the
+        // window it opened is the new one on this path.
+        const std::vector<TextEditorWindow*> before = TextEditorWindow::OpenWindows();
         EditFile(path, this, false, dir);
+        for (TextEditorWindow* w : TextEditorWindow::OpenWindows()) {
+            if (w->filePath() == path && std::find(before.begin(), before.end(), w) == before.end())
+                w->setShownName(shownName(name));
+        }
         break;
+    }
     }
     // A cabinet pass has written its copy; its browser is done with.
     if (format_ == ArchiveFormat::Cab)

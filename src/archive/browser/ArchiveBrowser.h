@@ -48,6 +48,7 @@ private:
     std::vector<std::string> wantedNames() const;
     void updateButtons();
     void saveColumns();
+    QString shownName(const std::string& entry) const;
 
     // ArchiveSink, for the readers of the other formats
     void AddEntry(const std::string& name, FileTime modified, uint64_t size) override;
@@ -62,6 +63,7 @@ private:
     QTableView* view_;
     QPushButton* extractSelected_;
     QPushButton* viewButton_;
+    QPushButton* editButton_;
     QPushButton* execute_;
     QPointer<ProgressWindow> status_; // Cancel deletes the window under us
     bool storedPaths_ = false;
