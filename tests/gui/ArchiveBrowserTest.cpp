@@ -6,6 +6,7 @@
 #include "fileops/open_execute/ProcessLauncher.h"
 #include "mainwindow/MainFrame.h"
 #include "panels/FilePanel.h"
+#include "platform/PrivateTemp.h"
 #include "resources/CommandIds.h"
 #include "settings/SettingsStore.h"
 #include "support/DialogAnswerer.h"
@@ -22,9 +23,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTableView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -565,3 +563,24 @@ TEST_F(ArchiveBrowserTest, RarEntriesAreListedAndExtractedWithTheirDirectories) 
 }
 
 } // namespace
+
+TEST_F(ArchiveBrowserTest, AFailedExtractionNeverOpensAnEarlierCopyOfTheSameName) {
+    mkdir(dir.file("enc").c_str(), 0755);
+    test::WriteAll(dir.file("enc/secret.txt"), "the archived text");
+    ASSERT_EQ(RunAndWait({"zip", "-q", "-P", "pw", dir.file("enc.zip"), "secret.txt"},
+                         dir.file("enc"))
+                  .exitStatus,
+              0);
+    // What an earlier view of another archive left under the same name.
+    const std::string stale = PrivateTempDir() + "/secret.txt";
+    test::WriteAll(stale, "another archive's text");
+    test::WithModal("FILECONT", [&](QDialog* d) {
+        select(d, "secret.txt");
+        test::WithModal("PASSWORD", [](QDialog* p) { p->reject(); });
+        button(d, 6500)->click();
+        EXPECT_TRUE(TextEditorWindow::OpenWindows().empty()) << "opened the earlier copy";
+        button(d, 3010)->click();
+    });
+    ArchiveBrowser::Run(dir.file("enc.zip"), dir.file("out"), nullptr);
+    unlink(stale.c_str());
+}

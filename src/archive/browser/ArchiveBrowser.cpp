@@ -456,21 +456,30 @@ void ArchiveBrowser::openEntry(int how) {
     if (dir.empty())
         return;
     extractAll_ = false;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    extractTo(dir, false);
-    QApplication::restoreOverrideCursor();
     const QModelIndexList rows = view_->selectionModel()->selectedRows();
     const QModelIndex pick = how == 0 ? rows.first() : rows.last();
     const std::string& name = model_->rows()[static_cast<size_t>(pick.row())].name;
     std::string path = JoinPath(dir, lastComponent(name));
+    // Cabinets keep their directories below the temporary directory.
+    std::string relative = name;
+    std::replace(relative.begin(), relative.end(), '\\', '/');
+    const std::string nested = ResolvePath(dir, relative);
+    const bool nestedInside = nested.compare(0, dir.size(), dir) == 0;
+    // An earlier copy of the same name must not pass for this entry when the
+    // extraction fails.
+    unlink(path.c_str());
+    if (nestedInside)
+        unlink(nested.c_str());
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool extracted = extractTo(dir, false);
+    QApplication::restoreOverrideCursor();
     struct stat st;
+    if (!extracted)
+        return; // the reader has said why
     if (stat(path.c_str(), &st) != 0) {
-        // Cabinets keep their directories below the temporary directory.
-        std::string relative = name;
-        std::replace(relative.begin(), relative.end(), '\\', '/');
-        path = ResolvePath(dir, relative);
-        if (path.compare(0, dir.size(), dir) != 0 || stat(path.c_str(), &st) != 0)
-            return; // the reader has said why
+        path = nested;
+        if (!nestedInside || stat(path.c_str(), &st) != 0)
+            return;
     }
     switch (how) {
     case 0:
