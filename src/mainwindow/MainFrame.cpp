@@ -82,6 +82,9 @@ const PanelMessageTable<MainFrame> MainFrame::messageTable_ = {
     {PmRightChangedOnDisk, &MainFrame::onChangedOnDisk},
     {PmEnterFocused, &MainFrame::onEnterFocused},
     {PmDeleteToBin, &MainFrame::onDeleteToBin},
+    {PmStopIcon, &MainFrame::onTrayIcon},
+    {PmDesktopMenuIcon, &MainFrame::onTrayIcon},
+    {PmControlPanelIcon, &MainFrame::onTrayIcon},
 };
 
 MainFrame::MainFrame(QWidget* parent) : QMainWindow(parent) {
@@ -716,5 +719,10 @@ void MainFrame::onChangedOnDisk(const PanelMessageEvent& m) {
 void MainFrame::onEnterFocused(const PanelMessageEvent&) { activePanel()->EnterFocused(); }
 
 void MainFrame::onDeleteToBin(const PanelMessageEvent&) { OnCommand(CmdDeleteToBin); }
+
+void MainFrame::onTrayIcon(const PanelMessageEvent& m) {
+    if (trayIcons_)
+        trayIcons_->OnCallback(m.message, m.first, m.second);
+}
 
 } // namespace km

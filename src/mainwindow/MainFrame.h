@@ -161,6 +161,7 @@ private:
     void onChangedOnDisk(const PanelMessageEvent& m);
     void onEnterFocused(const PanelMessageEvent& m);
     void onDeleteToBin(const PanelMessageEvent& m);
+    void onTrayIcon(const PanelMessageEvent& m);
 
     std::array<Side, 2> sides_;
     FunctionKeyBar* functionKeys_ = nullptr;

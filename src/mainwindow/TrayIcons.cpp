@@ -7,6 +7,7 @@
 #include "settings/SettingsStore.h"
 #include "ui_services/AppState.h"
 #include "ui_services/MessageBoxes.h"
+#include "ui_services/PanelMessage.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -30,13 +31,31 @@ struct IconSpec {
     const char* tip;
     const char* theme;
     QStyle::StandardPixmap fallback;
+    int callback; // the message posted to the owner, identifier = index + 1
 };
 
 constexpr IconSpec kIcons[3] = {
-    {"StopIcon", "Windows Shutdown", "system-shutdown", QStyle::SP_BrowserStop},
-    {"MenuIcon", "Desktop Menu", "user-desktop", QStyle::SP_DesktopIcon},
-    {"CPLIcon", "Control Panel Menu", "preferences-system", QStyle::SP_ComputerIcon},
+    {"StopIcon", "Windows Shutdown", "system-shutdown", QStyle::SP_BrowserStop, PmStopIcon},
+    {"MenuIcon", "Desktop Menu", "user-desktop", QStyle::SP_DesktopIcon, PmDesktopMenuIcon},
+    {"CPLIcon", "Control Panel Menu", "preferences-system", QStyle::SP_ComputerIcon,
+     PmControlPanelIcon},
 };
+
+// The mouse message a callback carries for each way of activating an icon.
+int mouseMessage(QSystemTrayIcon::ActivationReason r) {
+    switch (r) {
+    case QSystemTrayIcon::Trigger:
+        return TrayIcons::kLeftButtonUp;
+    case QSystemTrayIcon::DoubleClick:
+        return 0x203;
+    case QSystemTrayIcon::Context:
+        return 0x205;
+    case QSystemTrayIcon::MiddleClick:
+        return 0x208;
+    default:
+        return 0;
+    }
+}
 
 struct MenuEntry {
     QString text;
@@ -108,21 +127,32 @@ void TrayIcons::Apply() {
             icon = QApplication::style()->standardIcon(kIcons[i].fallback);
         auto* t = new QSystemTrayIcon(icon, this);
         t->setToolTip(QString::fromLatin1(kIcons[i].tip));
-        // Only a left click acts; the right button does nothing.
+        // Every activation goes to the owner as the icon's callback message;
+        // OnCallback there decides what acts.
         connect(t, &QSystemTrayIcon::activated, this, [this, i](QSystemTrayIcon::ActivationReason r) {
-            if (r != QSystemTrayIcon::Trigger)
-                return;
-            if (i == 0) {
-                StopIconClicked();
-                return;
-            }
-            QMenu* menu = i == 1 ? BuildDesktopMenu() : BuildSettingsMenu();
-            owner_->activateWindow();
-            menu->exec(QCursor::pos());
-            menu->deleteLater();
+            PostPanelMessage(owner_, kIcons[i].callback, static_cast<qintptr>(i + 1), mouseMessage(r));
         });
         t->show();
         icons_[i] = t;
+    }
+}
+
+void TrayIcons::OnCallback(int message, qintptr icon, qintptr mouse) {
+    // Only the left button's release on the message's own icon acts.
+    if (mouse != kLeftButtonUp)
+        return;
+    for (size_t i = 0; i < std::size(kIcons); ++i) {
+        if (kIcons[i].callback != message || icon != static_cast<qintptr>(i + 1))
+            continue;
+        if (i == 0) {
+            StopIconClicked();
+            return;
+        }
+        QMenu* menu = i == 1 ? BuildDesktopMenu() : BuildSettingsMenu();
+        owner_->activateWindow();
+        menu->exec(QCursor::pos());
+        menu->deleteLater();
+        return;
     }
 }
 

@@ -1,12 +1,16 @@
 // The desktop and settings menus of the task-bar icons, built from private
 // XDG directories.
 #include "fileops/open_execute/XdgFixture.h"
+#include "mainwindow/MainFrame.h"
 #include "mainwindow/TrayIcons.h"
 #include "settings/SettingsStore.h"
 #include "support/DialogAnswerer.h"
 #include "ui_services/AppState.h"
+#include "ui_services/PanelMessage.h"
 
+#include <QApplication>
 #include <QMenu>
+#include <QTimer>
 #include <QTest>
 #include <QWidget>
 
@@ -74,6 +78,34 @@ TEST_F(TrayMenusTest, ADesktopLauncherStartsItsProgramOnceTrusted) {
     actions[0]->trigger();
     EXPECT_EQ(asked, 1) << "a trusted launcher starts without a question";
     EXPECT_TRUE(waitForRecord(out).args.empty());
+}
+
+TEST_F(TrayMenusTest, IconCallbacksReachTheMainWindowAndOnlyALeftReleaseOnTheirOwnIconActs) {
+    store->PutInt("Algemeen", "BevestigingStopIcon", 1);
+    MainFrame frame;
+    int asked = 0;
+    const auto post = [&](int message, int icon, int mouse) {
+        PostPanelMessage(&frame, message, icon, mouse);
+        QCoreApplication::processEvents();
+    };
+    // Never answered Yes: a fault here must not shut the machine down.
+    AnswerModal("MESSAGEBOX", "No", &asked);
+    post(PmStopIcon, 1, 0x205); // right button
+    post(PmStopIcon, 2, TrayIcons::kLeftButtonUp);
+    post(PmDesktopMenuIcon, 1, TrayIcons::kLeftButtonUp);
+    EXPECT_EQ(asked, 0);
+    post(PmStopIcon, 1, TrayIcons::kLeftButtonUp);
+    EXPECT_EQ(asked, 1) << "\"Shutdown?\" first";
+
+    QString shown;
+    QTimer::singleShot(50, [&] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            shown = popup->objectName();
+            popup->close();
+        }
+    });
+    post(PmControlPanelIcon, 3, TrayIcons::kLeftButtonUp);
+    EXPECT_EQ(shown, "settingsMenu");
 }
 
 } // namespace
