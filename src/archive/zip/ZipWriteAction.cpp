@@ -703,9 +703,10 @@ bool ZipWriteAction::askReplace(const OldEntry& e) {
     } else if (ZipEngineHost* host = channel_.host()) {
         char text[2048];
         std::snprintf(text, sizeof text,
-                      "The archive already holds this file. Do you wish to replace it?"
-                      "\n\nIn the archive: %s\n%llu bytes  %s\n\nNew file: %s\n%llu bytes  %s",
-                      e.entry.name.c_str(),
+                      "A file with this name already exists within the archive %s. Do you wish "
+                      "to overwrite it?\n\nExisting file: %s\n%llu bytes  %s\n\nNew file: %s\n%llu "
+                      "bytes  %s",
+                      archive_.c_str(), e.entry.name.c_str(),
                       static_cast<unsigned long long>(e.entry.uncompressedSize), entryDate.c_str(),
                       e.file.path.c_str(), static_cast<unsigned long long>(e.file.size),
                       fileDate.c_str());

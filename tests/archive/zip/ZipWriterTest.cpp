@@ -475,6 +475,33 @@ TEST_F(ZipWriter, OverwriteQueryDecidesReplacement) {
     log.answer = nullptr;
     EXPECT_EQ(ZipSource([] { ZipEngine_Overwrite(11); }), 5);
     EXPECT_TRUE(log.of(24).empty());
+
+    // Without a receiver the engine asks through its host, naming the archive
+    // and the entry it holds first.
+    struct Host : zip::ZipEngineHost {
+        std::vector<std::string> asked;
+        int AskOverwrite(const std::string& t) override {
+            asked.push_back(t);
+            return 4; // No to all
+        }
+        void ShowMessage(const std::string&, const std::string&) override {}
+    } host;
+    ZipEngine_Initialise();
+    ZipEngine_InstallCallback(nullptr);
+    ZipEngine_SetParentWindowHandle(&host);
+    ZipEngine_ArchiveName(archive.c_str());
+    ZipEngine_Include((src + "/empty.txt").c_str());
+    ZipEngine_SaveRelativeTo(src.c_str());
+    ZipEngine_SaveStructure(1);
+    ZipEngine_Overwrite(10);
+    EXPECT_EQ(ZipEngine_Run(), 0);
+    ZipEngine_SetParentWindowHandle(nullptr);
+    ASSERT_EQ(host.asked.size(), 1u);
+    const std::string& q = host.asked[0];
+    const std::string head = "A file with this name already exists within the archive " + archive +
+                             ". Do you wish to overwrite it?\n\nExisting file: empty.txt\n0 bytes  ";
+    EXPECT_EQ(q.substr(0, head.size()), head) << q;
+    EXPECT_NE(q.find("\n\nNew file: " + src + "/empty.txt\n0 bytes  "), std::string::npos) << q;
 }
 
 TEST_F(ZipWriter, DeleteAndViewSelectByPattern) {
