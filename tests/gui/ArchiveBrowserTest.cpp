@@ -19,6 +19,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -440,7 +441,14 @@ TEST_F(ArchiveBrowserTest, DamagedTarballShowsWhatCanBeRead) {
     ASSERT_NE(big, std::string::npos);
     test::WriteAll(dir.file("cut.tar"), whole.substr(0, big + 512 + 1000));
     int boxes = 0;
-    test::AnswerModal("MESSAGEBOX", "OK", &boxes);
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString text;
+    test::WithModal("MESSAGEBOX", [&](QDialog* m) {
+        ++boxes;
+        icon = static_cast<QMessageBox*>(m)->icon();
+        text = static_cast<QMessageBox*>(m)->text();
+        m->accept();
+    });
     int rows = -1;
     test::WithModal("FILECONT", [&](QDialog* d) {
         rows = static_cast<int>(
@@ -451,7 +459,24 @@ TEST_F(ArchiveBrowserTest, DamagedTarballShowsWhatCanBeRead) {
     });
     EXPECT_EQ(ArchiveBrowser::Run(dir.file("cut.tar"), dir.file("out"), nullptr), 1);
     EXPECT_EQ(boxes, 1) << "Invalid archive, once";
+    EXPECT_EQ(text, "Invalid archive");
+    EXPECT_EQ(icon, QMessageBox::Critical);
     EXPECT_GE(rows, 2);
+}
+
+TEST_F(ArchiveBrowserTest, TheUnzipEnginesErrorShowsWithTheStopIconAndClosesTheBrowser) {
+    const std::string whole = test::ReadAll(dir.file("a.zip"));
+    test::WriteAll(dir.file("cut.zip"), whole.substr(0, 40)); // no central directory left
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString text;
+    test::WithModal("MESSAGEBOX", [&](QDialog* m) {
+        icon = static_cast<QMessageBox*>(m)->icon();
+        text = static_cast<QMessageBox*>(m)->text();
+        m->accept();
+    });
+    EXPECT_EQ(ArchiveBrowser::Run(dir.file("cut.zip"), dir.file("out"), nullptr), 0);
+    EXPECT_TRUE(text.startsWith("Unzip error")) << text.toStdString();
+    EXPECT_EQ(icon, QMessageBox::Critical);
 }
 
 TEST_F(ArchiveBrowserTest, GzipCompressedTarIsListedAndExtractedWithItsDirectories) {

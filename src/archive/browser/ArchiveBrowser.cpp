@@ -235,7 +235,7 @@ bool ArchiveBrowser::list() {
         std::string message;
         ok = ListArchive(format_, archive_, *this, message);
         if (!message.empty())
-            ShowMessage(message, MbOk | MbIconExclamation);
+            ShowMessage(message, MbOk | MbIconStop);
     }
     QApplication::restoreOverrideCursor();
     model_->publish();
@@ -277,12 +277,16 @@ uint16_t ArchiveBrowser::OnZipRecord(uint16_t type, const char* text) {
         return 0;
     }
     case 22:
-    case 23:
-        ShowMessage(zip::ZipMessageBoxText(1, type == 23, at(2), std::atoi(at(3).c_str())),
-                    MbOk | MbIconExclamation);
+    case 23: {
+        // Empty for an abort (code 255), which has nothing to say.
+        const std::string box =
+            zip::ZipMessageBoxText(1, type == 23, at(2), std::atoi(at(3).c_str()));
+        if (!box.empty())
+            ShowMessage(box, MbOk | MbIconStop);
         if (type == 22)
             error_ = true;
         return 0;
+    }
     case 24: {
         if (!interactive_)
             return 0;
@@ -396,7 +400,7 @@ bool ArchiveBrowser::extractTo(const std::string& target, bool interactive) {
     };
     const bool ok = ExtractArchive(format_, archive_, options, *this, message, prompts);
     if (!ok && !App().cancelFlag)
-        ShowMessage(message, MbOk | MbIconExclamation);
+        ShowMessage(message, MbOk | MbIconStop);
     return ok;
 }
 
