@@ -7,6 +7,7 @@
 #include "platform/PrivateTemp.h"
 #include "settings/SettingsStore.h"
 #include "ui_services/AppState.h"
+#include "ui_services/DialogFit.h"
 #include "ui_services/DialogMnemonics.h"
 #include "ui_services/MessageBoxes.h"
 #include "viewers/EditorRecovery.h"
@@ -25,6 +26,7 @@ int RunKestrum(int argc, char** argv) {
     // Wayland compositors find the window's icon and name through its desktop entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrum.Kestrum"));
     DialogMnemonics::Install();
+    DialogFit::Install();
 
     SingleInstance instance;
     if (!instance.claim())

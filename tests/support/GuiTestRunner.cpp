@@ -1,5 +1,6 @@
 #include "support/GuiTestRunner.h"
 
+#include "ui_services/DialogFit.h"
 #include "ui_services/DialogMnemonics.h"
 
 #include "support/TempDir.h"
@@ -14,6 +15,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <cstdlib>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace km::test {
@@ -72,7 +74,9 @@ private:
 
 int RunGuiTests(int argc, char** argv) {
     static TempDir home;
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Offscreen always; a test may give its screens ("offscreen:configfile=…").
+    if (const char* qpa = getenv("QT_QPA_PLATFORM"); !qpa || std::strncmp(qpa, "offscreen", 9) != 0)
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("HOME", home.path().c_str(), 1);
     setenv("XDG_CONFIG_HOME", home.file("config").c_str(), 1);
     setenv("XDG_DATA_HOME", home.file("data").c_str(), 1);
@@ -82,6 +86,7 @@ int RunGuiTests(int argc, char** argv) {
     QApplication app(argc, argv);
     // As the program does: plain mnemonic letters in dialogs.
     DialogMnemonics::Install();
+    DialogFit::Install();
     ModalWatchdog watchdog;
     return RUN_ALL_TESTS();
 }

@@ -283,11 +283,6 @@ void FileCompareWindow::edit(const std::string& path) {
     EditFile(path, this, false, directoryOf(path));
 }
 
-void FileCompareWindow::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    updatePage();
-}
-
 void FileCompareWindow::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     updatePage();
@@ -295,6 +290,10 @@ void FileCompareWindow::showEvent(QShowEvent* event) {
 }
 
 bool FileCompareWindow::eventFilter(QObject* watched, QEvent* event) {
+    // The page is what the list shows, whatever resized it (the window, or
+    // a scroll area the window sits in on a small screen).
+    if (event->type() == QEvent::Resize && watched == lists_[0]->viewport())
+        updatePage();
     if (event->type() == QEvent::Wheel) {
         const int delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
         if (delta != 0) {

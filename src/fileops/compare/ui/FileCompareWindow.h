@@ -36,7 +36,6 @@ public:
     int visibleRows() const { return visible_; }
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
