@@ -31,6 +31,7 @@
 #include "settings/SettingsStore.h"
 #include "ui_services/AppState.h"
 #include "ui_services/MessageBoxes.h"
+#include "ui_services/StatusLine.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -184,24 +185,23 @@ void MainFrame::createSide(int side) {
     const QString prefix = side == 0 ? QStringLiteral("left") : QStringLiteral("right");
     sd.driveBar = new DriveBar(id, client_);
     sd.driveBar->setMessageTarget(this);
-    auto makeLine = [&](const char* name) {
-        auto* l = new QLabel(client_);
+    auto makeLine = [&](const char* name, StatusLine::Shorten how) {
+        auto* l = new StatusLine(how, client_);
         l->setObjectName(prefix + QLatin1String(name));
-        l->setTextFormat(Qt::PlainText);
-        l->setFrameShape(QFrame::Panel);
-        l->setFrameShadow(QFrame::Sunken);
         return l;
     };
-    sd.infoLine = makeLine("InfoLine");
-    sd.pathLine = makeLine("PathLine");
-    sd.summary = makeLine("SummaryLine");
+    sd.infoLine = makeLine("InfoLine", StatusLine::Shorten::AtEnd);
+    sd.pathLine = makeLine("PathLine", StatusLine::Shorten::Path);
+    sd.summary = makeLine("SummaryLine", StatusLine::Shorten::AtEnd);
     sd.panel = new FilePanel(id, client_);
     sd.panel->setMessageTarget(this);
     connect(sd.panel, &FilePanel::summaryChanged, this, [this, side] { rewriteSummary(side); });
     connect(sd.panel, &FilePanel::fileActivated, this,
             [this, side](const QByteArray& path) { OpenPanelFile(*panel(side), path.toStdString(), this); });
     connect(sd.driveBar, &DriveBar::infoChanged, this,
-            [this, side] { infoLine(side)->setText(qs(driveBar(side)->infoText())); });
+            [this, side] {
+                infoLine(side)->setTexts(qs(driveBar(side)->infoText()), qs(driveBar(side)->shortInfoText()));
+            });
 
     const QString texts[4] = {qs(LoadString(4240)), qs(LoadString(4245)), QStringLiteral("CD \\"),
                               QStringLiteral("CD ..")};

@@ -6,6 +6,7 @@
 #include "mainwindow/MainLayout.h"
 #include "platform/DirectoryWatcher.h"
 #include "ui_services/PanelMessage.h"
+#include "ui_services/StatusLine.h"
 
 #include <QMainWindow>
 #include <QMargins>
@@ -44,9 +45,9 @@ public:
     FilePanel* activePanel() const { return panel(leftActive_ ? 0 : 1); }
     FilePanel* otherPanel() const { return panel(leftActive_ ? 1 : 0); }
     bool leftActive() const { return leftActive_; }
-    QLabel* pathLine(int side) const { return sides_[static_cast<size_t>(side)].pathLine; }
-    QLabel* summaryLine(int side) const { return sides_[static_cast<size_t>(side)].summary; }
-    QLabel* infoLine(int side) const { return sides_[static_cast<size_t>(side)].infoLine; }
+    StatusLine* pathLine(int side) const { return sides_[static_cast<size_t>(side)].pathLine; }
+    StatusLine* summaryLine(int side) const { return sides_[static_cast<size_t>(side)].summary; }
+    StatusLine* infoLine(int side) const { return sides_[static_cast<size_t>(side)].infoLine; }
     const MainLayout& currentLayout() const { return layout_; }
 
     // Shows the window in the stored show state.
@@ -89,9 +90,9 @@ private:
     struct Side {
         FilePanel* panel = nullptr;
         DriveBar* driveBar = nullptr;
-        QLabel* infoLine = nullptr;
-        QLabel* pathLine = nullptr;
-        QLabel* summary = nullptr;
+        StatusLine* infoLine = nullptr;
+        StatusLine* pathLine = nullptr;
+        StatusLine* summary = nullptr;
         std::array<QPushButton*, 4> buttons{};
     };
 

@@ -96,6 +96,7 @@ void DriveBar::UpdateInfo() {
         spaceArrived();
     } else {
         infoText_ = PadLine({}); // not another drive's numbers meanwhile
+        shortInfoText_.clear();
         emit infoChanged();
     }
 }
@@ -113,6 +114,7 @@ void DriveBar::spaceArrived() {
     if (query_->path != drive_)
         return;
     infoText_ = DriveInfoText(space);
+    shortInfoText_ = DriveInfoShortText(space);
     emit infoChanged();
 }
 

@@ -18,6 +18,8 @@ public:
     const std::string& drive() const { return drive_; }
     void setDrive(const std::string& mountPoint) { drive_ = mountPoint; }
     const std::string& infoText() const { return infoText_; }
+    // The same for a narrow line.
+    const std::string& shortInfoText() const { return shortInfoText_; }
 
     void FillList();
     // Recomputes the information line. The free-space query runs on its own
@@ -43,6 +45,7 @@ private:
     const int panelId_;
     std::string drive_ = "/";
     std::string infoText_;
+    std::string shortInfoText_;
     std::vector<Volume> volumes_;
     QObject* target_ = nullptr;
     std::shared_ptr<SpaceQuery> query_;

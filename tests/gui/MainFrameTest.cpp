@@ -70,6 +70,9 @@ TEST_F(MainFrameTest, StartsWithStoredDirectoriesSortedAndFallsBackToNearestPare
     EXPECT_TRUE(frame->leftActive());
     // The drive information line reports the volume's sizes.
     EXPECT_TRUE(frame->infoLine(0)->text().contains(" total, "));
+    // At the default size it reads whole, in the short form if need be.
+    const QString shown = frame->infoLine(0)->shownText();
+    EXPECT_TRUE(shown.endsWith(" available")) << shown.toStdString();
 }
 
 TEST_F(MainFrameTest, LayoutFollowsTheClientSizeAndButtonRows) {

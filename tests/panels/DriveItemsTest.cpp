@@ -39,6 +39,10 @@ TEST(DriveItems, InfoLineUses64BitSizesAndPads) {
     EXPECT_EQ(text.substr(0, 44), "2.113.470.464 total, 1.234.567.890 available");
     EXPECT_EQ(text.size(), 120u);
     EXPECT_EQ(DriveInfoText({8ull << 40, 0}).substr(0, 34), "8.796.093.022.208 total, 0 availab");
+    // For a narrow line: whole units, at least 100 of them, never rounded up.
+    EXPECT_EQ(DriveInfoShortText({2113470464ull, 1234567890ull}), "2.113 MB total, 1.234 MB available");
+    EXPECT_EQ(DriveInfoShortText({8ull << 40, 99}), "8.796 GB total, 99 bytes available");
+    EXPECT_EQ(DriveInfoShortText({~0ull, 199999}), "18.446 PB total, 199 kB available");
     // 120 characters, whatever the separator takes in bytes.
     li.thousandsSeparator = "\u202f";
     SetCurrentLocale(li);
