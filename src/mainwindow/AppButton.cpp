@@ -79,7 +79,7 @@ void AppButton::paintEvent(QPaintEvent*) {
             p.drawPixmap(1, (r.height() - 16) / 2, ic.pixmap(16, 16));
             content.setLeft(content.left() + 16);
         }
-        p.setPen(palette().color(QPalette::ButtonText));
+        p.setPen(FunctionKeyColorsFor(palette()).name);
         p.drawText(content, Qt::AlignCenter | Qt::TextSingleLine,
                    fm.elidedText(caption_, Qt::ElideRight, content.width()));
     }

@@ -4,6 +4,7 @@
 #include "panels/PanelModel.h"
 #include "platform/FileAttributes.h"
 #include "ui_services/AppState.h"
+#include "ui_services/ReadableColor.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -36,12 +37,8 @@ QString FitCellText(const QString& text, const QFontMetrics& fm, int columnWidth
     return t;
 }
 
-void PanelDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
-                          const QModelIndex& index) const {
+PanelRowColors PanelDelegate::RowColors(int kind, bool selected, uint attrs) {
     const auto& colors = App().colors.ref;
-    const int kind = index.data(PanelModel::KindRole).toInt();
-    const bool selected = index.data(PanelModel::SelectedRole).toBool();
-    const uint attrs = index.data(PanelModel::AttributesRole).toUInt();
     const bool special = (attrs & (AttrHidden | AttrSystem)) != 0;
     int fg, bg;
     if (kind == KindFile) {
@@ -52,13 +49,22 @@ void PanelDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
         fg = selected ? ColDirSelFg : sysDir ? ColSysDirFg : ColDirFg;
         bg = selected ? ColDirSelBg : sysDir ? ColSysDirBg : ColDirBg;
     }
+    const QColor background = ColorFromRef(colors[static_cast<size_t>(bg)]);
+    return {ReadableOn(background, ColorFromRef(colors[static_cast<size_t>(fg)])), background};
+}
+
+void PanelDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const {
+    const PanelRowColors c = RowColors(index.data(PanelModel::KindRole).toInt(),
+                                       index.data(PanelModel::SelectedRole).toBool(),
+                                       index.data(PanelModel::AttributesRole).toUInt());
     painter->save();
-    painter->fillRect(option.rect, ColorFromRef(colors[static_cast<size_t>(bg)]));
+    painter->fillRect(option.rect, c.background);
     const QString text =
         FitCellText(index.data(Qt::DisplayRole).toString(), option.fontMetrics, option.rect.width());
     if (!text.isEmpty()) {
         painter->setFont(option.font);
-        painter->setPen(ColorFromRef(colors[static_cast<size_t>(fg)]));
+        painter->setPen(c.text);
         const QRect r(option.rect.left() + 2, option.rect.top(), option.rect.width() - 4,
                       option.rect.height());
         const auto align = index.data(Qt::TextAlignmentRole).value<Qt::Alignment>();

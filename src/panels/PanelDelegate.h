@@ -8,10 +8,17 @@ namespace km {
 QString FitCellText(const QString& text, const QFontMetrics& fm, int columnWidth);
 
 // Paints a row's cells in the panel colours of its kind and state.
+struct PanelRowColors {
+    QColor text, background;
+};
+
 class PanelDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+    // A row's colours from the settings, the text made readable on the
+    // background when the chosen pair is not.
+    static PanelRowColors RowColors(int kind, bool selected, uint attributes);
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
 };

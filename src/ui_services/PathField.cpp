@@ -1,5 +1,7 @@
 #include "ui_services/PathField.h"
 
+#include "ui_services/ReadableColor.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 
@@ -47,8 +49,9 @@ QSize PathField::sizeHint() const {
 
 void PathField::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), palette().color(QPalette::Button));
-    painter.setPen(palette().color(QPalette::ButtonText));
+    const QColor face = palette().color(QPalette::Button);
+    painter.fillRect(rect(), face);
+    painter.setPen(ReadableOn(face, palette().color(QPalette::ButtonText)));
     // No Qt::TextShowMnemonic: an '&' in a file name is just a character.
     painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shownText());
 }

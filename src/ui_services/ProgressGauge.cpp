@@ -1,5 +1,7 @@
 #include "ui_services/ProgressGauge.h"
 
+#include "ui_services/ReadableColor.h"
+
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -24,7 +26,8 @@ GaugeColors colorsFromPalette() {
 GaugeColors ChooseGaugeColors(int screenDepth, const QColor& caption) {
     if (screenDepth == 1)
         return {QColor(Qt::white), QColor(Qt::black)};
-    return {caption, QColor(Qt::white)};
+    // Contrast is symmetric: one readable pair serves the text on either part.
+    return {ReadableOn(QColor(Qt::white), caption), QColor(Qt::white)};
 }
 
 bool RegisterGauge() {

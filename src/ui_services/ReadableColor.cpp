@@ -22,7 +22,17 @@ QColor ReadableOn(const QColor& background, const QColor& preferred) {
     if (ContrastRatio(background, preferred) >= kReadableContrast)
         return preferred;
     const QColor black(0, 0, 0), white(255, 255, 255);
-    return ContrastRatio(background, black) >= ContrastRatio(background, white) ? black : white;
+    const QColor toward = ContrastRatio(background, black) >= ContrastRatio(background, white) ? black : white;
+    // Darker or lighter in steps, so that red stays red and blue blue.
+    for (int step = 1; step < 20; ++step) {
+        const double t = step / 20.0;
+        const auto mix = [t](int from, int to) { return static_cast<int>(std::lround(from + (to - from) * t)); };
+        const QColor mixed(mix(preferred.red(), toward.red()), mix(preferred.green(), toward.green()),
+                           mix(preferred.blue(), toward.blue()));
+        if (ContrastRatio(background, mixed) >= kReadableContrast)
+            return mixed;
+    }
+    return toward;
 }
 
 } // namespace km

@@ -10,8 +10,9 @@ constexpr double kReadableContrast = 4.5;
 
 double ContrastRatio(const QColor& a, const QColor& b);
 
-// `preferred` when it reaches kReadableContrast on `background`, else black
-// or white, whichever stands out more.
+// `preferred` when it reaches kReadableContrast on `background`, else the
+// same hue darkened or lightened (toward black or white, whichever stands out
+// more) until it does.
 QColor ReadableOn(const QColor& background, const QColor& preferred);
 
 } // namespace km

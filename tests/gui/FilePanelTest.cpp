@@ -12,6 +12,7 @@
 #include <QAbstractItemModelTester>
 #include <QLabel>
 #include <QLineEdit>
+#include <QImage>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -108,6 +109,26 @@ TEST_F(FilePanelTest, ClickSelectionPlainCtrlAndShift) {
     // The parent entry never selects, even inside a Shift range.
     QTest::mouseClick(vp, Qt::LeftButton, Qt::ShiftModifier, rowPoint(0));
     EXPECT_EQ(selectedRows(), (std::vector<int>{1, 2}));
+}
+
+TEST_F(FilePanelTest, TheRowHitAtAPixelIsTheRowDrawnThere) {
+    QWidget* vp = panel->viewport();
+    const QRect r3 = panel->visualRect(panel->panelModel()->index(3, 0));
+    const QRect r4 = panel->visualRect(panel->panelModel()->index(4, 0));
+    // The edges are where a row drawn a pixel off would be hit as its neighbour.
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::ControlModifier, QPoint(5, r3.top()));
+    QTest::mouseClick(vp, Qt::LeftButton, Qt::ControlModifier, QPoint(5, r4.bottom()));
+    EXPECT_EQ(selectedRows(), (std::vector<int>{3, 4}));
+    QTest::keyClick(panel.get(), Qt::Key_Home); // the cursor's frame out of the way
+    const QImage shot = vp->grab().toImage();
+    const qreal dpr = shot.devicePixelRatio();
+    const auto pixel = [&](int y) { return shot.pixelColor(QPoint(vp->width() - 1, y) * dpr); };
+    const QColor selected = PanelDelegate::RowColors(KindFile, true, 0).background;
+    const QColor plain = PanelDelegate::RowColors(KindFile, false, 0).background;
+    for (int y = r3.top(); y <= r4.bottom(); ++y)
+        EXPECT_EQ(pixel(y), selected) << y;
+    EXPECT_EQ(pixel(r3.top() - 1), plain);
+    EXPECT_EQ(pixel(r4.bottom() + 1), plain);
 }
 
 TEST_F(FilePanelTest, ClickOnSelectedRowDefersToRelease) {

@@ -1,5 +1,6 @@
 #pragma once
-// Draws a compare row: equal rows black, all others red, never highlighted.
+// Draws a compare row: equal rows in the text colour, all others red (both
+// readable on the list's base), never highlighted.
 // Every row is as wide as the lists' horizontal extent.
 #include <QStyledItemDelegate>
 
@@ -11,6 +12,8 @@ public:
     static constexpr int kExtent = 4000; // pixels
 
     explicit CompareRowDelegate(QObject* parent = nullptr) : QStyledItemDelegate(parent) {}
+
+    static QColor TextColor(const QPalette& palette, bool equal);
 
     void setRowHeight(int height) { rowHeight_ = height; }
     int rowHeight() const { return rowHeight_; }
