@@ -27,10 +27,15 @@ int RunKestrum(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrum.Kestrum"));
     DialogMnemonics::Install();
     DialogFit::Install();
+    // From the start, so that an end asked for while starting up still ends
+    // the run cleanly, once the event loop runs.
+    TerminationSignal termination;
 
     SingleInstance instance;
     if (!instance.claim())
         return 0;
+    // Makes this run's temporary folder, sweeping what ended runs left there.
+    PrivateTempDir();
 
     setlocale(LC_ALL, "");
     SetCurrentLocale(ReadSystemLocale());
@@ -41,7 +46,6 @@ int RunKestrum(int argc, char** argv) {
 
     MainFrame frame;
     QObject::connect(&instance, &SingleInstance::activationRequested, &frame, &MainFrame::bringToFront);
-    TerminationSignal termination;
     QObject::connect(&termination, &TerminationSignal::received, &frame, [&frame] {
         frame.endWithoutQuestions();
         // Other windows (editors, viewers, archives) must not keep the program alive.

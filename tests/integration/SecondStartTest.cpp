@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -104,4 +105,40 @@ TEST(SessionEnd, SigtermSavesTheWindowAndEndsEvenWithAQuestionOpen) {
     const std::string settings = km::test::ReadAll(env.file("config/Orlent/KM.reg"));
     EXPECT_NE(settings.find("\"wp.left\""), std::string::npos) << "the placement was saved";
     EXPECT_NE(settings.find("\"ColL\""), std::string::npos) << "the column widths were saved";
+}
+
+TEST(TemporaryFolder, AStartSweepsDayOldLeftoversAndTheEndRemovesItsOwnRun) {
+    km::test::TempDir env;
+    chmod(env.path().c_str(), 0700);
+    const std::string root = env.file("km-" + std::to_string(getuid()));
+    ASSERT_EQ(mkdir(root.c_str(), 0700), 0);
+    km::test::WriteAll(root + "/old-listing", "of a run two days ago");
+    km::test::WriteAll(root + "/recent-listing", "of a run an hour ago");
+    const time_t now = time(nullptr);
+    const struct timeval old[2] = {{now - 2 * 86400, 0}, {now - 2 * 86400, 0}};
+    const struct timeval recent[2] = {{now - 3600, 0}, {now - 3600, 0}};
+    utimes((root + "/old-listing").c_str(), old);
+    utimes((root + "/recent-listing").c_str(), recent);
+
+    const pid_t pid = launch(env, "p1");
+    struct stat st;
+    const std::string prefix = "run-" + std::to_string(pid) + "-";
+    const auto ownRun = [&] {
+        for (const auto& e : std::filesystem::directory_iterator(root)) {
+            if (e.path().filename().string().rfind(prefix, 0) == 0)
+                return true;
+        }
+        return false;
+    };
+    for (int i = 0; i < 1000 && !ownRun(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(ownRun());
+    EXPECT_NE(stat((root + "/old-listing").c_str(), &st), 0) << "swept at start";
+    kill(pid, SIGTERM);
+    const int status = waitFor(pid, 10000);
+    if (status == -1)
+        kill(pid, SIGKILL);
+    EXPECT_EQ(status, 0);
+    EXPECT_FALSE(ownRun()) << "the run's folder goes with it";
+    EXPECT_EQ(stat((root + "/recent-listing").c_str(), &st), 0) << "under a day old: kept";
 }

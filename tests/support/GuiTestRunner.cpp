@@ -1,5 +1,6 @@
 #include "support/GuiTestRunner.h"
 
+#include "platform/PrivateTemp.h"
 #include "ui_services/DialogFit.h"
 #include "ui_services/DialogMnemonics.h"
 
@@ -88,7 +89,9 @@ int RunGuiTests(int argc, char** argv) {
     DialogMnemonics::Install();
     DialogFit::Install();
     ModalWatchdog watchdog;
-    return RUN_ALL_TESTS();
+    const int rc = RUN_ALL_TESTS();
+    RemovePrivateRunDir();
+    return rc;
 }
 
 } // namespace km::test
