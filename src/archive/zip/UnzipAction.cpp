@@ -626,13 +626,9 @@ bool UnzipAction::mayReplace(const ZipEntry& e, const std::string& outputName,
         }
         answer = a;
     } else if (ZipEngineHost* host = channel_.host()) {
-        char text[2048];
-        std::snprintf(text, sizeof text,
-                      "A file with this name already exists. Do you wish to overwrite it?"
-                      "\n\nExisting file: %s\n%llu bytes  %s\n\nNew file: %s\n%llu bytes  %s",
-                      outputName.c_str(), static_cast<unsigned long long>(f.size),
-                      existingDate.c_str(), e.name.c_str(),
-                      static_cast<unsigned long long>(e.uncompressedSize), newDate.c_str());
+        const std::string text = OverwriteQuestionText(
+            "A file with this name already exists. Do you wish to overwrite it?", outputName, f.size,
+            existingDate, e.name, e.uncompressedSize, newDate);
         answer = host->AskOverwrite(text);
         channel_.ProcessMessages();
     } else {

@@ -172,6 +172,22 @@ std::string FormatDiskRequest(std::string_view archive, uint32_t disk) {
     return out;
 }
 
+std::string OverwriteQuestionText(std::string_view question, std::string_view existingName,
+                                  uint64_t existingSize, std::string_view existingDate,
+                                  std::string_view newName, uint64_t newSize,
+                                  std::string_view newDate) {
+    std::string out(question);
+    out += "\n\nExisting file: ";
+    out += existingName;
+    out += "\n" + std::to_string(existingSize) + " bytes  ";
+    out += existingDate;
+    out += "\n\nNew file: ";
+    out += newName;
+    out += "\n" + std::to_string(newSize) + " bytes  ";
+    out += newDate;
+    return out;
+}
+
 std::string FormatOverwriteQuery(std::string_view archive, std::string_view name,
                                  uint64_t existingSize, std::string_view existingDate,
                                  uint64_t newSize, std::string_view newDate) {

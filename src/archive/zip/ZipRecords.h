@@ -93,6 +93,14 @@ std::string FormatOverwriteQuery(std::string_view archive, std::string_view name
                                  uint64_t existingSize, std::string_view existingDate,
                                  uint64_t newSize, std::string_view newDate);
 
+// The engines' own replace question when no callback or window is there:
+// `question`, then the existing file's lines and the new file's, whatever
+// the lengths of the names.
+std::string OverwriteQuestionText(std::string_view question, std::string_view existingName,
+                                  uint64_t existingSize, std::string_view existingDate,
+                                  std::string_view newName, uint64_t newSize,
+                                  std::string_view newDate);
+
 // The fields of a record's text, split at '|'.
 std::vector<std::string> RecordFields(std::string_view text);
 

@@ -701,15 +701,10 @@ bool ZipWriteAction::askReplace(const OldEntry& e) {
         }
         answer = a;
     } else if (ZipEngineHost* host = channel_.host()) {
-        char text[2048];
-        std::snprintf(text, sizeof text,
-                      "A file with this name already exists within the archive %s. Do you wish "
-                      "to overwrite it?\n\nExisting file: %s\n%llu bytes  %s\n\nNew file: %s\n%llu "
-                      "bytes  %s",
-                      archive_.c_str(), e.entry.name.c_str(),
-                      static_cast<unsigned long long>(e.entry.uncompressedSize), entryDate.c_str(),
-                      e.file.path.c_str(), static_cast<unsigned long long>(e.file.size),
-                      fileDate.c_str());
+        const std::string text = OverwriteQuestionText(
+            "A file with this name already exists within the archive " + archive_ +
+                ". Do you wish to overwrite it?",
+            e.entry.name, e.entry.uncompressedSize, entryDate, e.file.path, e.file.size, fileDate);
         answer = host->AskOverwrite(text);
         channel_.ProcessMessages();
     }

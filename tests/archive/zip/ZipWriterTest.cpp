@@ -477,7 +477,13 @@ TEST_F(ZipWriter, OverwriteQueryDecidesReplacement) {
     EXPECT_TRUE(log.of(24).empty());
 
     // Without a receiver the engine asks through its host, naming the archive
-    // and the entry it holds first.
+    // and the entry it holds first, however long the archive's path.
+    std::string deep = tmp.path();
+    for (int i = 0; i < 15; ++i)
+        deep += "/" + std::string(200, static_cast<char>('a' + i));
+    fs::create_directories(deep);
+    const std::string deepArchive = deep + "/out.zip";
+    fs::copy_file(archive, deepArchive);
     struct Host : zip::ZipEngineHost {
         std::vector<std::string> asked;
         int AskOverwrite(const std::string& t) override {
@@ -489,7 +495,7 @@ TEST_F(ZipWriter, OverwriteQueryDecidesReplacement) {
     ZipEngine_Initialise();
     ZipEngine_InstallCallback(nullptr);
     ZipEngine_SetParentWindowHandle(&host);
-    ZipEngine_ArchiveName(archive.c_str());
+    ZipEngine_ArchiveName(deepArchive.c_str());
     ZipEngine_Include((src + "/empty.txt").c_str());
     ZipEngine_SaveRelativeTo(src.c_str());
     ZipEngine_SaveStructure(1);
@@ -498,7 +504,7 @@ TEST_F(ZipWriter, OverwriteQueryDecidesReplacement) {
     ZipEngine_SetParentWindowHandle(nullptr);
     ASSERT_EQ(host.asked.size(), 1u);
     const std::string& q = host.asked[0];
-    const std::string head = "A file with this name already exists within the archive " + archive +
+    const std::string head = "A file with this name already exists within the archive " + deepArchive +
                              ". Do you wish to overwrite it?\n\nExisting file: empty.txt\n0 bytes  ";
     EXPECT_EQ(q.substr(0, head.size()), head) << q;
     EXPECT_NE(q.find("\n\nNew file: " + src + "/empty.txt\n0 bytes  "), std::string::npos) << q;
