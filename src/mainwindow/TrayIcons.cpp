@@ -139,21 +139,18 @@ void TrayIcons::Apply() {
 
 void TrayIcons::OnCallback(int message, qintptr icon, qintptr mouse) {
     // Only the left button's release on the message's own icon acts.
-    if (mouse != kLeftButtonUp)
+    const qintptr index = icon - 1;
+    if (mouse != kLeftButtonUp || index < 0 || index >= static_cast<qintptr>(std::size(kIcons)) ||
+        kIcons[index].callback != message)
         return;
-    for (size_t i = 0; i < std::size(kIcons); ++i) {
-        if (kIcons[i].callback != message || icon != static_cast<qintptr>(i + 1))
-            continue;
-        if (i == 0) {
-            StopIconClicked();
-            return;
-        }
-        QMenu* menu = i == 1 ? BuildDesktopMenu() : BuildSettingsMenu();
-        owner_->activateWindow();
-        menu->exec(QCursor::pos());
-        menu->deleteLater();
+    if (index == 0) {
+        StopIconClicked();
         return;
     }
+    QMenu* menu = index == 1 ? BuildDesktopMenu() : BuildSettingsMenu();
+    owner_->activateWindow();
+    menu->exec(QCursor::pos());
+    menu->deleteLater();
 }
 
 void TrayIcons::StopIconClicked() {

@@ -477,9 +477,9 @@ void ArchiveBrowser::openEntry(int how) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool extracted = extractTo(dir, false);
     QApplication::restoreOverrideCursor();
-    struct stat st;
     if (!extracted)
         return; // the reader has said why
+    struct stat st;
     if (stat(path.c_str(), &st) != 0) {
         path = nested;
         if (!nestedInside || stat(path.c_str(), &st) != 0)
