@@ -1,24 +1,32 @@
 #include "fileops/RenamePattern.h"
 
+#include "platform/Utf8.h"
+
 namespace km {
 namespace {
+
+// The length of the character at `at`: a UTF-8 sequence, or one byte that
+// is not one, so a name in another encoding is never cut inside a byte.
+size_t charLength(std::string_view s, size_t at) {
+    char32_t c;
+    const size_t n = DecodeUtf8(s, at, c);
+    return n == 0 ? 1 : n;
+}
 
 std::string walk(std::string_view src, std::string_view pattern) {
     std::string out;
     size_t pos = 0;
-    for (char c : pattern) {
-        if (c == '*') {
+    for (size_t i = 0; i < pattern.size(); i += charLength(pattern, i)) {
+        const size_t step = pos < src.size() ? charLength(src, pos) : 0;
+        if (pattern[i] == '*') {
             out.append(src.substr(pos));
             pos = src.size();
-        } else if (c == '?') {
-            if (pos < src.size())
-                out += src[pos];
-            if (pos < src.size())
-                ++pos;
+        } else if (pattern[i] == '?') {
+            out.append(src.substr(pos, step));
+            pos += step;
         } else {
-            out += c;
-            if (pos < src.size())
-                ++pos;
+            out.append(pattern.substr(i, charLength(pattern, i)));
+            pos += step;
         }
     }
     return out;
