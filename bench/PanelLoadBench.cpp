@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
         const qint64 now = clock.nsecsElapsed();
         longestStall = std::max(longestStall, now - last);
         last = now;
-        if (firstRows < 0 && panel.listing().rowCount() >= 100 && panel.listing().rowsPath() == dir)
+        if (firstRows < 0 && panel.listing().rowCount() >= 100 && panel.listing().path == dir)
             firstRows = now;
         if (!panel.reading()) {
             complete = now;

@@ -19,50 +19,27 @@ std::string lastComponent(const std::string& s) {
     return slash == std::string::npos ? s : s.substr(slash + 1);
 }
 
-std::string absoluteTarget(const PanelListing& source, const std::string& typed) {
-    std::string t = ResolvePath(source.path, typed);
-    // Keep a trailing name pattern intact; ResolvePath only normalises.
-    return t;
-}
-
 } // namespace
 
-std::vector<int> OperationRows(const PanelListing& panel) {
-    std::vector<int> rows;
-    for (int i = 0; i < panel.rowCount(); ++i) {
-        const FileEntry& e = panel.entries[static_cast<size_t>(i)];
-        if (e.selected && e.kind != KindParent)
-            rows.push_back(i);
-    }
-    if (rows.empty() && panel.cursor() >= 0 && panel.cursor() < panel.rowCount() &&
-        panel.entries[static_cast<size_t>(panel.cursor())].kind != KindParent)
-        rows.push_back(panel.cursor());
-    return rows;
-}
-
-std::string CopyLabel(const PanelListing& panel, bool move) {
-    const std::vector<int> rows = OperationRows(panel);
+std::string CopyLabel(const PanelSelection& chosen, bool move) {
     const std::string verb = move ? "Move/Rename " : "Copy ";
-    if (rows.size() == 1)
-        return verb + panel.FullPath(panel.entries[static_cast<size_t>(rows[0])]) + " to:";
+    if (chosen.entries.size() == 1)
+        return verb + chosen.FullPath(chosen.entries[0]) + " to:";
     int files = 0, dirs = 0;
-    for (int r : rows)
-        (panel.entries[static_cast<size_t>(r)].kind == KindDirectory ? dirs : files)++;
+    for (const FileEntry& e : chosen.entries)
+        (e.kind == KindDirectory ? dirs : files)++;
     return verb + std::to_string(files) + " files, " + std::to_string(dirs) + " directories to:";
 }
 
-std::string DefaultCopyTarget(const PanelListing& panel, const std::string& otherPath) {
-    const std::vector<int> rows = OperationRows(panel);
-    if (rows.size() == 1 && panel.entries[static_cast<size_t>(rows[0])].kind == KindFile)
-        return JoinPath(otherPath, panel.entries[static_cast<size_t>(rows[0])].name);
+std::string DefaultCopyTarget(const PanelSelection& chosen, const std::string& otherPath) {
+    if (chosen.entries.size() == 1 && chosen.entries[0].kind == KindFile)
+        return JoinPath(otherPath, chosen.entries[0].name);
     return otherPath;
 }
 
-std::string DeleteQuestion(const PanelListing& panel) {
-    const std::vector<int> rows = OperationRows(panel);
-    const std::string what = rows.size() == 1
-                                 ? panel.FullPath(panel.entries[static_cast<size_t>(rows[0])])
-                                 : std::to_string(rows.size()) + " items";
+std::string DeleteQuestion(const PanelSelection& chosen) {
+    const std::string what = chosen.entries.size() == 1 ? chosen.FullPath(chosen.entries[0])
+                                                        : std::to_string(chosen.entries.size()) + " items";
     return "You are about to delete " + what + ". Are you sure?";
 }
 
@@ -70,16 +47,15 @@ bool IsMoveTarget(const std::string& typed) {
     return typed.find('/') != std::string::npos;
 }
 
-int RunCopyCommand(const PanelListing& source, const CopyCommand& cmd, FileOpUi& ui) {
-    const std::vector<int> rows = OperationRows(source);
-    if (rows.empty()) {
+int RunCopyCommand(const PanelSelection& source, const CopyCommand& cmd, FileOpUi& ui) {
+    if (source.empty()) {
         ui.Warning(4187);
         return CopyNotDone;
     }
-    const std::string target = absoluteTarget(source, cmd.target);
+    const std::string target = ResolvePath(source.dir, cmd.target);
     const bool intoDirectory = IsExistingDirectory(target);
     if (!intoDirectory) {
-        if (rows.size() > 1 && !hasWildcard(lastComponent(target))) {
+        if (source.entries.size() > 1 && !hasWildcard(lastComponent(target))) {
             ui.Warning(4940); // several entries to one name
             return CopyNotDone;
         }
@@ -92,13 +68,12 @@ int RunCopyCommand(const PanelListing& source, const CopyCommand& cmd, FileOpUi&
     engine.confirmOverwrite = cmd.confirmOverwrite;
     engine.recycle = cmd.recycle;
     int result = CopyDone;
-    for (int row : rows) {
-        engine.entryCount = static_cast<int>(rows.size());
+    for (const FileEntry& e : source.entries) {
+        engine.entryCount = static_cast<int>(source.entries.size());
         if (ui.Pump())
             engine.cancel();
         if (engine.cancelled())
             break;
-        const FileEntry& e = source.entries[static_cast<size_t>(row)];
         const std::string path = source.FullPath(e);
         if (e.kind == KindDirectory)
             result = cmd.move ? engine.MoveTree(path, target, intoDirectory)
@@ -112,26 +87,22 @@ int RunCopyCommand(const PanelListing& source, const CopyCommand& cmd, FileOpUi&
     return result;
 }
 
-bool RunRenameInPlace(const PanelListing& source, const std::string& newName, FileOpUi& ui) {
-    const std::vector<int> rows = OperationRows(source);
-    if (rows.empty()) {
+bool RunRenameInPlace(const PanelSelection& source, const std::string& newName, FileOpUi& ui) {
+    if (source.empty()) {
         ui.Warning(4187);
         return false;
     }
-    if (rows.size() > 1 && !hasWildcard(newName)) {
+    if (source.entries.size() > 1 && !hasWildcard(newName)) {
         ui.Warning(4940);
         return false;
     }
     // '*' and '?' are legal in names here: a wildcard is a pattern applied to
     // each entry, as Copy and Move apply it.
     const bool pattern = hasWildcard(newName);
-    for (int row : rows) {
-        const std::string& name = source.entries[static_cast<size_t>(row)].name;
-        const std::string to = pattern ? ApplyRenamePattern(name, newName) : newName;
-        if (const int err = RenameInDirectory(source.path, name, to))
-            ui.Message(ErrorText(err) + ": " +
-                           source.FullPath(source.entries[static_cast<size_t>(row)]),
-                       true);
+    for (const FileEntry& e : source.entries) {
+        const std::string to = pattern ? ApplyRenamePattern(e.name, newName) : newName;
+        if (const int err = RenameInDirectory(source.dir, e.name, to))
+            ui.Message(ErrorText(err) + ": " + source.FullPath(e), true);
     }
     return true;
 }
@@ -162,20 +133,18 @@ void RunDropCopy(const std::vector<std::string>& paths, const std::string& sourc
     }
 }
 
-bool RunDeleteCommand(const PanelListing& panel, const DeleteCommand& cmd, FileOpUi& ui) {
-    const std::vector<int> rows = OperationRows(panel);
-    if (rows.empty()) {
+bool RunDeleteCommand(const PanelSelection& chosen, const DeleteCommand& cmd, FileOpUi& ui) {
+    if (chosen.empty()) {
         ui.Warning(4187);
         return false;
     }
-    if (cmd.confirmFiles && !ui.AskYesNo(DeleteQuestion(panel)))
+    if (cmd.confirmFiles && !ui.AskYesNo(DeleteQuestion(chosen)))
         return false;
     DeleteEngine engine(ui, cmd.recycle, cmd.confirmDirs);
-    for (int row : rows) {
+    for (const FileEntry& e : chosen.entries) {
         if (ui.Pump() || engine.cancelled())
             break;
-        const FileEntry& e = panel.entries[static_cast<size_t>(row)];
-        const std::string path = panel.FullPath(e);
+        const std::string path = chosen.FullPath(e);
         ui.ShowPaths(path, {});
         if (e.kind == KindDirectory) {
             if (engine.ConfirmNonEmptyDirectory(path) && engine.DeleteTree(path) != 0)

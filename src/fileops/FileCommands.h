@@ -1,6 +1,6 @@
 #pragma once
-// The copy, move, rename and delete commands over a panel's entries, after
-// their dialogs: what runs between OK and the re-read of the panels.
+// The copy, move, rename and delete commands over the entries chosen in a
+// panel, after their dialogs: what runs between OK and the re-read of the panels.
 #include "fileops/FileOpUi.h"
 #include "panels/PanelListing.h"
 
@@ -9,19 +9,15 @@
 
 namespace km {
 
-// Rows an operation works on: the selected ones, or the cursor row when none
-// is; never the parent entry.
-std::vector<int> OperationRows(const PanelListing& panel);
-
 // "Copy <path> to:" / "Copy 2 files, 1 directories to:" ("Move/Rename " for moves).
-std::string CopyLabel(const PanelListing& panel, bool move);
+std::string CopyLabel(const PanelSelection& chosen, bool move);
 // The other panel's directory, plus the file's name for one single file.
-std::string DefaultCopyTarget(const PanelListing& panel, const std::string& otherPath);
+std::string DefaultCopyTarget(const PanelSelection& chosen, const std::string& otherPath);
 // "You are about to delete <path>. Are you sure?" / "... 5 items ..."
-std::string DeleteQuestion(const PanelListing& panel);
+std::string DeleteQuestion(const PanelSelection& chosen);
 
 struct CopyCommand {
-    std::string target; // as typed; relative targets are taken from the source panel
+    std::string target; // as typed; relative targets are taken from the source directory
     bool onlyNewer = false;
     bool move = false;
     bool confirmOverwrite = true;
@@ -30,11 +26,11 @@ struct CopyCommand {
 
 // Runs a Copy or a Rename/move in move mode. Returns the last entry's result
 // (0 lets the caller drop the source panel's selection).
-int RunCopyCommand(const PanelListing& source, const CopyCommand& cmd, FileOpUi& ui);
+int RunCopyCommand(const PanelSelection& source, const CopyCommand& cmd, FileOpUi& ui);
 
 // Rename/move without a directory in the target: each entry is renamed
 // within its directory to the typed name. Returns false when nothing ran.
-bool RunRenameInPlace(const PanelListing& source, const std::string& newName, FileOpUi& ui);
+bool RunRenameInPlace(const PanelSelection& source, const std::string& newName, FileOpUi& ui);
 
 // True when the typed Rename/move target means a move (it names a path).
 bool IsMoveTarget(const std::string& typed);
@@ -50,8 +46,8 @@ struct DeleteCommand {
     bool confirmDirs = true;
 };
 
-// Deletes the panel's entries after the questions. False when nothing ran
-// (nothing selected, or not confirmed).
-bool RunDeleteCommand(const PanelListing& panel, const DeleteCommand& cmd, FileOpUi& ui);
+// Deletes the chosen entries after the questions. False when nothing ran
+// (nothing chosen, or not confirmed).
+bool RunDeleteCommand(const PanelSelection& chosen, const DeleteCommand& cmd, FileOpUi& ui);
 
 } // namespace km

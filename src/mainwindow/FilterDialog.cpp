@@ -1,5 +1,7 @@
 #include "mainwindow/FilterDialog.h"
 
+#include "ui_services/LosslessText.h"
+
 #include "ui_services/AppState.h"
 
 #include <QFormLayout>
@@ -16,8 +18,7 @@ FilterDialog::FilterDialog(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     const std::string& current = App().filterMask;
-    mask_ = new QLineEdit(QString::fromUtf8(current.data(), static_cast<qsizetype>(current.size())),
-                          this);
+    mask_ = new QLineEdit(NameToText(current), this);
     mask_->setObjectName(QStringLiteral("edit2650"));
     mask_->selectAll();
     form->addRow(QStringLiteral("Mask:"), mask_);
@@ -43,7 +44,7 @@ bool FilterDialog::Ask(QWidget* parent) {
 }
 
 void FilterDialog::apply() {
-    const std::string text = mask_->text().toStdString();
+    const std::string text = NameFromText(mask_->text());
     // An empty mask matches nothing, so every file would vanish from both
     // panels with no way to tell why; it means "everything" instead.
     App().filterMask = text.empty() ? std::string("*.*") : text;

@@ -196,6 +196,11 @@ void MainFrame::createSide(int side) {
     sd.panel = new FilePanel(id, client_);
     sd.panel->setMessageTarget(this);
     connect(sd.panel, &FilePanel::summaryChanged, this, [this, side] { rewriteSummary(side); });
+    connect(sd.panel, &FilePanel::directoryShown, this, [this, side] {
+        syncDrive(side);
+        rewritePathLine(side);
+        driveBar(side)->RefreshDrive();
+    });
     connect(sd.panel, &FilePanel::fileActivated, this,
             [this, side](const QByteArray& path) { OpenPanelFile(*panel(side), path.toStdString(), this); });
     connect(sd.driveBar, &DriveBar::infoChanged, this,
@@ -300,29 +305,34 @@ void MainFrame::updateDriveInfo() {
     driveBar(1)->UpdateInfo();
 }
 
-void MainFrame::refreshSide(int side) {
+void MainFrame::refreshSide(int side, std::string to) {
     FilePanel* p = panel(side);
     PanelListing& li = p->listing();
     if (li.isFtp() && (!RemoteSource() || RemoteSource()->SiteName().empty())) {
         // The connection is gone: back to the directory shown before it.
+        // The remote rows mean nothing here: none are shown until the local ones come.
         li.drive.clear();
-        li.path = localPaths_[static_cast<size_t>(side)].empty() ? "/" : localPaths_[static_cast<size_t>(side)];
+        li.ShowFirstRows({}, localPaths_[static_cast<size_t>(side)].empty() ? "/" : localPaths_[static_cast<size_t>(side)]);
         li.ClearCursorMemory();
         li.keepSelection = false;
         driveBar(side)->setDrive({});
     }
-    const std::string nearest = li.isFtp() ? li.path : NearestExistingDirectory(li.path);
-    if (nearest != li.path) {
+    if (to.empty())
+        to = li.path;
+    const std::string nearest = li.isFtp() ? to : NearestExistingDirectory(to);
+    if (nearest != to) {
         // Removed or unmounted meanwhile: say why, then show what still exists.
         struct stat st;
-        const int err = stat(li.path.c_str(), &st) != 0 ? errno : ENOTDIR;
-        li.path = nearest;
+        const int err = stat(to.c_str(), &st) != 0 ? errno : ENOTDIR;
         li.keepSelection = false;
         ShowMessage(ErrorText(err), MbOk | MbIconStop);
     }
     syncDrive(side);
     driveBar(side)->RefreshDrive();
-    p->Refresh();
+    if (li.isFtp() || nearest == li.path)
+        p->Refresh();
+    else
+        p->ChangeDirectory(nearest);
     rewritePathLine(side);
     rewriteSummary(side);
 }
@@ -670,9 +680,8 @@ void MainFrame::onDriveChanged(const PanelMessageEvent& m) {
         return;
     }
     const auto it = driveDirectories().find(drive);
-    std::string path = it != driveDirectories().end() ? it->second : drive;
-    li.path = NearestExistingDirectory(path);
-    refreshSide(side);
+    const std::string path = it != driveDirectories().end() ? it->second : drive;
+    refreshSide(side, NearestExistingDirectory(path));
     setActive(side == 0);
 }
 

@@ -101,7 +101,9 @@ private:
     void paintFrames();
     void setActive(bool left);
     int sideOf(qintptr controlId) const;
-    void refreshSide(int side);
+    // Re-reads the side, or reads `to` there; a directory gone meanwhile gives way to
+    // its nearest existing parent, with the reason shown.
+    void refreshSide(int side, std::string to = {});
     void rewritePathLine(int side);
     void rewriteSummary(int side);
     void updateDriveInfo();

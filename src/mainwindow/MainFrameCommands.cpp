@@ -318,10 +318,9 @@ void MainFrame::cmdSystem(int command) {
             PanelListing& li = panel(side)->listing();
             if (li.isFtp() || !(li.path == directory || li.path.starts_with(directory + "/")))
                 continue;
-            li.path = home && *home ? home : "/";
             li.ClearCursorMemory();
             li.keepSelection = false;
-            refreshSide(side);
+            refreshSide(side, home && *home ? home : "/");
         }
         driveBar(0)->RefreshDrive();
         driveBar(1)->RefreshDrive();

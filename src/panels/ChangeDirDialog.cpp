@@ -1,5 +1,7 @@
 #include "panels/ChangeDirDialog.h"
 
+#include "ui_services/LosslessText.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -38,7 +40,7 @@ std::optional<std::string> ChangeDirDialog::Ask(QWidget* parent) {
     ChangeDirDialog dlg(parent);
     if (dlg.exec() != QDialog::Accepted)
         return std::nullopt;
-    return dlg.edit_->text().toStdString();
+    return NameFromText(dlg.edit_->text());
 }
 
 } // namespace km

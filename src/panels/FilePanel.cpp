@@ -169,6 +169,7 @@ bool FilePanel::Refresh() {
             load_.reset();
             afterRead(false);
             previewShown_ = false;
+            shownBefore_.clear();
         }
         model_->beginListingReset();
         if (RemotePanelSource* remote = RemoteSource())
@@ -181,11 +182,12 @@ bool FilePanel::Refresh() {
         emit summaryChanged();
         return true;
     }
-    return startRead({}, 0);
+    // A read under way is the directory the panel is going to: read that again.
+    return startRead(load_ ? load_->path() : listing_.path);
 }
 
-bool FilePanel::startRead(const std::string& revertPath, int revertDepth) {
-    if (load_ && load_->path() == listing_.path && revertPath.empty()) {
+bool FilePanel::startRead(const std::string& dirPath) {
+    if (load_ && load_->path() == dirPath) {
         // A change arrived while this directory is being read: read it again
         // once this read is done rather than start over and never finish.
         rereadWanted_ = true;
@@ -196,18 +198,16 @@ bool FilePanel::startRead(const std::string& revertPath, int revertDepth) {
         afterRead(false);
     }
     if (!previewShown_)
-        loadCarry_ = listing_.CarryOver();
+        loadCarry_ = listing_.CarryOver(dirPath);
     previewShown_ = false;
     rereadWanted_ = false;
-    revertPath_ = revertPath;
-    revertDepth_ = revertDepth;
     load_ = std::make_unique<DirectoryLoad>(
-        listing_.path, ListingFilter::FromSettings(Settings()), App().filterMask, listing_.sortFlags,
+        dirPath, ListingFilter::FromSettings(Settings()), App().filterMask, listing_.sortFlags,
         // On the worker thread; the load is dropped (and this never called
         // again) before the panel goes.
         [this] { QCoreApplication::postEvent(this, new QEvent(kLoadEvent)); });
     if (load_->WaitFinished(kShortRead, kShortReadWithRows))
-        return finishRead(false);
+        return finishRead();
     listing_.summaryText = PadLine("Reading\u2026");
     emit summaryChanged();
     return true;
@@ -222,18 +222,24 @@ void FilePanel::takeLoadedRows() {
         return;
     }
     if (load_->finished()) {
-        finishRead(true);
+        finishRead();
         return;
     }
     std::vector<FileEntry> rows = load_->TakeNewRows();
     if (rows.empty())
         return;
     if (!previewShown_) {
-        // The first rows of the new directory replace the old ones.
+        // The first rows of the new directory replace the old ones, and with
+        // them the path: from here on commands act on these rows.
         previewShown_ = true;
+        const std::string before = listing_.path;
+        if (load_->path() != before)
+            shownBefore_ = before;
         model_->beginListingReset();
-        listing_.ShowFirstRows(std::move(rows));
+        listing_.ShowFirstRows(std::move(rows), load_->path());
         model_->endListingReset();
+        if (listing_.path != before)
+            emit directoryShown();
     } else {
         const int first = listing_.rowCount();
         model_->beginAppend(first, first + static_cast<int>(rows.size()) - 1);
@@ -242,35 +248,34 @@ void FilePanel::takeLoadedRows() {
     }
 }
 
-bool FilePanel::finishRead(bool late) {
+bool FilePanel::finishRead() {
     std::unique_ptr<DirectoryLoad> load = std::move(load_);
     DirectoryLoad::Result r = load->TakeResult();
     if (r.status.error != 0) {
         afterRead(false);
-        const bool moved = goBack();
+        goBack();
         ShowMessage(r.status.errorText, MbOk | MbIconStop);
-        // Told at once, the caller keeps the panel where it was; told late, the
-        // main window has to learn the directory is the old one again.
-        if (late && moved)
-            post(PmDirectoryChanged, controlId_);
         return false;
     }
     ReadCarryOver carry = std::move(loadCarry_);
     if (previewShown_)
         listing_.AddShownState(carry);
     previewShown_ = false;
-    revertPath_.clear();
+    shownBefore_.clear();
+    const std::string before = listing_.path;
     model_->beginListingReset();
-    listing_.AcceptRows(std::move(r.rows), r.enumerated, carry);
+    listing_.AcceptRows(std::move(r.rows), r.enumerated, carry, load->path());
     if (load->sortFlags() != listing_.sortFlags) // re-sorted while reading
         listing_.Sort(listing_.sortFlags);
     model_->endListingReset();
     MoveCursor(listing_.cursor());
     emit summaryChanged();
+    if (listing_.path != before)
+        emit directoryShown();
     afterRead(true);
     if (rereadWanted_) {
         rereadWanted_ = false;
-        startRead({}, 0);
+        startRead(listing_.path);
     }
     return true;
 }
@@ -291,23 +296,18 @@ void FilePanel::WhenRead(std::function<void()> then) {
         then();
 }
 
-bool FilePanel::goBack() {
-    const bool moved = !revertPath_.empty();
-    if (moved) {
-        listing_.path = revertPath_;
-        listing_.depth = revertDepth_;
-        revertPath_.clear();
-    }
+void FilePanel::goBack() {
     previewShown_ = false;
-    if (moved && listing_.rowsPath() != listing_.path) {
-        // The rows on show are not this directory's (the failed one's first
-        // rows, or none yet): read it again, once.
-        startRead({}, 0);
+    if (!shownBefore_.empty()) {
+        // The failed directory's first rows are on show: back to the
+        // directory of before, read again.
+        const std::string before = std::move(shownBefore_);
+        shownBefore_.clear();
+        startRead(before);
     } else {
         listing_.UpdateSummary();
         emit summaryChanged();
     }
-    return moved;
 }
 
 void FilePanel::AbandonRead() {
@@ -317,36 +317,28 @@ void FilePanel::AbandonRead() {
     afterRead(false);
     rereadWanted_ = false;
     if (!previewShown_) {
-        // Nothing of the new directory arrived: stay where the panel was.
-        if (goBack())
-            post(PmDirectoryChanged, controlId_);
+        // Nothing of the new directory arrived: the panel is where it was.
+        listing_.UpdateSummary();
+        emit summaryChanged();
         return;
     }
     previewShown_ = false;
-    revertPath_.clear();
+    shownBefore_.clear();
     ReadCarryOver carry = std::move(loadCarry_);
     listing_.AddShownState(carry);
     std::vector<FileEntry> rows = std::move(listing_.entries);
     PanelListing::SortRows(rows, listing_.sortFlags);
     const int count = static_cast<int>(rows.size());
     model_->beginListingReset();
-    listing_.AcceptRows(std::move(rows), count, carry);
+    listing_.AcceptRows(std::move(rows), count, carry, listing_.path);
     model_->endListingReset();
     MoveCursor(listing_.cursor());
     emit summaryChanged();
 }
 
 bool FilePanel::ChangeDirectory(const std::string& newPath) {
-    const std::string oldPath = listing_.path;
-    const int oldDepth = listing_.depth;
-    listing_.path = newPath;
     listing_.keepSelection = false;
-    if (!startRead(oldPath, oldDepth)) {
-        listing_.path = oldPath;
-        listing_.depth = oldDepth;
-        return false;
-    }
-    return true;
+    return startRead(newPath);
 }
 
 void FilePanel::EnterFocused() {
@@ -674,11 +666,13 @@ void FilePanel::onChangeDirectoryDialog(const PanelMessageEvent&) {
     // A path that cannot be entered leaves the panel where it is, silently.
     const std::string target = ResolvePath(listing_.path, *typed);
     struct stat st;
-    if (stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(target.c_str(), R_OK | X_OK) == 0)
-        listing_.path = target;
+    const bool enterable =
+        stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(target.c_str(), R_OK | X_OK) == 0;
     listing_.ClearCursorMemory();
-    listing_.keepSelection = false;
-    Refresh();
+    if (enterable)
+        ChangeDirectory(target);
+    else
+        Refresh();
     post(PmDirectoryChanged, controlId_);
 }
 

@@ -52,8 +52,8 @@ public:
     // ("Reading…", the rows as they come) and true is returned; a failure
     // found later is shown then.
     bool Refresh();
-    // Changes to `newPath` and reads it; on failure the panel stays where it
-    // was (and, when the failure comes late, tells the main window so).
+    // Reads `newPath`; its rows and its path replace those on show together
+    // (directoryShown() tells when). On failure the panel stays where it was.
     bool ChangeDirectory(const std::string& newPath);
     // Whether a read is still going on.
     bool reading() const { return load_ != nullptr; }
@@ -101,6 +101,9 @@ signals:
     void fileActivated(const QByteArray& path); // the real bytes of the path
     // The selection changed; the summary line needs rewriting.
     void summaryChanged();
+    // Rows of another directory are on show: the path line, the drive and
+    // the watcher follow.
+    void directoryShown();
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -131,12 +134,12 @@ private:
     void applySort(int flags);
     void markingChanged();
     void post(int msg, qintptr first = 0, qintptr second = 0);
-    bool startRead(const std::string& revertPath, int revertDepth);
+    bool startRead(const std::string& dirPath);
     void takeLoadedRows();
-    bool finishRead(bool late);
-    // After a failed or abandoned read: back to the directory of before, read
-    // again when its rows are not on show. True when the path changed back.
-    bool goBack();
+    bool finishRead();
+    // After a failed read: back to the directory of before, read again when
+    // its rows are no longer on show.
+    void goBack();
     void afterRead(bool complete);
 
     const int controlId_;
@@ -159,8 +162,7 @@ private:
     // the read in progress
     std::unique_ptr<DirectoryLoad> load_;
     ReadCarryOver loadCarry_;
-    std::string revertPath_; // where a read that fails late goes back to; empty for none
-    int revertDepth_ = 0;
+    std::string shownBefore_; // the directory whose rows the read's first rows replaced
     bool previewShown_ = false; // the rows shown are the new directory's first ones
     bool rereadWanted_ = false; // a change came in while reading
     std::vector<std::function<void()>> afterRead_;

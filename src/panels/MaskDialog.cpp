@@ -1,5 +1,7 @@
 #include "panels/MaskDialog.h"
 
+#include "ui_services/LosslessText.h"
+
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,7 +31,7 @@ std::optional<std::string> MaskDialog::Ask(bool select, QWidget* parent) {
     MaskDialog dlg(select, parent);
     if (dlg.exec() != QDialog::Accepted)
         return std::nullopt;
-    return dlg.mask_->text().toStdString();
+    return NameFromText(dlg.mask_->text());
 }
 
 } // namespace km

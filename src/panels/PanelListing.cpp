@@ -69,11 +69,11 @@ DirReadResult PanelListing::ReadDirectory(const ListingFilter& filter, std::stri
     if (r.error != 0)
         return r;
     SortRows(rows, sortFlags);
-    AcceptRows(std::move(rows), enumerated, CarryOver());
+    AcceptRows(std::move(rows), enumerated, CarryOver(path), path);
     return r;
 }
 
-ReadCarryOver PanelListing::CarryOver() const {
+ReadCarryOver PanelListing::CarryOver(const std::string& dirPath) const {
     ReadCarryOver carry;
     if (keepSelection) {
         for (const FileEntry& e : entries) {
@@ -81,7 +81,7 @@ ReadCarryOver PanelListing::CarryOver() const {
                 carry.keep.insert(e.name);
         }
     }
-    if (rowsPath_ == path)
+    if (dirPath == path)
         carryCursor(carry);
     return carry;
 }
@@ -121,10 +121,11 @@ std::vector<FileEntry> PanelListing::MakeRows(std::vector<DirEntryInfo>& block, 
     return rows;
 }
 
-void PanelListing::AcceptRows(std::vector<FileEntry> rows, int enumeratedCount, const ReadCarryOver& carry) {
+void PanelListing::AcceptRows(std::vector<FileEntry> rows, int enumeratedCount, const ReadCarryOver& carry,
+                              const std::string& dirPath) {
     entries = std::move(rows);
+    path = dirPath;
     depth = PathDepth(path);
-    rowsPath_ = path;
     if (!carry.keep.empty()) {
         for (FileEntry& e : entries)
             e.selected = e.kind != KindParent && carry.keep.count(e.name) != 0;
@@ -132,9 +133,9 @@ void PanelListing::AcceptRows(std::vector<FileEntry> rows, int enumeratedCount, 
     finishRead(enumeratedCount, carry);
 }
 
-void PanelListing::ShowFirstRows(std::vector<FileEntry> rows) {
+void PanelListing::ShowFirstRows(std::vector<FileEntry> rows, const std::string& dirPath) {
     entries = std::move(rows);
-    rowsPath_ = path;
+    path = dirPath;
     depth = PathDepth(path);
     cursor_ = -1;
 }
@@ -152,10 +153,9 @@ void PanelListing::AddShownState(ReadCarryOver& carry) const {
 }
 
 void PanelListing::AcceptRemoteRows(std::vector<FileEntry> rows, int remoteDepth) {
-    const ReadCarryOver carry = CarryOver();
+    const ReadCarryOver carry = CarryOver(path);
     entries.clear();
     depth = remoteDepth;
-    rowsPath_ = path;
     entries.push_back(parentEntry()); // also at the root: the server decides
     for (FileEntry& e : rows) {
         e.nameKey = CollationKey(e.name);
@@ -409,6 +409,22 @@ void PanelListing::ExtendSelection(RangeKey key, int pageRows, int topRow) {
 }
 
 std::string PanelListing::FullPath(const FileEntry& e) const { return JoinPath(path, e.name); }
+
+std::string PanelSelection::FullPath(const FileEntry& e) const { return JoinPath(dir, e.name); }
+
+PanelSelection PanelListing::Chosen() const {
+    PanelSelection chosen;
+    chosen.dir = path;
+    chosen.ftp = isFtp();
+    for (const FileEntry& e : entries) {
+        if (e.selected && e.kind != KindParent)
+            chosen.entries.push_back(e);
+    }
+    if (chosen.entries.empty() && cursor_ >= 0 && cursor_ < rowCount() &&
+        entries[static_cast<size_t>(cursor_)].kind != KindParent)
+        chosen.entries.push_back(entries[static_cast<size_t>(cursor_)]);
+    return chosen;
+}
 
 int PanelListing::FirstSelected(int start, bool withDirs, bool useCursor,
                                 std::string& outPath) const {

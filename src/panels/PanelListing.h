@@ -32,6 +32,17 @@ struct ReadCarryOver {
     int cursorKind = -1;                  // and its kind; -1 when the cursor goes by memory
 };
 
+// The entries a command acts on and the directory they were shown in, as one
+// value: the selected rows in list order, or the cursor row when none is
+// selected; never the parent entry. Rows that arrive later change nothing here.
+struct PanelSelection {
+    std::string dir;
+    bool ftp = false;
+    std::vector<FileEntry> entries;
+    bool empty() const { return entries.empty(); }
+    std::string FullPath(const FileEntry& e) const;
+};
+
 // Keyboard range selections (Shift + cursor keys).
 enum class RangeKey { Down, Up, PageDown, PageUp, Home, End };
 
@@ -41,6 +52,9 @@ public:
 
     // --- state ---
     std::string drive; // mount point holding `path`, or "FTP"
+    // The directory the rows on show were read from. A read of another
+    // directory changes it only when that directory's rows replace these, so
+    // a command never joins the rows of one directory to the path of another.
     std::string path = "/";
     std::vector<FileEntry> entries;
     int sortFlags = SortByName;
@@ -62,8 +76,6 @@ public:
     bool isFtp() const { return drive == "FTP"; }
     int cursor() const { return cursor_; }
     int rowCount() const { return static_cast<int>(entries.size()); }
-    // The directory the rows were read from (differs from `path` while a read goes on).
-    const std::string& rowsPath() const { return rowsPath_; }
 
     // Re-reads `path` with `mask` applied to files. On failure the rows are
     // left as they were and the error is returned.
@@ -72,19 +84,24 @@ public:
     // A read in steps, so that the reading can run on other threads:
     // CarryOver() before, StartRows() + MakeRows() per block + SortRows() on
     // any thread, AcceptRows() at the end.
-    ReadCarryOver CarryOver() const;
+    // `dirPath` is the directory about to be read: the cursor is carried only
+    // when it is the one on show.
+    ReadCarryOver CarryOver(const std::string& dirPath) const;
     // The rows a read of `dirPath` starts with: the parent entry unless it is a root.
     static std::vector<FileEntry> StartRows(const std::string& dirPath);
     // The rows of a block of directory entries that the filter and the mask let through.
     static std::vector<FileEntry> MakeRows(std::vector<DirEntryInfo>& block, const ListingFilter& filter,
                                            std::string_view mask);
     static void SortRows(std::vector<FileEntry>& rows, int flags);
-    // Takes sorted rows of `path`: selects the kept names and puts the cursor
-    // on the same entry (a re-read) or where the memory of the depth says.
-    void AcceptRows(std::vector<FileEntry> rows, int enumeratedCount, const ReadCarryOver& carry);
-    // Rows shown while a read goes on: the first ones replace the rows of
-    // before (no cursor yet, the memory untouched), later ones are added.
-    void ShowFirstRows(std::vector<FileEntry> rows);
+    // Takes sorted rows of `dirPath`, which becomes `path`: selects the kept
+    // names and puts the cursor on the same entry (a re-read) or where the
+    // memory of the depth says.
+    void AcceptRows(std::vector<FileEntry> rows, int enumeratedCount, const ReadCarryOver& carry,
+                    const std::string& dirPath);
+    // Rows shown while a read goes on: the first ones of `dirPath` replace the
+    // rows of before (no cursor yet, no selection, the memory untouched),
+    // later ones are added.
+    void ShowFirstRows(std::vector<FileEntry> rows, const std::string& dirPath);
     void AddRows(std::vector<FileEntry> rows);
     // What the user did with the rows shown while reading: selected names and
     // a cursor put somewhere are carried into the complete listing.
@@ -123,6 +140,8 @@ public:
     int FirstSelected(int start, bool withDirs, bool useCursor, std::string& outPath) const;
     std::string SelectedFilePath() const;
     std::string FullPath(const FileEntry& e) const;
+    // What a command acts on, taken when it is given.
+    PanelSelection Chosen() const;
 
     void UpdateSummary();
 
@@ -136,7 +155,6 @@ private:
     static std::vector<uint32_t> sortOrder(const std::vector<FileEntry>& rows, int flags);
     void carryCursor(ReadCarryOver& carry) const;
     int cursor_ = -1;
-    std::string rowsPath_; // the directory the rows were read from
     void restoreCursor(int enumeratedCount);
 };
 

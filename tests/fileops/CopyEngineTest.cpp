@@ -45,7 +45,9 @@ protected:
     std::string src(const std::string& n) const { return dir.file("src/" + n); }
     std::string dst(const std::string& n) const { return dir.file("dst/" + n); }
     // A source panel over src/ with the given names selected.
-    PanelListing panel(std::initializer_list<const char*> selected) {
+    // What a command given on a panel with `selected` selected acts on.
+    PanelSelection panel(std::initializer_list<const char*> selected) { return listing(selected).Chosen(); }
+    PanelListing listing(std::initializer_list<const char*> selected) {
         PanelListing l;
         l.path = dir.file("src");
         l.ReadDirectory(ListingFilter{true, true, true, true}, "*.*");

@@ -33,7 +33,9 @@ protected:
         setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
     }
     std::string p(const std::string& n) const { return dir.file("p/" + n); }
-    PanelListing panel(std::initializer_list<const char*> selected) {
+    // What a command given on a panel with `selected` selected acts on.
+    PanelSelection panel(std::initializer_list<const char*> selected) { return listing(selected).Chosen(); }
+    PanelListing listing(std::initializer_list<const char*> selected) {
         PanelListing l;
         l.path = dir.file("p");
         l.ReadDirectory(ListingFilter{true, true, true, true}, "*.*");
@@ -76,9 +78,9 @@ TEST_F(DeleteTest, NoAnswerDeletesNothingAndParentAloneIsRefused) {
     ui.yesNoAnswers = {false};
     EXPECT_FALSE(RunDeleteCommand(panel({"a"}), cmd, ui));
     EXPECT_TRUE(exists(p("a")));
-    PanelListing l = panel({});
+    PanelListing l = listing({});
     l.SetCursor(0); // the parent entry
-    EXPECT_FALSE(RunDeleteCommand(l, cmd, ui));
+    EXPECT_FALSE(RunDeleteCommand(l.Chosen(), cmd, ui));
     EXPECT_EQ(ui.warnings, std::vector<int>{4187});
 }
 

@@ -11,6 +11,7 @@
 #include "platform/LocaleInfo.h"
 #include "platform/PathUtil.h"
 #include "settings/SettingsStore.h"
+#include "support/BlockingFileSystem.h"
 #include "support/Python.h"
 #include "support/ScratchFileSystem.h"
 #include "support/TempDir.h"
@@ -345,50 +346,9 @@ TEST_F(PanelReadingTest, AMillionEntriesLoadWhileTheWindowRunsAndEscStopsTheRead
     std::printf("a million entries read in %.2f s with %d ticks of 50 ms\n", seconds, ticks);
 }
 
-namespace {
-
-// A FUSE file system (the test's own Python script) whose one directory
-// never finishes listing until `release` exists.
-class BlockingFileSystem {
-public:
-    BlockingFileSystem(const std::string& mountPoint, const std::string& release)
-        : mountPoint_(mountPoint) {
-        const std::string& python = test::PythonWithModule("fusepy");
-        if (access("/dev/fuse", R_OK | W_OK) != 0 || python.empty())
-            return;
-        mkdir(mountPoint.c_str(), 0755);
-        pid_ = fork();
-        if (pid_ == 0) {
-            execlp(python.c_str(), python.c_str(), KM_BLOCKING_FS_SCRIPT, mountPoint.c_str(),
-                   release.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        struct stat st;
-        for (int i = 0; i < 200 && !mounted_; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
-            mounted_ = stat((mountPoint + "/slow").c_str(), &st) == 0;
-        }
-    }
-    ~BlockingFileSystem() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM); // it unmounts on its way out
-            waitpid(pid_, nullptr, 0);
-            umount2(mountPoint_.c_str(), MNT_DETACH);
-        }
-    }
-    bool mounted() const { return mounted_; }
-
-private:
-    std::string mountPoint_;
-    pid_t pid_ = -1;
-    bool mounted_ = false;
-};
-
-} // namespace
-
 TEST_F(PanelReadingTest, ADirectoryThatNeverAnswersLeavesTheWindowFree) {
     const std::string release = dir.file("release");
-    BlockingFileSystem fs(dir.file("mnt"), release);
+    test::BlockingFileSystem fs(dir.file("mnt"), release);
     if (!fs.mounted())
         GTEST_SKIP() << "FUSE is not usable here (/dev/fuse, python3-fusepy)";
     test::WriteAll(dir.file("files/here.txt"), "x");
@@ -398,8 +358,14 @@ TEST_F(PanelReadingTest, ADirectoryThatNeverAnswersLeavesTheWindowFree) {
 
     ASSERT_TRUE(p->ChangeDirectory(dir.file("mnt/slow")));
     EXPECT_TRUE(p->reading());
-    // As the panel's callers do: the drive bar then asks the dead mount for its space.
     PostPanelMessage(frame.get(), PmDirectoryChanged, p->controlId());
+    // The drive and the path line stay with the rows on show until the new ones come.
+    QTest::qWait(50);
+    EXPECT_EQ(p->listing().path, dir.file("files"));
+    EXPECT_NE(frame->driveBar(0)->drive(), dir.file("mnt"));
+    // Choosing the dead mount's drive: the drive bar asks it for its space.
+    frame->driveBar(0)->setDrive(dir.file("mnt"));
+    frame->driveBar(0)->UpdateInfo();
     // The window goes on: timers run, the other panel re-reads.
     int ticks = 0;
     QTimer timer;

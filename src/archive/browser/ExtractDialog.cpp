@@ -1,5 +1,7 @@
 #include "archive/browser/ExtractDialog.h"
 
+#include "ui_services/LosslessText.h"
+
 #include "ui_services/DialogButtons.h"
 
 #include <QFileDialog>
@@ -17,7 +19,7 @@ ExtractDialog::ExtractDialog(const std::string& target, QWidget* parent) : QDial
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Extract to:"), this));
     auto* row = new QHBoxLayout;
-    edit_ = new QLineEdit(QString::fromUtf8(target.data(), static_cast<qsizetype>(target.size())), this);
+    edit_ = new QLineEdit(NameToText(target), this);
     edit_->setObjectName(QStringLiteral("edit1260"));
     auto* browse = new QPushButton(QStringLiteral("&Browse"), this);
     browse->setObjectName(QStringLiteral("button3140"));
@@ -37,7 +39,7 @@ std::optional<std::string> ExtractDialog::Ask(const std::string& target, QWidget
     ExtractDialog dlg(target, parent);
     if (dlg.exec() != QDialog::Accepted)
         return std::nullopt;
-    return dlg.edit_->text().toStdString();
+    return NameFromText(dlg.edit_->text());
 }
 
 } // namespace km

@@ -1,5 +1,7 @@
 #include "fileops/ui/CopyDialog.h"
 
+#include "ui_services/LosslessText.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -22,7 +24,7 @@ CopyDialog::CopyDialog(bool move, const std::string& label, const std::string& t
     text->setObjectName(QStringLiteral("static2950"));
     text->setTextFormat(Qt::PlainText);
     layout->addWidget(text);
-    edit_ = new QLineEdit(QString::fromUtf8(target.data(), static_cast<qsizetype>(target.size())), this);
+    edit_ = new QLineEdit(NameToText(target), this);
     edit_->setObjectName(QStringLiteral("edit1270"));
     edit_->setMinimumWidth(360);
     layout->addWidget(edit_);
@@ -66,9 +68,8 @@ std::optional<CopyDialog::Result> CopyDialog::Ask(bool move, const std::string& 
     if (dlg.exec() != QDialog::Accepted)
         return std::nullopt;
     Result r;
-    // An untouched default keeps its real bytes, even when they are not UTF-8.
-    const QString shown = QString::fromUtf8(target.data(), static_cast<qsizetype>(target.size()));
-    r.target = dlg.edit_->text() == shown ? target : dlg.edit_->text().toStdString();
+    // What the user left alone keeps its bytes, even where they are not UTF-8.
+    r.target = NameFromText(dlg.edit_->text());
     r.onlyNewer = dlg.onlyNewer_->isChecked();
     r.transferType = dlg.transferType_;
     return r;

@@ -20,23 +20,26 @@ constexpr int kCopyHelp = 5060;
 constexpr int kMoveHelp = 5080;
 
 void copyOrMove(FilePanel& panel, FilePanel& other, bool move, QWidget* mainWindow) {
+    // What is on show now is what the command acts on, whatever rows arrive
+    // while the dialog is open.
     PanelListing& source = panel.listing();
-    if (OperationRows(source).empty()) {
+    const PanelSelection chosen = source.Chosen();
+    if (chosen.empty()) {
         ShowWarning(4187);
         return;
     }
-    const bool ftp = source.isFtp() || other.listing().isFtp();
+    const bool ftp = chosen.ftp || other.listing().isFtp();
     const int type = Settings().GetInt("FTP", "XferType", 1);
     std::optional<CopyDialog::Result> answer;
     {
         HelpContextScope help(move ? kMoveHelp : kCopyHelp);
-        answer = CopyDialog::Ask(move, CopyLabel(source, move), DefaultCopyTarget(source, other.listing().path),
+        answer = CopyDialog::Ask(move, CopyLabel(chosen, move), DefaultCopyTarget(chosen, other.listing().path),
                                  type, ftp, mainWindow);
     }
     if (!answer)
         return;
     if (move && !IsMoveTarget(answer->target)) {
-        RenameInPlace(panel, answer->target, mainWindow);
+        RenameInPlace(panel, chosen, answer->target, mainWindow);
         return;
     }
     CopyCommand cmd;
@@ -51,7 +54,7 @@ void copyOrMove(FilePanel& panel, FilePanel& other, bool move, QWidget* mainWind
         Settings().PutInt("FTP", "XferType", answer->transferType); // read by the FTP engine meanwhile
         const std::string title(LoadString(4224));
         QtFileOpUi ui(mainWindow, ProgressKind::Copy, move ? title.c_str() : nullptr);
-        result = RunCopyCommand(source, cmd, ui);
+        result = RunCopyCommand(chosen, cmd, ui);
         Settings().PutInt("FTP", "XferType", type);
     }
     if (result == 0)
@@ -86,14 +89,14 @@ void dropCopy(FilePanel& panel, FilePanel& other, const PanelMessageEvent& m, QW
 }
 
 void deleteEntries(FilePanel& panel, QWidget* mainWindow) {
-    PanelListing& listing = panel.listing();
-    if (OperationRows(listing).empty()) {
+    const PanelSelection chosen = panel.listing().Chosen();
+    if (chosen.empty()) {
         ShowWarning(4187);
         return;
     }
     SettingsStore& s = Settings();
     if (s.GetInt("Algemeen", "BevestigingDelFiles", 1) == 1 &&
-        ShowMessage(DeleteQuestion(listing), MbYesNo | MbIconExclamation) != IdYes)
+        ShowMessage(DeleteQuestion(chosen), MbYesNo | MbIconExclamation) != IdYes)
         return;
     DeleteCommand cmd;
     cmd.recycle = App().recycleSwitch;
@@ -102,7 +105,7 @@ void deleteEntries(FilePanel& panel, QWidget* mainWindow) {
     {
         BusyGuard busy(mainWindow);
         QtFileOpUi ui(mainWindow, ProgressKind::Remove, nullptr);
-        RunDeleteCommand(listing, cmd, ui);
+        RunDeleteCommand(chosen, cmd, ui);
     }
     // The selection is kept, so what could not be deleted stays selected.
     PostPanelMessage(mainWindow, PmRefreshOne, panel.controlId());
@@ -111,11 +114,12 @@ void deleteEntries(FilePanel& panel, QWidget* mainWindow) {
 
 } // namespace
 
-void RenameInPlace(FilePanel& panel, const std::string& newName, QWidget* mainWindow) {
+void RenameInPlace(FilePanel& panel, const PanelSelection& chosen, const std::string& newName,
+                   QWidget* mainWindow) {
     {
         BusyGuard busy(mainWindow);
         QtFileOpUi ui(mainWindow, ProgressKind::Copy, nullptr);
-        RunRenameInPlace(panel.listing(), newName, ui);
+        RunRenameInPlace(chosen, newName, ui);
     }
     panel.listing().keepSelection = false;
     PostPanelMessage(mainWindow, PmRefreshOne, panel.controlId());

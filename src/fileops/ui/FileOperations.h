@@ -1,6 +1,7 @@
 #pragma once
 // The panel side of copy (0x40a), rename/move (0x40b), delete (0x40d) and
 // drop-copy (0x409): the dialogs, the progress window and the re-reads.
+#include "panels/PanelListing.h"
 #include "ui_services/PanelMessage.h"
 
 #include <string>
@@ -15,8 +16,9 @@ class FilePanel;
 // `other` the opposite panel and `mainWindow` disabled meanwhile).
 bool HandleFileOperation(FilePanel& panel, FilePanel& other, const PanelMessageEvent& m, QWidget* mainWindow);
 
-// Rename/Move with a plain new name (no directory): the selected entries of a
+// Rename/Move with a plain new name (no directory): the entries chosen in a
 // local `panel` are renamed where they are, then the panel is re-read.
-void RenameInPlace(FilePanel& panel, const std::string& newName, QWidget* mainWindow);
+void RenameInPlace(FilePanel& panel, const PanelSelection& chosen, const std::string& newName,
+                   QWidget* mainWindow);
 
 } // namespace km

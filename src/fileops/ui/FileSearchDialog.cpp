@@ -1,5 +1,7 @@
 #include "fileops/ui/FileSearchDialog.h"
 
+#include "ui_services/LosslessText.h"
+
 #include "fileops/FileSearch.h"
 #include "fileops/SearchHistory.h"
 #include "fileops/open_execute/ui/OpenExecuteCommands.h"
@@ -100,7 +102,7 @@ FileSearchDialog::FileSearchDialog(FilePanel& panel, QWidget* mainWindow)
     connect(pattern_, &QLineEdit::textEdited, this, [this] { makeDefault(search_); });
     connect(text_, &QComboBox::editTextChanged, this, [this] { makeDefault(search_); });
 
-    pattern_->setText(qs(defaultPattern()));
+    pattern_->setText(NameToText(defaultPattern()));
     pattern_->selectAll();
     reloadHistory();
     text_->setEditText(QString());
@@ -110,8 +112,8 @@ FileSearchDialog::FileSearchDialog(FilePanel& panel, QWidget* mainWindow)
     const SavedSearch saved = ReadSavedSearch(Settings());
     if (!saved.results.empty()) {
         for (const std::string& r : saved.results)
-            list_->addItem(qs(r));
-        pattern_->setText(qs(saved.pathPattern));
+            list_->addItem(NameToText(r));
+        pattern_->setText(NameToText(saved.pathPattern));
         text_->setEditText(qs(saved.text));
         setResultButtons(true);
         newSearch_->setEnabled(true);
@@ -158,7 +160,7 @@ void FileSearchDialog::search() {
     list_->clear();
     SettingsStore& s = Settings();
     SearchRequest request;
-    request.pathPattern = pattern_->text().left(kPatternMax).toStdString();
+    request.pathPattern = NameFromText(pattern_->text().left(kPatternMax));
     request.currentDir = panel_.listing().path;
     request.text = SearchTextOf(text_->currentText().toStdString());
     request.caseInsensitive = caseInsensitive_->isChecked();
@@ -182,7 +184,7 @@ void FileSearchDialog::search() {
         return;
     }
     for (const std::string& f : outcome.found)
-        list_->addItem(qs(f));
+        list_->addItem(NameToText(f));
     setResultButtons(true);
     list_->setCurrentRow(0);
     list_->setFocus();
@@ -193,7 +195,7 @@ void FileSearchDialog::newSearch() {
     reloadHistory();
     list_->clear();
     setResultButtons(false);
-    pattern_->setText(qs(defaultPattern()));
+    pattern_->setText(NameToText(defaultPattern()));
     pattern_->selectAll();
     subdirs_->setChecked(true);
     caseInsensitive_->setChecked(true);
@@ -203,7 +205,7 @@ void FileSearchDialog::newSearch() {
 
 std::string FileSearchDialog::selectedResult() const {
     const QListWidgetItem* item = list_->currentItem();
-    return item && item->isSelected() ? item->text().toStdString() : std::string();
+    return item && item->isSelected() ? NameFromText(item->text()) : std::string();
 }
 
 void FileSearchDialog::execute() {
@@ -234,8 +236,8 @@ void FileSearchDialog::goThere() {
     }
     SavedSearch saved;
     for (int i = 0; i < list_->count(); ++i)
-        saved.results.push_back(list_->item(i)->text().toStdString());
-    saved.pathPattern = pattern_->text().toStdString();
+        saved.results.push_back(NameFromText(list_->item(i)->text()));
+    saved.pathPattern = NameFromText(pattern_->text());
     saved.text = SearchTextOf(text_->currentText().toStdString());
     SaveSearch(Settings(), saved);
     accept();

@@ -267,20 +267,18 @@ int upload(CopyRun& run, TransferProgress& progress, const std::string& local,
     return 0;
 }
 
-void copyFiles(CopyRun& run, const std::vector<int>& rows, const std::string& typedTarget) {
-    PanelListing& src = run.source.listing();
+void copyFiles(CopyRun& run, const PanelSelection& chosen, const std::string& typedTarget) {
     PanelListing& dst = run.target.listing();
     FtpSession* s = session();
     if (!s)
         return;
-    if (src.isFtp() && dst.isFtp()) {
+    if (chosen.ftp && dst.isFtp()) {
         ShowWarning(kCopyFirst);
         return;
     }
     std::vector<const FileEntry*> files;
     uint64_t total = 0;
-    for (int row : rows) {
-        const FileEntry& e = src.entries[static_cast<size_t>(row)];
+    for (const FileEntry& e : chosen.entries) {
         if (e.kind == KindDirectory) {
             ShowWarning(kNoDirectories);
             continue;
@@ -314,9 +312,9 @@ void copyFiles(CopyRun& run, const std::vector<int>& rows, const std::string& ty
                               : typedTarget;
             // A name in the server's current directory is sent bare.
             const std::string name = typedTarget == dst.path && intoDirectory ? e->name : remote;
-            r = ::km::upload(run, progress, src.FullPath(*e), name);
-            if (r == 0 && run.move && unlink(src.FullPath(*e).c_str()) != 0)
-                ShowMessage("Error deleting " + src.FullPath(*e), MbOk | MbIconExclamation);
+            r = ::km::upload(run, progress, chosen.FullPath(*e), name);
+            if (r == 0 && run.move && unlink(chosen.FullPath(*e).c_str()) != 0)
+                ShowMessage("Error deleting " + chosen.FullPath(*e), MbOk | MbIconExclamation);
         } else {
             const std::string base = ResolvePath(dst.path, typedTarget);
             const std::string local = intoDirectory ? JoinPath(base, e->name) : base;
@@ -334,30 +332,29 @@ void copyFiles(CopyRun& run, const std::vector<int>& rows, const std::string& ty
 
 void copyOrMove(FilePanel& panel, FilePanel& other, bool move, QWidget* mainWindow) {
     PanelListing& source = panel.listing();
-    const std::vector<int> rows = OperationRows(source);
-    if (rows.empty()) {
+    const PanelSelection chosen = source.Chosen();
+    if (chosen.empty()) {
         ShowWarning(4187);
         return;
     }
     SettingsStore& settings = Settings();
     const int type = settings.GetInt("FTP", "XferType", 1);
     const auto answer =
-        CopyDialog::Ask(move, CopyLabel(source, move),
-                        DefaultCopyTarget(source, other.listing().path), type, true, mainWindow);
+        CopyDialog::Ask(move, CopyLabel(chosen, move),
+                        DefaultCopyTarget(chosen, other.listing().path), type, true, mainWindow);
     if (!answer)
         return;
-    if (move && !source.isFtp() && !IsMoveTarget(answer->target)) {
+    if (move && !chosen.ftp && !IsMoveTarget(answer->target)) {
         // A plain new name renames in place, whatever the other panel shows.
-        RenameInPlace(panel, answer->target, mainWindow);
+        RenameInPlace(panel, chosen, answer->target, mainWindow);
         return;
     }
-    if (move && source.isFtp() && !IsMoveTarget(answer->target)) {
+    if (move && chosen.ftp && !IsMoveTarget(answer->target)) {
         // A plain new name renames on the server.
-        for (int row : rows) {
-            const FileEntry& e = source.entries[static_cast<size_t>(row)];
+        for (const FileEntry& e : chosen.entries) {
             const bool slash = FtpState().slashPaths;
-            if (const int r = session()->Rename(RemoteJoin(source.path, e.name, slash),
-                                                RemoteJoin(source.path, answer->target, slash)))
+            if (const int r = session()->Rename(RemoteJoin(chosen.dir, e.name, slash),
+                                                RemoteJoin(chosen.dir, answer->target, slash)))
                 ShowFtpFailure(r);
         }
         source.keepSelection = false;
@@ -370,7 +367,7 @@ void copyOrMove(FilePanel& panel, FilePanel& other, bool move, QWidget* mainWind
         run.confirm = settings.GetInt("Algemeen", "BevestigingOverwrite", 1) == 1;
         // The target on a site is the other panel's directory or a path there.
         const std::string target = answer->target.empty() ? other.listing().path : answer->target;
-        copyFiles(run, rows, target);
+        copyFiles(run, chosen, target);
     }
     source.keepSelection = false;
     const bool update = settings.GetInt("FTP", "DirUpd", 0) == 1;
@@ -381,35 +378,34 @@ void copyOrMove(FilePanel& panel, FilePanel& other, bool move, QWidget* mainWind
 }
 
 void dropOnto(FilePanel& target, FilePanel& source, QWidget* mainWindow) {
-    const std::vector<int> rows = OperationRows(source.listing());
-    if (rows.empty())
+    const PanelSelection chosen = source.listing().Chosen();
+    if (chosen.empty())
         return;
     {
         BusyGuard busy(mainWindow);
         CopyRun run{source, target, false, typeOf(Settings().GetInt("FTP", "XferType", 1)),
                     mainWindow};
-        copyFiles(run, rows, target.listing().path);
+        copyFiles(run, chosen, target.listing().path);
     }
     PostPanelMessage(mainWindow, PmRefreshOne, target.controlId());
 }
 
 void deleteRemote(FilePanel& panel, QWidget* mainWindow) {
     PanelListing& listing = panel.listing();
-    const std::vector<int> rows = OperationRows(listing);
-    if (rows.empty()) {
+    const PanelSelection chosen = listing.Chosen();
+    if (chosen.empty()) {
         ShowWarning(4187);
         return;
     }
     if (Settings().GetInt("Algemeen", "BevestigingDelFiles", 1) == 1 &&
-        ShowMessage(DeleteQuestion(listing), MbYesNo | MbIconExclamation) != IdYes)
+        ShowMessage(DeleteQuestion(chosen), MbYesNo | MbIconExclamation) != IdYes)
         return;
     FtpSession* s = session();
     if (!s)
         return;
     {
         BusyGuard busy(mainWindow);
-        for (int row : rows) {
-            const FileEntry& e = listing.entries[static_cast<size_t>(row)];
+        for (const FileEntry& e : chosen.entries) {
             // The server refuses a directory that is not empty and says so.
             const int r = e.kind == KindDirectory ? s->RemoveDir(e.name) : s->DeleteFile(e.name);
             if (r != 0)

@@ -104,10 +104,10 @@ TEST_F(ZipCommandTest, ProposedNames) {
               dir.file("Right.d/temp.zip"));
 
     left->listing().path = dir.file("left");
-    EXPECT_EQ(ResolveZipArchiveName("bare.zip", left->listing(), right->listing()),
+    EXPECT_EQ(ResolveZipArchiveName("bare.zip", left->listing().path, false),
               dir.file("left/bare.zip"));
-    EXPECT_EQ(ResolveZipArchiveName("/x/y.zip", left->listing(), right->listing()), "/x/y.zip");
-    EXPECT_EQ(ResolveZipArchiveName("[FTP] site", left->listing(), right->listing()), "");
+    EXPECT_EQ(ResolveZipArchiveName("/x/y.zip", left->listing().path, false), "/x/y.zip");
+    EXPECT_EQ(ResolveZipArchiveName("[FTP] site", left->listing().path, false), "");
 }
 
 TEST_F(ZipCommandTest, ZipsOneDirectoryRelativeToTheSourceDirectory) {

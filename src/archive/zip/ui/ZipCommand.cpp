@@ -161,13 +161,12 @@ std::string DefaultZipArchiveName(const PanelListing& panel, const PanelListing&
                     lower(base) + (selfExtractor ? ".run" : ".zip"));
 }
 
-std::string ResolveZipArchiveName(const std::string& typed, const PanelListing& panel,
-                                  const PanelListing& other) {
+std::string ResolveZipArchiveName(const std::string& typed, const std::string& dir, bool otherIsFtp) {
     if (!typed.empty() && typed[0] == '/')
         return typed;
-    if (typed.rfind("[FTP]", 0) == 0 || other.isFtp())
+    if (typed.rfind("[FTP]", 0) == 0 || otherIsFtp)
         return {};
-    return ResolvePath(panel.path, typed);
+    return ResolvePath(dir, typed);
 }
 
 bool HandleZipCommand(FilePanel& panel, FilePanel& other, const PanelMessageEvent& m,
@@ -185,32 +184,25 @@ bool HandleZipCommand(FilePanel& panel, FilePanel& other, const PanelMessageEven
         ShowWarning(kNotOnFtp);
         return true;
     }
-    std::vector<const FileEntry*> entries;
-    for (const FileEntry& e : listing.entries) {
-        if (e.selected && (e.kind == KindFile || e.kind == KindDirectory))
-            entries.push_back(&e);
-    }
-    if (entries.empty() && listing.cursor() >= 0 && listing.cursor() < listing.rowCount()) {
-        const FileEntry& e = listing.entries[static_cast<size_t>(listing.cursor())];
-        if (e.kind == KindFile || e.kind == KindDirectory)
-            entries.push_back(&e);
-    }
-    if (entries.empty()) {
+    // Taken now: rows that arrive while the dialogs are open change nothing.
+    const PanelSelection chosen = listing.Chosen();
+    if (chosen.empty()) {
         ShowWarning(kNoFileSelected);
         return true;
     }
     bool anyDirectory = false;
-    for (const FileEntry* e : entries)
-        anyDirectory = anyDirectory || e->kind == KindDirectory;
+    for (const FileEntry& e : chosen.entries)
+        anyDirectory = anyDirectory || e.kind == KindDirectory;
+    const std::string defaultName = DefaultZipArchiveName(listing, other.listing(), sfx);
+    const bool otherIsFtp = other.listing().isFtp();
 
     const auto mode = ZipPathDialog::Ask(anyDirectory ? 1 : 0, mainWindow);
     if (!mode)
         return true;
-    const auto typed =
-        ZipNameDialog::Ask(DefaultZipArchiveName(listing, other.listing(), sfx), !sfx, mainWindow);
+    const auto typed = ZipNameDialog::Ask(defaultName, !sfx, mainWindow);
     if (!typed || typed->name.empty())
         return true;
-    const std::string archive = ResolveZipArchiveName(typed->name, listing, other.listing());
+    const std::string archive = ResolveZipArchiveName(typed->name, chosen.dir, otherIsFtp);
     if (archive.empty()) {
         ShowWarning(kNotOnFtp);
         return true;
@@ -234,8 +226,8 @@ bool HandleZipCommand(FilePanel& panel, FilePanel& other, const PanelMessageEven
             return true;
         }
         std::vector<std::string> files, directories;
-        for (const FileEntry* e : entries)
-            (e->kind == KindDirectory ? directories : files).push_back(listing.FullPath(*e));
+        for (const FileEntry& e : chosen.entries)
+            (e.kind == KindDirectory ? directories : files).push_back(chosen.FullPath(e));
         const std::string text = zip::ZipSelectionListText(files, directories);
         const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
         if (std::fclose(f) != 0 || !written) {
@@ -265,7 +257,7 @@ bool HandleZipCommand(FilePanel& panel, FilePanel& other, const PanelMessageEven
         if (*mode == 0) {
             ZipEngine_SaveStructure(0);
         } else {
-            ZipEngine_SaveRelativeTo(listing.path.c_str());
+            ZipEngine_SaveRelativeTo(chosen.dir.c_str());
             ZipEngine_SaveStructure(*mode);
         }
         if (typed->partSize != 0) {

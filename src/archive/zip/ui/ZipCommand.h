@@ -23,9 +23,8 @@ bool HandleZipCommand(FilePanel& panel, FilePanel& other, const PanelMessageEven
 std::string DefaultZipArchiveName(const PanelListing& panel, const PanelListing& other,
                                   bool selfExtractor);
 
-// What the user typed, as the archive's full path: a relative name is taken relative to the
-// panel's directory. Empty when it is refused (a name for an FTP site).
-std::string ResolveZipArchiveName(const std::string& typed, const PanelListing& panel,
-                                  const PanelListing& other);
+// What the user typed, as the archive's full path: a relative name is taken relative to
+// `dir`, the directory of the zipped entries. Empty when it is refused (a name for an FTP site).
+std::string ResolveZipArchiveName(const std::string& typed, const std::string& dir, bool otherIsFtp);
 
 } // namespace km

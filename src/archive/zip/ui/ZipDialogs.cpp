@@ -1,5 +1,7 @@
 #include "archive/zip/ui/ZipDialogs.h"
 
+#include "ui_services/LosslessText.h"
+
 #include "ui_services/MessageBoxes.h"
 
 #include <QDialogButtonBox>
@@ -56,8 +58,7 @@ ZipNameDialog::ZipNameDialog(const std::string& initialName, bool offerSplit, QW
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Zip to:"), this));
     auto* row = new QHBoxLayout;
-    edit_ = new QLineEdit(
-        QString::fromUtf8(initialName.data(), static_cast<qsizetype>(initialName.size())), this);
+    edit_ = new QLineEdit(NameToText(initialName), this);
     edit_->setObjectName(QStringLiteral("edit1260"));
     edit_->setMinimumWidth(360);
     row->addWidget(edit_);
@@ -92,7 +93,7 @@ ZipNameDialog::ZipNameDialog(const std::string& initialName, bool offerSplit, QW
 }
 
 std::string ZipNameDialog::name() const {
-    return edit_->text().trimmed().toStdString();
+    return NameFromText(edit_->text().trimmed());
 }
 
 std::optional<uint64_t> ZipNameDialog::partSize() const {

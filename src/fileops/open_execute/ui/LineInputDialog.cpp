@@ -1,5 +1,7 @@
 #include "fileops/open_execute/ui/LineInputDialog.h"
 
+#include "ui_services/LosslessText.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,7 +38,7 @@ LineInputDialog::LineInputDialog(const Layout& l, QWidget* parent) : QDialog(par
 std::optional<std::string> LineInputDialog::ask() {
     if (exec() != QDialog::Accepted)
         return std::nullopt;
-    return edit_->text().toStdString();
+    return NameFromText(edit_->text());
 }
 
 } // namespace km

@@ -92,6 +92,9 @@ void EditNewCommand(PanelListing& panel, QWidget* owner) {
         ShowWarning(kNotOnFtp);
         return;
     }
+    // Relative names belong to the directory on show when the command was
+    // given: this program never changes its own current directory.
+    const std::string dir = panel.path;
     std::optional<std::string> name;
     {
         HelpContextScope help(kEditNewHelp);
@@ -99,9 +102,7 @@ void EditNewCommand(PanelListing& panel, QWidget* owner) {
     }
     if (!name || name->empty())
         return;
-    // Relative names belong to the panel: this program never changes its own
-    // current directory.
-    EditFile(ResolvePath(panel.path, *name), owner, true, panel.path);
+    EditFile(ResolvePath(dir, *name), owner, true, dir);
 }
 
 void AssociateCommand(PanelListing& panel, QWidget* owner) {
@@ -135,6 +136,7 @@ void AssociateCommand(PanelListing& panel, QWidget* owner) {
 }
 
 std::optional<std::string> MakeDirectoryCommand(PanelListing& panel, QWidget* owner) {
+    const std::string dir = panel.path; // as shown when the command was given
     std::optional<std::string> typed;
     {
         HelpContextScope help(kMakeDirHelp);
@@ -143,7 +145,7 @@ std::optional<std::string> MakeDirectoryCommand(PanelListing& panel, QWidget* ow
     if (!typed)
         return std::nullopt;
     QtOpenExecuteUi ui;
-    MakeNewDirectory(panel.path, *typed, ui);
+    MakeNewDirectory(dir, *typed, ui);
     return typed;
 }
 
