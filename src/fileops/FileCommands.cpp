@@ -178,8 +178,8 @@ bool RunDeleteCommand(const PanelListing& panel, const DeleteCommand& cmd, FileO
         const std::string path = panel.FullPath(e);
         ui.ShowPaths(path, {});
         if (e.kind == KindDirectory) {
-            if (engine.ConfirmNonEmptyDirectory(path) && engine.DeleteTree(path) != 0)
-                ui.Message("Error deleting " + path, false);
+            if (engine.ConfirmNonEmptyDirectory(path))
+                engine.DeleteTree(path); // reports what stayed, each path once
         } else {
             engine.DeleteFile(path);
         }

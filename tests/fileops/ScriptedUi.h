@@ -18,10 +18,11 @@ public:
     std::vector<int> warnings;
     std::vector<std::string> messages;
     long pumps = 0;
-    long cancelAfterPumps = -1; // Pump reports a cancel from this call on
+    long cancelAfterPumps = -1;     // Pump reports a cancel from this call on
     std::vector<std::string> shown; // the "from" paths, when recordPaths
     bool recordPaths = false;
-    std::function<void(long)> onPump; // called with the pump's number, before answering
+    std::function<void(long)> onPump;             // called with the pump's number, before answering
+    std::function<void(std::string_view)> onShow; // called with each "from" path shown
 
     int AskOverwrite(const OverwriteQuestion& q) override {
         overwriteAsked.push_back(q);
@@ -42,6 +43,8 @@ public:
     void Warning(int id) override { warnings.push_back(id); }
     void Message(std::string_view text, bool) override { messages.emplace_back(text); }
     void ShowPaths(std::string_view from, std::string_view) override {
+        if (onShow)
+            onShow(from);
         if (recordPaths)
             shown.emplace_back(from);
     }
