@@ -77,7 +77,7 @@ int DeleteEngine::DeleteTree(const std::string& dir) {
                     false);
         return 1;
     }
-    if (!ui_.AskYesNo("The trash cannot take " + dir + " (" + ErrorText(err) +
+    if (!ui_.AskYesNo("There is no usable trash for " + dir + " (" + ErrorText(err) +
                       "). Delete it permanently?"))
         return 1;
     return deletePermanently(dir);
