@@ -23,7 +23,9 @@ class SilentUi : public FileOpUi {
 public:
     int AskOverwrite(const OverwriteQuestion&) override { return OverwriteYes; }
     bool AskYesNo(std::string_view) override { return true; }
-    void Warning(int id) override { std::fprintf(stderr, "warning %d\n", id); }
+    void Warning(int id, std::string_view detail) override {
+        std::fprintf(stderr, "warning %d %.*s\n", id, int(detail.size()), detail.data());
+    }
     void Message(std::string_view t, bool) override {
         std::fprintf(stderr, "%.*s\n", int(t.size()), t.data());
     }

@@ -1,6 +1,6 @@
 #include "fileops/DeleteEngine.h"
 
-#include "fileops/AsNobody.h"
+#include "fileops/ChildProcess.h"
 #include "fileops/FileCommands.h"
 #include "fileops/ScriptedUi.h"
 #include "platform/DirectoryReader.h"
@@ -151,17 +151,14 @@ TEST_F(DeleteTest, ADeepTreeNeedsOneDescriptorAtATime) {
         WriteAll(path + "/f", "x");
         path += "/d";
     }
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const struct rlimit few = {32, 32};
-        setrlimit(RLIMIT_NOFILE, &few);
-        test::ScriptedUi childUi;
-        DeleteEngine e(childUi, false, true);
-        _exit(e.DeleteTree(p("deep")) == 0 && childUi.messages.empty() ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(test::RunInChild([&](std::string&) {
+                  const struct rlimit few = {32, 32};
+                  setrlimit(RLIMIT_NOFILE, &few);
+                  test::ScriptedUi childUi;
+                  DeleteEngine e(childUi, false, true);
+                  return e.DeleteTree(p("deep")) == 0 && childUi.messages.empty();
+              }),
+              test::ChildPassed);
     EXPECT_FALSE(exists(p("deep")));
 }
 
@@ -238,7 +235,7 @@ TEST_F(DeleteTest, FailedEntriesAreReportedAndTheLoopGoesOn) {
         &out);
     if (r == test::NobodyUnavailable)
         GTEST_SKIP() << "cannot drop privileges here";
-    ASSERT_EQ(r, test::NobodyPassed);
+    ASSERT_EQ(r, test::ChildPassed);
     // One message per file that stayed, each with its path and reason; the
     // folders it kept non-empty are not reported on top.
     std::vector<std::string> expected;
@@ -275,7 +272,7 @@ TEST_F(DeleteTest, AFolderTheTrashCannotTakeStaysWholeAndSaysWhy) {
         &out);
     if (r == test::NobodyUnavailable)
         GTEST_SKIP() << "cannot drop privileges here";
-    EXPECT_EQ(r, test::NobodyPassed);
+    EXPECT_EQ(r, test::ChildPassed);
     const auto messages = splitMessages(out);
     ASSERT_EQ(messages.size(), 1u) << out;
     EXPECT_EQ(messages[0].rfind("Error deleting " + p("ro") + "\n", 0), 0u) << messages[0];

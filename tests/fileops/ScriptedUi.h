@@ -16,6 +16,7 @@ public:
     std::vector<OverwriteQuestion> overwriteAsked;
     std::vector<std::string> questions;
     std::vector<int> warnings;
+    std::vector<std::string> warningDetails; // one per warning
     std::vector<std::string> messages;
     long pumps = 0;
     long cancelAfterPumps = -1;     // Pump reports a cancel from this call on
@@ -40,7 +41,11 @@ public:
         yesNoAnswers.pop_front();
         return a;
     }
-    void Warning(int id) override { warnings.push_back(id); }
+    using FileOpUi::Warning;
+    void Warning(int id, std::string_view detail) override {
+        warnings.push_back(id);
+        warningDetails.emplace_back(detail);
+    }
     void Message(std::string_view text, bool) override { messages.emplace_back(text); }
     void ShowPaths(std::string_view from, std::string_view) override {
         if (onShow)

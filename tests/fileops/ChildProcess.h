@@ -1,6 +1,7 @@
 #pragma once
-// Runs part of a test as the unprivileged user "nobody" in a child process:
-// CI runs as root, for whom permissions do not hold.
+// Runs part of a test in a child process: under limits the test process must
+// not take on (few descriptors, a small largest file), or as the unprivileged
+// user "nobody" (CI runs as root, for whom permissions do not hold).
 #include <functional>
 #include <grp.h>
 #include <string>
@@ -9,19 +10,19 @@
 
 namespace km::test {
 
-enum NobodyResult : int { NobodyPassed = 0, NobodyFailed = 1, NobodyUnavailable = 2 };
+enum ChildResult : int { ChildPassed = 0, ChildFailed = 1, NobodyUnavailable = 2 };
 
 // `job` runs in the child and may hand text back through `output` (its
 // messages, say) for the parent to check with readable failures.
-inline int RunAsNobody(const std::function<bool(std::string& output)>& job,
-                       std::string* output = nullptr) {
+inline int RunInChild(const std::function<bool(std::string& output)>& job,
+                      std::string* output = nullptr, bool asNobody = false) {
     int fds[2];
     if (pipe(fds) != 0)
-        return NobodyUnavailable;
+        return ChildFailed;
     const pid_t pid = fork();
     if (pid == 0) {
         close(fds[0]);
-        if (geteuid() == 0 &&
+        if (asNobody && geteuid() == 0 &&
             (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
             _exit(NobodyUnavailable);
         std::string text;
@@ -32,7 +33,7 @@ inline int RunAsNobody(const std::function<bool(std::string& output)>& job,
                 break;
             done += static_cast<size_t>(n);
         }
-        _exit(ok ? NobodyPassed : NobodyFailed);
+        _exit(ok ? ChildPassed : ChildFailed);
     }
     close(fds[1]);
     std::string text;
@@ -45,7 +46,12 @@ inline int RunAsNobody(const std::function<bool(std::string& output)>& job,
     waitpid(pid, &status, 0);
     if (output)
         *output = text;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : NobodyFailed;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : ChildFailed;
+}
+
+inline int RunAsNobody(const std::function<bool(std::string& output)>& job,
+                       std::string* output = nullptr) {
+    return RunInChild(job, output, true);
 }
 
 } // namespace km::test
