@@ -23,7 +23,7 @@ class SilentUi : public FileOpUi {
 public:
     int AskOverwrite(const OverwriteQuestion&) override { return OverwriteYes; }
     bool AskYesNo(std::string_view) override { return true; }
-    void Warning(int) override {}
+    void Warning(int, std::string_view) override {}
     void Message(std::string_view, bool) override {}
     void ShowPaths(std::string_view, std::string_view) override {}
     bool Pump() override { return false; }

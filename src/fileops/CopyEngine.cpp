@@ -5,6 +5,7 @@
 #include "platform/DirectoryReader.h"
 #include "platform/PathUtil.h"
 #include "platform/ReplacementFile.h"
+#include "platform/TreeWalk.h"
 
 #include <cerrno>
 #include <climits>
@@ -54,15 +55,12 @@ bool isWithin(const std::string& inner, const std::string& outer) {
     return full == top || full.rfind(top + "/", 0) == 0;
 }
 
-struct Fd {
-    int fd = -1;
-    ~Fd() {
-        if (fd >= 0)
-            close(fd);
-    }
-};
-
 } // namespace
+
+CopyEngine::Fd::~Fd() {
+    if (fd >= 0)
+        close(fd);
+}
 
 CopyEngine::CopyEngine(FileOpUi& ui) : ui_(ui) {}
 
@@ -87,20 +85,24 @@ void CopyEngine::skipSpecial(const std::string& path) {
     ui_.Message("Skipped special file " + path, false);
 }
 
-int CopyEngine::checkExisting(const struct stat& s, const std::string& dest, bool& targetExisted) {
+void CopyEngine::warn(int stringId, const std::string& path, int err) {
+    ui_.Warning(stringId, err ? path + "\n" + ErrorText(err) : path);
+}
+
+int CopyEngine::checkExisting(const struct stat& s, const Place& dest, bool& targetExisted) {
     struct stat t;
-    targetExisted = lstat(dest.c_str(), &t) == 0;
+    targetExisted = fstatat(dest.dir, dest.name.c_str(), &t, AT_SYMLINK_NOFOLLOW) == 0;
     if (!targetExisted)
         return GoOn;
     struct stat tf;
-    const bool resolves = stat(dest.c_str(), &tf) == 0;
+    const bool resolves = fstatat(dest.dir, dest.name.c_str(), &tf, 0) == 0;
     const bool same = (t.st_dev == s.st_dev && t.st_ino == s.st_ino) ||
                       (resolves && tf.st_dev == s.st_dev && tf.st_ino == s.st_ino);
     // The source itself; a directory (or a link to one); a pipe, socket or
     // device that something else may be using: none is replaced by a file.
     if (same || S_ISDIR(t.st_mode) || (resolves && S_ISDIR(tf.st_mode)) ||
         !(S_ISREG(t.st_mode) || S_ISLNK(t.st_mode))) {
-        ui_.Warning(4198); // "Cannot open output file"
+        warn(4198, dest.path); // "Cannot open output file"
         return CopyNotDone;
     }
     // Only a real file at least as new makes the copy needless: a dangling
@@ -111,7 +113,7 @@ int CopyEngine::checkExisting(const struct stat& s, const std::string& dest, boo
     if (!yesToAll && confirmOverwrite) {
         const struct stat& shown = resolves ? tf : t;
         OverwriteQuestion q;
-        q.targetPath = dest;
+        q.targetPath = dest.path;
         q.targetSize = static_cast<uint64_t>(shown.st_size);
         q.targetTime = shown.st_mtim.tv_sec;
         q.sourceSize = static_cast<uint64_t>(s.st_size);
@@ -133,121 +135,152 @@ int CopyEngine::checkExisting(const struct stat& s, const std::string& dest, boo
         }
     }
     // Yes does not reach a file its owner protected or we may not write.
-    if (!MayReplace(dest)) {
-        ui_.Warning(4198);
+    if (!MayReplaceAt(dest.dir, dest.name)) {
+        warn(4198, dest.path);
         return CopyNotDone;
     }
     return GoOn;
 }
 
-int CopyEngine::copyData(const std::string& source, const std::string& dest, bool durable) {
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kBufferSize]());
-    if (!buffer) {
-        ui_.Warning(4177); // "Not enough memory"
-        return CopyNotDone;
-    }
+int CopyEngine::copyFile(const Place& source, bool follow, const Place& dest, bool durable,
+                         bool checked) {
+    ui_.ShowPaths(source.path, dest.path);
     // O_NONBLOCK: a pipe put in the file's place meanwhile must not hang us.
     Fd in;
-    in.fd = open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    in.fd = openat(source.dir, source.name.c_str(),
+                   O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (follow ? 0 : O_NOFOLLOW));
     struct stat s;
     if (in.fd < 0 || fstat(in.fd, &s) != 0) {
-        ui_.Warning(4197); // "Cannot open input file"
+        warn(4197, source.path, errno); // "Cannot open input file"
         return CopyNotDone;
     }
     if (!S_ISREG(s.st_mode)) {
-        skipSpecial(source);
+        skipSpecial(source.path);
         return CopyNotDone;
     }
     // The read-only attribute is not carried over: the owner may always write.
     // Set-user and set-group bits are not either: the copy is the copier's.
+    const mode_t mode = ((s.st_mode & 0777) & ~ProcessUmask()) | S_IWUSR;
     ReplacementFile out;
-    if (out.Create(dest, ((s.st_mode & 0777) & ~ProcessUmask()) | S_IWUSR) != 0) {
-        ui_.Warning(4198);
+    // Where nothing has the name, the file is made under it at once; a move
+    // keeps the temporary name, so that nothing stands at the target before
+    // the copy is whole and its source may go.
+    int err = durable || checked ? EEXIST : out.CreateNewAt(dest.dir, dest.name, mode);
+    if (err == EEXIST) {
+        bool existed = false;
+        const int verdict = checked ? GoOn : checkExisting(s, dest, existed);
+        if (verdict == Skip)
+            return CopyDone;
+        if (verdict != GoOn)
+            return verdict;
+        err = out.CreateAt(dest.dir, dest.name, mode);
+        durable = durable || existed; // replacing destroys the old contents: make the new ones last
+    }
+    if (err != 0) {
+        warn(4198, dest.path, err);
         return CopyNotDone;
     }
+    const int r = copyData(in.fd, s, source, dest, out);
+    if (r != CopyDone)
+        return r;
+    const struct timespec times[2] = {s.st_atim, s.st_mtim};
+    futimens(out.Descriptor(), times);
+    err = out.Commit(durable);
+    if (err != 0) {
+        const bool full = err == ENOSPC || err == EDQUOT || err == EFBIG || err == EIO;
+        warn(full ? 4200 : 4198, dest.path, err);
+        return CopyNotDone;
+    }
+    return CopyDone;
+}
+
+int CopyEngine::copyData(int in, const struct stat& s, const Place& source, const Place& dest,
+                         ReplacementFile& out) {
     const int outFd = out.Descriptor();
-    auto fail = [&](int stringId) {
+    auto fail = [&](int stringId, const std::string& path, int err) {
         out.Discard();
-        if (stringId)
-            ui_.Warning(stringId);
+        warn(stringId, path, err);
         return CopyNotDone;
     };
-
+    const uint64_t expected = static_cast<uint64_t>(s.st_size);
     uint64_t copied = 0;
     bool kernelCopy = true;
     for (;;) {
         if (pump()) {
-            fail(0);
+            out.Discard();
             return CopyCancelled;
         }
+        ssize_t got;
         if (kernelCopy) {
-            const ssize_t n = copy_file_range(in.fd, nullptr, outFd, nullptr, kKernelChunk, 0);
-            if (n > 0) {
-                copied += static_cast<uint64_t>(n);
-                continue;
+            got = copy_file_range(in, nullptr, outFd, nullptr, kKernelChunk, 0);
+            if (got < 0) {
+                if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
+                    errno == EBADF) {
+                    kernelCopy = false; // plain reads and writes from here
+                    continue;
+                }
+                const int err = errno;
+                const bool full = err == ENOSPC || err == EDQUOT || err == EFBIG;
+                return fail(full ? 4200 : 4199, full ? dest.path : source.path, err);
             }
-            if (n == 0)
-                break;
-            if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
-                errno == EBADF) {
-                kernelCopy = false; // fall back to plain reads and writes from here
-                continue;
+        } else {
+            if (!buffer_) {
+                buffer_.reset(new (std::nothrow) char[kBufferSize]());
+                if (!buffer_)
+                    return fail(4177, source.path, 0); // "Not enough memory"
             }
-            return fail(errno == ENOSPC || errno == EDQUOT || errno == EFBIG ? 4200 : 4199);
-        }
-        const ssize_t got = read(in.fd, buffer.get(), kReadSize);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return fail(4199); // "Error reading input file"
-        }
-        if (got == 0)
-            break;
-        ssize_t done = 0;
-        while (done < got) {
-            const ssize_t w = write(outFd, buffer.get() + done, static_cast<size_t>(got - done));
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0)
-                return fail(4200); // "Error writing output file"
-            done += w;
+            got = read(in, buffer_.get(), kReadSize);
+            if (got < 0) {
+                if (errno == EINTR)
+                    continue;
+                return fail(4199, source.path, errno); // "Error reading input file"
+            }
+            for (ssize_t done = 0; done < got;) {
+                const ssize_t w =
+                    write(outFd, buffer_.get() + done, static_cast<size_t>(got - done));
+                if (w < 0 && errno == EINTR)
+                    continue;
+                if (w <= 0)
+                    return fail(4200, dest.path,
+                                w < 0 ? errno : ENOSPC); // "Error writing output file"
+                done += w;
+            }
         }
         copied += static_cast<uint64_t>(got);
+        // At the end of the data, or at the size it had: a source that shrank
+        // or grew while we read it gives no faithful copy, and one read at
+        // the end would only say what this says.
+        if (got == 0 || copied >= expected) {
+            struct stat now;
+            if (fstat(in, &now) != 0)
+                return fail(4199, source.path, errno);
+            if (static_cast<uint64_t>(now.st_size) == copied)
+                return CopyDone;
+            if (got == 0 || static_cast<uint64_t>(now.st_size) < copied)
+                return fail(4199, source.path, 0);
+        }
     }
-    // A source that shrank or grew while we read it gave no faithful copy.
-    struct stat after;
-    if (fstat(in.fd, &after) != 0 || static_cast<uint64_t>(after.st_size) != copied)
-        return fail(4199);
-    const struct timespec times[2] = {s.st_atim, s.st_mtim};
-    futimens(outFd, times);
-    const int err = out.Commit(durable);
-    if (err != 0) {
-        const bool full = err == ENOSPC || err == EDQUOT || err == EFBIG || err == EIO;
-        ui_.Warning(full ? 4200 : 4198);
-        return CopyNotDone;
-    }
-    return CopyDone;
 }
 
-int CopyEngine::writeLink(const std::string& source, const std::string& dest, bool targetExisted) {
+int CopyEngine::writeLink(const Place& source, const Place& dest, bool targetExisted) {
     std::vector<char> buf(PATH_MAX + 1);
-    const ssize_t n = readlink(source.c_str(), buf.data(), buf.size() - 1);
+    const ssize_t n = readlinkat(source.dir, source.name.c_str(), buf.data(), buf.size() - 1);
     if (n < 0) {
-        ui_.Warning(4197);
+        warn(4197, source.path, errno);
         return CopyNotDone;
     }
-    if (ReplaceWithSymlink(dest, std::string(buf.data(), static_cast<size_t>(n)), targetExisted) !=
-        0) {
-        ui_.Warning(4198);
+    const std::string text(buf.data(), static_cast<size_t>(n));
+    if (const int err = ReplaceWithSymlinkAt(dest.dir, dest.name, text, targetExisted)) {
+        warn(4198, dest.path, err);
         return CopyNotDone;
     }
     return CopyDone;
 }
 
-int CopyEngine::copyLink(const std::string& source, const std::string& dest) {
+int CopyEngine::copyLink(const Place& source, const Place& dest) {
     struct stat s;
-    if (lstat(source.c_str(), &s) != 0) {
-        ui_.Warning(4197);
+    if (fstatat(source.dir, source.name.c_str(), &s, AT_SYMLINK_NOFOLLOW) != 0) {
+        warn(4197, source.path, errno);
         return CopyNotDone;
     }
     bool existed = false;
@@ -256,68 +289,100 @@ int CopyEngine::copyLink(const std::string& source, const std::string& dest) {
         return CopyDone;
     if (verdict != GoOn)
         return verdict;
-    ui_.ShowPaths(source, dest);
+    ui_.ShowPaths(source.path, dest.path);
     return writeLink(source, dest, existed);
+}
+
+bool CopyEngine::openTargetDirectory(const std::string& dest, Fd& dir) {
+    // The directory of a path the user gave, links followed: it is their choice.
+    const std::string path = dirPart(dest);
+    dir.fd = path.empty() ? AT_FDCWD : open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir.fd == -1)
+        warn(4198, dest, errno);
+    return dir.fd != -1;
 }
 
 int CopyEngine::CopyOneFile(const std::string& source, const std::string& target,
                             bool intoDirectory) {
     const std::string dest = TargetName(source, target, intoDirectory);
-    struct stat s; // a link named at the top is followed: the user pointed at its file
-    if (stat(source.c_str(), &s) != 0) {
-        ui_.Warning(4197);
+    Fd dir;
+    if (!openTargetDirectory(dest, dir))
         return CopyNotDone;
-    }
-    if (!S_ISREG(s.st_mode)) {
-        skipSpecial(source);
-        return CopyNotDone;
-    }
-    bool existed = false;
-    const int verdict = checkExisting(s, dest, existed);
-    if (verdict == Skip)
-        return CopyDone;
-    if (verdict != GoOn)
-        return verdict;
-    ui_.ShowPaths(source, dest);
-    // Replacing a file destroys its old contents: make the new ones durable first.
-    return copyData(source, dest, existed);
+    const std::string name = lastPart(dest);
+    // A link named at the top is followed: the user pointed at its file.
+    return copyFile({AT_FDCWD, source, source}, true, {dir.fd, name, dest}, false, false);
 }
 
-int CopyEngine::copyTree(const std::string& sourceDir, const std::string& newDir) {
-    if (!IsExistingDirectory(newDir) && MakePath(newDir) != 0) {
-        ui_.Message("Error creating directory " + newDir, false);
+int CopyEngine::copySubtree(WalkLevel& source, WalkLevel& target, const std::string& name,
+                            const std::string& sourcePath, const std::string& targetPath,
+                            int depth) {
+    // An existing directory at the target is used, a link to one followed:
+    // the target tree is the user's.
+    if (mkdirat(target.fd(), name.c_str(), 0777) != 0 && errno != EEXIST) {
+        ui_.Message("Error creating directory " + targetPath + "\n" + ErrorText(errno), false);
         return CopyNotDone;
     }
+    const int dfd = openat(target.fd(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0) {
+        ui_.Message("Error creating directory " + targetPath + "\n" + ErrorText(errno), false);
+        return CopyNotDone;
+    }
+    WalkLevel subTarget(dfd);
+    const int sfd = OpenChildDirectory(source.fd(), name.c_str());
+    if (sfd < 0) {
+        ui_.Message(ErrorText(errno) + ": " + sourcePath, true);
+        return CopyNotDone;
+    }
+    WalkLevel subSource(sfd);
+    const bool park = depth >= keepOpen_;
+    if (park) {
+        source.Park();
+        target.Park();
+    }
+    const int r = copyTree(subSource, sourcePath, subTarget, targetPath, depth + 1);
+    if (park && (source.Restore(subSource.fd()) != 0 || target.Restore(subTarget.fd()) != 0)) {
+        if (!lost_)
+            ui_.Message("The folder " + sourcePath + " or its copy was moved while it was copied",
+                        false);
+        lost_ = true;
+        return CopyNotDone;
+    }
+    return r;
+}
+
+int CopyEngine::copyTree(WalkLevel& source, const std::string& sourcePath, WalkLevel& target,
+                         const std::string& targetPath, int depth) {
     yesToAll = false;
     entryCount = 2;
-    DIR* d = opendir(sourceDir.c_str());
-    if (!d) {
-        ui_.Message(ErrorText(errno) + ": " + sourceDir, true);
+    std::vector<DirectoryChild> children;
+    if (const int err = ReadDirectoryChildren(source.fd(), children)) {
+        ui_.Message(ErrorText(err) + ": " + sourcePath, true);
         return CopyNotDone;
     }
-    std::vector<std::pair<std::string, mode_t>> children;
-    while (dirent* e = readdir(d)) {
-        const std::string n = e->d_name;
-        if (n == "." || n == "..")
-            continue;
-        struct stat st;
-        const std::string child = JoinPath(sourceDir, n);
-        if (lstat(child.c_str(), &st) == 0)
-            children.emplace_back(child, st.st_mode);
-    }
-    closedir(d);
     bool complete = true;
-    for (const auto& [child, mode] : children) {
-        const std::string dest = JoinPath(newDir, lastPart(child));
+    for (const auto& c : children) {
+        unsigned char type = c.type;
+        if (type == DT_UNKNOWN) { // some file systems do not say
+            struct stat st;
+            if (fstatat(source.fd(), c.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;
+            type = S_ISDIR(st.st_mode)   ? DT_DIR
+                   : S_ISLNK(st.st_mode) ? DT_LNK
+                   : S_ISREG(st.st_mode) ? DT_REG
+                                         : DT_UNKNOWN;
+        }
+        const std::string from = JoinPath(sourcePath, c.name), to = JoinPath(targetPath, c.name);
         int r;
-        if (S_ISDIR(mode)) {
-            r = copyTree(child, dest);
-        } else if (S_ISLNK(mode)) {
-            r = copyLink(child, dest); // never followed: it may lead out of the tree
-        } else if (S_ISREG(mode)) {
-            r = CopyOneFile(child, newDir, true);
+        if (type == DT_DIR) {
+            r = copySubtree(source, target, c.name, from, to, depth);
+        } else if (type == DT_LNK) {
+            // never followed: it may lead out of the tree
+            r = copyLink({source.fd(), c.name, from}, {target.fd(), c.name, to});
+        } else if (type == DT_REG) {
+            r = copyFile({source.fd(), c.name, from}, false, {target.fd(), c.name, to}, false,
+                         false);
         } else {
-            skipSpecial(child);
+            skipSpecial(from);
             r = Incomplete;
         }
         if (r == Incomplete) {
@@ -338,24 +403,53 @@ int CopyEngine::CopyTree(const std::string& sourceDir, const std::string& target
         return CopyNotDone;
     }
     struct stat ls;
-    if (lstat(sourceDir.c_str(), &ls) == 0 && S_ISLNK(ls.st_mode))
-        return copyLink(sourceDir, newDir); // never follow a link to a directory
-    return copyTree(sourceDir, newDir) == CopyDone ? CopyDone : CopyNotDone;
+    if (lstat(sourceDir.c_str(), &ls) == 0 && S_ISLNK(ls.st_mode)) {
+        Fd dir; // never follow a link to a directory
+        if (!openTargetDirectory(newDir, dir))
+            return CopyNotDone;
+        const std::string name = lastPart(newDir);
+        return copyLink({AT_FDCWD, sourceDir, sourceDir}, {dir.fd, name, newDir});
+    }
+    if (!IsExistingDirectory(newDir) && MakePath(newDir) != 0) {
+        ui_.Message("Error creating directory " + newDir, false);
+        return CopyNotDone;
+    }
+    const int dfd = open(newDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0) {
+        ui_.Message("Error creating directory " + newDir + "\n" + ErrorText(errno), false);
+        return CopyNotDone;
+    }
+    WalkLevel targetLevel(dfd);
+    const int sfd = open(sourceDir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (sfd < 0) {
+        ui_.Message(ErrorText(errno) + ": " + sourceDir, true);
+        return CopyNotDone;
+    }
+    WalkLevel sourceLevel(sfd);
+    keepOpen_ = WalkLevelsKeptOpen();
+    lost_ = false;
+    return copyTree(sourceLevel, sourceDir, targetLevel, newDir, 1) == CopyDone ? CopyDone
+                                                                                : CopyNotDone;
 }
 
 int CopyEngine::MoveOneFile(const std::string& source, const std::string& target,
                             bool intoDirectory) {
     const std::string dest = TargetName(source, target, intoDirectory);
+    Fd dir;
+    if (!openTargetDirectory(dest, dir))
+        return CopyNotDone;
+    const std::string name = lastPart(dest);
+    const Place to{dir.fd, name, dest};
     struct stat s; // the entry itself: a link moves as a link
     if (lstat(source.c_str(), &s) != 0) {
-        ui_.Warning(4197);
+        warn(4197, source, errno);
         return CopyNotDone;
     }
     bool existed = false;
-    const int verdict = checkExisting(s, dest, existed);
+    const int verdict = checkExisting(s, to, existed);
     if (verdict == Skip) { // the existing target is a file at least as new
         if (unlink(source.c_str()) != 0)
-            ui_.Message("Error deleting " + source, false);
+            ui_.Message("Error deleting " + source + "\n" + ErrorText(errno), false);
         return CopyDone;
     }
     if (verdict != GoOn)
@@ -366,22 +460,23 @@ int CopyEngine::MoveOneFile(const std::string& source, const std::string& target
     if (err == 0)
         return CopyDone;
     if (err != EXDEV) {
-        ui_.Warning(4198);
+        warn(4198, dest, err);
         return CopyNotDone;
     }
     int r;
+    const Place from{AT_FDCWD, source, source};
     if (S_ISLNK(s.st_mode)) {
-        r = writeLink(source, dest, existed);
+        r = writeLink(from, to, existed);
         if (r == CopyDone)
             SyncParentDirectory(dest);
     } else if (S_ISREG(s.st_mode)) {
-        r = copyData(source, dest, true); // the source goes next: the copy must be on disk
+        r = copyFile(from, false, to, true, true); // the source goes next: the copy must be on disk
     } else {
         skipSpecial(source); // kept where it is
         return CopyNotDone;
     }
     if (r == CopyDone && unlink(source.c_str()) != 0)
-        ui_.Message("Error deleting " + source, false);
+        ui_.Message("Error deleting " + source + "\n" + ErrorText(errno), false);
     return r;
 }
 
@@ -410,13 +505,12 @@ int CopyEngine::MoveTree(const std::string& sourceDir, const std::string& target
     if (CopyTree(sourceDir, target, intoDirectory) == CopyDone) {
         // The kernel reports a failed write-back here; then the copy may be
         // incomplete on disk and the source is the only sure copy.
-        if (SyncFileSystemOf(newDir) != 0) {
-            ui_.Warning(4200); // "Error writing output file"
+        if (const int err = SyncFileSystemOf(newDir)) {
+            warn(4200, newDir, err); // "Error writing output file"
             return CopyNotDone;
         }
         DeleteEngine del(ui_, recycle, false);
-        if (del.DeleteTree(sourceDir) != 0)
-            ui_.Message("Error deleting " + sourceDir, false);
+        del.DeleteTree(sourceDir); // reports whatever stays
     }
     return CopyDone;
 }

@@ -3,6 +3,7 @@
 #include "platform/DirectoryReader.h"
 #include "platform/PathUtil.h"
 #include "platform/Trash.h"
+#include "platform/TreeWalk.h"
 
 #include <cerrno>
 #include <dirent.h>
@@ -16,11 +17,25 @@ namespace km {
 DeleteEngine::DeleteEngine(FileOpUi& ui, bool recycle, bool confirmNonEmptyDirs)
     : ui_(ui), recycle_(recycle), confirmDirs_(confirmNonEmptyDirs) {}
 
+void DeleteEngine::report(const std::string& path, int err) {
+    ui_.Message("Error deleting " + path + "\n" + ErrorText(err), false);
+}
+
 bool DeleteEngine::DeleteFile(const std::string& path) {
-    const bool ok = recycle_ ? MoveToTrash(path) == 0 : unlink(path.c_str()) == 0;
-    if (!ok)
-        ui_.Message("Error deleting " + path, false);
-    return ok;
+    if (recycle_) {
+        if (const int err = MoveToTrash(path)) {
+            ui_.Message("Error deleting " + path +
+                            "\nCannot move it to the trash: " + ErrorText(err),
+                        false);
+            return false;
+        }
+        return true;
+    }
+    if (unlink(path.c_str()) != 0) {
+        report(path, errno);
+        return false;
+    }
+    return true;
 }
 
 bool DeleteEngine::ConfirmNonEmptyDirectory(const std::string& dir) {
@@ -43,70 +58,135 @@ bool DeleteEngine::ConfirmNonEmptyDirectory(const std::string& dir) {
 
 int DeleteEngine::DeleteTree(const std::string& dir) {
     struct stat st;
-    if (lstat(dir.c_str(), &st) != 0)
+    if (lstat(dir.c_str(), &st) != 0) {
+        report(dir, errno);
         return 1;
+    }
     if (S_ISLNK(st.st_mode)) // a link to a directory goes, its target stays
         return DeleteFile(dir) ? 0 : 1;
-    // Whole, so the desktop's trash restores it as the folder it was; file
-    // by file only where no trash on its own file system takes it.
-    if (recycle_ && MoveToTrash(dir) == 0)
+    if (!recycle_)
+        return deletePermanently(dir);
+    // Whole, so the desktop's trash restores it as the folder it was: spread
+    // over the trash file by file it could not be put together again.
+    bool noTrash = false;
+    const int err = MoveToTrash(dir, &noTrash);
+    if (err == 0)
         return 0;
-    return deleteWalk(dir);
-}
-
-int DeleteEngine::deleteWalk(const std::string& dir) {
-    // O_NOFOLLOW: a directory swapped for a link meanwhile is not entered.
-    const int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    DIR* d = dfd >= 0 ? fdopendir(dfd) : nullptr;
-    if (!d) {
-        if (dfd >= 0)
-            close(dfd);
+    if (!noTrash) {
+        ui_.Message("Error deleting " + dir + "\nCannot move it to the trash: " + ErrorText(err),
+                    false);
         return 1;
     }
-    std::vector<std::pair<std::string, bool>> children;
-    while (dirent* e = readdir(d)) {
-        const char* n = e->d_name;
-        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
-            continue;
-        bool isDir = e->d_type == DT_DIR;
-        struct stat cs;
-        if (e->d_type == DT_UNKNOWN) { // some file systems do not say
-            if (fstatat(dfd, n, &cs, AT_SYMLINK_NOFOLLOW) != 0)
-                continue;
-            isDir = S_ISDIR(cs.st_mode);
+    if (!ui_.AskYesNo("There is no usable trash for " + dir + " (" + ErrorText(err) +
+                      "). Delete it permanently?"))
+        return 1;
+    return deletePermanently(dir);
+}
+
+int DeleteEngine::deletePermanently(const std::string& dir) {
+    // The folder the user chose is reached by its path; everything below it
+    // by descriptors from there.
+    const int parent = open(ParentPath(dir).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::string name(BaseName(dir));
+    const int fd = parent >= 0 ? OpenChildDirectory(parent, name.c_str()) : -1;
+    if (fd < 0) {
+        report(dir, errno);
+        if (parent >= 0)
+            close(parent);
+        return 1;
+    }
+    keepOpen_ = WalkLevelsKeptOpen();
+    Outcome outcome;
+    {
+        WalkLevel top(fd);
+        outcome = emptyDirectory(top, dir, 1);
+    }
+    int result = 0;
+    if (unlinkat(parent, name.c_str(), AT_REMOVEDIR) != 0) {
+        // Left non-empty by failures already reported: no second word on it.
+        if (!((errno == ENOTEMPTY || errno == EEXIST) && outcome.reported))
+            report(dir, errno);
+        result = 1;
+    }
+    close(parent);
+    return result;
+}
+
+DeleteEngine::Outcome DeleteEngine::emptyDirectory(WalkLevel& level, const std::string& path,
+                                                   int depth) {
+    Outcome outcome;
+    std::vector<DirectoryChild> children;
+    if (const int err = ReadDirectoryChildren(level.fd(), children)) {
+        report(path, err);
+        outcome.reported = true;
+        return outcome;
+    }
+    for (auto& c : children) {
+        if (c.type == DT_UNKNOWN) { // some file systems do not say
+            struct stat cs;
+            c.type = fstatat(level.fd(), c.name.c_str(), &cs, AT_SYMLINK_NOFOLLOW) == 0 &&
+                             S_ISDIR(cs.st_mode)
+                         ? DT_DIR
+                         : DT_REG;
         }
-        children.emplace_back(n, isDir);
     }
-    // Files first, by name in this directory; then this directory is closed before
-    // going down, so a deep tree holds one descriptor at a time, not one per level.
-    for (const auto& [name, isDir] : children) {
-        if (isDir || cancelled_)
+    // Files first, by name relative to this directory: no path walk per file.
+    for (const auto& c : children) {
+        if (c.type == DT_DIR || cancelled_)
             continue;
-        const std::string child = JoinPath(dir, name);
+        const std::string child = JoinPath(path, c.name);
         ui_.ShowPaths(child, {});
-        if (recycle_)
-            DeleteFile(child);
-        else if (unlinkat(dfd, name.c_str(), 0) != 0) // by name: no path walk per file
-            ui_.Message("Error deleting " + child, false);
+        if (unlinkat(level.fd(), c.name.c_str(), 0) != 0) {
+            report(child, errno);
+            outcome.reported = true;
+        }
     }
-    closedir(d);
-    for (const auto& [name, isDir] : children) {
-        if (!isDir)
+    const bool park = depth >= keepOpen_;
+    for (const auto& c : children) {
+        if (c.type != DT_DIR)
             continue;
-        const std::string child = JoinPath(dir, name);
+        const std::string child = JoinPath(path, c.name);
         ui_.ShowPaths(child, {});
         if (ui_.Pump())
             cancelled_ = true;
         if (cancelled_)
             break;
-        deleteWalk(child);
+        const int fd = OpenChildDirectory(level.fd(), c.name.c_str());
+        if (fd < 0) {
+            // Swapped for a link or a file meanwhile: that goes as it is now.
+            const bool swapped = errno == ELOOP || errno == ENOTDIR;
+            if (!swapped || unlinkat(level.fd(), c.name.c_str(), 0) != 0) {
+                report(child, errno);
+                outcome.reported = true;
+            }
+            continue;
+        }
+        Outcome below;
+        {
+            WalkLevel sub(fd);
+            if (park)
+                level.Park();
+            below = emptyDirectory(sub, child, depth + 1);
+            // A parked level comes back through the child's "..", which must
+            // still be this directory; a lost child cannot lead back at all.
+            if (park && (below.lost || level.Restore(sub.fd()) != 0)) {
+                if (!below.lost)
+                    ui_.Message("Error deleting " + path +
+                                    "\nThe folder was moved while it was being deleted",
+                                false);
+                outcome.reported = outcome.lost = true;
+                return outcome;
+            }
+        }
+        outcome.reported |= below.reported || below.lost;
+        if (unlinkat(level.fd(), c.name.c_str(), AT_REMOVEDIR) != 0) {
+            if (!((errno == ENOTEMPTY || errno == EEXIST) && below.reported)) {
+                report(child, errno);
+                outcome.reported = true;
+            }
+        }
     }
-    // Directories are removed for good; their files went one by one.
-    if (rmdir(dir.c_str()) != 0) {
-        ui_.Message(ErrorText(errno), true);
-        return 1;
-    }
-    return 0;
+    return outcome;
 }
 
 } // namespace km

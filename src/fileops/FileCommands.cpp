@@ -147,8 +147,8 @@ bool RunDeleteCommand(const PanelSelection& chosen, const DeleteCommand& cmd, Fi
         const std::string path = chosen.FullPath(e);
         ui.ShowPaths(path, {});
         if (e.kind == KindDirectory) {
-            if (engine.ConfirmNonEmptyDirectory(path) && engine.DeleteTree(path) != 0)
-                ui.Message("Error deleting " + path, false);
+            if (engine.ConfirmNonEmptyDirectory(path))
+                engine.DeleteTree(path); // reports what stayed, each path once
         } else {
             engine.DeleteFile(path);
         }

@@ -24,8 +24,10 @@ public:
     virtual int AskOverwrite(const OverwriteQuestion& q) = 0;
     // A Yes/No question with the exclamation icon; true for Yes.
     virtual bool AskYesNo(std::string_view text) = 0;
-    // A numbered warning ("Kestrum", warning icon).
-    virtual void Warning(int stringId) = 0;
+    // A numbered warning ("Kestrum", warning icon). `detail`, on a line of
+    // its own, names the file it is about and, where the system gave one, why.
+    virtual void Warning(int stringId, std::string_view detail) = 0;
+    void Warning(int stringId) { Warning(stringId, {}); }
     // A text in an exclamation box, or with the stop icon for system errors.
     virtual void Message(std::string_view text, bool stopIcon) = 0;
     // Progress fields: "From:"/"Deleting:" and "To:".

@@ -130,11 +130,15 @@ int SyncFileSystemOf(const std::string& path) {
     return err;
 }
 
-bool MayReplace(const std::string& path) {
+bool MayReplaceAt(int dir, const std::string& name) {
     struct stat st;
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
         return true; // a link is replaced itself, never written through
-    return (st.st_mode & S_IWUSR) != 0 && ::access(path.c_str(), W_OK) == 0;
+    return (st.st_mode & S_IWUSR) != 0 && ::faccessat(dir, name.c_str(), W_OK, 0) == 0;
+}
+
+bool MayReplace(const std::string& path) {
+    return MayReplaceAt(AT_FDCWD, path);
 }
 
 int ReplacementFile::Create(const std::string& target, mode_t mode) {
@@ -183,6 +187,28 @@ int ReplacementFile::CreateAt(int directoryFd, const std::string& name, mode_t m
     return err;
 }
 
+int ReplacementFile::CreateNewAt(int directoryFd, const std::string& name, mode_t mode) {
+    Discard();
+    if (name.empty() || name.find('/') != std::string::npos)
+        return EINVAL;
+    const int fd = ::openat(directoryFd, name.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0);
+    if (fd < 0)
+        return errno;
+    dirFd_ = directoryFd;
+    borrowedDir_ = inPlace_ = true;
+    finalMode_ = mode;
+    fd_ = fd;
+    partial_ = targetExisted_ = false;
+    error_ = 0;
+    size_ = writtenBehind_ = 0;
+    name_ = name;
+    tempName_.clear();
+    temp_.clear();
+    pendingLength_ = 0;
+    return 0;
+}
+
 // Takes ownership of `dir`.
 int ReplacementFile::open(int dir, const std::string& name, mode_t mode, Temp kind) {
     struct stat st;
@@ -193,11 +219,6 @@ int ReplacementFile::open(int dir, const std::string& name, mode_t mode, Temp ki
         (S_ISDIR(st.st_mode) ||
          (::fstatat(dir, name.c_str(), &resolved, 0) == 0 && S_ISDIR(resolved.st_mode))))
         err = EISDIR;
-    if (err == 0 && !pending_) {
-        pending_.reset(new (std::nothrow) char[kGather]);
-        if (!pending_)
-            err = ENOMEM;
-    }
     if (mode == kKeepMode)
         mode = targetExisted_ && S_ISREG(st.st_mode) ? (st.st_mode & 07777) : newFileMode();
     int fd = -1;
@@ -241,6 +262,7 @@ int ReplacementFile::open(int dir, const std::string& name, mode_t mode, Temp ki
         return err;
     }
     dirFd_ = dir;
+    borrowedDir_ = inPlace_ = false;
     fd_ = fd;
     partial_ = kind != Temp::Unique;
     error_ = 0;
@@ -263,6 +285,12 @@ int ReplacementFile::Write(const void* data, size_t length) {
     if (error_ != 0)
         return error_;
     const char* bytes = static_cast<const char*>(data);
+    // Only writers that gather need the buffer; a copy writes by descriptor.
+    if (!pending_ && length < kGather) {
+        pending_.reset(new (std::nothrow) char[kGather]);
+        if (!pending_)
+            return error_ = ENOMEM;
+    }
     if (pendingLength_ + length > kGather && flush() != 0)
         return error_;
     if (length >= kGather) {
@@ -323,6 +351,8 @@ int ReplacementFile::Commit(bool durable) {
     int err = flush();
     if (err == 0 && durable && ::fsync(fd_) != 0)
         err = errno;
+    if (inPlace_)
+        return commitInPlace(err, durable);
     if (::close(fd_) != 0 && err == 0)
         err = errno; // a deferred write error (NFS, quota) shows up here
     fd_ = -1;
@@ -337,6 +367,25 @@ int ReplacementFile::Commit(bool durable) {
         ::fsync(dirFd_); // best effort: the data is in place
     Discard();
     return 0;
+}
+
+int ReplacementFile::commitInPlace(int err, bool durable) {
+    if (err == 0 && ::fchmod(fd_, finalMode_) != 0)
+        err = errno;
+    if (err != 0) {
+        Discard();
+        return err;
+    }
+    if (::close(fd_) != 0) { // a deferred write error: what is there is not the file
+        err = errno;
+        ::unlinkat(dirFd_, name_.c_str(), 0);
+    }
+    fd_ = -1;
+    if (err == 0 && durable)
+        ::fsync(dirFd_);
+    inPlace_ = false;
+    Discard();
+    return err;
 }
 
 int ReplacementFile::CommitAs(const std::string& name, bool durable) {
@@ -357,13 +406,23 @@ void ReplacementFile::removeTemp() {
 }
 
 void ReplacementFile::Discard() {
+    if (inPlace_ && fd_ >= 0) {
+        // Ours only while the name still leads to what we made.
+        struct stat own, there;
+        if (::fstat(fd_, &own) == 0 &&
+            ::fstatat(dirFd_, name_.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+            own.st_dev == there.st_dev && own.st_ino == there.st_ino)
+            ::unlinkat(dirFd_, name_.c_str(), 0);
+    }
+    inPlace_ = false;
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
     removeTemp();
-    if (dirFd_ >= 0)
+    if (dirFd_ >= 0 && !borrowedDir_)
         ::close(dirFd_);
     dirFd_ = -1;
+    borrowedDir_ = false;
     pendingLength_ = 0;
     partial_ = false;
 }

@@ -32,6 +32,13 @@ public:
     // The same for `name` (one component) in an open directory, for callers
     // that reached the directory without following links (archive output).
     int CreateAt(int directoryFd, const std::string& name, mode_t mode = kKeepMode);
+    // For a file that nothing has the name of yet: makes `name` itself in
+    // `directoryFd`, exclusively (EEXIST when anything has that name, which
+    // then goes the way of CreateAt), saving the rename. Until Commit gives
+    // it `mode` it has no permission bits, so a copy killed midway leaves a
+    // file that passes for nothing; Discard removes it. The descriptor is
+    // borrowed: keep it open until Commit or Discard.
+    int CreateNewAt(int directoryFd, const std::string& name, mode_t mode);
     // For a download that may be interrupted and resumed: the temporary file
     // has a fixed name for `target` (".km-<name>-partial"). `resume` opens
     // what an earlier attempt left (Size() tells how much) and appends;
@@ -74,10 +81,14 @@ private:
     enum class Temp { Unique, PartialNew, PartialResume };
     int create(const std::string& target, mode_t mode, Temp kind);
     int flush();
+    int commitInPlace(int err, bool durable);
     int open(int directoryFd, const std::string& name, mode_t mode, Temp kind);
     void removeTemp();
 
-    int dirFd_ = -1; // owned
+    int dirFd_ = -1; // owned unless borrowedDir_
+    bool borrowedDir_ = false;
+    bool inPlace_ = false; // CreateNewAt: the target itself, no temporary name
+    mode_t finalMode_ = 0;
     int fd_ = -1;
     int error_ = 0;
     bool targetExisted_ = false;
@@ -95,6 +106,8 @@ private:
 // (write bit clear) or that this user may not write: such a file is never
 // replaced, whatever the overwrite answer.
 bool MayReplace(const std::string& path);
+// The same for `name` in an open directory.
+bool MayReplaceAt(int directoryFd, const std::string& name);
 
 // Makes `target` a symbolic link to `linkText` through a temporary link and a
 // rename, under the same rule for a target that did not exist. 0 or errno.

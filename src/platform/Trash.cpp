@@ -4,10 +4,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#include <map>
+#include <mutex>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -96,42 +99,66 @@ struct TrashPlace {
     bool isHome = false;
 };
 
+// Jobs on different volumes may trash at the same time.
+std::mutex g_lock;
+
 // Finding and creating the trash costs a mount-table read; a tree sends
-// thousands of files from one volume, so remember the answer per device.
+// thousands of files from one volume, so remember the answer per device
+// (and per home trash, which a test may move).
 int trashFor(const std::string& path, TrashPlace& out, bool fresh) {
-    static std::unordered_map<dev_t, TrashPlace> cache;
-    const dev_t dev = deviceOf(ParentPath(path), true);
+    static std::map<std::pair<dev_t, std::string>, TrashPlace> cache;
+    const auto key = std::make_pair(deviceOf(ParentPath(path), true), homeTrash());
     if (!fresh) {
-        const auto it = cache.find(dev);
+        const std::lock_guard<std::mutex> hold(g_lock);
+        const auto it = cache.find(key);
         if (it != cache.end()) {
             out = it->second;
             return 0;
         }
     }
     out.dir = TrashDirectoryFor(path);
-    out.isHome = out.dir == homeTrash();
+    out.isHome = out.dir == key.second;
     errno = 0;
     if (!(out.isHome ? makeDirs(out.dir, 0700) : makeDir(out.dir, 0700)))
         return errno ? errno : EACCES;
     if (!makeDir(out.dir + "/files", 0700) || !makeDir(out.dir + "/info", 0700))
         return errno ? errno : EACCES;
-    cache[dev] = out;
+    const std::lock_guard<std::mutex> hold(g_lock);
+    cache[key] = out;
     return 0;
+}
+
+// The n-th name tried for `base` in files/. The info file's name (this name
+// and ".trashinfo") must fit the file system's limit; a longer name is cut,
+// at a character boundary, and the Path line keeps the original.
+std::string storedName(const std::string& base, int n) {
+    constexpr size_t kRoom = NAME_MAX - sizeof(".trashinfo") + 1;
+    const std::string suffix = n > 1 ? "." + std::to_string(n) : std::string();
+    if (base.size() + suffix.size() <= kRoom)
+        return base + suffix;
+    size_t cut = kRoom - suffix.size();
+    while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80)
+        --cut;
+    return base.substr(0, cut) + suffix;
 }
 
 } // namespace
 
-int MoveToTrash(const std::string& path) {
+int MoveToTrash(const std::string& path, bool* noTrash) {
+    if (noTrash)
+        *noTrash = false;
     struct stat st;
     if (lstat(path.c_str(), &st) != 0)
         return errno;
     TrashPlace place;
-    if (int err = trashFor(path, place, false))
-        return err;
+    int err = trashFor(path, place, false);
     struct stat probe;
-    if (stat((place.dir + "/info").c_str(), &probe) != 0) { // emptied meanwhile
-        if (int err = trashFor(path, place, true))
-            return err;
+    if (err == 0 && stat((place.dir + "/info").c_str(), &probe) != 0) // emptied meanwhile
+        err = trashFor(path, place, true);
+    if (err != 0) {
+        if (noTrash)
+            *noTrash = true;
+        return err;
     }
     const std::string& trash = place.dir;
     const bool isHome = place.isHome;
@@ -142,12 +169,15 @@ int MoveToTrash(const std::string& path) {
     // number handed out for this name instead of probing from 1 each time.
     static std::unordered_map<std::string, int> lastNumber;
     const std::string base(BaseName(path));
-    std::string name = base, infoPath;
-    int& last = lastNumber[info + "/" + base];
+    std::string name, infoPath;
+    int last;
+    {
+        const std::lock_guard<std::mutex> hold(g_lock);
+        last = lastNumber[info + "/" + base];
+    }
     int fd = -1;
     for (int n = std::max(1, last); n < last + 100000; ++n) {
-        if (n > 1)
-            name = base + "." + std::to_string(n);
+        name = storedName(base, n);
         last = n;
         infoPath = info + "/" + name + ".trashinfo";
         fd = open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -162,6 +192,10 @@ int MoveToTrash(const std::string& path) {
         }
         if (errno != EEXIST)
             return errno;
+    }
+    {
+        const std::lock_guard<std::mutex> hold(g_lock);
+        lastNumber[info + "/" + base] = last;
     }
     if (fd < 0)
         return EEXIST;
@@ -191,9 +225,12 @@ int MoveToTrash(const std::string& path) {
         return EIO;
     }
     if (rename(path.c_str(), (files + "/" + name).c_str()) != 0) {
-        const int err = errno;
+        const int renameErr = errno;
         unlink(infoPath.c_str());
-        return err;
+        // The trash found for it is on another mount of the same file system.
+        if (renameErr == EXDEV && noTrash)
+            *noTrash = true;
+        return renameErr;
     }
     return 0;
 }

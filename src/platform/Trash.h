@@ -7,8 +7,10 @@
 namespace km {
 
 // Moves `path` (a file, a symbolic link or a directory, never followed) into
-// the trash. Returns 0 or an errno value.
-int MoveToTrash(const std::string& path);
+// the trash, whole. Returns 0 or an errno value; `noTrash` tells when the
+// failure is the volume's: no trash can be found or made for `path`, or the
+// one found is on another mount.
+int MoveToTrash(const std::string& path, bool* noTrash = nullptr);
 
 // Where the trash for `path` lives (without creating it); for tests.
 std::string TrashDirectoryFor(const std::string& path);

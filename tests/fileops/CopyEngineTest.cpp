@@ -1,7 +1,9 @@
 #include "fileops/CopyEngine.h"
 
+#include "fileops/ChildProcess.h"
 #include "fileops/FileCommands.h"
 #include "fileops/ScriptedUi.h"
+#include "platform/DirectoryReader.h"
 #include "support/TempDir.h"
 
 #include <csignal>
@@ -265,58 +267,92 @@ TEST_F(CopyTest, CancelInTheMiddleLeavesNoPartialFileAndTheOldTarget) {
     ui.cancelAfterPumps = 1; // lets one chunk through, then cancels
     EXPECT_EQ(e.CopyOneFile(src("big"), dir.file("dst"), true), CopyCancelled);
     EXPECT_EQ(ReadAll(dst("big")), "precious");
+    // To a new name: the half-made file goes.
+    ui.pumps = 0;
+    EXPECT_EQ(e.CopyOneFile(src("big"), dst("new"), false), CopyCancelled);
+    EXPECT_FALSE(exists(dst("new")));
     EXPECT_TRUE(noTempFiles(dir.file("dst")));
+}
+
+TEST_F(CopyTest, ADeepTreeCopiesWithFewDescriptors) {
+    // 200 levels, copied by a child allowed 32 open files.
+    std::string path = src("deep");
+    for (int i = 0; i < 200; ++i) {
+        mkdir(path.c_str(), 0755);
+        WriteAll(path + "/f", std::to_string(i));
+        path += "/d";
+    }
+    EXPECT_EQ(test::RunInChild([&](std::string&) {
+                  const struct rlimit few = {32, 32};
+                  setrlimit(RLIMIT_NOFILE, &few);
+                  test::ScriptedUi childUi;
+                  CopyEngine e(childUi);
+                  return e.CopyTree(src("deep"), dir.file("dst"), true) == CopyDone &&
+                         childUi.messages.empty() && childUi.warnings.empty();
+              }),
+              test::ChildPassed);
+    std::string copied = dst("deep");
+    for (int i = 0; i < 199; ++i)
+        copied += "/d";
+    EXPECT_EQ(ReadAll(copied + "/f"), "199");
 }
 
 TEST_F(CopyTest, WriteFailurePartWayKeepsTheExistingTarget) {
     WriteAll(src("big"), std::string(1u << 20, 'q'));
     WriteAll(dst("big"), "precious");
-    const pid_t pid = fork();
-    if (pid == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        struct rlimit lim = {64 * 1024, 64 * 1024};
-        setrlimit(RLIMIT_FSIZE, &lim);
-        test::ScriptedUi childUi;
-        CopyEngine e(childUi);
-        const int r = e.CopyOneFile(src("big"), dir.file("dst"), true);
-        _exit(r == CopyNotDone && childUi.warnings == std::vector<int>{4200} ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(test::RunInChild([&](std::string&) {
+                  signal(SIGXFSZ, SIG_IGN);
+                  struct rlimit lim = {64 * 1024, 64 * 1024};
+                  setrlimit(RLIMIT_FSIZE, &lim);
+                  test::ScriptedUi childUi;
+                  CopyEngine e(childUi);
+                  const int replaced = e.CopyOneFile(src("big"), dir.file("dst"), true);
+                  const int made = e.CopyOneFile(src("big"), dst("new"), false);
+                  return replaced == CopyNotDone && made == CopyNotDone &&
+                         childUi.warnings == std::vector<int>{4200, 4200};
+              }),
+              test::ChildPassed);
     EXPECT_EQ(ReadAll(dst("big")), "precious");
+    EXPECT_FALSE(exists(dst("new"))); // nor a half-made new file
     EXPECT_TRUE(noTempFiles(dir.file("dst")));
 }
 
-TEST_F(CopyTest, PermissionDeniedAsAnUnprivilegedUser) {
+TEST_F(CopyTest, PermissionDeniedAsAnUnprivilegedUserNamesTheFile) {
     WriteAll(src("secret"), "s");
     chmod(src("secret").c_str(), 0600);
     mkdir(dst("locked").c_str(), 0555);
     WriteAll(src("open"), "o");
     chmod(src("open").c_str(), 0644);
+    mkdir(src("t").c_str(), 0755);
+    WriteAll(src("t/unreadable"), "u");
+    chmod(src("t/unreadable").c_str(), 0600);
     chmod(dir.path().c_str(), 0755);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (geteuid() == 0 && setuid(65534) != 0) // nobody
-            _exit(2);
-        test::ScriptedUi childUi;
-        CopyEngine e(childUi);
-        const int a = e.CopyOneFile(src("secret"), dir.file("dst"), true);
-        const int b = e.CopyOneFile(src("open"), dst("locked"), true);
-        _exit(a == CopyNotDone && b == CopyNotDone &&
-                      childUi.warnings == std::vector<int>{4197, 4198}
-                  ? 0
-                  : 1);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 2)
+    chmod(dir.file("dst").c_str(), 0777);
+    std::string out;
+    const int r = test::RunAsNobody(
+        [&](std::string& details) {
+            test::ScriptedUi childUi;
+            CopyEngine e(childUi);
+            const int a = e.CopyOneFile(src("secret"), dir.file("dst"), true);
+            const int b = e.CopyOneFile(src("open"), dst("locked"), true);
+            const int c = e.CopyTree(src("t"), dir.file("dst"), true);
+            for (const auto& d : childUi.warningDetails)
+                details += d + '\0';
+            return a == CopyNotDone && b == CopyNotDone && c == CopyNotDone &&
+                   childUi.warnings == std::vector<int>{4197, 4198, 4197};
+        },
+        &out);
+    if (r == test::NobodyUnavailable)
         GTEST_SKIP() << "cannot drop privileges here";
     if (geteuid() != 0)
         GTEST_SKIP() << "the owner can read its own files";
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(r, test::ChildPassed);
+    // Each warning says which file, and why, whatever the progress window shows.
+    const std::string denied = "\n" + ErrorText(EACCES) + '\0';
+    EXPECT_EQ(out,
+              src("secret") + denied + dst("locked/open") + denied + src("t/unreadable") + denied);
     EXPECT_FALSE(exists(dst("secret")));
+    EXPECT_FALSE(exists(dst("t/unreadable")));
 }
 
 TEST_F(CopyTest, MoveRenamesWithinAFileSystemAndTreesMoveWhole) {

@@ -3,7 +3,9 @@
 // directories the user may not touch. Each case looks at the disk afterwards.
 #include "fileops/CopyEngine.h"
 
+#include "fileops/ChildProcess.h"
 #include "fileops/ScriptedUi.h"
+#include "support/FileTree.h"
 #include "support/ScratchFileSystem.h"
 #include "support/TempDir.h"
 
@@ -80,20 +82,6 @@ void killMidFile(const std::function<void(test::ScriptedUi&)>& job) {
     EXPECT_TRUE(WIFSIGNALED(status));
 }
 
-// Runs `job` as the unprivileged user "nobody" (CI runs as root, for whom
-// permissions do not hold). 0 passed, 1 failed, 2 could not drop privileges.
-int asNobody(const std::function<bool()>& job) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
-            _exit(2);
-        _exit(job() ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
-}
-
 class CopyFaultTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -167,11 +155,25 @@ TEST_F(CopyFaultTest, KilledInTheMiddleOfACopyOrAMove) {
     EXPECT_LE(temps, 2);
 }
 
+TEST_F(CopyFaultTest, AKilledCopyToANewNameLeavesNothingThatPassesForTheFile) {
+    const std::string big = pattern(40u << 20);
+    WriteAll(src("big"), big);
+    killMidFile([&](test::ScriptedUi& childUi) {
+        CopyEngine e(childUi);
+        e.CopyOneFile(src("big"), dst("fresh"), false);
+    });
+    struct stat st;
+    if (lstat(dst("fresh").c_str(), &st) == 0) {
+        EXPECT_EQ(st.st_mode & 07777, 0u) << "a partial copy that anyone may open";
+        EXPECT_LT(st.st_size, static_cast<off_t>(big.size()));
+    }
+}
+
 TEST_F(CopyFaultTest, CancelBetweenFilesOfATreeKeepsWholeFilesOnly) {
     mkdir(src("t").c_str(), 0755);
     for (const char* n : {"1", "2", "3", "4", "5"})
         WriteAll(src(std::string("t/") + n), n);
-    ui.cancelAfterPumps = 4; // two small files take two pumps each
+    ui.cancelAfterPumps = 2; // a small file takes one pump
     CopyEngine e(ui);
     EXPECT_EQ(e.CopyTree(src("t"), dir.file("dst"), true), CopyNotDone);
     EXPECT_TRUE(e.cancelled());
@@ -247,7 +249,7 @@ TEST_F(CopyFaultTest, DirectoriesTheUserMayNotTouch) {
     mkdir(dir.file("tree/closed").c_str(), 0755);
     WriteAll(dir.file("tree/closed/x"), "x");
     chmod(dir.file("tree/closed").c_str(), 0); // cannot be read
-    const int r = asNobody([&] {
+    const int r = test::RunAsNobody([&](std::string&) {
         test::ScriptedUi childUi;
         CopyEngine e(childUi);
         bool ok = e.MoveOneFile(src("f"), dir.file("dst"), true) == CopyNotDone;
@@ -266,4 +268,37 @@ TEST_F(CopyFaultTest, DirectoriesTheUserMayNotTouch) {
     // The tree was begun, and stopped at the directory that cannot be read.
     EXPECT_TRUE(exists(dst("tree")));
     EXPECT_FALSE(exists(dst("tree/closed/x")));
+}
+
+TEST_F(CopyFaultTest, ASourceFolderSwappedForALinkMeanwhileIsNotFollowed) {
+    // t/a holds 2,000 files and a folder b; outside/ has the same names with
+    // other contents, which a walk through a link put in a's place would copy.
+    mkdir(src("t").c_str(), 0755);
+    mkdir(src("t/a").c_str(), 0755);
+    mkdir(dir.file("outside").c_str(), 0755);
+    for (int i = 0; i < 2000; ++i) {
+        WriteAll(src("t/a/f" + std::to_string(i)), "inside");
+        WriteAll(dir.file("outside/f" + std::to_string(i)), "outside");
+    }
+    mkdir(src("t/a/b").c_str(), 0755);
+    WriteAll(src("t/a/b/g"), "inside");
+    mkdir(dir.file("outside/b").c_str(), 0755);
+    WriteAll(dir.file("outside/b/g"), "outside");
+    long shown = 0;
+    ui.onShow = [&](std::string_view) {
+        if (++shown == 1000) {
+            rename(src("t/a").c_str(), src("t/a.old").c_str());
+            symlink(dir.file("outside").c_str(), src("t/a").c_str());
+        }
+    };
+    CopyEngine e(ui);
+    e.CopyTree(src("t"), dir.file("dst"), true);
+    EXPECT_GE(shown, 1000);
+    size_t copied = 0, leaked = 0;
+    for (const auto& [name, data] : test::TreeOf(dst("t"))) {
+        copied += data == "inside";
+        leaked += data == "outside";
+    }
+    EXPECT_EQ(leaked, 0u);
+    EXPECT_GE(copied, 1000u);
 }

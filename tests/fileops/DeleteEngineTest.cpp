@@ -1,17 +1,28 @@
 #include "fileops/DeleteEngine.h"
 
+#include "fileops/ChildProcess.h"
 #include "fileops/FileCommands.h"
 #include "fileops/ScriptedUi.h"
+#include "platform/DirectoryReader.h"
 #include "platform/Trash.h"
+#include "support/FileTree.h"
 #include "support/ScratchFileSystem.h"
 #include "support/TempDir.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
+#include <mutex>
+#include <set>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace km;
@@ -23,6 +34,39 @@ namespace {
 bool exists(const std::string& p) {
     struct stat st;
     return lstat(p.c_str(), &st) == 0;
+}
+
+// What a trash's "Restore" does: the percent-decoded Path of the trashinfo.
+std::string restoredPath(const std::string& info) {
+    const size_t at = info.find("Path=");
+    std::string out;
+    for (size_t i = at + 5; i < info.size() && info[i] != '\n'; ++i) {
+        if (info[i] == '%' && i + 2 < info.size()) {
+            out += static_cast<char>(std::stoi(info.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += info[i];
+        }
+    }
+    return out;
+}
+
+// Hands every entry below `root` (and `root`) to "nobody".
+void giveToNobody(const std::string& root) {
+    (void)!lchown(root.c_str(), 65534, 65534);
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root))
+        (void)!lchown(e.path().c_str(), 65534, 65534);
+}
+
+std::vector<std::string> splitMessages(const std::string& text) {
+    std::vector<std::string> out;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = text.find('\0', at);
+        out.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 class DeleteTest : public ::testing::Test {
@@ -59,15 +103,17 @@ TEST_F(DeleteTest, QuestionsCountItemsAndAskForNonEmptyDirectories) {
     WriteAll(p("full/x"), "x");
     EXPECT_EQ(DeleteQuestion(panel({"a", "b", "c", "empty", "full"})),
               "You are about to delete 5 items. Are you sure?");
-    EXPECT_EQ(DeleteQuestion(panel({"a"})), "You are about to delete " + p("a") + ". Are you sure?");
+    EXPECT_EQ(DeleteQuestion(panel({"a"})),
+              "You are about to delete " + p("a") + ". Are you sure?");
 
     DeleteCommand cmd;
     cmd.confirmFiles = false;
     cmd.confirmDirs = true;
     ui.yesNoAnswers = {false}; // keep the non-empty one
     EXPECT_TRUE(RunDeleteCommand(panel({"empty", "full"}), cmd, ui));
-    EXPECT_EQ(ui.questions, std::vector<std::string>{"You are about to delete non empty directory " + p("full") +
-                                                     ". Are you sure?"});
+    EXPECT_EQ(ui.questions,
+              std::vector<std::string>{"You are about to delete non empty directory " + p("full") +
+                                       ". Are you sure?"});
     EXPECT_FALSE(exists(p("empty")));
     EXPECT_TRUE(exists(p("full/x")));
 }
@@ -107,17 +153,14 @@ TEST_F(DeleteTest, ADeepTreeNeedsOneDescriptorAtATime) {
         WriteAll(path + "/f", "x");
         path += "/d";
     }
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const struct rlimit few = {32, 32};
-        setrlimit(RLIMIT_NOFILE, &few);
-        test::ScriptedUi childUi;
-        DeleteEngine e(childUi, false, true);
-        _exit(e.DeleteTree(p("deep")) == 0 && childUi.messages.empty() ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(test::RunInChild([&](std::string&) {
+                  const struct rlimit few = {32, 32};
+                  setrlimit(RLIMIT_NOFILE, &few);
+                  test::ScriptedUi childUi;
+                  DeleteEngine e(childUi, false, true);
+                  return e.DeleteTree(p("deep")) == 0 && childUi.messages.empty();
+              }),
+              test::ChildPassed);
     EXPECT_FALSE(exists(p("deep")));
 }
 
@@ -169,42 +212,197 @@ TEST_F(DeleteTest, CancelDuringATreeStopsAndReports) {
 }
 
 TEST_F(DeleteTest, FailedEntriesAreReportedAndTheLoopGoesOn) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root may delete anything";
-    mkdir(p("locked").c_str(), 0755);
-    WriteAll(p("locked/f"), "x");
-    chmod(p("locked").c_str(), 0555);
+    // As an ordinary user: a read-only folder of three files inside a tree.
+    chmod(dir.path().c_str(), 0755);
+    mkdir(p("tree").c_str(), 0755);
+    WriteAll(p("tree/loose"), "x");
+    mkdir(p("tree/ro").c_str(), 0755);
+    for (const char* n : {"f1", "f2", "f3"})
+        WriteAll(p(std::string("tree/ro/") + n), n);
     WriteAll(p("z"), "z");
+    giveToNobody(dir.file("p"));
+    chmod(p("tree/ro").c_str(), 0555);
+    std::string out;
+    const int r = test::RunAsNobody(
+        [&](std::string& messages) {
+            test::ScriptedUi childUi;
+            DeleteCommand cmd;
+            cmd.confirmFiles = false;
+            cmd.confirmDirs = false;
+            RunDeleteCommand(panel({"tree", "z"}), cmd, childUi);
+            for (const auto& m : childUi.messages)
+                messages += m + '\0';
+            return true;
+        },
+        &out);
+    if (r == test::NobodyUnavailable)
+        GTEST_SKIP() << "cannot drop privileges here";
+    ASSERT_EQ(r, test::ChildPassed);
+    // One message per file that stayed, each with its path and reason; the
+    // folders it kept non-empty are not reported on top.
+    std::vector<std::string> expected;
+    for (const char* n : {"f1", "f2", "f3"})
+        expected.push_back("Error deleting " + p(std::string("tree/ro/") + n) + "\n" +
+                           ErrorText(EACCES));
+    EXPECT_EQ(splitMessages(out), expected);
+    EXPECT_FALSE(exists(p("z")));
+    EXPECT_FALSE(exists(p("tree/loose")));
+    EXPECT_TRUE(exists(p("tree/ro/f1")));
+}
+
+TEST_F(DeleteTest, AFolderTheTrashCannotTakeStaysWholeAndSaysWhy) {
+    // Moving a folder to another parent needs write permission on the folder
+    // itself, which "nobody" lacks here.
+    chmod(dir.path().c_str(), 0755);
+    mkdir(dir.file("data").c_str(), 0755);
+    mkdir(p("ro").c_str(), 0755);
+    WriteAll(p("ro/a"), "a");
+    WriteAll(p("ro/b"), "b");
+    giveToNobody(dir.file("p"));
+    giveToNobody(dir.file("data"));
+    chmod(p("ro").c_str(), 0555);
+    std::string out;
+    const int r = test::RunAsNobody(
+        [&](std::string& messages) {
+            test::ScriptedUi childUi;
+            DeleteEngine e(childUi, true, false);
+            const int result = e.DeleteTree(p("ro"));
+            for (const auto& m : childUi.messages)
+                messages += m + '\0';
+            return result == 1 && childUi.questions.empty();
+        },
+        &out);
+    if (r == test::NobodyUnavailable)
+        GTEST_SKIP() << "cannot drop privileges here";
+    EXPECT_EQ(r, test::ChildPassed);
+    const auto messages = splitMessages(out);
+    ASSERT_EQ(messages.size(), 1u) << out;
+    EXPECT_EQ(messages[0].rfind("Error deleting " + p("ro") + "\n", 0), 0u) << messages[0];
+    EXPECT_NE(messages[0].find(ErrorText(EACCES)), std::string::npos) << messages[0];
+    EXPECT_EQ(ReadAll(p("ro/a")), "a");
+    EXPECT_EQ(ReadAll(p("ro/b")), "b");
+    std::error_code ec;
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("data/Trash/info"), ec) || ec);
+}
+
+TEST_F(DeleteTest, LongNamesGoToTheTrashWholeUnderShorterNames) {
+    // Their info files' names (name + ".trashinfo") would pass 255 bytes.
+    const std::string longDir(250, 'd'), longFile(255, 'f');
+    mkdir(p(longDir).c_str(), 0755);
+    WriteAll(p(longDir + "/a"), "a");
+    WriteAll(p(longDir + "/b"), "b");
+    WriteAll(p(longFile), "long");
     DeleteCommand cmd;
+    cmd.recycle = true;
     cmd.confirmFiles = false;
     cmd.confirmDirs = false;
-    RunDeleteCommand(panel({"locked", "z"}), cmd, ui);
-    EXPECT_FALSE(exists(p("z")));
-    EXPECT_TRUE(exists(p("locked/f")));
-    chmod(p("locked").c_str(), 0755);
-}
+    EXPECT_TRUE(RunDeleteCommand(panel({longDir.c_str(), longFile.c_str()}), cmd, ui));
+    EXPECT_EQ(ui.messages, std::vector<std::string>{});
+    EXPECT_FALSE(exists(p(longDir)));
+    EXPECT_FALSE(exists(p(longFile)));
+    // Once more, so that two entries share the shortened name.
+    mkdir(p(longDir).c_str(), 0755);
+    WriteAll(p(longDir + "/a"), "second");
+    DeleteEngine e(ui, true, false);
+    EXPECT_EQ(e.DeleteTree(p(longDir)), 0);
 
-namespace {
-
-// What a trash's "Restore" does: the percent-decoded Path of the trashinfo.
-std::string restoredPath(const std::string& info) {
-    const size_t at = info.find("Path=");
-    std::string out;
-    for (size_t i = at + 5; i < info.size() && info[i] != '\n'; ++i) {
-        if (info[i] == '%' && i + 2 < info.size()) {
-            out += static_cast<char>(std::stoi(info.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += info[i];
-        }
+    // One info file per entry, each restoring its entry under the original name.
+    const std::string trash = dir.file("data/Trash");
+    std::map<std::string, std::vector<std::string>> stored; // original path -> names in files/
+    for (const auto& entry : std::filesystem::directory_iterator(trash + "/info")) {
+        const std::string infoName = entry.path().filename().string();
+        const std::string name = infoName.substr(0, infoName.size() - std::strlen(".trashinfo"));
+        stored[restoredPath(ReadAll(entry.path().string()))].push_back(name);
     }
-    return out;
+    ASSERT_EQ(stored.size(), 2u);
+    ASSERT_EQ(stored[p(longDir)].size(), 2u);
+    ASSERT_EQ(stored[p(longFile)].size(), 1u);
+    EXPECT_EQ(ReadAll(trash + "/files/" + stored[p(longFile)][0]), "long");
+    std::set<std::string> firstFiles;
+    for (const auto& n : stored[p(longDir)])
+        firstFiles.insert(ReadAll(trash + "/files/" + n + "/a"));
+    EXPECT_EQ(firstFiles, (std::set<std::string>{"a", "second"}));
+    EXPECT_TRUE(ui.messages.empty());
 }
 
-} // namespace
+TEST_F(DeleteTest, WithoutAUsableTrashAFolderIsDeletedPermanentlyOnlyWhenTheUserSaysSo) {
+    // A file where the data home should be: the home trash cannot be made.
+    WriteAll(dir.file("blocked"), "x");
+    setenv("XDG_DATA_HOME", dir.file("blocked").c_str(), 1);
+    mkdir(p("t").c_str(), 0755);
+    mkdir(p("t/s").c_str(), 0755);
+    WriteAll(p("t/f"), "f");
+    WriteAll(p("t/s/g"), "g");
+    DeleteEngine e(ui, true, false);
+    ui.yesNoAnswers = {false};
+    EXPECT_EQ(e.DeleteTree(p("t")), 1);
+    ASSERT_EQ(ui.questions.size(), 1u);
+    EXPECT_NE(ui.questions[0].find(p("t")), std::string::npos) << ui.questions[0];
+    EXPECT_EQ(ReadAll(p("t/f")), "f");
+    EXPECT_EQ(ReadAll(p("t/s/g")), "g");
+    EXPECT_TRUE(ui.messages.empty());
+    ui.yesNoAnswers = {true};
+    EXPECT_EQ(e.DeleteTree(p("t")), 0);
+    EXPECT_FALSE(exists(p("t")));
+    // A file is not deleted for good without a word: it stays, and the message says why.
+    WriteAll(p("f"), "f");
+    EXPECT_FALSE(e.DeleteFile(p("f")));
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].rfind("Error deleting " + p("f") + "\n", 0), 0u) << ui.messages[0];
+    EXPECT_GT(ui.messages[0].size(), ("Error deleting " + p("f") + "\n").size());
+    EXPECT_TRUE(exists(p("f")));
+}
+
+TEST_F(DeleteTest, AFolderSwappedForALinkMeanwhileLeadsTheWalkNowhereOutside) {
+    // t/a holds 10,000 files and a folder b; outside/ is what a walk that
+    // followed a link put in a's place would reach.
+    mkdir(p("t").c_str(), 0755);
+    mkdir(p("t/a").c_str(), 0755);
+    for (int i = 0; i < 10000; ++i)
+        WriteAll(p("t/a/f" + std::to_string(i)), "x");
+    mkdir(p("t/a/b").c_str(), 0755);
+    WriteAll(p("t/a/b/g"), "inside");
+    mkdir(dir.file("outside").c_str(), 0755);
+    mkdir(dir.file("outside/b").c_str(), 0755);
+    WriteAll(dir.file("outside/b/g"), "outside");
+    WriteAll(dir.file("outside/f1"), "outside");
+    const auto before = test::TreeOf(dir.file("outside"));
+
+    std::mutex lock;
+    std::condition_variable changed;
+    bool go = false, swapped = false;
+    std::thread swapper([&] {
+        std::unique_lock<std::mutex> hold(lock);
+        changed.wait(hold, [&] { return go; });
+        rename(p("t/a").c_str(), p("t/a.old").c_str());
+        symlink(dir.file("outside").c_str(), p("t/a").c_str());
+        swapped = true;
+        changed.notify_all();
+    });
+    long shown = 0;
+    ui.onShow = [&](std::string_view) {
+        if (++shown != 5000)
+            return;
+        std::unique_lock<std::mutex> hold(lock);
+        go = true;
+        changed.notify_all();
+        changed.wait(hold, [&] { return swapped; });
+    };
+    DeleteEngine e(ui, false, false);
+    e.DeleteTree(p("t"));
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        go = true; // a walk that never got that far still lets the thread end
+        changed.notify_all();
+    }
+    swapper.join();
+    EXPECT_TRUE(swapped);
+    EXPECT_EQ(test::TreeOf(dir.file("outside")), before);
+}
 
 TEST_F(DeleteTest, OddNamesGoToTheTrashRestorably) {
-    const std::vector<std::string> names = {"-rf", "with space", "100% \"q\"", "new\nline", "bad\xff\xfe"};
+    const std::vector<std::string> names = {"-rf", "with space", "100% \"q\"", "new\nline",
+                                            "bad\xff\xfe"};
     DeleteEngine e(ui, true, false);
     for (const auto& n : names) {
         mkdir(p(n).c_str(), 0755);

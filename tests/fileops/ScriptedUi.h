@@ -16,12 +16,14 @@ public:
     std::vector<OverwriteQuestion> overwriteAsked;
     std::vector<std::string> questions;
     std::vector<int> warnings;
+    std::vector<std::string> warningDetails; // one per warning
     std::vector<std::string> messages;
     long pumps = 0;
-    long cancelAfterPumps = -1; // Pump reports a cancel from this call on
+    long cancelAfterPumps = -1;     // Pump reports a cancel from this call on
     std::vector<std::string> shown; // the "from" paths, when recordPaths
     bool recordPaths = false;
-    std::function<void(long)> onPump; // called with the pump's number, before answering
+    std::function<void(long)> onPump;             // called with the pump's number, before answering
+    std::function<void(std::string_view)> onShow; // called with each "from" path shown
 
     int AskOverwrite(const OverwriteQuestion& q) override {
         overwriteAsked.push_back(q);
@@ -39,9 +41,15 @@ public:
         yesNoAnswers.pop_front();
         return a;
     }
-    void Warning(int id) override { warnings.push_back(id); }
+    using FileOpUi::Warning;
+    void Warning(int id, std::string_view detail) override {
+        warnings.push_back(id);
+        warningDetails.emplace_back(detail);
+    }
     void Message(std::string_view text, bool) override { messages.emplace_back(text); }
     void ShowPaths(std::string_view from, std::string_view) override {
+        if (onShow)
+            onShow(from);
         if (recordPaths)
             shown.emplace_back(from);
     }

@@ -3,6 +3,7 @@
 #include "support/TempDir.h"
 
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -165,4 +166,40 @@ TEST(ReplacementFile, PartialNamesFitAndAPlantedFifoCannotHang) {
     ASSERT_EQ(unlink(tmp.file(partial).c_str()), 0);
     ASSERT_EQ(mkfifo(tmp.file(partial).c_str(), 0600), 0);
     EXPECT_NE(f.CreatePartial(target, true), 0) << "refused, and at once";
+}
+
+TEST(ReplacementFile, ANewFileIsMadeUnderItsNameUnreadableUntilCommitted) {
+    test::TempDir tmp;
+    const int dir = open(tmp.path().c_str(), O_RDONLY | O_DIRECTORY);
+    WriteAll(tmp.file("taken"), "keep");
+    symlink(tmp.file("nowhere").c_str(), tmp.file("dangling").c_str());
+    ReplacementFile f;
+    // Anything with the name, a dangling link too, sends the caller the long way.
+    EXPECT_EQ(f.CreateNewAt(dir, "taken", 0644), EEXIST);
+    EXPECT_EQ(f.CreateNewAt(dir, "dangling", 0644), EEXIST);
+    EXPECT_FALSE(std::filesystem::exists(tmp.file("nowhere")));
+
+    ASSERT_EQ(f.CreateNewAt(dir, "new", 0640), 0);
+    EXPECT_EQ(f.Write("data", 4), 0);
+    struct stat st;
+    ASSERT_EQ(stat(tmp.file("new").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0u); // a half-made file passes for nothing
+    ASSERT_EQ(f.Commit(false), 0);
+    ASSERT_EQ(stat(tmp.file("new").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(ReadAll(tmp.file("new")), "data");
+
+    // Discarded, it goes; but not a file that took its name meanwhile.
+    ASSERT_EQ(f.CreateNewAt(dir, "dropped", 0644), 0);
+    f.Discard();
+    EXPECT_FALSE(std::filesystem::exists(tmp.file("dropped")));
+    ASSERT_EQ(f.CreateNewAt(dir, "swapped", 0644), 0);
+    ASSERT_EQ(unlink(tmp.file("swapped").c_str()), 0);
+    WriteAll(tmp.file("swapped"), "someone else's");
+    f.Discard();
+    EXPECT_EQ(ReadAll(tmp.file("swapped")), "someone else's");
+    EXPECT_EQ(entries(tmp.path()),
+              (std::vector<std::string>{"dangling", "new", "swapped", "taken"}));
+    EXPECT_GE(fcntl(dir, F_GETFD), 0); // borrowed: still open after Discard
+    close(dir);
 }

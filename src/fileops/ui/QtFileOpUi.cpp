@@ -23,13 +23,25 @@ QtFileOpUi::~QtFileOpUi() {
         window_->finish();
 }
 
-int QtFileOpUi::AskOverwrite(const OverwriteQuestion& q) { return OverwriteDialog::Ask(q, window_ ? window_.data() : owner_); }
+// Before each box the progress window catches up with the throttled paths,
+// so it shows the file the box is about, not one from before.
+int QtFileOpUi::AskOverwrite(const OverwriteQuestion& q) {
+    flushPaths();
+    return OverwriteDialog::Ask(q, window_ ? window_.data() : owner_);
+}
 
-bool QtFileOpUi::AskYesNo(std::string_view text) { return ShowMessage(text, MbYesNo | MbIconExclamation) == IdYes; }
+bool QtFileOpUi::AskYesNo(std::string_view text) {
+    flushPaths();
+    return ShowMessage(text, MbYesNo | MbIconExclamation) == IdYes;
+}
 
-void QtFileOpUi::Warning(int stringId) { ShowWarning(stringId); }
+void QtFileOpUi::Warning(int stringId, std::string_view detail) {
+    flushPaths();
+    ShowWarning(stringId, detail);
+}
 
 void QtFileOpUi::Message(std::string_view text, bool stopIcon) {
+    flushPaths();
     ShowMessage(text, MbOk | (stopIcon ? MbIconStop : MbIconExclamation));
 }
 

@@ -19,7 +19,8 @@ public:
 
     int AskOverwrite(const OverwriteQuestion& q) override;
     bool AskYesNo(std::string_view text) override;
-    void Warning(int stringId) override;
+    using FileOpUi::Warning;
+    void Warning(int stringId, std::string_view detail) override;
     void Message(std::string_view text, bool stopIcon) override;
     void ShowPaths(std::string_view from, std::string_view to) override;
     bool Pump() override;
