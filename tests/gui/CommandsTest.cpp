@@ -157,6 +157,7 @@ TEST_F(CommandsTest, RefreshDropsTheSelection) {
 TEST_F(CommandsTest, SwapKeepsTheActiveContentsActive) {
     mkdir(dir.file("l/sub").c_str(), 0755);
     frame->panel(0)->ChangeDirectory(dir.file("l/sub"));
+    QTRY_VERIFY_WITH_TIMEOUT(!frame->panel(0)->reading(), 5000);
     PostPanelMessage(frame->panel(0), PmSortSize);
     QTest::qWait(10);
     key(Qt::Key_U, Qt::ControlModifier);
@@ -170,11 +171,11 @@ TEST_F(CommandsTest, SwapKeepsTheActiveContentsActive) {
 TEST_F(CommandsTest, CtrlPageUpAndSmallButtonsGoUpAndToRoot) {
     mkdir(dir.file("l/sub").c_str(), 0755);
     frame->panel(0)->ChangeDirectory(dir.file("l/sub"));
+    QTRY_VERIFY_WITH_TIMEOUT(!frame->panel(0)->reading(), 5000);
     key(Qt::Key_PageUp, Qt::ControlModifier);
-    EXPECT_EQ(frame->panel(0)->listing().path, dir.file("l"));
+    QTRY_COMPARE_WITH_TIMEOUT(frame->panel(0)->listing().path, dir.file("l"), 5000);
     frame->OnCommand(CmdRightRoot);
-    QTest::qWait(10);
-    EXPECT_EQ(frame->panel(1)->listing().path, frame->panel(1)->listing().drive);
+    QTRY_COMPARE_WITH_TIMEOUT(frame->panel(1)->listing().path, frame->panel(1)->listing().drive, 5000);
     frame->OnCommand(CmdRightSelectAll);
     EXPECT_GT(frame->panel(1)->listing().selectedFiles + frame->panel(1)->listing().selectedDirs, 0);
 }

@@ -285,6 +285,7 @@ TEST_F(FtpPanelTest, ProgramsStartInALocalDirectoryWhenTheActivePanelIsRemote) {
     test::TerminalStandIn terminal;
     mkdir(local.file("other").c_str(), 0755);
     frame->panel(0)->ChangeDirectory(local.file("other"));
+    QTRY_VERIFY_WITH_TIMEOUT(!frame->panel(0)->reading(), 5000);
     remote()->MoveCursor(row(remote(), "sub"));
     remote()->EnterFocused();
     QTest::qWait(50);
