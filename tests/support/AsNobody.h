@@ -56,12 +56,14 @@ inline std::string Section(const std::string& out, const std::string& name) {
     return out.substr(run, end == std::string::npos ? std::string::npos : end - run);
 }
 
-// The message of a GTEST_SKIP in `section`: the lines after "Skipped".
+// The message of a GTEST_SKIP in `section`: the lines after "Skipped", up
+// to gtest's closing line.
 inline std::string SkipMessage(const std::string& section) {
     const size_t at = section.find(": Skipped\n");
     if (at == std::string::npos)
         return {};
-    std::string text = section.substr(at + 10);
+    const size_t from = at + 10;
+    std::string text = section.substr(from, section.find("\n[  SKIPPED ]", from) - from);
     while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
         text.pop_back();
     return text;
