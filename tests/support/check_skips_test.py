@@ -24,10 +24,10 @@ LIST = textwrap.dedent("""\
     """)
 
 
-def case(name, message):
-    """A testcase as ctest reports a GTEST_SKIP (None: one that ran)."""
+def case(name, message, status="run"):
+    """A testcase as ctest reports a GTEST_SKIP (None: one that ran, or failed)."""
     if message is None:
-        return f'<testcase name="{name}" status="run"><system-out>[       OK ] {name}</system-out></testcase>'
+        return f'<testcase name="{name}" status="{status}"><system-out>[ RUN      ] {name}</system-out></testcase>'
     return (f'<testcase name="{name}" status="notrun">'
             '<skipped message="SKIP_REGULAR_EXPRESSION_MATCHED"/><system-out>'
             f'[ RUN      ] {name}\nx.cpp:7: Skipped\n{message}\n\n[  SKIPPED ] {name} (0 ms)\n'
@@ -55,15 +55,17 @@ class CheckSkips(unittest.TestCase):
             r = subprocess.run(command, capture_output=True, text=True)
             return r.returncode, r.stdout + r.stderr
 
-    def test_listed_skips_pass_and_ran_tests_do_not_count(self):
+    def test_listed_skips_pass_and_tests_that_ran_or_failed_do_not_count(self):
         rc, out = self.run_gate([
             case("Fuse.A", "no usable /dev/fuse (No such device): gvfs cannot show mounts"),
             case("Other.One", "no usable /dev/fuse (EPERM): gvfs cannot show mounts"),
-            case("Ran.Fine", None)])
+            case("Ran.Fine", None), case("Ran.Badly", None, "fail")])
         self.assertEqual(rc, 0, out)
         self.assertIn("2 skipped tests, all allowed", out)
 
     def test_another_message_another_test_or_none_fails(self):
+        rc, out = self.run_gate([case("Never.Ran", None, "notrun")])
+        self.assertEqual(rc, 1, out)
         for name, message in [("Fuse.A", "gio cannot mount here: Login incorrect"),
                               ("Other.Two", "no usable /dev/fuse (x): gvfs cannot show mounts"),
                               ("Fuse.A", "")]:
