@@ -30,6 +30,12 @@ int main(int argc, char** argv) {
     std::string base = std::string(tmp && *tmp ? tmp : "/tmp") + "/km-bench-load-XXXXXX";
     if (!mkdtemp(base.data()))
         return 1;
+    // Declared before the store so that it goes after it: the store writes its
+    // file as it is destroyed.
+    struct RemovedAtExit {
+        std::string path;
+        ~RemovedAtExit() { std::filesystem::remove_all(path); }
+    } removed{base};
     SettingsStore store(base + "/KM.reg");
     App().store = &store;
     const std::string dir = base + "/huge";
@@ -84,6 +90,5 @@ int main(int argc, char** argv) {
     std::printf("longest event-loop stall:   %.1f ms (the call that opens it: %.1f ms)\n",
                 static_cast<double>(longestStall) / 1e6, static_cast<double>(inCall) / 1e6);
     App().store = nullptr;
-    std::filesystem::remove_all(base);
     return 0;
 }

@@ -10,7 +10,7 @@ packages=(
     liblzma-dev libbz2-dev libzstd-dev libarchive-dev libssl-dev
     libgtest-dev
     # peers the tests drive
-    python3 python3-pyftpdlib python3-openssl openssl curl zip unzip tar gzip xz-utils bzip2 zstd cabextract poppler-utils
+    python3 python3-pyftpdlib python3-openssl openssl curl zip unzip tar gzip xz-utils bzip2 zstd cabextract gcab poppler-utils
     7zip libarchive-tools xorriso cpio binutils
     xvfb xauth xdg-utils shared-mime-info libglib2.0-bin
     # a window manager and a keyboard for the tests under a real X server

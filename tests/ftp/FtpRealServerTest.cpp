@@ -33,8 +33,9 @@ protected:
         root_ = nullptr;
     }
     void SetUp() override {
-        if (server_->port() == 0)
-            GTEST_SKIP() << "pyftpdlib is not available";
+        if (const std::string missing = test::PyFtpMissing(); !missing.empty())
+            GTEST_SKIP() << missing;
+        ASSERT_NE(server_->port(), 0) << server_->startError();
         config.port = server_->port();
         config.timeout = 10;
         config.passive = false;

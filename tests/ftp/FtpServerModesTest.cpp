@@ -41,14 +41,24 @@ bool HaveIpv6Loopback() {
 // One server per test, with a session logged in to it.
 class FtpModes : public testing::Test {
 protected:
+    void SetUp() override {
+        if (const std::string missing = test::PyFtpMissing(); !missing.empty())
+            GTEST_SKIP() << missing;
+    }
+    // False, with the reason added as a failure, when the server does not
+    // start or the session cannot begin.
     bool Serve(const test::PyFtpOptions& options) {
         server = std::make_unique<test::PyFtpServer>(root.path(), "kestrum", "s3cret!", options);
-        if (server->port() == 0)
+        if (server->port() == 0) {
+            ADD_FAILURE() << server->startError();
             return false;
+        }
         config.port = server->port();
         config.timeout = 10;
         session.SetConfig(config);
-        return session.Init() == kFtpOk;
+        const int init = session.Init();
+        EXPECT_EQ(init, kFtpOk) << "FtpSession::Init";
+        return init == kFtpOk;
     }
     int Login(const std::string& host = "127.0.0.1") {
         return session.Login(host, "kestrum", "s3cret!");
@@ -71,8 +81,7 @@ protected:
 };
 
 TEST_F(FtpModes, PassiveOnlyAndActiveOnlyServers) {
-    if (!Serve({"127.0.0.1", "passive-only"}))
-        GTEST_SKIP() << "pyftpdlib is not available";
+    ASSERT_TRUE(Serve({"127.0.0.1", "passive-only"}));
     ASSERT_EQ(Login(), kFtpOk);
     RoundTrip("p.bin", RandomBytes(200000, 1));
     config.passive = false;
@@ -93,8 +102,7 @@ TEST_F(FtpModes, PassiveOnlyAndActiveOnlyServers) {
 TEST_F(FtpModes, Ipv6PassiveAndActiveAndTheBracketedAddress) {
     if (!HaveIpv6Loopback())
         GTEST_SKIP() << "this machine has no IPv6 loopback";
-    if (!Serve({"::1"}))
-        GTEST_SKIP() << "pyftpdlib is not available";
+    ASSERT_TRUE(Serve({"::1"}));
     TcpLogFile log;
     ASSERT_TRUE(log.Open(local.file("log")));
     session.SetLogFile(log.handle());
@@ -118,8 +126,7 @@ TEST_F(FtpModes, Ipv6PassiveAndActiveAndTheBracketedAddress) {
 }
 
 TEST_F(FtpModes, MlsdSizeAndMdtmGiveExactEntriesAndTimes) {
-    if (!Serve({}))
-        GTEST_SKIP() << "pyftpdlib is not available";
+    ASSERT_TRUE(Serve({}));
     ASSERT_EQ(Login(), kFtpOk);
     EXPECT_TRUE(session.Features().mlsd);
     EXPECT_TRUE(session.Features().size);
@@ -157,8 +164,7 @@ TEST_F(FtpModes, MlsdSizeAndMdtmGiveExactEntriesAndTimes) {
 }
 
 TEST_F(FtpModes, InterruptedTransfersResume) {
-    if (!Serve({}))
-        GTEST_SKIP() << "pyftpdlib is not available";
+    ASSERT_TRUE(Serve({}));
     TcpLogFile log;
     ASSERT_TRUE(log.Open(local.file("log")));
     session.SetLogFile(log.handle());
@@ -205,8 +211,7 @@ TEST_F(FtpModes, InterruptedTransfersResume) {
 }
 
 TEST_F(FtpModes, NamesAsLongAsTheFileSystemAllows) {
-    if (!Serve({}))
-        GTEST_SKIP() << "pyftpdlib is not available";
+    ASSERT_TRUE(Serve({}));
     ASSERT_EQ(Login(), kFtpOk);
     // 250 bytes: the temporary and partial names must still fit in 255.
     RoundTrip(std::string(246, 'n') + ".bin", "long");
@@ -224,10 +229,16 @@ TEST_F(FtpModes, NamesAsLongAsTheFileSystemAllows) {
 // TLS: a server certificate made here, which no system store knows.
 class FtpTls : public FtpModes {
 protected:
+    void SetUp() override {
+        if (const std::string missing = test::PyFtpMissing(true); !missing.empty())
+            GTEST_SKIP() << missing;
+    }
     bool ServeTls(bool required, const std::string& cn = "localhost") {
         pem = local.file(cn + ".pem");
-        if (!test::MakeCertificate(pem, cn))
+        if (!test::MakeCertificate(pem, cn)) {
+            ADD_FAILURE() << "openssl could not make a certificate for " << cn;
             return false;
+        }
         test::PyFtpOptions o;
         o.tlsPem = pem;
         o.tlsRequired = required;
@@ -237,8 +248,7 @@ protected:
 };
 
 TEST_F(FtpTls, EncryptedLoginAndTransfersWithTheUsersConsent) {
-    if (!ServeTls(true))
-        GTEST_SKIP() << "pyftpdlib or openssl is not available";
+    ASSERT_TRUE(ServeTls(true));
     // Plain text is refused by this server.
     EXPECT_NE(Login(), kFtpOk);
 
@@ -279,8 +289,7 @@ TEST_F(FtpTls, EncryptedLoginAndTransfersWithTheUsersConsent) {
 }
 
 TEST_F(FtpTls, TlsIfAvailableAndRequireTls) {
-    if (!Serve({}))
-        GTEST_SKIP() << "pyftpdlib is not available";
+    ASSERT_TRUE(Serve({}));
     config.encryption = FtpEncryption::IfAvailable;
     session.SetConfig(config);
     ASSERT_EQ(Login(), kFtpOk) << "a server without TLS is used in clear text";
@@ -305,8 +314,7 @@ public:
 };
 
 TEST_F(FtpTls, TheAnswerIsRememberedPerHostUntilTheCertificateChanges) {
-    if (!ServeTls(true))
-        GTEST_SKIP() << "pyftpdlib or openssl is not available";
+    ASSERT_TRUE(ServeTls(true));
     SettingsStore store(local.file("KM.reg"));
     store.PutInt("FTP", "Port", server->port());
     store.PutInt("FTP", "Logging", 0);

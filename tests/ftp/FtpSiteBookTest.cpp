@@ -92,9 +92,10 @@ class FtpConnectTest : public ::testing::Test {
 protected:
     void SetUp() override {
         mkdir(root.file("pub").c_str(), 0755);
+        if (const std::string missing = test::PyFtpMissing(); !missing.empty())
+            GTEST_SKIP() << missing;
         server = std::make_unique<test::PyFtpServer>(root.path(), "ann", "secret-pw");
-        if (server->port() == 0)
-            GTEST_SKIP() << "pyftpdlib is not available";
+        ASSERT_NE(server->port(), 0) << server->startError();
         store.PutInt("FTP", "Port", server->port());
         store.PutString("FTP", "LogFile", "ftp.log");
         FtpSite s;

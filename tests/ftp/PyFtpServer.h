@@ -3,7 +3,10 @@
 // 127.0.0.1 or ::1 and a free port, one user with a password and full rights
 // on a temporary root, plain or passive-only or active-only, with or without TLS. Stopped (SIGTERM,
 // then SIGKILL) when the object goes; the child also dies with its parent.
+// A test skips only where PyFtpMissing() names a missing tool; a server that
+// is installed and does not start is a failure, told by startError().
 #include "support/Python.h"
+#include "support/TempDir.h"
 
 #include <cerrno>
 #include <chrono>
@@ -38,13 +41,28 @@ inline bool MakeCertificate(const std::string& pem, const std::string& cn) {
     return RunQuietly({"sh", "-c", "cat \"$0\" \"$1\" > \"$2\"", key, cert, pem}) == 0;
 }
 
+// What a test needs installed for this server (with TLS: openssl for the
+// certificate, pyOpenSSL for the server's side), named as Debian packages it;
+// empty when all of it is there.
+inline std::string PyFtpMissing(bool tls = false) {
+    if (PythonWithModule("pyftpdlib").empty())
+        return "pyftpdlib (python3-pyftpdlib) is not installed";
+    if (tls && PythonWithModule("OpenSSL").empty())
+        return "pyOpenSSL (python3-openssl) is not installed";
+    if (tls && RunQuietly({"openssl", "version"}) != 0)
+        return "openssl is not installed";
+    return {};
+}
+
 class PyFtpServer {
 public:
     PyFtpServer(const std::string& root, const std::string& user, const std::string& password,
                 const PyFtpOptions& options = {}) {
         const std::string& python = PythonWithModule("pyftpdlib");
-        if (python.empty())
+        if (python.empty()) {
+            startError_ = PyFtpMissing();
             return;
+        }
         std::vector<std::string> args = {python,         KM_FTP_SERVER_SCRIPT, root, user, password,
                                          "--host",       options.host,         "--mode",
                                          options.mode};
@@ -55,8 +73,11 @@ public:
                 args.push_back("--tls-required");
         }
         int out[2];
-        if (::pipe2(out, O_CLOEXEC) != 0)
+        if (::pipe2(out, O_CLOEXEC) != 0) {
+            startError_ = "pipe failed";
             return;
+        }
+        const std::string log = logDir_.file("server.log");
         const pid_t parent = ::getpid();
         pid_ = ::fork();
         if (pid_ == 0) {
@@ -64,8 +85,8 @@ public:
             if (::getppid() != parent)
                 ::_exit(1);
             ::dup2(out[1], 1);
-            const int devnull = ::open("/dev/null", O_WRONLY);
-            ::dup2(devnull, 2);
+            const int logFd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(logFd, 2);
             std::vector<char*> argv;
             for (const std::string& a : args)
                 argv.push_back(const_cast<char*>(a.c_str()));
@@ -85,6 +106,14 @@ public:
         }
         ::close(out[0]);
         port_ = static_cast<uint16_t>(std::atoi(line.c_str()));
+        if (port_ == 0) {
+            std::string said = ReadAll(log);
+            if (said.size() > 2000)
+                said = "…" + said.substr(said.size() - 2000);
+            startError_ = "the FTP server (" + std::string(KM_FTP_SERVER_SCRIPT) +
+                          ") did not start" + (line.empty() ? "" : ", printing \"" + line + "\"") +
+                          (said.empty() ? std::string() : ":\n" + said);
+        }
     }
     ~PyFtpServer() {
         if (pid_ <= 0)
@@ -102,10 +131,14 @@ public:
     PyFtpServer& operator=(const PyFtpServer&) = delete;
 
     uint16_t port() const { return port_; }
+    // Why port() is 0: what is missing or what the server said.
+    const std::string& startError() const { return startError_; }
 
 private:
+    TempDir logDir_; // the server's own messages, for startError()
     pid_t pid_ = -1;
     uint16_t port_ = 0;
+    std::string startError_;
 };
 
 } // namespace km::test

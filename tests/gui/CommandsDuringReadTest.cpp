@@ -48,9 +48,10 @@ protected:
         mkdir(dir.file("other").c_str(), 0755);
         for (const std::string& n : kNames)
             test::WriteAll(dir.file("files/" + n), n);
+        if (const std::string why = test::BlockingFileSystem::Unusable(); !why.empty())
+            GTEST_SKIP() << why;
         fs = std::make_unique<test::BlockingFileSystem>(dir.file("mnt"), dir.file("release"), kNames);
-        if (!fs->mounted())
-            GTEST_SKIP() << "FUSE is not usable here (/dev/fuse, python3-fusepy)";
+        ASSERT_TRUE(fs->mounted()) << "blocking_fs.py did not mount";
         safety = std::thread([this] {
             std::unique_lock lock(mutex);
             if (!done.wait_for(lock, std::chrono::seconds(20), [this] { return released; }))

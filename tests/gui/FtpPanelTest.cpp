@@ -49,9 +49,10 @@ protected:
         test::WriteAll(root.file("sub/deep.txt"), "deep");
         mkdir(local.file("l").c_str(), 0755);
         test::WriteAll(local.file("l/upload me.txt"), std::string(100000, 'u'));
+        if (const std::string missing = test::PyFtpMissing(); !missing.empty())
+            GTEST_SKIP() << missing;
         server = std::make_unique<test::PyFtpServer>(root.path(), "ann", "pw");
-        if (server->port() == 0)
-            GTEST_SKIP() << "pyftpdlib is not available";
+        ASSERT_NE(server->port(), 0) << server->startError();
         store = std::make_unique<SettingsStore>(local.file("KM.reg"));
         store->PutString("Paden", "Links", local.file("l"));
         store->PutString("Paden", "Rechts", local.file("l"));

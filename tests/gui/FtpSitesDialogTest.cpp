@@ -29,9 +29,10 @@ namespace {
 class FtpSitesDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        if (const std::string missing = test::PyFtpMissing(); !missing.empty())
+            GTEST_SKIP() << missing;
         server = std::make_unique<test::PyFtpServer>(root.path(), "ann", "pw");
-        if (server->port() == 0)
-            GTEST_SKIP() << "pyftpdlib is not available";
+        ASSERT_NE(server->port(), 0) << server->startError();
         store = std::make_unique<SettingsStore>(dir.file("KM.reg"));
         store->PutString("Paden", "Links", dir.path());
         store->PutString("Paden", "Rechts", dir.path());

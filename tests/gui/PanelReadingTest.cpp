@@ -348,9 +348,10 @@ TEST_F(PanelReadingTest, AMillionEntriesLoadWhileTheWindowRunsAndEscStopsTheRead
 
 TEST_F(PanelReadingTest, ADirectoryThatNeverAnswersLeavesTheWindowFree) {
     const std::string release = dir.file("release");
+    if (const std::string why = test::BlockingFileSystem::Unusable(); !why.empty())
+        GTEST_SKIP() << why;
     test::BlockingFileSystem fs(dir.file("mnt"), release);
-    if (!fs.mounted())
-        GTEST_SKIP() << "FUSE is not usable here (/dev/fuse, python3-fusepy)";
+    ASSERT_TRUE(fs.mounted()) << "blocking_fs.py did not mount";
     test::WriteAll(dir.file("files/here.txt"), "x");
     mkdir(dir.file("other").c_str(), 0755);
     openFrame(dir.file("files"), dir.file("other"));

@@ -247,6 +247,7 @@ protected:
     void SetUp() override {
         if (!session.skipReason().empty())
             GTEST_SKIP() << session.skipReason();
+        ASSERT_EQ(session.error(), "");
         location = session.location();
     }
 
@@ -261,8 +262,6 @@ TEST_F(RealGvfs, MountsWithTheLoginAskedUntilRightThenUnmounts) {
     ui.logins.push_back(answer("joe", "wrong"));
     ui.logins.push_back(answer("joe", "s3cret"));
     const NetworkMountResult r = MountNetworkLocation(location, false, ui);
-    if (r.status == NetworkMountStatus::Failed && ui.asked.empty())
-        GTEST_SKIP() << "gio cannot mount here: " << r.message;
     ASSERT_EQ(r.status, NetworkMountStatus::Done) << r.message;
     ASSERT_EQ(ui.asked.size(), 2u);
     EXPECT_TRUE(ui.asked[0].askUser && ui.asked[0].askPassword);
@@ -297,8 +296,6 @@ TEST_F(RealGvfs, ACancelledLoginMountsNothingAndARefusedConnectionSaysWhy) {
     ScriptedUi ui;
     ui.logins.push_back(std::nullopt);
     const NetworkMountResult r = MountNetworkLocation(location, false, ui);
-    if (r.status == NetworkMountStatus::Failed && ui.asked.empty())
-        GTEST_SKIP() << "gio cannot mount here: " << r.message;
     EXPECT_EQ(r.status, NetworkMountStatus::Cancelled) << r.message;
     EXPECT_TRUE(ListNetworkMounts().empty());
 

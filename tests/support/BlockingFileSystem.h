@@ -22,7 +22,7 @@ public:
                        const std::vector<std::string>& names = {})
         : mountPoint_(mountPoint) {
         const std::string& python = PythonWithModule("fusepy");
-        if (access("/dev/fuse", R_OK | W_OK) != 0 || python.empty())
+        if (!Unusable().empty())
             return;
         mkdir(mountPoint.c_str(), 0755);
         std::vector<const char*> argv{python.c_str(), KM_BLOCKING_FS_SCRIPT, mountPoint.c_str(), release.c_str()};
@@ -46,6 +46,14 @@ public:
             waitpid(pid_, nullptr, 0);
             umount2(mountPoint_.c_str(), MNT_DETACH);
         }
+    }
+    // Why no such file system can be mounted here; empty when it can.
+    static std::string Unusable() {
+        if (access("/dev/fuse", R_OK | W_OK) != 0)
+            return "no usable /dev/fuse here";
+        if (PythonWithModule("fusepy").empty())
+            return "fusepy (python3-fusepy) is not installed";
+        return {};
     }
     BlockingFileSystem(const BlockingFileSystem&) = delete;
     BlockingFileSystem& operator=(const BlockingFileSystem&) = delete;

@@ -25,8 +25,17 @@ public:
             skip_ = "truncate or mkfs.ext4 (e2fsprogs) is missing";
             return;
         }
-        if (RunQuietly({"sh", "-c", "losetup --find --show \"$0\" > \"$1\"", image, out}) != 0) {
-            skip_ = "no loop device can be set up here";
+        // Containers often have no loop devices at all; losetup failing beside
+        // /dev/loop-control is no such case, and says why.
+        if (::access("/dev/loop-control", R_OK | W_OK) != 0) {
+            skip_ = "no /dev/loop-control: this machine has no loop devices";
+            return;
+        }
+        if (RunQuietly({"sh", "-c", "losetup --find --show \"$0\" > \"$1\" 2> \"$1.err\"", image,
+                        out}) != 0) {
+            skip_ = "losetup could not set up a loop device: " + ReadAll(out + ".err");
+            while (!skip_.empty() && skip_.back() == '\n')
+                skip_.pop_back();
             return;
         }
         device_ = ReadAll(out);

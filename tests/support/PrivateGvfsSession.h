@@ -3,14 +3,18 @@
 // by bus activation and has gvfsd-fuse mount $XDG_RUNTIME_DIR/gvfs), a
 // private home and runtime directory, and pyftpdlib on 127.0.0.1 with one
 // user ("joe", "s3cret") on a root holding a.txt and sub/. `skipReason()`
-// says why it could not be had. Going, it stops the bus, which takes gvfs and
-// its FUSE mount along.
+// names what is not installed or not usable here; `error()` says what did not
+// start although it is installed, a failure. Going, it stops the bus, which
+// takes gvfs and its FUSE mount along.
 #include "ftp/PyFtpServer.h"
 #include "support/EnvScope.h"
 #include "support/TempDir.h"
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -35,14 +39,15 @@ public:
                 "gvfs with its FTP backend and FUSE (gvfs-backends, gvfs-fuse) is not installed";
             return;
         }
-        if (!exists("/dev/fuse")) {
-            skip_ = "no /dev/fuse: gvfs cannot show mounts as directories here";
+        if (const int fuse = ::open("/dev/fuse", O_RDWR | O_CLOEXEC); fuse < 0) {
+            skip_ = "no usable /dev/fuse (" + std::string(std::strerror(errno)) +
+                    "): gvfs cannot show mounts as directories here";
             return;
+        } else {
+            ::close(fuse);
         }
-        if (PythonWithModule("pyftpdlib").empty()) {
-            skip_ = "no Python with pyftpdlib for the FTP server";
+        if (skip_ = PyFtpMissing(); !skip_.empty())
             return;
-        }
         ::mkdir(runtime_.c_str(), 0700);
         ::mkdir(root_.c_str(), 0755);
         ::mkdir((root_ + "/sub").c_str(), 0755);
@@ -57,7 +62,7 @@ public:
         if (RunQuietly({"sh", "-c",
                         "dbus-daemon --session --fork --print-address=1 --print-pid=1 > \"$0\"",
                         busFile}) != 0) {
-            skip_ = "a private session bus cannot be started here";
+            error_ = "dbus-daemon did not start a private session bus";
             return;
         }
         const std::string bus = ReadAll(busFile);
@@ -66,7 +71,7 @@ public:
         env_.set("DBUS_SESSION_BUS_ADDRESS", bus.substr(0, nl));
         server_ = std::make_unique<PyFtpServer>(root_, "joe", "s3cret");
         if (server_->port() == 0)
-            skip_ = "the FTP server did not start";
+            error_ = server_->startError();
     }
     ~PrivateGvfsSession() {
         if (busPid_ > 0)
@@ -82,6 +87,7 @@ public:
     PrivateGvfsSession& operator=(const PrivateGvfsSession&) = delete;
 
     const std::string& skipReason() const { return skip_; }
+    const std::string& error() const { return error_; }
     uint16_t port() const { return server_ ? server_->port() : 0; }
     // ftp://127.0.0.1:<port>/
     std::string location() const { return "ftp://127.0.0.1:" + std::to_string(port()) + "/"; }
@@ -111,6 +117,7 @@ private:
     EnvScope env_;
     std::unique_ptr<PyFtpServer> server_;
     std::string skip_;
+    std::string error_;
     pid_t busPid_ = -1;
 };
 

@@ -64,9 +64,10 @@ std::string Make7z(const TempDir& work, const std::vector<std::string>& flags = 
 }
 
 #define MAKE_7Z_OR_SKIP(var, work)                                                                 \
+    if (!test::HaveTool("7zz"))                                                                    \
+        GTEST_SKIP() << "7zz is not installed";                                                    \
     const std::string var = Make7z(work);                                                          \
-    if (var.empty())                                                                               \
-    GTEST_SKIP() << "7zz is not installed"
+    ASSERT_FALSE(var.empty()) << "7zz could not make the archive"
 
 struct Peer {
     const char* id;
