@@ -9,6 +9,7 @@
 #include "resources/StringTable.h"
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <memory>
@@ -58,31 +59,53 @@ private:
 // The packed data of one file, decrypted on the way when a cipher is given.
 class EntryInput : public PackedInput {
 public:
-    EntryInput(ByteSource& source, const FileHeader& file, StreamCipher* cipher)
+    EntryInput(ByteSource& source, const FileHeader& file, PackedCipher* cipher)
         : source_(source), pos_(file.dataOffset), left_(file.packSize), cipher_(cipher) {}
     size_t Read(uint8_t* buffer, size_t count) override {
+        if (!cipher_)
+            return fetch(buffer, count);
+        // A block cipher needs whole blocks, whatever the unpacker asks for.
+        size_t done = 0;
+        while (done < count) {
+            if (plainAt_ == plainLen_) {
+                const size_t n = fetch(plain_, sizeof plain_);
+                if (n == 0)
+                    break;
+                // A cut last block stays as it came: the CRC catches it.
+                cipher_->Decrypt(plain_, n - n % cipher_->BlockSize());
+                plainAt_ = 0;
+                plainLen_ = n;
+            }
+            const size_t n = std::min(count - done, plainLen_ - plainAt_);
+            std::memcpy(buffer + done, plain_ + plainAt_, n);
+            plainAt_ += n;
+            done += n;
+        }
+        return done;
+    }
+
+private:
+    size_t fetch(uint8_t* buffer, size_t count) {
         const size_t n =
             source_.ReadAt(pos_, buffer, static_cast<size_t>(std::min<uint64_t>(count, left_)));
         pos_ += n;
         left_ -= n;
-        if (cipher_)
-            cipher_->Decrypt(buffer, n);
         return n;
     }
-    uint64_t Left() const { return left_; }
 
-private:
     ByteSource& source_;
     uint64_t pos_;
     uint64_t left_;
-    StreamCipher* cipher_;
+    PackedCipher* cipher_;
+    uint8_t plain_[1 << 14]; // a multiple of every block size
+    size_t plainAt_ = 0, plainLen_ = 0;
 };
 
 enum class EntryResult { Ok, Corrupt, CrcError, Aborted };
 
 // Decodes one file through `output`; the CRC is checked over the bytes produced.
 EntryResult DecodeEntry(ByteSource& source, const FileHeader& file, Unpacker& unpacker, bool solid,
-                        StreamCipher* cipher, const UnpackedOutput& output) {
+                        PackedCipher* cipher, const UnpackedOutput& output) {
     EntryInput input(source, file, cipher);
     uint32_t crc = 0xFFFFFFFFu;
     uint64_t produced = 0;
@@ -163,7 +186,7 @@ private:
     PasswordStep GetPassword(const FileHeader& file);
     int writeEntry(const FileHeader& file, const ExtractPath& out, bool solid);
     int Skip(const FileHeader& file, bool solid);
-    std::unique_ptr<StreamCipher> CipherFor(const FileHeader& file) const;
+    std::unique_ptr<PackedCipher> CipherFor(const FileHeader& file) const;
     int Fail(const std::string& text) {
         message_ = text;
         return kRarFailed;
@@ -184,17 +207,13 @@ private:
     bool cancelled_ = false;
 };
 
-std::unique_ptr<StreamCipher> Extraction::CipherFor(const FileHeader& file) const {
+std::unique_ptr<PackedCipher> Extraction::CipherFor(const FileHeader& file) const {
     if (!(file.flags & kFileEncrypted))
         return nullptr;
-    return std::make_unique<StreamCipher>(file.unpVer, password_);
+    return MakePackedCipher(file.unpVer, password_);
 }
 
 Extraction::PasswordStep Extraction::GetPassword(const FileHeader& file) {
-    if (file.unpVer >= 20) {
-        message_ = file.name + ": RAR 2.0 encryption cannot be read";
-        return PasswordStep::Failed;
-    }
     if (havePassword_ && !reuseForAll_ && prompt_.askReuse) {
         switch (prompt_.askReuse(file.name)) {
         case PasswordReuse::Yes:
@@ -422,14 +441,13 @@ int TestRarSource(ByteSource& source, const std::string& password, std::string& 
         }
         if (status == BlockStatus::Other || file.isDirectory)
             continue;
-        if (!SupportedVersion(file) || (file.flags & kFileContinued) ||
-            ((file.flags & kFileEncrypted) && file.unpVer >= 20)) {
+        if (!SupportedVersion(file) || (file.flags & kFileContinued)) {
             message = "Unsupported " + file.name;
             return kRarFailed;
         }
-        std::unique_ptr<StreamCipher> cipher;
+        std::unique_ptr<PackedCipher> cipher;
         if (file.flags & kFileEncrypted)
-            cipher = std::make_unique<StreamCipher>(file.unpVer, password);
+            cipher = MakePackedCipher(file.unpVer, password);
         const EntryResult r =
             DecodeEntry(source, file, unpacker, ContinuesState(file, reader.Solid()), cipher.get(),
                         [](const uint8_t*, size_t) { return true; });

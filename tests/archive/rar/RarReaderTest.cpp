@@ -200,6 +200,20 @@ TEST(RarFixtures, Rar15EncryptedFilesExtractWithThePassword) {
     ExpectExtracts("rar15-password-compressed.rar", "password");
 }
 
+TEST(RarFixtures, Rar20EncryptedFilesExtractWithThePassword) {
+    ExpectExtracts("rar20-password-stored.rar", "password");
+    ExpectExtracts("rar20-password-compressed.rar", "password");
+    // A wrong password gives other bytes, which the CRC catches; nothing is left.
+    km::test::TempDir dir;
+    RecordingSink sink;
+    std::string message;
+    const km::ArchiveExtractOptions options{dir.path(), false, false};
+    EXPECT_EQ(km::rar::ExtractRarArchive(Rar("rar20-password-stored.rar"), options, sink, message,
+                                         PasswordPrompt("wrong")),
+              kRarFailed);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
 TEST(RarFixtures, WrongPasswordFailsAndLeavesNoFile) {
     km::test::TempDir dir;
     RecordingSink sink;
@@ -550,3 +564,22 @@ TEST(RarFixtures, HeldBackFixturesListExtractAndTrickle) {
 }
 
 } // namespace
+
+TEST(RarCipher20, BlocksComeBackWithTheirPasswordAndNoOther) {
+    std::vector<uint8_t> plain(16 * 70);
+    for (size_t i = 0; i < plain.size(); ++i)
+        plain[i] = static_cast<uint8_t>(i % 16 * 37); // every block alike
+    std::vector<uint8_t> data = plain;
+    km::rar::BlockCipher20("s3cret pass").Encrypt(data.data(), data.size());
+    EXPECT_NE(data, plain);
+    // The keys follow the ciphertext, so equal blocks do not encrypt alike.
+    EXPECT_FALSE(std::equal(data.begin(), data.begin() + 16, data.begin() + 16));
+    std::vector<uint8_t> back = data;
+    km::rar::BlockCipher20 decrypt("s3cret pass");
+    decrypt.Decrypt(back.data(), 16 * 3); // in pieces, as the reader hands them over
+    decrypt.Decrypt(back.data() + 16 * 3, back.size() - 16 * 3);
+    EXPECT_EQ(back, plain);
+    std::vector<uint8_t> wrong = data;
+    km::rar::BlockCipher20("s3cret pasS").Decrypt(wrong.data(), wrong.size());
+    EXPECT_NE(wrong, plain);
+}
