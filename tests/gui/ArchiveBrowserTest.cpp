@@ -10,6 +10,7 @@
 #include "resources/CommandIds.h"
 #include "settings/SettingsStore.h"
 #include "support/DialogAnswerer.h"
+#include "support/Fixtures.h"
 #include "support/TempDir.h"
 #include "ui_services/AppState.h"
 #include "ui_services/FormatThousands.h"
@@ -608,4 +609,17 @@ TEST_F(ArchiveBrowserTest, AFailedExtractionNeverOpensAnEarlierCopyOfTheSameName
     });
     ArchiveBrowser::Run(dir.file("enc.zip"), dir.file("out"), nullptr);
     unlink(stale.c_str());
+}
+
+// A RAR 1.5 self-extractor: a DOS program, then the archive, which our own
+// reader takes where its marker is; a later RAR version behind a program
+// still goes to the other reader.
+TEST_F(ArchiveBrowserTest, ARarSelfExtractorIsOpenedByOurOwnReader) {
+    const std::string rar15 = test::FixturePath("rar/Rar15.rar");
+    const std::string rar3 = test::FixturePath("rar/rar3-solid.rar");
+    const std::string stub = "MZ" + std::string(7257, '\x90');
+    test::WriteAll(dir.file("setup.exe"), stub + test::ReadAll(rar15));
+    EXPECT_EQ(DetectArchiveFormatOfFile(dir.file("setup.exe")), ArchiveFormat::Rar);
+    test::WriteAll(dir.file("later.exe"), stub + test::ReadAll(rar3));
+    EXPECT_EQ(DetectArchiveFormatOfFile(dir.file("later.exe")), ArchiveFormat::Other);
 }

@@ -1,5 +1,7 @@
 #include "archive/browser/ArchiveFormat.h"
 
+#include "archive/rar/RarFormat.h"
+
 #include "archive/other/OtherArchiveReader.h"
 #include "archive/tar_gzip/Decompressor.h"
 #include "archive/zip/EndRecordFinder.h"
@@ -106,6 +108,12 @@ ArchiveFormat DetectArchiveFormatOfFile(const std::string& path) {
     }
     const std::string_view b(buf.data(), got);
     ArchiveFormat f = DetectArchiveFormat(b.substr(0, kFirstBytes));
+    if (f == ArchiveFormat::Tar && program) {
+        // A self-extractor of a RAR version our own reader reads.
+        const size_t at = rar::FindRarArchiveStart(reinterpret_cast<const uint8_t*>(b.data()), b.size());
+        if (at != SIZE_MAX && !NeedsLaterRarReader(b.substr(at)))
+            f = ArchiveFormat::Rar;
+    }
     if (f == ArchiveFormat::Tar && program &&
         OtherArchiveOffset(reinterpret_cast<const uint8_t*>(b.data()), b.size()))
         f = ArchiveFormat::Other; // a self-extractor's 7-Zip or RAR archive

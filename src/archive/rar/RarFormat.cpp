@@ -100,19 +100,39 @@ size_t MemorySource::ReadAt(uint64_t offset, uint8_t* buffer, size_t count) {
     return n;
 }
 
+size_t FindRarArchiveStart(const uint8_t* data, size_t size) {
+    // A program may hold the marker's bytes as text: a main header must follow.
+    const auto startsAt = [&](size_t at) {
+        return at + sizeof kMarker + 13 <= size && std::memcmp(data + at, kMarker, sizeof kMarker) == 0 &&
+               data[at + 9] == 0x73 && Le16(data + at + 12) >= 13;
+    };
+    if (startsAt(0))
+        return 0;
+    // Only a program carries an archive behind it.
+    const bool program = (size >= 2 && data[0] == 'M' && data[1] == 'Z') ||
+                         (size >= 4 && std::memcmp(data, "\x7f" "ELF", 4) == 0);
+    if (!program)
+        return SIZE_MAX;
+    for (const uint8_t* p = data; (p = static_cast<const uint8_t*>(std::memchr(p, kMarker[0], static_cast<size_t>(data + size - p)))) != nullptr; ++p) {
+        if (startsAt(static_cast<size_t>(p - data)))
+            return static_cast<size_t>(p - data);
+    }
+    return SIZE_MAX;
+}
+
 bool BlockReader::Open() {
-    uint8_t head[7 + 13];
-    if (source_.ReadAt(0, head, sizeof head) != sizeof head)
+    std::vector<uint8_t> head(static_cast<size_t>(std::min<uint64_t>(source_.Size(), kRarStubSearch)));
+    head.resize(source_.ReadAt(0, head.data(), head.size()));
+    const size_t start = FindRarArchiveStart(head.data(), head.size());
+    if (start == SIZE_MAX)
         return false;
-    if (std::memcmp(head, kMarker, sizeof kMarker) != 0)
-        return false;
-    const uint8_t* main = head + 7;
+    const uint8_t* main = head.data() + start + 7;
     // An old-style archive comment makes the main header longer than 13 bytes; it is skipped.
     const uint16_t mainSize = Le16(main + 5);
-    if (main[2] != 0x73 || mainSize < 13 || 7u + mainSize > source_.Size())
+    if (start + 7u + mainSize > source_.Size())
         return false;
     mainFlags_ = Le16(main + 3);
-    pos_ = 7 + mainSize;
+    pos_ = start + 7 + mainSize;
     return true;
 }
 

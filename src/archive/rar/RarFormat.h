@@ -49,10 +49,17 @@ struct FileHeader {
 
 enum class BlockStatus { File, Other, End, Corrupt };
 
+// Where a RAR archive begins in `data`: its marker and a main header, at 0 or,
+// in a self-extractor, behind the program; SIZE_MAX when there is none.
+size_t FindRarArchiveStart(const uint8_t* data, size_t size);
+
+// How far into a file the search goes: self-extractors' programs are smaller.
+constexpr size_t kRarStubSearch = 1024 * 1024;
+
 class BlockReader {
 public:
     explicit BlockReader(ByteSource& source) : source_(source) {}
-    // Checks the marker and the main header; false for anything else. A volume archive opens
+    // Finds the marker and checks the main header; false for anything else. A volume archive opens
     // (Volume() tells) so the caller can refuse it with its own message.
     bool Open();
     bool Volume() const { return (mainFlags_ & kMainVolume) != 0; }

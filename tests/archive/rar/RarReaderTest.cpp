@@ -164,7 +164,10 @@ TEST(RarFixtures, EveryFixtureListsItsFilesWithoutDirectories) {
             ExpectLists(entry.first);
 }
 
-void ExpectExtracts(const std::string& file, const std::string& password = {}) {
+// Extracts the fixture `file` (or `path`, holding that fixture's members) and
+// checks every member's size and CRC.
+void ExpectExtracts(const std::string& file, const std::string& password = {},
+                    const std::string& path = {}) {
     SCOPED_TRACE(file);
     km::test::TempDir dir;
     RecordingSink sink;
@@ -172,9 +175,9 @@ void ExpectExtracts(const std::string& file, const std::string& password = {}) {
     options.targetDir = dir.path();
     options.restorePaths = true;
     std::string message;
-    ASSERT_EQ(
-        km::rar::ExtractRarArchive(Rar(file), options, sink, message, PasswordPrompt(password)),
-        kRarOk)
+    ASSERT_EQ(km::rar::ExtractRarArchive(path.empty() ? Rar(file) : path, options, sink, message,
+                                         PasswordPrompt(password)),
+              kRarOk)
         << message;
     for (const Member& m : kFixtures.at(file)) {
         const std::string out = dir.file(km::rar::RarSafeRelativeName(m.name));
@@ -198,6 +201,27 @@ TEST(RarFixtures, Rar15FilesExtractWithMatchingCrcs) {
 TEST(RarFixtures, Rar15EncryptedFilesExtractWithThePassword) {
     ExpectExtracts("rar15-password-stored.rar", "password");
     ExpectExtracts("rar15-password-compressed.rar", "password");
+}
+
+TEST(RarFixtures, ASelfExtractorsArchiveIsReadBehindItsProgram) {
+    // A DOS program whose text names the marker, then the archive at 7,259.
+    std::vector<uint8_t> sfx = {'M', 'Z'};
+    const std::string text = "Rar! self-extracting module";
+    sfx.insert(sfx.end(), text.begin(), text.end());
+    sfx.resize(7259, 0x90);
+    const std::vector<uint8_t> archive = ReadAll(Rar("Rar15.rar"));
+    ASSERT_FALSE(archive.empty());
+    sfx.insert(sfx.end(), archive.begin(), archive.end());
+    EXPECT_EQ(km::rar::FindRarArchiveStart(sfx.data(), sfx.size()), 7259u);
+    km::test::TempDir dir;
+    const std::string path = dir.file("setup.exe");
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(sfx.data()),
+                                                static_cast<std::streamsize>(sfx.size()));
+    ExpectExtracts("Rar15.rar", {}, path);
+    // Anything else than a program is an archive from its first byte or none.
+    std::vector<uint8_t> notProgram = sfx;
+    notProgram[0] = 'X';
+    EXPECT_EQ(km::rar::FindRarArchiveStart(notProgram.data(), notProgram.size()), SIZE_MAX);
 }
 
 TEST(RarFixtures, Rar20EncryptedFilesExtractWithThePassword) {
