@@ -309,8 +309,8 @@ void MainFrame::refreshSide(int side, std::string to) {
     FilePanel* p = panel(side);
     PanelListing& li = p->listing();
     if (li.isFtp() && (!RemoteSource() || RemoteSource()->SiteName().empty())) {
-        // The connection is gone: back to the directory shown before it.
-        // The remote rows mean nothing here: none are shown until the local ones come.
+        // The connection is gone: back to the directory shown before it, with
+        // no rows until its own come, since the remote ones mean nothing here.
         li.drive.clear();
         li.ShowFirstRows({}, localPaths_[static_cast<size_t>(side)].empty() ? "/" : localPaths_[static_cast<size_t>(side)]);
         li.ClearCursorMemory();

@@ -669,6 +669,7 @@ void FilePanel::onChangeDirectoryDialog(const PanelMessageEvent&) {
     const bool enterable =
         stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(target.c_str(), R_OK | X_OK) == 0;
     listing_.ClearCursorMemory();
+    listing_.keepSelection = false;
     if (enterable)
         ChangeDirectory(target);
     else
