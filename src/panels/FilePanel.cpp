@@ -176,6 +176,7 @@ bool FilePanel::Refresh() {
             remote->Read(listing_);
         else
             listing_.AcceptRemoteRows({}, 0);
+        rowsComplete_ = true;
         model_->endListingReset();
         QApplication::restoreOverrideCursor();
         MoveCursor(listing_.cursor());
@@ -237,6 +238,7 @@ void FilePanel::takeLoadedRows() {
             shownBefore_ = before;
         model_->beginListingReset();
         listing_.ShowFirstRows(std::move(rows), load_->path());
+        rowsComplete_ = false;
         model_->endListingReset();
         if (listing_.path != before)
             emit directoryShown();
@@ -253,7 +255,7 @@ bool FilePanel::finishRead() {
     DirectoryLoad::Result r = load->TakeResult();
     if (r.status.error != 0) {
         afterRead(false);
-        goBack();
+        goBack(load->path());
         ShowMessage(r.status.errorText, MbOk | MbIconStop);
         return false;
     }
@@ -265,6 +267,7 @@ bool FilePanel::finishRead() {
     const std::string before = listing_.path;
     model_->beginListingReset();
     listing_.AcceptRows(std::move(r.rows), r.enumerated, carry, load->path());
+    rowsComplete_ = true;
     if (load->sortFlags() != listing_.sortFlags) // re-sorted while reading
         listing_.Sort(listing_.sortFlags);
     model_->endListingReset();
@@ -296,7 +299,7 @@ void FilePanel::WhenRead(std::function<void()> then) {
         then();
 }
 
-void FilePanel::goBack() {
+void FilePanel::goBack(const std::string& gaveUp) {
     previewShown_ = false;
     if (!shownBefore_.empty()) {
         // The failed directory's first rows are on show: back to the
@@ -304,6 +307,9 @@ void FilePanel::goBack() {
         const std::string before = std::move(shownBefore_);
         shownBefore_.clear();
         startRead(before);
+    } else if (!rowsComplete_ && gaveUp != listing_.path) {
+        // The read this one cut short was of the directory on show.
+        startRead(listing_.path);
     } else {
         listing_.UpdateSummary();
         emit summaryChanged();
@@ -313,13 +319,14 @@ void FilePanel::goBack() {
 void FilePanel::AbandonRead() {
     if (!load_)
         return;
+    const std::string abandoned = load_->path();
     load_.reset();
     afterRead(false);
     rereadWanted_ = false;
     if (!previewShown_) {
-        // Nothing of the new directory arrived: the panel is where it was.
-        listing_.UpdateSummary();
-        emit summaryChanged();
+        // Nothing of the new directory arrived: the panel is where it was,
+        // its own rows read again if the abandoned read had cut them short.
+        goBack(abandoned);
         return;
     }
     previewShown_ = false;
@@ -331,6 +338,7 @@ void FilePanel::AbandonRead() {
     const int count = static_cast<int>(rows.size());
     model_->beginListingReset();
     listing_.AcceptRows(std::move(rows), count, carry, listing_.path);
+    rowsComplete_ = true; // what was read is all there is
     model_->endListingReset();
     MoveCursor(listing_.cursor());
     emit summaryChanged();

@@ -137,9 +137,9 @@ private:
     bool startRead(const std::string& dirPath);
     void takeLoadedRows();
     bool finishRead();
-    // After a failed read: back to the directory of before, read again when
-    // its rows are no longer on show.
-    void goBack();
+    // After a read of `gaveUp` failed or was abandoned: back to the directory
+    // of before, read again when its rows are not all on show.
+    void goBack(const std::string& gaveUp);
     void afterRead(bool complete);
 
     const int controlId_;
@@ -163,6 +163,7 @@ private:
     std::unique_ptr<DirectoryLoad> load_;
     ReadCarryOver loadCarry_;
     std::string shownBefore_; // the directory whose rows the read's first rows replaced
+    bool rowsComplete_ = false; // the rows on show are a finished read of the listing's path
     bool previewShown_ = false; // the rows shown are the new directory's first ones
     bool rereadWanted_ = false; // a change came in while reading
     std::vector<std::function<void()>> afterRead_;
