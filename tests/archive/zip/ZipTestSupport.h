@@ -7,6 +7,8 @@
 #include "archive/zip/ZipCrypto.h"
 
 #include <cstdint>
+#include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <functional>
 #include <spawn.h>
@@ -120,6 +122,25 @@ inline int RunTool(const std::vector<std::string>& args, const std::string& dir,
         return -1;
     return WEXITSTATUS(status);
 }
+
+// Sets TZ for this process and the tools it runs; restores the old zone when it goes.
+class ZoneScope {
+public:
+    explicit ZoneScope(const char* zone) {
+        if (const char* old = getenv("TZ"))
+            old_ = old, had_ = true;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~ZoneScope() {
+        had_ ? setenv("TZ", old_.c_str(), 1) : unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    std::string old_;
+    bool had_ = false;
+};
 
 inline std::string Fixture(const std::string& name) {
     return std::string(KM_FIXTURES_DIR) + "/zip/" + name;
