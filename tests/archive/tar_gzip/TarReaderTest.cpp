@@ -255,6 +255,45 @@ TEST(TarListing, SizesAreSixtyFourBit) {
     EXPECT_EQ(sink.rows[0].size, 9ull << 30);
 }
 
+// A size that is no number is damage, as GNU tar says, never an empty file.
+TEST(TarBroken, SizeThatIsNoNumberStopsTheListingAndWritesNothing) {
+    auto withSize = [](const std::string& name, const std::string& field) {
+        std::string block = test::TarHeaderBlock(name, 0);
+        std::memcpy(block.data() + 124, field.data(), 12);
+        std::memset(block.data() + 148, ' ', 8);
+        unsigned sum = 0;
+        for (unsigned char c : block)
+            sum += c;
+        std::snprintf(block.data() + 148, 8, "%06o", sum);
+        return block;
+    };
+    const std::string negative256("\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff", 12);
+    for (const std::string& field : {std::string("-1\0\0\0\0\0\0\0\0\0\0", 12),
+                                     std::string("0000000012x\0", 12), negative256}) {
+        std::string tar;
+        test::AppendTarEntry(tar, "first.txt", "one");
+        tar += withSize("bad.txt", field);
+        test::AppendTarEntry(tar, "third.txt", "three");
+        tar = test::EndTar(tar);
+        ScriptedSink listed;
+        EXPECT_EQ(ListBytes(tar, false, listed), kTarDamaged);
+        EXPECT_EQ(listed.names(), std::vector<std::string>{"first.txt"});
+        TempDir dir;
+        ScriptedSink sink;
+        EXPECT_EQ(ExtractBytes(tar, false, dir.path(), sink), kTarInvalidArchive);
+        EXPECT_EQ(test::ReadAll(dir.file("first.txt")), "one");
+        EXPECT_FALSE(fs::exists(dir.file("bad.txt")));
+        EXPECT_FALSE(fs::exists(dir.file("third.txt")));
+    }
+    // What tar itself writes stays readable: blanks and zero bytes around the digits.
+    std::string tar = withSize("ok.txt", std::string(" 0000000003 ", 12)) +
+                      std::string("abc") + std::string(509, '\0');
+    ScriptedSink listed;
+    EXPECT_EQ(ListBytes(test::EndTar(tar), false, listed), kTarOk);
+    ASSERT_EQ(listed.rows.size(), 1u);
+    EXPECT_EQ(listed.rows[0].size, 3u);
+}
+
 TEST(TarBroken, TruncatedOrCorruptedInputFailsWithoutAShortFile) {
     std::string tar;
     test::AppendTarEntry(tar, "first.txt", std::string(1000, 'f'));
