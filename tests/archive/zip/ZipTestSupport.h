@@ -5,6 +5,7 @@
 #include "archive/zip/UnzipEngine.h"
 #include "archive/zip/ZipBytes.h"
 #include "archive/zip/ZipCrypto.h"
+#include "archive/zip/ZipRecords.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -68,19 +69,9 @@ inline void StartUnzip(RecordLog& log) {
     UnzipEngine_InstallCallbackEx(&LogRecord, reinterpret_cast<uintptr_t>(&log));
 }
 
-// Splits a record's text at '|'.
+// Splits a record's text at '|', as the browser does.
 inline std::vector<std::string> Fields(const std::string& text) {
-    std::vector<std::string> out;
-    size_t at = 0;
-    for (;;) {
-        const size_t bar = text.find('|', at);
-        if (bar == std::string::npos) {
-            out.push_back(text.substr(at));
-            return out;
-        }
-        out.push_back(text.substr(at, bar - at));
-        at = bar + 1;
-    }
+    return zip::RecordFields(text);
 }
 
 // Runs a program with an argument vector in `dir`; its exit status (or -1).
