@@ -243,11 +243,7 @@ TEST(TarListing, SizesAreSixtyFourBit) {
     // Base-256 size of 9 GiB, then the checksum redone.
     const uint8_t size[12] = {0x80, 0, 0, 0, 0, 0, 0, 0x02, 0x40, 0, 0, 0};
     std::memcpy(block.data() + 124, size, 12);
-    std::memset(block.data() + 148, ' ', 8);
-    unsigned sum = 0;
-    for (unsigned char c : block)
-        sum += c;
-    std::snprintf(block.data() + 148, 8, "%06o", sum);
+    test::RedoTarChecksum(block);
     ScriptedSink sink;
     // The data is missing, so the archive is truncated: the row stays, the damage is told.
     EXPECT_EQ(ListBytes(block + std::string(4096, 'd'), false, sink), kTarDamaged);
@@ -260,11 +256,7 @@ TEST(TarBroken, SizeThatIsNoNumberStopsTheListingAndWritesNothing) {
     auto withSize = [](const std::string& name, const std::string& field) {
         std::string block = test::TarHeaderBlock(name, 0);
         std::memcpy(block.data() + 124, field.data(), 12);
-        std::memset(block.data() + 148, ' ', 8);
-        unsigned sum = 0;
-        for (unsigned char c : block)
-            sum += c;
-        std::snprintf(block.data() + 148, 8, "%06o", sum);
+        test::RedoTarChecksum(block);
         return block;
     };
     const std::string negative256("\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff", 12);
