@@ -84,8 +84,12 @@ bool ReadChunks(const uint8_t* fields, size_t count, SparseMap& map) {
 } // namespace
 
 bool ParseTarNumber(const uint8_t* field, size_t length, uint64_t& value) {
-    if (length > 0 && field[0] == 0x80) {
-        uint64_t v = 0;
+    if (length > 0 && (field[0] & 0x80) != 0) {
+        // GNU base-256: big-endian, the first byte's low six bits included; a set 0x40 bit
+        // is the negative form, which no size, mode or offset may take.
+        if ((field[0] & 0x40) != 0)
+            return false;
+        uint64_t v = field[0] & 0x3f;
         for (size_t i = 1; i < length; ++i) {
             if (v >> 56)
                 return false;
@@ -94,14 +98,20 @@ bool ParseTarNumber(const uint8_t* field, size_t length, uint64_t& value) {
         value = v;
         return true;
     }
+    // Octal digits with blanks or zero bytes around them, as tar writes them; anything
+    // else ("-1", a stray letter) is not a number and the header is damaged.
     size_t i = 0;
-    while (i < length && IsBlank(field[i]))
+    while (i < length && (IsBlank(field[i]) || field[i] == 0))
         ++i;
     uint64_t v = 0;
     for (; i < length && field[i] >= '0' && field[i] <= '7'; ++i) {
         if (v >> 61)
             return false;
         v = (v << 3) | static_cast<uint64_t>(field[i] - '0');
+    }
+    for (; i < length; ++i) {
+        if (!IsBlank(field[i]) && field[i] != 0)
+            return false;
     }
     value = v;
     return true;
@@ -154,19 +164,26 @@ TarHeader ParseTarHeader(const uint8_t* block) {
         if (!prefix.empty())
             h.name = prefix + "/" + h.name;
     }
-    if (!ParseTarNumber(block + kSizeOffset, kSizeLength, h.size))
+    if (!ParseTarNumber(block + kSizeOffset, kSizeLength, h.size)) {
         h.size = 0;
+        h.numbersValid = false;
+    }
     h.mtime = ParseTarTime(block + kTimeOffset, kTimeLength);
     h.typeFlag = static_cast<char>(block[kTypeOffset]);
     uint64_t mode = 0;
     if (ParseTarNumber(block + kModeOffset, kModeLength, mode))
         h.mode = static_cast<int>(mode & 07777);
+    else
+        h.numbersValid = false;
     h.linkName = FieldText(block + kLinkOffset, kLinkLength);
     if (h.typeFlag == 'S') {
-        ReadChunks(block + kSparseOffset, kSparseChunks, h.sparse);
+        if (!ReadChunks(block + kSparseOffset, kSparseChunks, h.sparse))
+            h.numbersValid = false;
         h.sparseExtended = block[kSparseExtendedOffset] != 0;
-        if (!ParseTarNumber(block + kRealSizeOffset, kRealSizeLength, h.realSize))
+        if (!ParseTarNumber(block + kRealSizeOffset, kRealSizeLength, h.realSize)) {
             h.realSize = 0;
+            h.numbersValid = false;
+        }
     }
     return h;
 }

@@ -30,11 +30,14 @@ struct TarHeader {
     SparseMap sparse;
     bool sparseExtended = false;
     uint64_t realSize = 0;
+    // False when the size, mode or sparse numbers are not numbers: the header is damaged.
+    bool numbersValid = true;
 };
 
-// A number field as "%lo" reads it, but never past the field: leading blanks, then octal
-// digits up to the first other byte. GNU's base-256 form (first byte 0x80) is read too, so
-// entries of 8 GiB and more keep their size. False when the value does not fit.
+// A number field, never read past its end: octal digits with blanks or zero bytes before and
+// after them (an empty field is 0). GNU's base-256 form (first byte 0x80) is read too, so
+// entries of 8 GiB and more keep their size. False when the field holds anything else, a
+// negative base-256 value, or a value that does not fit.
 bool ParseTarNumber(const uint8_t* field, size_t length, uint64_t& value);
 
 // The modification time by the stricter rule: leading blanks, up to 12 octal digits, which

@@ -107,6 +107,11 @@ void TarParser::HandleHeader() {
     }
     seenHeader_ = true;
     const TarHeader header = ParseTarHeader(block_);
+    if (!header.numbersValid) {
+        // A size that is no number leaves the next header's place unknown, as above.
+        status_ = TarStatus::Invalid;
+        return;
+    }
     padding_ = PaddingOf(header.size);
     remaining_ = header.size;
     receiving_ = false;

@@ -4,6 +4,7 @@
 #include "archive/zip/ZipBytes.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace km::zip {
 
@@ -145,6 +146,33 @@ bool UnicodePathName(std::string_view extra, std::string_view rawName, std::stri
         return false;
     });
     return found;
+}
+
+bool ExtendedMtime(std::string_view extra, int64_t* mtime) {
+    bool found = false;
+    forEachBlock(extra, [&](uint16_t id, const uint8_t* d, size_t len) {
+        if (id != 0x5455)
+            return true;
+        // Flag bit 0 says the modification time comes first; the central copy may carry
+        // the flags of the local one without its other times, so only that one is read.
+        if (len >= 5 && (d[0] & 1) != 0) {
+            *mtime = static_cast<int32_t>(Le32(d + 1));
+            found = true;
+        }
+        return false;
+    });
+    return found;
+}
+
+std::string ExtendedTimestampBlock(int64_t mtime) {
+    if (mtime < INT32_MIN || mtime > INT32_MAX)
+        return {};
+    uint8_t b[9];
+    PutLe16(b, 0x5455);
+    PutLe16(b + 2, 5);
+    b[4] = 1;
+    PutLe32(b + 5, static_cast<uint32_t>(mtime));
+    return std::string(reinterpret_cast<const char*>(b), sizeof b);
 }
 
 std::string NormaliseStoredName(std::string_view raw) {

@@ -69,6 +69,14 @@ std::string BuildCentralHeader(const ZipEntry& entry, std::string_view name,
 // rawName; false otherwise.
 bool UnicodePathName(std::string_view extra, std::string_view rawName, std::string* name);
 
+// The modification time (seconds since 1970, UTC) of an Info-ZIP extended timestamp block
+// (0x5455); false when there is none or it holds no modification time.
+bool ExtendedMtime(std::string_view extra, int64_t* mtime);
+
+// An extended timestamp block with only the modification time; empty when the time does
+// not fit its signed 32 bits (the DOS time then stands alone).
+std::string ExtendedTimestampBlock(int64_t mtime);
+
 // Stored name as the engine keeps it: both '/' and '\' separate, and at most 1023 bytes.
 std::string NormaliseStoredName(std::string_view raw);
 

@@ -660,9 +660,13 @@ void UnzipAction::extractEntry(const Selected& s) {
         warn(UnzipWarningInconsistentLocalHeader, e.name);
         return;
     }
-    if (!handleVolumeStatus(
-            volumes_->Skip(static_cast<uint64_t>(local.nameLength) + local.extraLength)))
+    localExtra_.assign(local.extraLength, '\0');
+    size_t gotExtra = 0;
+    if (!handleVolumeStatus(volumes_->Skip(local.nameLength)) ||
+        !handleVolumeStatus(volumes_->Read(reinterpret_cast<uint8_t*>(localExtra_.data()),
+                                           localExtra_.size(), &gotExtra)))
         return;
+    localExtra_.resize(gotExtra); // a short field is only a field without its tail
     // The central directory is what was listed and selected; a local header that tells
     // another story about the data is not trusted.
     if (local.method != e.method || (local.flags & 1) != (e.flags & 1)) {
@@ -809,7 +813,12 @@ void UnzipAction::extractData(const ZipEntry& e, uint64_t index, ZipByteSource& 
         const uint32_t attributes = ((e.externalAttributes & 0xff) | 0x20) &
                                     static_cast<uint32_t>(options_.restoreAttributes) & 0x27;
         EntryAttributes a;
-        a.mtime = DosToUnixLocal(e.dosDate, e.dosTime);
+        // The UTC time of the extended timestamp, as Info-ZIP keeps it, before the local
+        // DOS time, which moves with the time zone and has two-second steps.
+        int64_t utc = 0;
+        a.mtime = ExtendedMtime(localExtra_, &utc) || ExtendedMtime(e.extra, &utc)
+                      ? utc
+                      : DosToUnixLocal(e.dosDate, e.dosTime);
         a.mode = unix.permissions;
         a.readOnly = (attributes & 1) != 0;
         a.dosBits = attributes & 0x26;

@@ -79,6 +79,7 @@ private:
     int lastWarning_ = 0;
     // Progress context of the entry being decoded.
     uint64_t currentIndex_ = 0;
+    std::string localExtra_; // extra field of the current entry's local header
 };
 
 } // namespace km::zip

@@ -12,8 +12,14 @@ namespace km::zip {
 
 namespace {
 
+// A name may hold any byte but NUL; '|' and the escape byte itself are escaped, so that
+// RecordFields gives every field back as it was.
 void field(std::string& out, std::string_view text) {
-    out.append(text);
+    for (const char c : text) {
+        if (c == '|' || c == '\\')
+            out += '\\';
+        out += c;
+    }
     out += '|';
 }
 
@@ -140,10 +146,17 @@ std::string FormatView(const ViewFields& f) {
     }
     field(out, static_cast<uint64_t>(id));
     field(out, static_cast<uint64_t>(data.size()));
-    // The raw bytes come last so that they are what gets cut when the record is full.
-    if (out.size() + data.size() + 1 > kMaxFields)
-        data = data.substr(0, out.size() + 1 < kMaxFields ? kMaxFields - out.size() - 1 : 0);
-    field(out, data);
+    // The raw bytes come last so that they are what gets cut when the record is full,
+    // escapes counted.
+    size_t room = out.size() + 1 < kMaxFields ? kMaxFields - out.size() - 1 : 0;
+    size_t take = 0;
+    for (; take < data.size(); ++take) {
+        const size_t width = data[take] == '|' || data[take] == '\\' ? 2 : 1;
+        if (width > room)
+            break;
+        room -= width;
+    }
+    field(out, data.substr(0, take));
     return out;
 }
 
@@ -203,14 +216,16 @@ std::string FormatOverwriteQuery(std::string_view archive, std::string_view name
 }
 
 std::vector<std::string> RecordFields(std::string_view text) {
-    std::vector<std::string> out;
-    for (;;) {
-        const size_t bar = text.find('|');
-        out.emplace_back(text.substr(0, bar));
-        if (bar == std::string_view::npos)
-            return out;
-        text.remove_prefix(bar + 1);
+    std::vector<std::string> out(1);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '|')
+            out.emplace_back();
+        else if (text[i] == '\\' && i + 1 < text.size())
+            out.back() += text[++i];
+        else
+            out.back() += text[i];
     }
+    return out;
 }
 
 bool ApplyOverwriteAnswer(int answer, int& mode) {

@@ -101,7 +101,7 @@ std::string OverwriteQuestionText(std::string_view question, std::string_view ex
                                   std::string_view newName, uint64_t newSize,
                                   std::string_view newDate);
 
-// The fields of a record's text, split at '|'.
+// The fields of a record's text, split at '|'; a '\\' takes the byte after it as it is.
 std::vector<std::string> RecordFields(std::string_view text);
 
 // The answer to record 24 (0 yes, 1 yes to all, 2 no, 3 no to all): true when

@@ -805,12 +805,15 @@ bool ZipWriteAction::compressFile(const SourceFile& file) {
     if (zip64) {
         PutLe32(header + 18, kMax32);
         PutLe32(header + 22, kMax32);
-        PutLe16(header + 28, sizeof zip64Block);
         PutLe16(zip64Block, 0x0001);
         PutLe16(zip64Block + 2, 16);
     }
+    // The UTC time beside the DOS one, so that another time zone restores the same moment.
+    const std::string timestamp = ExtendedTimestampBlock(file.mtime);
+    PutLe16(header + 28, static_cast<uint16_t>((zip64 ? sizeof zip64Block : 0) + timestamp.size()));
     if (!out(header, sizeof header) || !out(file.name.data(), file.name.size()) ||
-        (zip64 && !out(zip64Block, sizeof zip64Block)))
+        (zip64 && !out(zip64Block, sizeof zip64Block)) ||
+        !out(timestamp.data(), timestamp.size()))
         return false;
     const uint64_t dataOffset = temp_.offset();
 
@@ -971,6 +974,7 @@ bool ZipWriteAction::compressFile(const SourceFile& file) {
     w.entry.localHeaderOffset = headerOffset;
     w.entry.name = file.name;
     w.name = file.name;
+    w.extra = timestamp;
     written_.push_back(std::move(w));
     zippedSources_.push_back(file.directory ? file.path + "/" : file.path);
     ++processed_;

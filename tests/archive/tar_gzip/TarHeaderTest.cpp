@@ -35,6 +35,20 @@ TEST(TarFields, NumbersStayInsideTheirField) {
     EXPECT_EQ(v, 9ull << 30);
     const uint8_t huge[12] = {0x80, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     EXPECT_FALSE(ParseTarNumber(huge, 12, v));
+    // The first byte's low bits belong to the value; 0xff is the negative form.
+    const uint8_t highBits[8] = {0x81, 0, 0, 0, 0, 0, 0, 1};
+    ASSERT_TRUE(ParseTarNumber(highBits, 8, v));
+    EXPECT_EQ(v, (1ull << 56) | 1);
+    const uint8_t minusOne[12] = {0xff, 0xff, 0xff, 0xff, 0xff, 0xff,
+                                  0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
+    EXPECT_FALSE(ParseTarNumber(minusOne, 12, v));
+    // Blanks and zero bytes around the digits, or an empty field; nothing else.
+    ASSERT_TRUE(ParseTarNumber(Bytes(std::string("\0 17 \0\0", 7)), 7, v));
+    EXPECT_EQ(v, 15u);
+    ASSERT_TRUE(ParseTarNumber(Bytes(std::string(4, '\0')), 4, v));
+    EXPECT_EQ(v, 0u);
+    for (const char* bad : {"-1  ", "12x ", "1 2 ", "0008"})
+        EXPECT_FALSE(ParseTarNumber(Bytes(bad), 4, v)) << bad;
 }
 
 TEST(TarFields, HeaderNameChecksumAndPrefix) {

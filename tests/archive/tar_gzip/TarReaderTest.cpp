@@ -243,16 +243,47 @@ TEST(TarListing, SizesAreSixtyFourBit) {
     // Base-256 size of 9 GiB, then the checksum redone.
     const uint8_t size[12] = {0x80, 0, 0, 0, 0, 0, 0, 0x02, 0x40, 0, 0, 0};
     std::memcpy(block.data() + 124, size, 12);
-    std::memset(block.data() + 148, ' ', 8);
-    unsigned sum = 0;
-    for (unsigned char c : block)
-        sum += c;
-    std::snprintf(block.data() + 148, 8, "%06o", sum);
+    test::RedoTarChecksum(block);
     ScriptedSink sink;
     // The data is missing, so the archive is truncated: the row stays, the damage is told.
     EXPECT_EQ(ListBytes(block + std::string(4096, 'd'), false, sink), kTarDamaged);
     ASSERT_EQ(sink.rows.size(), 1u);
     EXPECT_EQ(sink.rows[0].size, 9ull << 30);
+}
+
+// A size that is no number is damage, as GNU tar says, never an empty file.
+TEST(TarBroken, SizeThatIsNoNumberStopsTheListingAndWritesNothing) {
+    auto withSize = [](const std::string& name, const std::string& field) {
+        std::string block = test::TarHeaderBlock(name, 0);
+        std::memcpy(block.data() + 124, field.data(), 12);
+        test::RedoTarChecksum(block);
+        return block;
+    };
+    const std::string negative256("\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff", 12);
+    for (const std::string& field : {std::string("-1\0\0\0\0\0\0\0\0\0\0", 12),
+                                     std::string("0000000012x\0", 12), negative256}) {
+        std::string tar;
+        test::AppendTarEntry(tar, "first.txt", "one");
+        tar += withSize("bad.txt", field);
+        test::AppendTarEntry(tar, "third.txt", "three");
+        tar = test::EndTar(tar);
+        ScriptedSink listed;
+        EXPECT_EQ(ListBytes(tar, false, listed), kTarDamaged);
+        EXPECT_EQ(listed.names(), std::vector<std::string>{"first.txt"});
+        TempDir dir;
+        ScriptedSink sink;
+        EXPECT_EQ(ExtractBytes(tar, false, dir.path(), sink), kTarInvalidArchive);
+        EXPECT_EQ(test::ReadAll(dir.file("first.txt")), "one");
+        EXPECT_FALSE(fs::exists(dir.file("bad.txt")));
+        EXPECT_FALSE(fs::exists(dir.file("third.txt")));
+    }
+    // What tar itself writes stays readable: blanks and zero bytes around the digits.
+    std::string tar = withSize("ok.txt", std::string(" 0000000003 ", 12)) +
+                      std::string("abc") + std::string(509, '\0');
+    ScriptedSink listed;
+    EXPECT_EQ(ListBytes(test::EndTar(tar), false, listed), kTarOk);
+    ASSERT_EQ(listed.rows.size(), 1u);
+    EXPECT_EQ(listed.rows[0].size, 3u);
 }
 
 TEST(TarBroken, TruncatedOrCorruptedInputFailsWithoutAShortFile) {

@@ -62,6 +62,15 @@ struct ScriptedSink : ArchiveSink {
     }
 };
 
+// Writes the checksum of a header block whose fields were changed.
+inline void RedoTarChecksum(std::string& block) {
+    std::memset(block.data() + 148, ' ', 8);
+    unsigned sum = 0;
+    for (unsigned char c : block)
+        sum += c;
+    std::snprintf(block.data() + 148, 8, "%06o", sum);
+}
+
 // A ustar header with a correct checksum; `name` is cut to the 100-byte field.
 inline std::string TarHeaderBlock(const std::string& name, uint64_t size, char type = '0',
                                   int64_t mtime = 1200000000) {
@@ -77,11 +86,7 @@ inline std::string TarHeaderBlock(const std::string& name, uint64_t size, char t
                 "ustar\0"
                 "00",
                 8);
-    std::memset(h.data() + 148, ' ', 8);
-    unsigned sum = 0;
-    for (unsigned char c : h)
-        sum += c;
-    std::snprintf(h.data() + 148, 8, "%06o", sum);
+    RedoTarChecksum(h);
     return h;
 }
 

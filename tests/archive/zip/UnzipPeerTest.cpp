@@ -237,6 +237,31 @@ TEST_F(PeerArchives, StoredAndDeflatedAtSeveralLevels) {
     }
 }
 
+// zip stores the UTC time in its extended timestamp; the DOS time alone would shift by the
+// zone's offset and lose the odd second.
+TEST_F(PeerArchives, TimesFromZipSurviveAnotherZoneToTheSecond) {
+    const time_t when = 1700049601; // 2023-11-15 12:00:01 UTC
+    const timespec times[2] = {{when, 0}, {when, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (src_ + "/readme.txt").c_str(), times, 0), 0);
+    ASSERT_EQ(utimensat(AT_FDCWD, (src_ + "/docs/deep/small.txt").c_str(), times, 0), 0);
+    std::string archive;
+    {
+        ZoneScope zone("America/St_Johns");
+        archive = zip({});
+    }
+    for (const char* zone : {"Asia/Tokyo", "America/St_Johns", "UTC"}) {
+        ZoneScope scope(zone);
+        TempDir out;
+        RecordLog log;
+        extract(archive, out.path(), log);
+        struct stat st;
+        ASSERT_EQ(stat((out.path() + "/readme.txt").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mtime, when) << zone;
+        ASSERT_EQ(stat((out.path() + "/docs/deep/small.txt").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mtime, when) << zone;
+    }
+}
+
 TEST_F(PeerArchives, ModesAndLinksFromZipDashY) {
     const std::string script = src_ + "/run.sh";
     WriteAll(script, "#!/bin/sh\necho hi\n");

@@ -14,6 +14,22 @@
 namespace km::test {
 namespace {
 
+TEST(ZipRecordText, EveryByteOfANameSurvivesTheFields) {
+    const std::string extra("\x55\x54\x05\x00\x01|\\|\\", 9);
+    zip::ViewFields v;
+    v.archive = "/home/a|b\\c/x.zip";
+    v.name = "in|dir\\/a|b\\.txt|";
+    v.extra = extra;
+    const std::vector<std::string> f = zip::RecordFields(zip::FormatView(v));
+    ASSERT_EQ(f.size(), 19u); // each field ends in a bar
+    EXPECT_EQ(f[0], v.archive);
+    EXPECT_EQ(f[1], "in|dir\\");
+    EXPECT_EQ(f[2], "a|b\\.txt|");
+    EXPECT_EQ(f[16], "5");
+    EXPECT_EQ(f[17], extra.substr(4));
+    EXPECT_EQ(zip::RecordFields("a\\|b|c\\"), (std::vector<std::string>{"a|b", "c\\"}));
+}
+
 TEST(ZipOptions, DomainsFlagsAndDefaults) {
     ZipEngine_Initialise();
     EXPECT_EQ(ZipEngine_SetCompressionLevel(7), 2);

@@ -5,8 +5,11 @@
 #include "archive/zip/UnzipEngine.h"
 #include "archive/zip/ZipBytes.h"
 #include "archive/zip/ZipCrypto.h"
+#include "archive/zip/ZipRecords.h"
 
 #include <cstdint>
+#include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <functional>
 #include <spawn.h>
@@ -66,19 +69,9 @@ inline void StartUnzip(RecordLog& log) {
     UnzipEngine_InstallCallbackEx(&LogRecord, reinterpret_cast<uintptr_t>(&log));
 }
 
-// Splits a record's text at '|'.
+// Splits a record's text at '|', as the browser does.
 inline std::vector<std::string> Fields(const std::string& text) {
-    std::vector<std::string> out;
-    size_t at = 0;
-    for (;;) {
-        const size_t bar = text.find('|', at);
-        if (bar == std::string::npos) {
-            out.push_back(text.substr(at));
-            return out;
-        }
-        out.push_back(text.substr(at, bar - at));
-        at = bar + 1;
-    }
+    return zip::RecordFields(text);
 }
 
 // Runs a program with an argument vector in `dir`; its exit status (or -1).
@@ -120,6 +113,25 @@ inline int RunTool(const std::vector<std::string>& args, const std::string& dir,
         return -1;
     return WEXITSTATUS(status);
 }
+
+// Sets TZ for this process and the tools it runs; restores the old zone when it goes.
+class ZoneScope {
+public:
+    explicit ZoneScope(const char* zone) {
+        if (const char* old = getenv("TZ"))
+            old_ = old, had_ = true;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~ZoneScope() {
+        had_ ? setenv("TZ", old_.c_str(), 1) : unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    std::string old_;
+    bool had_ = false;
+};
 
 inline std::string Fixture(const std::string& name) {
     return std::string(KM_FIXTURES_DIR) + "/zip/" + name;

@@ -170,6 +170,55 @@ protected:
     RecordLog log;
 };
 
+TEST_F(ZipWriter, UnzipRestoresOurTimesInAnotherZoneToTheSecond) {
+    const time_t when = 1700049601; // 12:00:01 UTC: an odd second DOS time cannot hold
+    const timespec times[2] = {{when, 0}, {when, 0}};
+    for (const auto& [name, data] : files)
+        ASSERT_EQ(utimensat(AT_FDCWD, (src + "/" + name).c_str(), times, 0), 0);
+    {
+        ZoneScope zone("America/St_Johns");
+        ASSERT_EQ(ZipSource(), 5);
+    }
+    const std::string listing = tmp.file("zipinfo.txt");
+    ASSERT_EQ(RunTool({"zipinfo", "-v", archive}, "", listing), 0);
+    EXPECT_NE(ReadAll(listing).find("2023 Nov 15 12:00:01 UTC"), std::string::npos);
+    for (const char* zone : {"Asia/Tokyo", "UTC"}) {
+        ZoneScope scope(zone);
+        TempDir theirs;
+        ASSERT_EQ(RunTool({"unzip", "-q", "-o", archive, "-d", theirs.path()}, ""), 0);
+        for (const auto& [name, data] : files) {
+            struct stat st;
+            ASSERT_EQ(stat(theirs.file(name).c_str(), &st), 0) << name;
+            EXPECT_EQ(st.st_mtime, when) << zone << " " << name;
+        }
+    }
+}
+
+TEST(ExtendedTimestamp, EveryLengthIsCheckedAndOnlyTheMtimeIsTaken) {
+    using namespace km::zip;
+    int64_t t = 0;
+    const std::string block = ExtendedTimestampBlock(1700049601);
+    ASSERT_EQ(block.size(), 9u);
+    EXPECT_TRUE(ExtendedMtime(block, &t));
+    EXPECT_EQ(t, 1700049601);
+    // Behind another block, and with the local header's flags but only the mtime.
+    std::string withFlags = block;
+    withFlags[4] = 7;
+    EXPECT_TRUE(ExtendedMtime(std::string("\x01\x00\x00\x00", 4) + withFlags, &t));
+    // Before 1970 is a signed value.
+    EXPECT_TRUE(ExtendedMtime(ExtendedTimestampBlock(-86400), &t));
+    EXPECT_EQ(t, -86400);
+    EXPECT_TRUE(ExtendedTimestampBlock(int64_t{1} << 32).empty());
+    // A block that claims more than is there, or no mtime, or too few bytes for it.
+    for (size_t cut = 0; cut < block.size(); ++cut)
+        EXPECT_FALSE(ExtendedMtime(block.substr(0, cut), &t)) << cut;
+    std::string noMtime = block;
+    noMtime[4] = 2;
+    EXPECT_FALSE(ExtendedMtime(noMtime, &t));
+    const std::string shortBlock("\x55\x54\x04\x00\x01\x01\x02\x03", 8);
+    EXPECT_FALSE(ExtendedMtime(shortBlock, &t));
+}
+
 TEST_F(ZipWriter, ArchiveReadByUnzipAndOurReaderAtEveryLevel) {
     for (int level = 0; level <= 3; ++level) {
         fs::remove(archive);
@@ -419,7 +468,8 @@ TEST_F(ZipWriter, EncryptedEntriesCarryDescriptorAndUnzipReadsThem) {
         EXPECT_EQ(e.entry.flags & 9, 9) << e.entry.name;
         EXPECT_EQ(e.local.flags & 9, 9);
         const size_t descriptor =
-            e.entry.localHeaderOffset + 30 + e.entry.name.size() + e.entry.compressedSize;
+            e.entry.localHeaderOffset + 30 + e.entry.name.size() + e.local.extraLength +
+            e.entry.compressedSize;
         EXPECT_EQ(data.substr(descriptor, 4), std::string("PK\x07\x08")) << e.entry.name;
         EXPECT_EQ(e.entry.compressedSize, e.local.compressedSize);
     }
