@@ -196,9 +196,7 @@ int ExtractTarget::OpenFile(const ExtractPath& path, ExtractFile* file, int stor
         return errno;
     // A file its owner protected, or this user may not write, is never replaced,
     // whatever the overwrite answer was.
-    struct stat st;
-    if (::fstatat(dir, path.back().c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
-        (!(st.st_mode & S_IWUSR) || ::faccessat(dir, path.back().c_str(), W_OK, 0) != 0))
+    if (!MayReplaceAt(dir, path.back()))
         return EACCES;
     file->mode_ = FileMode(storedMode);
     file->skipped_ = false;
@@ -215,10 +213,14 @@ int ExtractTarget::MakeSymlink(const ExtractPath& path, const std::string& linkT
     const bool existed = ::fstatat(dir, path.back().c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
     if (existed && S_ISDIR(st.st_mode))
         return EISDIR;
+    // A protected file stays what it is, whatever kind of entry comes for its name.
+    if (existed && !MayReplaceAt(dir, path.back()))
+        return EACCES;
     return ReplaceWithSymlinkAt(dir, path.back(), linkText, existed);
 }
 
-int ExtractTarget::MakeHardLink(const ExtractPath& path, const ExtractPath& existing) {
+int ExtractTarget::MakeHardLink(const ExtractPath& path, const ExtractPath& existing,
+                                bool replacesOwnOutput) {
     const int from = parent(existing, false);
     if (from < 0)
         return errno;
@@ -241,6 +243,8 @@ int ExtractTarget::MakeHardLink(const ExtractPath& path, const ExtractPath& exis
         const bool existed = ::fstatat(dir, path.back().c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
         if (existed && S_ISDIR(old.st_mode)) {
             err = EISDIR;
+        } else if (existed && !replacesOwnOutput && !MayReplaceAt(dir, path.back())) {
+            err = EACCES;
         } else {
             static unsigned counter = 0;
             const std::string temp =

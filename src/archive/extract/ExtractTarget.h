@@ -75,12 +75,17 @@ public:
     // EACCES for an existing file that is read-only or not ours to write.
     // The entry's stored mode is given as FileMode makes it from the start.
     int OpenFile(const ExtractPath& path, ExtractFile* file, int storedMode = -1);
+    // Like OpenFile, MakeSymlink and MakeHardLink refuse (EACCES) to replace a
+    // read-only file.
     // `path` becomes a symbolic link holding `linkText` as it is stored: a link
     // may point anywhere, since no later output is written through one.
     int MakeSymlink(const ExtractPath& path, const std::string& linkText);
     // `path` becomes a second name of the file at `existing`, also below the
-    // target (a hard link never reaches outside it). 0 or errno.
-    int MakeHardLink(const ExtractPath& path, const ExtractPath& existing);
+    // target (a hard link never reaches outside it). 0 or errno. A name this
+    // extraction wrote itself may be replaced even when its stored mode made it
+    // read-only (`replacesOwnOutput`).
+    int MakeHardLink(const ExtractPath& path, const ExtractPath& existing,
+                     bool replacesOwnOutput = false);
 
     // Permission bits as written: the stored bits without set-user, set-group
     // and sticky, under the umask; -1 gives the usual 0666 under the umask.

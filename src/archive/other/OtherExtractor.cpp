@@ -198,7 +198,7 @@ void OtherExtractor::relink(struct archive_entry* e, const ExtractPath& parts) {
     const ExtractPath earlier = OutputComponents(HardLinkName(e), options_.restorePaths);
     if (earlier.empty() || earlier == parts || written_.count(JoinComponents(earlier)) == 0)
         return;
-    if (target_.MakeHardLink(earlier, parts) != 0)
+    if (target_.MakeHardLink(earlier, parts, true) != 0)
         outputProblem(kCannotOpenOutput, target_.Describe(earlier));
 }
 

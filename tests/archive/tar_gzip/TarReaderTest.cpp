@@ -405,6 +405,55 @@ TEST(TarOverwrite, AReadOnlyTargetIsNeverReplaced) {
     EXPECT_TRUE(NoTemporaryFiles(dir.path()));
 }
 
+// A link entry: the link name goes in the 100-byte field at 157, checksum redone.
+void AppendTarLink(std::string& archive, const std::string& name, const std::string& linkName,
+                   char type) {
+    std::string h = test::TarHeaderBlock(name, 0, type);
+    std::memcpy(h.data() + 157, linkName.data(), std::min<size_t>(linkName.size(), 100));
+    std::memset(h.data() + 148, ' ', 8);
+    unsigned sum = 0;
+    for (unsigned char c : h)
+        sum += c;
+    std::snprintf(h.data() + 148, 8, "%06o", sum);
+    archive += h;
+}
+
+TEST(TarOverwrite, NoKindOfLinkEntryReplacesAReadOnlyFile) {
+    std::string tar;
+    test::AppendTarEntry(tar, "other.txt", "other");
+    AppendTarLink(tar, "keep.txt", "other.txt", '1');
+    AppendTarLink(tar, "keep2.txt", "other.txt", '2');
+    test::AppendTarEntry(tar, "keep3.txt/", "", '5');
+    tar = test::EndTar(tar);
+    TempDir dir;
+    for (const char* n : {"keep.txt", "keep2.txt", "keep3.txt"}) {
+        test::WriteAll(dir.file(n), "old");
+        ::chmod(dir.file(n).c_str(), 0444);
+    }
+    ScriptedSink yes;
+    TarReport report;
+    EXPECT_EQ(ExtractBytes(tar, false, dir.path(), yes, true, &report), kTarCannotOpenOutput);
+    EXPECT_EQ(report.problems.size(), 3u);
+    struct stat kept, other;
+    ASSERT_EQ(::lstat(dir.file("keep.txt").c_str(), &kept), 0);
+    ASSERT_EQ(::lstat(dir.file("other.txt").c_str(), &other), 0);
+    EXPECT_NE(kept.st_ino, other.st_ino);
+    for (const char* n : {"keep.txt", "keep2.txt", "keep3.txt"}) {
+        EXPECT_FALSE(fs::is_symlink(dir.file(n))) << n;
+        EXPECT_EQ(test::ReadAll(dir.file(n)), "old") << n;
+    }
+    EXPECT_TRUE(NoTemporaryFiles(dir.path()));
+
+    // A file that may be written is replaced by either kind of link, as before.
+    TempDir open;
+    for (const char* n : {"keep.txt", "keep2.txt"})
+        test::WriteAll(open.file(n), "old");
+    ScriptedSink yes2;
+    ExtractBytes(tar, false, open.path(), yes2, true);
+    EXPECT_EQ(test::ReadAll(open.file("keep.txt")), "other");
+    EXPECT_EQ(fs::read_symlink(open.file("keep2.txt")), "other.txt");
+}
+
 TEST(TarOverwrite, FailedWriteLeavesTheOldFile) {
     std::string tar;
     test::AppendTarEntry(tar, "f.txt", std::string(200000, 'n'));
