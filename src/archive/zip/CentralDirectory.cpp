@@ -147,8 +147,15 @@ bool UnicodePathName(std::string_view extra, std::string_view rawName, std::stri
     return found;
 }
 
-std::string NormaliseStoredName(std::string_view raw) {
+bool DosNamedHost(unsigned versionMadeBy) {
+    const unsigned host = versionMadeBy >> 8;
+    return host == 0 || host == 11 || host == 14;
+}
+
+std::string NormaliseStoredName(std::string_view raw, unsigned versionMadeBy) {
     std::string name(raw.substr(0, kMaxNameLength));
+    if (!DosNamedHost(versionMadeBy))
+        return name;
     for (char& c : name) {
         if (c == '\\')
             c = '/';

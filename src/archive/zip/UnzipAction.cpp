@@ -572,7 +572,8 @@ bool UnzipAction::readCentralDirectory(uint32_t disk, uint64_t offset, uint64_t 
         s.entry.name =
             NormaliseStoredName(UnicodePathName(s.entry.extra, raw, &unicode)
                                     ? unicode
-                                    : DecodeEntryName(raw, s.entry.flags, s.entry.versionMadeBy));
+                                    : DecodeEntryName(raw, s.entry.flags, s.entry.versionMadeBy),
+                                s.entry.versionMadeBy);
         if (namesOnly_
                 ? names_.count(s.entry.name) == 0
                 : !ZipNameSelected(include_, exclude_, s.entry.name, options_.restoreStructure))
@@ -686,7 +687,7 @@ void UnzipAction::extractData(const ZipEntry& e, uint64_t index, ZipByteSource& 
     std::string outputName = e.name;
     OutputName mapped;
     if (toFile) {
-        mapped = MapOutputName(e.name, options_.restoreStructure);
+        mapped = MapOutputName(e.name, options_.restoreStructure, DosNamedHost(e.versionMadeBy));
         if (mapped.kind == OutputName::Directory) {
             if (options_.restoreStructure && !mapped.components.empty()) {
                 if (target_->CreateDirectories(mapped.components))

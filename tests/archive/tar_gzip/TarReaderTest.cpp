@@ -362,6 +362,19 @@ TEST(TarSafety, NamesNeverLeaveTheTarget) {
     EXPECT_EQ(test::TreeOf(flat.path()), expected);
 }
 
+TEST(TarExtraction, NamesKeepEveryByteButSlash) {
+    std::string tar;
+    test::AppendTarEntry(tar, "back\\slash.txt", "1");
+    test::AppendTarEntry(tar, "d:/q?<x>|\"*\x01.txt", "2");
+    tar = test::EndTar(tar);
+    TempDir dir;
+    ScriptedSink sink;
+    EXPECT_EQ(ExtractBytes(tar, false, dir.path(), sink, true), 0);
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"back\\slash.txt", "1"}, {"d:/", ""}, {"d:/q?<x>|\"*\x01.txt", "2"}};
+    EXPECT_EQ(test::TreeOf(dir.path()), expected);
+}
+
 TEST(TarOverwrite, ReplacedOnlyWhenConfirmed) {
     std::string tar;
     test::AppendTarEntry(tar, "f.txt", "new contents");

@@ -123,15 +123,30 @@ TEST_F(UnzipEngine, ANamesFileExtractsExactlyThoseNames) {
     EXPECT_EQ(ReadAll(target_.file(";notes")), ";notes");
 }
 
-TEST_F(UnzipEngine, ColonsAndReservedCharactersInNames) {
+Entry MadeOn(unsigned host, Entry e) {
+    e.madeBy = host << 8 | 30;
+    return e;
+}
+
+TEST_F(UnzipEngine, NamesKeepEveryByteButSlashAndBackslashSeparatesOnlyFromDosHosts) {
     ZipBuilder b;
-    b.Add(ZipBuilder::Stored("a:b.txt", "1"));
-    b.Add(ZipBuilder::Stored("dir:/c.txt", "2"));
-    b.Add(ZipBuilder::Stored("q?<x>|\"*\x01.txt", "3"));
-    EXPECT_EQ(extract(write(b)), 3);
-    EXPECT_EQ(ReadAll(target_.file("a_b.txt")), "1");
-    EXPECT_EQ(ReadAll(target_.file("dir:/c.txt")), "2");
-    EXPECT_EQ(ReadAll(target_.file("q__x_____.txt")), "3");
+    b.Add(MadeOn(3, ZipBuilder::Stored("a:b.txt", "1")));
+    b.Add(MadeOn(3, ZipBuilder::Stored("dir:/c.txt", "2")));
+    b.Add(MadeOn(3, ZipBuilder::Stored("q?<x>|\"*\x01.txt", "3")));
+    b.Add(MadeOn(3, ZipBuilder::Stored("back\\slash.txt", "4")));
+    b.Add(MadeOn(3, ZipBuilder::Stored("C:/drive.txt", "5")));
+    b.Add(MadeOn(0, ZipBuilder::Stored("dos\\sub.txt", "6")));
+    b.Add(MadeOn(11, ZipBuilder::Stored("ntfs\\sub.txt", "7")));
+    b.Add(MadeOn(14, ZipBuilder::Stored("vfat\\sub:x.txt", "8")));
+    b.Add(MadeOn(0, ZipBuilder::Stored("D:\\dosdrive.txt", "9")));
+    EXPECT_EQ(extract(write(b)), 9);
+    EXPECT_EQ(listing(target_.path()),
+              (std::vector<std::string>{"C:", "C:/drive.txt", "a:b.txt", "back\\slash.txt", "dir:",
+                                        "dir:/c.txt", "dos", "dos/sub.txt", "dosdrive.txt",
+                                        "ntfs", "ntfs/sub.txt", "q?<x>|\"*\x01.txt", "vfat",
+                                        "vfat/sub:x.txt"}));
+    EXPECT_EQ(ReadAll(target_.file("back\\slash.txt")), "4");
+    EXPECT_EQ(ReadAll(target_.file("q?<x>|\"*\x01.txt")), "3");
 }
 
 TEST_F(UnzipEngine, NamesCannotLeaveTheTarget) {
