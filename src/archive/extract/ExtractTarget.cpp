@@ -24,10 +24,12 @@ bool safePath(const ExtractPath& path) {
     return !path.empty();
 }
 
-int openChild(int parent, const std::string& name, bool create) {
+int openChild(int parent, const std::string& name, bool create, bool* made) {
     int fd = ::openat(parent, name.c_str(), kDirFlags | O_NOFOLLOW);
     if (fd < 0 && errno == ENOENT && create) {
-        if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST)
+        if (::mkdirat(parent, name.c_str(), 0777) == 0)
+            *made = true;
+        else if (errno != EEXIST)
             return -1;
         fd = ::openat(parent, name.c_str(), kDirFlags | O_NOFOLLOW);
     }
@@ -92,6 +94,7 @@ ExtractTarget::ExtractTarget(std::string directory) : root_(std::move(directory)
 }
 
 ExtractTarget::~ExtractTarget() {
+    FinishDirectories();
     if (cachedFd_ >= 0)
         ::close(cachedFd_);
     if (rootFd_ >= 0)
@@ -145,8 +148,14 @@ int ExtractTarget::walk(const ExtractPath& path, size_t levels, bool create) {
     if (root < 0 || levels == 0)
         return root;
     int fd = ::fcntl(root, F_DUPFD_CLOEXEC, 0);
+    std::string made;
     for (size_t i = 0; i < levels && fd >= 0; ++i) {
-        const int child = openChild(fd, path[i], create);
+        made += path[i];
+        made += '/';
+        bool created = false;
+        const int child = openChild(fd, path[i], create, &created);
+        if (created)
+            madeDirectories_.insert(made);
         const int err = errno;
         ::close(fd);
         fd = child;
@@ -184,6 +193,38 @@ ExistingEntry ExtractTarget::Lookup(const ExtractPath& path) {
     info.size = static_cast<uint64_t>(st.st_size);
     info.mtime = static_cast<int64_t>(st.st_mtime);
     return info;
+}
+
+void ExtractTarget::SetDirectoryAttributes(const ExtractPath& path, const EntryAttributes& a) {
+    if (!safePath(path))
+        return;
+    std::string key;
+    for (const std::string& c : path)
+        key += c + '/';
+    directoryAttributes_[key] = a;
+}
+
+void ExtractTarget::FinishDirectories() {
+    // Keys sort a parent before its children: walking backwards sets the deepest
+    // first, so setting a child's time does not disturb its parent's afterwards.
+    for (auto it = directoryAttributes_.rbegin(); it != directoryAttributes_.rend(); ++it) {
+        if (madeDirectories_.count(it->first) == 0)
+            continue;
+        ExtractPath path;
+        size_t at = 0;
+        for (size_t slash; (slash = it->first.find('/', at)) != std::string::npos; at = slash + 1)
+            path.push_back(it->first.substr(at, slash - at));
+        const int fd = walk(path, path.size(), false);
+        if (fd < 0)
+            continue;
+        const EntryAttributes& a = it->second;
+        if (a.mode >= 0)
+            ::fchmod(fd, FileMode(a.mode));
+        const struct timespec times[2] = {{static_cast<time_t>(a.mtime), a.mtimeNanoseconds},
+                                          {static_cast<time_t>(a.mtime), a.mtimeNanoseconds}};
+        ::futimens(fd, times);
+    }
+    directoryAttributes_.clear();
 }
 
 bool ExtractTarget::CreateDirectories(const ExtractPath& path) {

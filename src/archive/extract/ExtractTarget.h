@@ -8,6 +8,8 @@
 #include "platform/ReplacementFile.h"
 
 #include <cstdint>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -87,6 +89,14 @@ public:
     int MakeHardLink(const ExtractPath& path, const ExtractPath& existing,
                      bool replacesOwnOutput = false);
 
+    // A directory entry's mode and time, applied by FinishDirectories once its
+    // contents are in (writing them would change the time, and a restrictive mode
+    // could shut later entries out). Only directories this extraction made are
+    // changed: a folder that was there keeps its own.
+    void SetDirectoryAttributes(const ExtractPath& path, const EntryAttributes& attributes);
+    // Deepest first; also done on destruction.
+    void FinishDirectories();
+
     // Permission bits as written: the stored bits without set-user, set-group
     // and sticky, under the umask; -1 gives the usual 0666 under the umask.
     static mode_t FileMode(int storedMode);
@@ -101,6 +111,8 @@ private:
     std::string root_;
     int rootFd_ = -1;
     std::string cachedKey_;
+    std::set<std::string> madeDirectories_; // keys as in walk: "a/b/"
+    std::map<std::string, EntryAttributes> directoryAttributes_;
     int cachedFd_ = -1;
 };
 

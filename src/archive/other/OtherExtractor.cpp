@@ -75,7 +75,7 @@ OtherExtractor::Flow OtherExtractor::entry() {
         return Flow::Next;
     const OtherEntryKind kind = KindOf(e);
     if (kind == OtherEntryKind::Directory)
-        return directory(name);
+        return directory(e, name);
     if (kind == OtherEntryKind::Other)
         return Flow::Next;
     const bool hardLink = kind == OtherEntryKind::HardLink && !CarriesData(e);
@@ -96,11 +96,15 @@ OtherExtractor::Flow OtherExtractor::entry() {
     return isLink ? link(e, parts, hardLink) : file(e, parts, name);
 }
 
-OtherExtractor::Flow OtherExtractor::directory(const std::string& name) {
+OtherExtractor::Flow OtherExtractor::directory(struct archive_entry* e, const std::string& name) {
     if (!options_.restorePaths)
         return Flow::Next;
     const ExtractPath parts = OutputComponents(name, true);
-    if (!parts.empty() && !target_.CreateDirectories(parts))
+    if (parts.empty())
+        return Flow::Next;
+    if (target_.CreateDirectories(parts))
+        target_.SetDirectoryAttributes(parts, attributesOf(e));
+    else
         outputProblem(kCannotOpenOutput, target_.Describe(parts));
     return Flow::Next;
 }

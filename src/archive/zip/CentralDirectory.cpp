@@ -187,7 +187,7 @@ UnixMode UnixModeOf(const ZipEntry& entry) {
         return m;
     const uint32_t type = mode & 0170000;
     m.isLink = type == 0120000;
-    if (type == 0 || type == 0100000)
+    if (type == 0 || type == 0100000 || type == 0040000)
         m.permissions = static_cast<int>(mode & 0777);
     return m;
 }

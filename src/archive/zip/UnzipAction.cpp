@@ -690,9 +690,13 @@ void UnzipAction::extractData(const ZipEntry& e, uint64_t index, ZipByteSource& 
         mapped = MapOutputName(e.name, options_.restoreStructure, DosNamedHost(e.versionMadeBy));
         if (mapped.kind == OutputName::Directory) {
             if (options_.restoreStructure && !mapped.components.empty()) {
-                if (target_->CreateDirectories(mapped.components))
+                if (target_->CreateDirectories(mapped.components)) {
                     didSomething_ = true;
-                else
+                    EntryAttributes a;
+                    a.mtime = DosToUnixLocal(e.dosDate, e.dosTime);
+                    a.mode = UnixModeOf(e).permissions;
+                    target_->SetDirectoryAttributes(mapped.components, a);
+                } else
                     warn(UnzipWarningCantOpenOutput, options_.extractTo + mapped.joined());
             }
             return;
