@@ -2,6 +2,7 @@
 #include "archive/tar_gzip/TarReader.h"
 #include "TarTestSupport.h"
 #include "archive/tar_gzip/TarParser.h"
+#include "support/FolderModes.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -130,39 +131,9 @@ TEST(TarFixtures, GzipFixturesMatchGnuTar) {
 }
 
 // A tree GNU tar packs now: what a source or binary tarball needs back.
-// A tree of folders with their own modes and times, made after their contents.
-void MakeFolderTree(const std::string& root) {
-    fs::create_directories(root + "/pkg/private/deep");
-    fs::create_directories(root + "/pkg/shared");
-    test::WriteAll(root + "/pkg/private/deep/f.txt", "f");
-    test::WriteAll(root + "/pkg/shared/g.txt", "g");
-    chmod((root + "/pkg/private/deep").c_str(), 02750); // set-gid is never restored
-    chmod((root + "/pkg/private").c_str(), 0700);
-    chmod((root + "/pkg/shared").c_str(), 0775);
-    int64_t t = 1300000000;
-    for (const char* d : {"/pkg/private/deep", "/pkg/private", "/pkg/shared", "/pkg"}) {
-        const struct timespec times[2] = {{t, 0}, {t, 0}};
-        utimensat(AT_FDCWD, (root + d).c_str(), times, 0);
-        t += 86400 + 8; // even: DOS times have two-second steps
-    }
-}
-
-// Modes and times to the second of the folders, as the peer left them, under umask 022.
-void ExpectSameFolders(const std::string& ours, const std::string& peer) {
-    for (const char* d : {"/pkg", "/pkg/private", "/pkg/private/deep", "/pkg/shared"}) {
-        struct stat a, b;
-        ASSERT_EQ(stat((ours + d).c_str(), &a), 0) << d;
-        ASSERT_EQ(stat((peer + d).c_str(), &b), 0) << d;
-        // Info-ZIP's unzip leaves a folder's mode unmasked; ours is under the umask (022).
-        EXPECT_EQ(a.st_mode & 0777, b.st_mode & 0755) << d;
-        EXPECT_EQ(a.st_mode & 07000, 0u) << d;
-        EXPECT_EQ(a.st_mtime, b.st_mtime) << d;
-    }
-}
-
 TEST(TarPeers, FolderModesAndTimesComeBackAsGnuTarRestoresThem) {
     TempDir src;
-    MakeFolderTree(src.path());
+    test::MakeFolderTree(src.path());
     const std::string archive = src.file("pkg.tar");
     ASSERT_EQ(test::RunTool({"tar", "-cf", archive, "pkg"}, src.path()), 0);
     const mode_t mask = umask(022);
@@ -173,7 +144,7 @@ TEST(TarPeers, FolderModesAndTimesComeBackAsGnuTarRestoresThem) {
     umask(mask);
     ASSERT_EQ(result, kTarOk);
     ASSERT_EQ(peerResult, 0);
-    ExpectSameFolders(ours.path(), peer.path());
+    test::ExpectSameFolders(ours.path(), peer.path());
     struct stat st;
     ASSERT_EQ(stat(ours.file("pkg/private").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u) << "a private folder stays private";

@@ -1,6 +1,7 @@
 // Archives written by other people's tools: the shared fixtures, and Info-ZIP zip and
 // Python's zipfile run at test time.
 #include "ZipTestSupport.h"
+#include "support/FolderModes.h"
 #include "support/TempDir.h"
 
 #include "archive/zip/ZipErrorTexts.h"
@@ -169,39 +170,9 @@ TEST(UnzipFixtures, SplitPartMissingIsAskedForThroughRecord20) {
 
 // ---- Info-ZIP zip and Python's zipfile, run now ----
 
-// A tree of folders with their own modes and times, made after their contents.
-void MakeFolderTree(const std::string& root) {
-    fs::create_directories(root + "/pkg/private/deep");
-    fs::create_directories(root + "/pkg/shared");
-    WriteAll(root + "/pkg/private/deep/f.txt", "f");
-    WriteAll(root + "/pkg/shared/g.txt", "g");
-    chmod((root + "/pkg/private/deep").c_str(), 02750); // set-gid is never restored
-    chmod((root + "/pkg/private").c_str(), 0700);
-    chmod((root + "/pkg/shared").c_str(), 0775);
-    int64_t t = 1300000000;
-    for (const char* d : {"/pkg/private/deep", "/pkg/private", "/pkg/shared", "/pkg"}) {
-        const struct timespec times[2] = {{t, 0}, {t, 0}};
-        utimensat(AT_FDCWD, (root + d).c_str(), times, 0);
-        t += 86400 + 8; // even: DOS times have two-second steps
-    }
-}
-
-// Modes and times to the second of the folders, as the peer left them, under umask 022.
-void ExpectSameFolders(const std::string& ours, const std::string& peer) {
-    for (const char* d : {"/pkg", "/pkg/private", "/pkg/private/deep", "/pkg/shared"}) {
-        struct stat a, b;
-        ASSERT_EQ(stat((ours + d).c_str(), &a), 0) << d;
-        ASSERT_EQ(stat((peer + d).c_str(), &b), 0) << d;
-        // Info-ZIP's unzip leaves a folder's mode unmasked; ours is under the umask (022).
-        EXPECT_EQ(a.st_mode & 0777, b.st_mode & 0755) << d;
-        EXPECT_EQ(a.st_mode & 07000, 0u) << d;
-        EXPECT_EQ(a.st_mtime, b.st_mtime) << d;
-    }
-}
-
 TEST(UnzipPeers, FolderModesAndTimesComeBackAsUnzipRestoresThem) {
     TempDir src;
-    MakeFolderTree(src.path());
+    test::MakeFolderTree(src.path());
     const std::string archive = src.file("pkg.zip");
     ASSERT_EQ(RunTool({"zip", "-q", "-r", archive, "pkg"}, src.path()), 0);
     const mode_t mask = umask(022);
@@ -215,7 +186,7 @@ TEST(UnzipPeers, FolderModesAndTimesComeBackAsUnzipRestoresThem) {
     const int peerResult = RunTool({"unzip", "-q", archive, "-d", peer.path()}, "");
     umask(mask);
     ASSERT_EQ(peerResult, 0);
-    ExpectSameFolders(ours.path(), peer.path());
+    test::ExpectSameFolders(ours.path(), peer.path());
 }
 
 class PeerArchives : public ::testing::Test {
