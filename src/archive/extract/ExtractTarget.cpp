@@ -24,10 +24,12 @@ bool safePath(const ExtractPath& path) {
     return !path.empty();
 }
 
-int openChild(int parent, const std::string& name, bool create) {
+int openChild(int parent, const std::string& name, bool create, bool* made) {
     int fd = ::openat(parent, name.c_str(), kDirFlags | O_NOFOLLOW);
     if (fd < 0 && errno == ENOENT && create) {
-        if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST)
+        if (::mkdirat(parent, name.c_str(), 0777) == 0)
+            *made = true;
+        else if (errno != EEXIST)
             return -1;
         fd = ::openat(parent, name.c_str(), kDirFlags | O_NOFOLLOW);
     }
@@ -92,6 +94,7 @@ ExtractTarget::ExtractTarget(std::string directory) : root_(std::move(directory)
 }
 
 ExtractTarget::~ExtractTarget() {
+    FinishDirectories();
     if (cachedFd_ >= 0)
         ::close(cachedFd_);
     if (rootFd_ >= 0)
@@ -145,8 +148,14 @@ int ExtractTarget::walk(const ExtractPath& path, size_t levels, bool create) {
     if (root < 0 || levels == 0)
         return root;
     int fd = ::fcntl(root, F_DUPFD_CLOEXEC, 0);
+    std::string made;
     for (size_t i = 0; i < levels && fd >= 0; ++i) {
-        const int child = openChild(fd, path[i], create);
+        made += path[i];
+        made += '/';
+        bool created = false;
+        const int child = openChild(fd, path[i], create, &created);
+        if (created)
+            madeDirectories_.insert(made);
         const int err = errno;
         ::close(fd);
         fd = child;
@@ -186,6 +195,38 @@ ExistingEntry ExtractTarget::Lookup(const ExtractPath& path) {
     return info;
 }
 
+void ExtractTarget::SetDirectoryAttributes(const ExtractPath& path, const EntryAttributes& a) {
+    if (!safePath(path))
+        return;
+    std::string key;
+    for (const std::string& c : path)
+        key += c + '/';
+    directoryAttributes_[key] = a;
+}
+
+void ExtractTarget::FinishDirectories() {
+    // Keys sort a parent before its children: walking backwards sets the deepest
+    // first, so setting a child's time does not disturb its parent's afterwards.
+    for (auto it = directoryAttributes_.rbegin(); it != directoryAttributes_.rend(); ++it) {
+        if (madeDirectories_.count(it->first) == 0)
+            continue;
+        ExtractPath path;
+        size_t at = 0;
+        for (size_t slash; (slash = it->first.find('/', at)) != std::string::npos; at = slash + 1)
+            path.push_back(it->first.substr(at, slash - at));
+        const int fd = walk(path, path.size(), false);
+        if (fd < 0)
+            continue;
+        const EntryAttributes& a = it->second;
+        if (a.mode >= 0)
+            ::fchmod(fd, FileMode(a.mode));
+        const struct timespec times[2] = {{static_cast<time_t>(a.mtime), a.mtimeNanoseconds},
+                                          {static_cast<time_t>(a.mtime), a.mtimeNanoseconds}};
+        ::futimens(fd, times);
+    }
+    directoryAttributes_.clear();
+}
+
 bool ExtractTarget::CreateDirectories(const ExtractPath& path) {
     return safePath(path) && walk(path, path.size(), true) >= 0;
 }
@@ -196,9 +237,7 @@ int ExtractTarget::OpenFile(const ExtractPath& path, ExtractFile* file, int stor
         return errno;
     // A file its owner protected, or this user may not write, is never replaced,
     // whatever the overwrite answer was.
-    struct stat st;
-    if (::fstatat(dir, path.back().c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
-        (!(st.st_mode & S_IWUSR) || ::faccessat(dir, path.back().c_str(), W_OK, 0) != 0))
+    if (!MayReplaceAt(dir, path.back()))
         return EACCES;
     file->mode_ = FileMode(storedMode);
     file->skipped_ = false;
@@ -215,10 +254,14 @@ int ExtractTarget::MakeSymlink(const ExtractPath& path, const std::string& linkT
     const bool existed = ::fstatat(dir, path.back().c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
     if (existed && S_ISDIR(st.st_mode))
         return EISDIR;
+    // A protected file stays what it is, whatever kind of entry comes for its name.
+    if (existed && !MayReplaceAt(dir, path.back()))
+        return EACCES;
     return ReplaceWithSymlinkAt(dir, path.back(), linkText, existed);
 }
 
-int ExtractTarget::MakeHardLink(const ExtractPath& path, const ExtractPath& existing) {
+int ExtractTarget::MakeHardLink(const ExtractPath& path, const ExtractPath& existing,
+                                bool replacesOwnOutput) {
     const int from = parent(existing, false);
     if (from < 0)
         return errno;
@@ -241,6 +284,8 @@ int ExtractTarget::MakeHardLink(const ExtractPath& path, const ExtractPath& exis
         const bool existed = ::fstatat(dir, path.back().c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
         if (existed && S_ISDIR(old.st_mode)) {
             err = EISDIR;
+        } else if (existed && !replacesOwnOutput && !MayReplaceAt(dir, path.back())) {
+            err = EACCES;
         } else {
             static unsigned counter = 0;
             const std::string temp =

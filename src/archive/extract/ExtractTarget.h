@@ -8,6 +8,8 @@
 #include "platform/ReplacementFile.h"
 
 #include <cstdint>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -75,12 +77,25 @@ public:
     // EACCES for an existing file that is read-only or not ours to write.
     // The entry's stored mode is given as FileMode makes it from the start.
     int OpenFile(const ExtractPath& path, ExtractFile* file, int storedMode = -1);
+    // Like OpenFile, MakeSymlink and MakeHardLink refuse (EACCES) to replace a
+    // read-only file.
     // `path` becomes a symbolic link holding `linkText` as it is stored: a link
     // may point anywhere, since no later output is written through one.
     int MakeSymlink(const ExtractPath& path, const std::string& linkText);
     // `path` becomes a second name of the file at `existing`, also below the
-    // target (a hard link never reaches outside it). 0 or errno.
-    int MakeHardLink(const ExtractPath& path, const ExtractPath& existing);
+    // target (a hard link never reaches outside it). 0 or errno. A name this
+    // extraction wrote itself may be replaced even when its stored mode made it
+    // read-only (`replacesOwnOutput`).
+    int MakeHardLink(const ExtractPath& path, const ExtractPath& existing,
+                     bool replacesOwnOutput = false);
+
+    // A directory entry's mode and time, applied by FinishDirectories once its
+    // contents are in (writing them would change the time, and a restrictive mode
+    // could shut later entries out). Only directories this extraction made are
+    // changed: a folder that was there keeps its own.
+    void SetDirectoryAttributes(const ExtractPath& path, const EntryAttributes& attributes);
+    // Deepest first; also done on destruction.
+    void FinishDirectories();
 
     // Permission bits as written: the stored bits without set-user, set-group
     // and sticky, under the umask; -1 gives the usual 0666 under the umask.
@@ -96,6 +111,8 @@ private:
     std::string root_;
     int rootFd_ = -1;
     std::string cachedKey_;
+    std::set<std::string> madeDirectories_; // keys as in walk: "a/b/"
+    std::map<std::string, EntryAttributes> directoryAttributes_;
     int cachedFd_ = -1;
 };
 

@@ -75,7 +75,7 @@ OtherExtractor::Flow OtherExtractor::entry() {
         return Flow::Next;
     const OtherEntryKind kind = KindOf(e);
     if (kind == OtherEntryKind::Directory)
-        return directory(name);
+        return directory(e, name);
     if (kind == OtherEntryKind::Other)
         return Flow::Next;
     const bool hardLink = kind == OtherEntryKind::HardLink && !CarriesData(e);
@@ -96,11 +96,15 @@ OtherExtractor::Flow OtherExtractor::entry() {
     return isLink ? link(e, parts, hardLink) : file(e, parts, name);
 }
 
-OtherExtractor::Flow OtherExtractor::directory(const std::string& name) {
+OtherExtractor::Flow OtherExtractor::directory(struct archive_entry* e, const std::string& name) {
     if (!options_.restorePaths)
         return Flow::Next;
     const ExtractPath parts = OutputComponents(name, true);
-    if (!parts.empty() && !target_.CreateDirectories(parts))
+    if (parts.empty())
+        return Flow::Next;
+    if (target_.CreateDirectories(parts))
+        target_.SetDirectoryAttributes(parts, attributesOf(e));
+    else
         outputProblem(kCannotOpenOutput, target_.Describe(parts));
     return Flow::Next;
 }
@@ -198,7 +202,7 @@ void OtherExtractor::relink(struct archive_entry* e, const ExtractPath& parts) {
     const ExtractPath earlier = OutputComponents(HardLinkName(e), options_.restorePaths);
     if (earlier.empty() || earlier == parts || written_.count(JoinComponents(earlier)) == 0)
         return;
-    if (target_.MakeHardLink(earlier, parts) != 0)
+    if (target_.MakeHardLink(earlier, parts, true) != 0)
         outputProblem(kCannotOpenOutput, target_.Describe(earlier));
 }
 

@@ -31,7 +31,7 @@ private:
     enum class Data { Done, Undecryptable, WriteFailed, Failed, Fatal, Cancelled };
 
     Flow entry();
-    Flow directory(const std::string& name);
+    Flow directory(struct archive_entry* e, const std::string& name);
     Flow link(struct archive_entry* e, const ExtractPath& parts, bool hard);
     Flow file(struct archive_entry* e, const ExtractPath& parts, const std::string& name);
     Data copy(SparseOutput& out, bool encrypted);

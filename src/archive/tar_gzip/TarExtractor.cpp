@@ -53,8 +53,16 @@ TarAction TarExtractor::Begin(const TarEntry& entry) {
     if (entry.IsDirectory()) {
         if (options_.restorePaths) {
             const auto parts = OutputComponents(entry.name, true);
-            if (!parts.empty() && !target_.CreateDirectories(parts))
+            if (!parts.empty() && !target_.CreateDirectories(parts)) {
                 Problem(kTarCannotOpenOutput, target_.Describe(parts));
+            } else if (!parts.empty()) {
+                EntryAttributes a;
+                a.mtime = entry.mtime >= 0 ? entry.mtime
+                                           : UnixSecondsFromFileTime(TarListedTime(entry.mtime));
+                a.mtimeNanoseconds = entry.mtimeNanoseconds;
+                a.mode = entry.mode;
+                target_.SetDirectoryAttributes(parts, a);
+            }
         }
         return TarAction::Skip;
     }

@@ -15,7 +15,7 @@ std::vector<std::string> OutputComponents(const std::string& storedName, bool ke
         current.clear();
     };
     for (char c : storedName) {
-        if (c == '/' || c == '\\')
+        if (c == '/')
             flush();
         else
             current += c;

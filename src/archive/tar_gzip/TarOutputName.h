@@ -8,7 +8,8 @@ namespace km::tar {
 
 // The components of the output path relative to the target. With `keepPath` the stored
 // directories are kept, with empty, "." and ".." components dropped; without it only the
-// part after the last separator. Empty when nothing writable is left.
+// part after the last separator. Only '/' separates: TAR names come from Unix, where '\'
+// is a name character. Empty when nothing writable is left.
 std::vector<std::string> OutputComponents(const std::string& storedName, bool keepPath);
 
 std::string JoinComponents(const std::vector<std::string>& components);

@@ -175,8 +175,15 @@ std::string ExtendedTimestampBlock(int64_t mtime) {
     return std::string(reinterpret_cast<const char*>(b), sizeof b);
 }
 
-std::string NormaliseStoredName(std::string_view raw) {
+bool DosNamedHost(unsigned versionMadeBy) {
+    const unsigned host = versionMadeBy >> 8;
+    return host == 0 || host == 11 || host == 14;
+}
+
+std::string NormaliseStoredName(std::string_view raw, unsigned versionMadeBy) {
     std::string name(raw.substr(0, kMaxNameLength));
+    if (!DosNamedHost(versionMadeBy))
+        return name;
     for (char& c : name) {
         if (c == '\\')
             c = '/';
@@ -208,7 +215,7 @@ UnixMode UnixModeOf(const ZipEntry& entry) {
         return m;
     const uint32_t type = mode & 0170000;
     m.isLink = type == 0120000;
-    if (type == 0 || type == 0100000)
+    if (type == 0 || type == 0100000 || type == 0040000)
         m.permissions = static_cast<int>(mode & 0777);
     return m;
 }

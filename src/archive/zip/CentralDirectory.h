@@ -77,8 +77,13 @@ bool ExtendedMtime(std::string_view extra, int64_t* mtime);
 // not fit its signed 32 bits (the DOS time then stands alone).
 std::string ExtendedTimestampBlock(int64_t mtime);
 
-// Stored name as the engine keeps it: both '/' and '\' separate, and at most 1023 bytes.
-std::string NormaliseStoredName(std::string_view raw);
+// True for entries made on MS-DOS, Windows NTFS or VFAT hosts, whose names use '\' as a
+// separator and may start with a drive.
+bool DosNamedHost(unsigned versionMadeBy);
+
+// Stored name as the engine keeps it, at most 1023 bytes: '/' separates, and so does '\'
+// in names from DOS-named hosts; elsewhere '\' is a name character like any other.
+std::string NormaliseStoredName(std::string_view raw, unsigned versionMadeBy);
 
 struct LocalHeader {
     uint16_t versionNeeded = 0;

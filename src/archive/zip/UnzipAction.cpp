@@ -572,7 +572,8 @@ bool UnzipAction::readCentralDirectory(uint32_t disk, uint64_t offset, uint64_t 
         s.entry.name =
             NormaliseStoredName(UnicodePathName(s.entry.extra, raw, &unicode)
                                     ? unicode
-                                    : DecodeEntryName(raw, s.entry.flags, s.entry.versionMadeBy));
+                                    : DecodeEntryName(raw, s.entry.flags, s.entry.versionMadeBy),
+                                s.entry.versionMadeBy);
         if (namesOnly_
                 ? names_.count(s.entry.name) == 0
                 : !ZipNameSelected(include_, exclude_, s.entry.name, options_.restoreStructure))
@@ -690,12 +691,17 @@ void UnzipAction::extractData(const ZipEntry& e, uint64_t index, ZipByteSource& 
     std::string outputName = e.name;
     OutputName mapped;
     if (toFile) {
-        mapped = MapOutputName(e.name, options_.restoreStructure);
+        mapped = MapOutputName(e.name, options_.restoreStructure, DosNamedHost(e.versionMadeBy));
         if (mapped.kind == OutputName::Directory) {
             if (options_.restoreStructure && !mapped.components.empty()) {
-                if (target_->CreateDirectories(mapped.components))
+                if (target_->CreateDirectories(mapped.components)) {
                     didSomething_ = true;
-                else
+                    EntryAttributes a;
+                    int64_t utc = 0; // a folder's central record carries its UTC time too
+                    a.mtime = ExtendedMtime(e.extra, &utc) ? utc : DosToUnixLocal(e.dosDate, e.dosTime);
+                    a.mode = UnixModeOf(e).permissions;
+                    target_->SetDirectoryAttributes(mapped.components, a);
+                } else
                     warn(UnzipWarningCantOpenOutput, options_.extractTo + mapped.joined());
             }
             return;

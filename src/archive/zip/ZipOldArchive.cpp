@@ -45,7 +45,7 @@ bool ReadZipOldArchive(ZipRandomAccess& in, ZipOldArchive* out) {
         // Saturated sizes and offset are in the ZIP64 block; one missing there stays
         // saturated, and the checks below refuse what then does not fit the file.
         ApplyZip64Extra(e.entry.extra, &e.entry);
-        e.entry.name = NormaliseStoredName(raw);
+        e.entry.name = NormaliseStoredName(raw, e.entry.versionMadeBy);
         e.start = e.entry.localHeaderOffset + extra;
         if (e.start + kLocalHeaderSize > end.centralOffset + extra)
             return false;

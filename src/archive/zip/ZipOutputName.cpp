@@ -9,32 +9,6 @@ bool isDriveSpec(std::string_view c) {
            ((c[0] >= 'A' && c[0] <= 'Z') || (c[0] >= 'a' && c[0] <= 'z'));
 }
 
-std::string cleanComponent(std::string_view c, bool followedBySeparator) {
-    std::string out(c);
-    for (size_t i = 0; i < out.size(); ++i) {
-        const auto u = static_cast<unsigned char>(out[i]);
-        switch (out[i]) {
-        case '"':
-        case '*':
-        case '<':
-        case '>':
-        case '?':
-        case '|':
-            out[i] = '_';
-            break;
-        case ':':
-            if (i + 1 < out.size() || !followedBySeparator)
-                out[i] = '_';
-            break;
-        default:
-            if (u < 0x20 || u == 0x7f)
-                out[i] = '_';
-            break;
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 std::string OutputName::joined() const {
@@ -47,7 +21,7 @@ std::string OutputName::joined() const {
     return s;
 }
 
-OutputName MapOutputName(std::string_view storedName, bool restoreStructure) {
+OutputName MapOutputName(std::string_view storedName, bool restoreStructure, bool dosHost) {
     OutputName out;
     const bool directory = storedName.empty() || storedName.back() == '/';
     std::string_view part = storedName;
@@ -63,11 +37,13 @@ OutputName MapOutputName(std::string_view storedName, bool restoreStructure) {
         const bool more = slash != std::string_view::npos;
         part = more ? part.substr(slash + 1) : std::string_view();
         // A leading drive makes the name absolute on DOS systems; it is dropped like '/'.
-        const bool drive = first && more && isDriveSpec(c);
+        const bool drive = dosHost && first && more && isDriveSpec(c);
         first = false;
         if (c.empty() || c == "." || c == ".." || drive)
             continue;
-        out.components.push_back(cleanComponent(c, more));
+        if (c.find('\0') != std::string_view::npos)
+            return OutputName{};
+        out.components.emplace_back(c);
     }
     if (directory)
         out.kind = OutputName::Directory;

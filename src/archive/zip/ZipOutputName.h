@@ -18,9 +18,10 @@ struct OutputName {
 
 // storedName uses '/' separators. With restoreStructure the whole name is used, otherwise
 // only the part after its last '/'. A name ending in '/' (or an empty part) is a directory.
-// Absolute names, drive prefixes ("C:") and "." / ".." components are reduced away; in each
-// component the characters " * < > ? | and control characters become '_', and so does a ':'
-// that does not end a directory component. Invalid when nothing of a file's name is left.
-OutputName MapOutputName(std::string_view storedName, bool restoreStructure);
+// Absolute names, "." / ".." components and, in names from DOS-named hosts, a leading drive
+// ("C:") are reduced away; every other byte is kept, since on Linux only '/' and NUL cannot be
+// in a name. Invalid when nothing of a file's name is left, or a component holds a NUL.
+OutputName MapOutputName(std::string_view storedName, bool restoreStructure,
+                         bool dosHost = false);
 
 } // namespace km::zip

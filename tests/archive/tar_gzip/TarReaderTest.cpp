@@ -2,6 +2,7 @@
 #include "archive/tar_gzip/TarReader.h"
 #include "TarTestSupport.h"
 #include "archive/tar_gzip/TarParser.h"
+#include "support/FolderModes.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -130,6 +131,34 @@ TEST(TarFixtures, GzipFixturesMatchGnuTar) {
 }
 
 // A tree GNU tar packs now: what a source or binary tarball needs back.
+TEST(TarPeers, FolderModesAndTimesComeBackAsGnuTarRestoresThem) {
+    TempDir src;
+    test::MakeFolderTree(src.path());
+    const std::string archive = src.file("pkg.tar");
+    ASSERT_EQ(test::RunTool({"tar", "-cf", archive, "pkg"}, src.path()), 0);
+    const mode_t mask = umask(022);
+    TempDir ours, peer;
+    ScriptedSink sink;
+    const int result = ExtractFile(archive, false, ours.path(), sink);
+    const int peerResult = test::RunTool({"tar", "--no-same-permissions", "-xf", archive}, peer.path());
+    umask(mask);
+    ASSERT_EQ(result, kTarOk);
+    ASSERT_EQ(peerResult, 0);
+    test::ExpectSameFolders(ours.path(), peer.path());
+    struct stat st;
+    ASSERT_EQ(stat(ours.file("pkg/private").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u) << "a private folder stays private";
+
+    // A folder that was there before keeps its own mode.
+    TempDir existing;
+    fs::create_directory(existing.file("pkg"));
+    chmod(existing.file("pkg").c_str(), 0711);
+    ScriptedSink again;
+    ASSERT_EQ(ExtractFile(archive, false, existing.path(), again), kTarOk);
+    ASSERT_EQ(stat(existing.file("pkg").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0711u);
+}
+
 TEST(TarPeers, ModesLinksAndHardLinksFromGnuTar) {
     TempDir src;
     fs::create_directories(src.file("pkg/lib"));
@@ -393,6 +422,19 @@ TEST(TarSafety, NamesNeverLeaveTheTarget) {
     EXPECT_EQ(test::TreeOf(flat.path()), expected);
 }
 
+TEST(TarExtraction, NamesKeepEveryByteButSlash) {
+    std::string tar;
+    test::AppendTarEntry(tar, "back\\slash.txt", "1");
+    test::AppendTarEntry(tar, "d:/q?<x>|\"*\x01.txt", "2");
+    tar = test::EndTar(tar);
+    TempDir dir;
+    ScriptedSink sink;
+    EXPECT_EQ(ExtractBytes(tar, false, dir.path(), sink, true), 0);
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"back\\slash.txt", "1"}, {"d:/", ""}, {"d:/q?<x>|\"*\x01.txt", "2"}};
+    EXPECT_EQ(test::TreeOf(dir.path()), expected);
+}
+
 TEST(TarOverwrite, ReplacedOnlyWhenConfirmed) {
     std::string tar;
     test::AppendTarEntry(tar, "f.txt", "new contents");
@@ -434,6 +476,55 @@ TEST(TarOverwrite, AReadOnlyTargetIsNeverReplaced) {
     ASSERT_EQ(report.problems.size(), 1u);
     EXPECT_EQ(report.problems[0].code, kTarCannotOpenOutput);
     EXPECT_TRUE(NoTemporaryFiles(dir.path()));
+}
+
+// A link entry: the link name goes in the 100-byte field at 157, checksum redone.
+void AppendTarLink(std::string& archive, const std::string& name, const std::string& linkName,
+                   char type) {
+    std::string h = test::TarHeaderBlock(name, 0, type);
+    std::memcpy(h.data() + 157, linkName.data(), std::min<size_t>(linkName.size(), 100));
+    std::memset(h.data() + 148, ' ', 8);
+    unsigned sum = 0;
+    for (unsigned char c : h)
+        sum += c;
+    std::snprintf(h.data() + 148, 8, "%06o", sum);
+    archive += h;
+}
+
+TEST(TarOverwrite, NoKindOfLinkEntryReplacesAReadOnlyFile) {
+    std::string tar;
+    test::AppendTarEntry(tar, "other.txt", "other");
+    AppendTarLink(tar, "keep.txt", "other.txt", '1');
+    AppendTarLink(tar, "keep2.txt", "other.txt", '2');
+    test::AppendTarEntry(tar, "keep3.txt/", "", '5');
+    tar = test::EndTar(tar);
+    TempDir dir;
+    for (const char* n : {"keep.txt", "keep2.txt", "keep3.txt"}) {
+        test::WriteAll(dir.file(n), "old");
+        ::chmod(dir.file(n).c_str(), 0444);
+    }
+    ScriptedSink yes;
+    TarReport report;
+    EXPECT_EQ(ExtractBytes(tar, false, dir.path(), yes, true, &report), kTarCannotOpenOutput);
+    EXPECT_EQ(report.problems.size(), 3u);
+    struct stat kept, other;
+    ASSERT_EQ(::lstat(dir.file("keep.txt").c_str(), &kept), 0);
+    ASSERT_EQ(::lstat(dir.file("other.txt").c_str(), &other), 0);
+    EXPECT_NE(kept.st_ino, other.st_ino);
+    for (const char* n : {"keep.txt", "keep2.txt", "keep3.txt"}) {
+        EXPECT_FALSE(fs::is_symlink(dir.file(n))) << n;
+        EXPECT_EQ(test::ReadAll(dir.file(n)), "old") << n;
+    }
+    EXPECT_TRUE(NoTemporaryFiles(dir.path()));
+
+    // A file that may be written is replaced by either kind of link, as before.
+    TempDir open;
+    for (const char* n : {"keep.txt", "keep2.txt"})
+        test::WriteAll(open.file(n), "old");
+    ScriptedSink yes2;
+    ExtractBytes(tar, false, open.path(), yes2, true);
+    EXPECT_EQ(test::ReadAll(open.file("keep.txt")), "other");
+    EXPECT_EQ(fs::read_symlink(open.file("keep2.txt")), "other.txt");
 }
 
 TEST(TarOverwrite, FailedWriteLeavesTheOldFile) {

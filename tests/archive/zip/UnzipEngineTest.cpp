@@ -123,15 +123,30 @@ TEST_F(UnzipEngine, ANamesFileExtractsExactlyThoseNames) {
     EXPECT_EQ(ReadAll(target_.file(";notes")), ";notes");
 }
 
-TEST_F(UnzipEngine, ColonsAndReservedCharactersInNames) {
+Entry MadeOn(unsigned host, Entry e) {
+    e.madeBy = host << 8 | 30;
+    return e;
+}
+
+TEST_F(UnzipEngine, NamesKeepEveryByteButSlashAndBackslashSeparatesOnlyFromDosHosts) {
     ZipBuilder b;
-    b.Add(ZipBuilder::Stored("a:b.txt", "1"));
-    b.Add(ZipBuilder::Stored("dir:/c.txt", "2"));
-    b.Add(ZipBuilder::Stored("q?<x>|\"*\x01.txt", "3"));
-    EXPECT_EQ(extract(write(b)), 3);
-    EXPECT_EQ(ReadAll(target_.file("a_b.txt")), "1");
-    EXPECT_EQ(ReadAll(target_.file("dir:/c.txt")), "2");
-    EXPECT_EQ(ReadAll(target_.file("q__x_____.txt")), "3");
+    b.Add(MadeOn(3, ZipBuilder::Stored("a:b.txt", "1")));
+    b.Add(MadeOn(3, ZipBuilder::Stored("dir:/c.txt", "2")));
+    b.Add(MadeOn(3, ZipBuilder::Stored("q?<x>|\"*\x01.txt", "3")));
+    b.Add(MadeOn(3, ZipBuilder::Stored("back\\slash.txt", "4")));
+    b.Add(MadeOn(3, ZipBuilder::Stored("C:/drive.txt", "5")));
+    b.Add(MadeOn(0, ZipBuilder::Stored("dos\\sub.txt", "6")));
+    b.Add(MadeOn(11, ZipBuilder::Stored("ntfs\\sub.txt", "7")));
+    b.Add(MadeOn(14, ZipBuilder::Stored("vfat\\sub:x.txt", "8")));
+    b.Add(MadeOn(0, ZipBuilder::Stored("D:\\dosdrive.txt", "9")));
+    EXPECT_EQ(extract(write(b)), 9);
+    EXPECT_EQ(listing(target_.path()),
+              (std::vector<std::string>{"C:", "C:/drive.txt", "a:b.txt", "back\\slash.txt", "dir:",
+                                        "dir:/c.txt", "dos", "dos/sub.txt", "dosdrive.txt",
+                                        "ntfs", "ntfs/sub.txt", "q?<x>|\"*\x01.txt", "vfat",
+                                        "vfat/sub:x.txt"}));
+    EXPECT_EQ(ReadAll(target_.file("back\\slash.txt")), "4");
+    EXPECT_EQ(ReadAll(target_.file("q?<x>|\"*\x01.txt")), "3");
 }
 
 TEST_F(UnzipEngine, NamesCannotLeaveTheTarget) {
@@ -433,8 +448,13 @@ TEST_F(UnzipEngine, UnixModesAndLinksComeBackWithoutSetUidAndNothingIsWrittenThr
     b.Add(MadeOnUnix(ZipBuilder::Stored("out", "../../outside"), 0120777));
     // An entry below the link that points out: it must not land outside.
     b.Add(MadeOnUnix(ZipBuilder::Stored("out/escaped.txt", "gotcha"), 0100644));
+    // The same through a link whose target exists, which code following links would use.
+    TempDir away;
+    b.Add(MadeOnUnix(ZipBuilder::Stored("away", away.path()), 0120777));
+    b.Add(MadeOnUnix(ZipBuilder::Stored("away/escaped.txt", "gotcha"), 0100644));
     b.Add(ZipBuilder::Stored("dos.txt", "d")); // made on DOS: the usual mode
-    EXPECT_EQ(extract(write(b)), 6);
+    EXPECT_EQ(extract(write(b)), 7);
+    EXPECT_TRUE(fs::is_empty(away.path()));
     umask(mask);
     struct stat st;
     ASSERT_EQ(stat(target_.file("configure").c_str(), &st), 0);
@@ -448,7 +468,8 @@ TEST_F(UnzipEngine, UnixModesAndLinksComeBackWithoutSetUidAndNothingIsWrittenThr
     EXPECT_EQ(fs::read_symlink(target_.file("lib.so")), "libreal.so.1");
     EXPECT_EQ(fs::read_symlink(target_.file("out")), "../../outside");
     EXPECT_FALSE(fs::exists(fs::path(target_.path()).parent_path().parent_path() / "outside"));
-    EXPECT_EQ(log_.codes(23), std::vector<int>{zip::UnzipWarningCantOpenOutput});
+    EXPECT_EQ(log_.codes(23), (std::vector<int>{zip::UnzipWarningCantOpenOutput,
+                                                zip::UnzipWarningCantOpenOutput}));
 
     // A link obeys the overwrite rules of a file: kept when the answer is no.
     StartUnzip(log_);
@@ -458,6 +479,21 @@ TEST_F(UnzipEngine, UnixModesAndLinksComeBackWithoutSetUidAndNothingIsWrittenThr
     UnzipEngine_Include("lib.so");
     EXPECT_EQ(UnzipEngine_Run(), 0);
     EXPECT_EQ(fs::read_symlink(target_.file("lib.so")), "libreal.so.1");
+}
+
+TEST_F(UnzipEngine, ALinkEntryNeverReplacesAReadOnlyFile) {
+    WriteAll(target_.file("keep.txt"), "old");
+    ::chmod(target_.file("keep.txt").c_str(), 0444);
+    ZipBuilder b;
+    b.Add(MadeOnUnix(ZipBuilder::Stored("keep.txt", "elsewhere"), 0120777));
+    StartUnzip(log_);
+    UnzipEngine_ArchiveName(write(b).c_str());
+    UnzipEngine_ExtractTo(target_.path().c_str());
+    UnzipEngine_Overwrite(11);
+    EXPECT_EQ(UnzipEngine_Run(), 0);
+    EXPECT_EQ(log_.codes(23), std::vector<int>{zip::UnzipWarningCantOpenOutput});
+    EXPECT_FALSE(fs::is_symlink(target_.file("keep.txt")));
+    EXPECT_EQ(ReadAll(target_.file("keep.txt")), "old");
 }
 
 TEST_F(UnzipEngine, NamesWithoutTheUtf8FlagAreCodePage437) {

@@ -1,6 +1,7 @@
 // Archives written by other people's tools: the shared fixtures, and Info-ZIP zip and
 // Python's zipfile run at test time.
 #include "ZipTestSupport.h"
+#include "support/FolderModes.h"
 #include "support/TempDir.h"
 
 #include "archive/zip/ZipErrorTexts.h"
@@ -168,6 +169,25 @@ TEST(UnzipFixtures, SplitPartMissingIsAskedForThroughRecord20) {
 }
 
 // ---- Info-ZIP zip and Python's zipfile, run now ----
+
+TEST(UnzipPeers, FolderModesAndTimesComeBackAsUnzipRestoresThem) {
+    TempDir src;
+    test::MakeFolderTree(src.path());
+    const std::string archive = src.file("pkg.zip");
+    ASSERT_EQ(RunTool({"zip", "-q", "-r", archive, "pkg"}, src.path()), 0);
+    const mode_t mask = umask(022);
+    TempDir ours, peer;
+    RecordLog log;
+    StartUnzip(log);
+    UnzipEngine_ArchiveName(archive.c_str());
+    UnzipEngine_ExtractTo(ours.path().c_str());
+    UnzipEngine_RestoreStructure(1);
+    EXPECT_EQ(UnzipEngine_Run(), 2);
+    const int peerResult = RunTool({"unzip", "-q", archive, "-d", peer.path()}, "");
+    umask(mask);
+    ASSERT_EQ(peerResult, 0);
+    test::ExpectSameFolders(ours.path(), peer.path());
+}
 
 class PeerArchives : public ::testing::Test {
 protected:
