@@ -660,3 +660,19 @@ TEST_F(ArchiveBrowserTest, ARarSelfExtractorIsOpenedByOurOwnReader) {
     test::WriteAll(dir.file("later.exe"), stub + test::ReadAll(rar3));
     EXPECT_EQ(DetectArchiveFormatOfFile(dir.file("later.exe")), ArchiveFormat::Other);
 }
+
+// Names that differ only in case are two entries: picking one extracts that one.
+TEST_F(ArchiveBrowserTest, PickingAnEntryExtractsThatNameOnly) {
+    mkdir(dir.file("case").c_str(), 0755);
+    test::WriteAll(dir.file("case/README"), "upper\n");
+    test::WriteAll(dir.file("case/readme"), "lower\n");
+    ASSERT_EQ(RunAndWait({"tar", "-cf", dir.file("c.tar"), "README", "readme"}, dir.file("case")).exitStatus, 0);
+    test::WithModal("FILECONT", [&](QDialog* d) {
+        select(d, "README");
+        test::WithModal("UNZIP", [&](QDialog* u) { u->findChild<QPushButton*>("ok")->click(); });
+        button(d, 2170)->click();
+    });
+    EXPECT_EQ(ArchiveBrowser::Run(dir.file("c.tar"), dir.file("out"), nullptr), 1);
+    EXPECT_EQ(test::ReadAll(dir.file("out/README")), "upper\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out/readme")));
+}

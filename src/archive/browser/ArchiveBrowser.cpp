@@ -370,14 +370,14 @@ bool ArchiveBrowser::extractTo(const std::string& target, bool interactive) {
     target_ = target;
     interactive_ = interactive;
     App().cancelFlag = false;
+    // Exact names: two entries whose names differ in case are two entries.
     const std::vector<std::string> names = wantedNames();
+    wanted_ = std::unordered_set<std::string>(names.begin(), names.end());
     wantedCount_ = static_cast<int>(names.size());
     wantedBytes_ = 0;
-    for (const std::string& n : names) {
-        for (const ArchiveRow& r : model_->rows()) {
-            if (r.name == n)
-                wantedBytes_ += r.size;
-        }
+    for (const ArchiveRow& r : model_->rows()) {
+        if (wanted_.count(r.name) != 0)
+            wantedBytes_ += r.size;
     }
     if (format_ == ArchiveFormat::Zip)
         return extractZip(target, interactive);
@@ -419,10 +419,8 @@ bool ArchiveBrowser::extractZip(const std::string& target, bool interactive) {
     UnzipEngine_RestoreStructure(restore);
     UnzipEngine_Overwrite(interactive && askOverwrite_ ? 10 : 11);
     // An encrypted entry among those wanted: its password first (one serves the run).
-    const std::vector<std::string> wanted = wantedNames();
-    const std::unordered_set<std::string> wantedSet(wanted.begin(), wanted.end());
     for (const ArchiveRow& r : model_->rows()) {
-        if (!r.encrypted || wantedSet.count(r.name) == 0)
+        if (!r.encrypted || wanted_.count(r.name) == 0)
             continue;
         const auto password =
             PasswordDialog::Ask(r.name, status_ ? static_cast<QWidget*>(status_) : this);
@@ -444,7 +442,7 @@ bool ArchiveBrowser::extractZip(const std::string& target, bool interactive) {
         ShowMessage("Internal unzip error - Can't open list file", MbOk | MbIconStop);
         return false;
     }
-    for (const std::string& n : wanted)
+    for (const std::string& n : wanted_)
         out << n << '\n';
     out.close();
     UnzipEngine_IncludeNamesFile(listFile.c_str());
@@ -523,14 +521,7 @@ void ArchiveBrowser::AddEntry(const std::string& name, FileTime modified, uint64
 }
 
 bool ArchiveBrowser::IsWanted(const std::string& name) {
-    if (extractAll_)
-        return true;
-    for (const QModelIndex& i : view_->selectionModel()->selectedRows()) {
-        if (strcasecmp(model_->rows()[static_cast<size_t>(i.row())].name.c_str(), name.c_str()) ==
-            0)
-            return true;
-    }
-    return false;
+    return extractAll_ || wanted_.count(name) != 0;
 }
 
 bool ArchiveBrowser::ConfirmOverwrite(const std::string& outputPath, uint64_t size,

@@ -9,6 +9,7 @@
 #include <QPointer>
 
 #include <string>
+#include <unordered_set>
 
 class QLabel;
 class QPushButton;
@@ -70,6 +71,7 @@ private:
     bool error_ = false;
     bool interactive_ = false;
     bool extractAll_ = false;
+    std::unordered_set<std::string> wanted_; // the picked rows' names, for this extraction
     bool askOverwrite_ = true;
     bool yesToAll_ = false;
     int wantedCount_ = 0;
