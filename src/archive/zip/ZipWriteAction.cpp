@@ -375,6 +375,7 @@ void ZipWriteAction::readOldArchive() {
         e.central = std::move(o.central);
         e.start = o.start;
         e.length = o.length;
+        entryByName_.emplace(e.entry.name, entries_.size());
         entries_.push_back(std::move(e));
     }
 }
@@ -563,9 +564,10 @@ std::string ZipWriteAction::storedName(const std::string& path) const {
 }
 
 void ZipWriteAction::takeFile(SourceFile file) {
-    for (OldEntry& e : entries_) {
-        if (e.entry.name != file.name)
-            continue;
+    // By name in a hash: a big tree against a big archive would otherwise
+    // compare every file with every entry.
+    if (const auto it = entryByName_.find(file.name); it != entryByName_.end()) {
+        OldEntry& e = entries_[it->second];
         if (e.marked)
             return;
         const uint32_t entryTime = static_cast<uint32_t>(e.entry.dosDate) << 16 | e.entry.dosTime;
@@ -574,12 +576,8 @@ void ZipWriteAction::takeFile(SourceFile file) {
         e.file = std::move(file);
         return;
     }
-    if (options_.freshen)
+    if (options_.freshen || !newNames_.insert(file.name).second)
         return;
-    for (const SourceFile& f : newFiles_) {
-        if (f.name == file.name)
-            return;
-    }
     newFiles_.push_back(std::move(file));
 }
 

@@ -12,6 +12,8 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -116,7 +118,9 @@ private:
     ZipPatternList exclude_;
     ZipFileVolume old_;
     std::vector<OldEntry> entries_;
+    std::unordered_map<std::string, size_t> entryByName_; // the first entry of each name
     std::vector<SourceFile> newFiles_;
+    std::unordered_set<std::string> newNames_;
     std::vector<std::pair<dev_t, ino_t>> openDirectories_; // the search's current chain
     std::vector<std::string> zippedSources_;
     std::vector<Written> written_;
